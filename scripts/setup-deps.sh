@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages ORVANE needs to build, test and run.
+# Does nothing when every package is already present.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libwebp-dev libsnappy-dev
+  libvorbis-dev libogg-dev libtheora-dev libsndfile1-dev
+  libfreetype-dev libfontconfig-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
+  fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
+  xvfb xauth
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup-deps: installing ${missing[*]}"
+run_as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  run_as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${run_as_root[@]}" apt-get update -qq
+"${run_as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,45 @@
+#include "datasrc/file_names.h"
+
+#include <cstring>
+
+void LowerCaseName(char* name) {
+  for (size_t index = 0; name[index] != '\0';) {
+    auto byte = static_cast<uint8_t>(name[index]);
+    if (IsSjisLeadByte(byte)) {
+      if (name[index + 1] == '\0') break;
+      index += 2;
+      continue;
+    }
+    if (byte >= 'A' && byte <= 'Z') name[index] = static_cast<char>(byte + 32);
+    ++index;
+  }
+}
+
+void LowerCaseName(std::string& name) {
+  for (size_t index = 0; index < name.size() && name[index] != '\0';) {
+    size_t length = SjisCharLength(name, index);
+    auto byte = static_cast<uint8_t>(name[index]);
+    if (length == 1 && byte >= 'A' && byte <= 'Z') name[index] = static_cast<char>(byte + 32);
+    index += length;
+  }
+}
+
+void ReplaceSlashesWithBackslashes(std::string& name) {
+  for (size_t index = 0; index < name.size() && name[index] != '\0';) {
+    size_t length = SjisCharLength(name, index);
+    if (length == 1 && name[index] == '/') name[index] = '\\';
+    index += length;
+  }
+}
+
+void ReplaceSlashesWithBackslashes(char* name) {
+  for (size_t index = 0; name[index] != '\0';) {
+    if (IsSjisLeadByte(static_cast<uint8_t>(name[index]))) {
+      if (name[index + 1] == '\0') break;
+      index += 2;
+      continue;
+    }
+    if (name[index] == '/') name[index] = '\\';
+    ++index;
+  }
+}

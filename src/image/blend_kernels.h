@@ -1,0 +1,4 @@
+#pragma once
+// Blend modes: the product tables and the kernel table.
+void InitProductTables();
+void InitBlendKernels();

@@ -1,0 +1,3 @@
+#pragma once
+// Processor features and the table of pixel row primitives.
+void InitPixelPrimitives();

@@ -1,0 +1,4 @@
+#pragma once
+// The WebP codec binding.
+void LoadWebpCodec();
+void ReleaseWebpCodec();

@@ -1,0 +1,54 @@
+#include "movie/emote.h"
+
+#include "shell/errors.h"
+
+uint8_t g_EmoteEnabled = 0;
+void* g_EmoteDriver = nullptr;
+LayerRecord* g_EmotePlayers[kEmotePlayerSlots];
+float g_EmotePendingTime[kEmotePlayerSlots];
+
+int LoadEmoteDlls() {
+  // No runtime on this platform: nothing is bound and E-mote stays off.
+  g_EmoteEnabled = 0;
+  return 0;
+}
+
+void ReleaseEmoteDlls() { g_EmoteEnabled = 0; }
+
+int InitEmoteDriver() {
+  ReleaseAllEmotePlayers();
+  return g_EmoteDriver == nullptr ? 1 : 0;
+}
+
+int LoadEmotePlayer(LayerRecord*, const void*, size_t) {
+  ShowMessageBox("", "EmotePlayer読み込みに失敗しました.");
+  return 1;
+}
+
+void ReleaseEmotePlayer(LayerRecord* record) {
+  for (int slot = 0; slot < kEmotePlayerSlots; ++slot) {
+    if (g_EmotePlayers[slot] == record) {
+      g_EmotePlayers[slot] = nullptr;
+      g_EmotePendingTime[slot] = 0;
+    }
+  }
+}
+
+void ReleaseAllEmotePlayers() {
+  for (int slot = 0; slot < kEmotePlayerSlots; ++slot) {
+    if (g_EmotePlayers[slot] != nullptr) ReleaseEmotePlayer(g_EmotePlayers[slot]);
+  }
+  g_EmoteDriver = nullptr;
+}
+
+bool IsEmoteAnimating() {
+  if (g_EmoteEnabled == 0) return false;
+  for (LayerRecord* player : g_EmotePlayers) {
+    if (player != nullptr) return false;  // a player would answer through the runtime, which is absent
+  }
+  return false;
+}
+
+void AdvanceEmotePlayer(int slot, float) {
+  if (slot >= 0 && slot < kEmotePlayerSlots) g_EmotePendingTime[slot] = 0;
+}

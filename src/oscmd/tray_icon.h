@@ -1,0 +1,3 @@
+#pragma once
+// The tray icon of the main window.
+void RemoveTrayIcon();

@@ -1,0 +1,89 @@
+#include "platform/messages.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+
+#include "platform/window.h"
+
+namespace {
+
+std::mutex g_queueMutex;
+std::deque<WindowMessage> g_queue;
+std::atomic<WindowProcedure> g_procedure{nullptr};
+
+void Enqueue(const WindowMessage& message) {
+  std::lock_guard<std::mutex> guard(g_queueMutex);
+  g_queue.push_back(message);
+}
+
+void TranslateEvent(const SDL_Event& event) {
+  if (event.type == SDL_WINDOWEVENT) {
+    PlatformWindow* window = FindPlatformWindowBySdlId(event.window.windowID);
+    if (window == nullptr) return;
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+      // The close box arrives as the system close command, as Alt+F4 does.
+      Enqueue({window, kMsgSysCommand, kSysCommandClose, 0});
+    }
+  }
+}
+
+// Moves the system's pending events into the queue. Main thread only.
+void GatherEvents() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
+  ServeActivationRequests();
+  SDL_Event event;
+  while (SDL_PollEvent(&event) != 0) TranslateEvent(event);
+}
+
+}  // namespace
+
+void SetWindowProcedure(WindowProcedure procedure) { g_procedure.store(procedure); }
+
+void PostWindowMessage(PlatformWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+  Enqueue({window, message, wParam, lParam});
+}
+
+void PostQuitMessage(int exitCode) { Enqueue({nullptr, kMsgQuit, static_cast<uint64_t>(exitCode), 0}); }
+
+bool PeekWindowMessage() {
+  GatherEvents();
+  std::lock_guard<std::mutex> guard(g_queueMutex);
+  return !g_queue.empty();
+}
+
+bool GetWindowMessage(WindowMessage* message) {
+  for (;;) {
+    GatherEvents();
+    {
+      std::lock_guard<std::mutex> guard(g_queueMutex);
+      if (!g_queue.empty()) {
+        *message = g_queue.front();
+        g_queue.pop_front();
+        return message->mMessage != kMsgQuit;
+      }
+    }
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
+      SDL_WaitEventTimeout(nullptr, 10);
+    } else {
+      SDL_Delay(1);
+    }
+  }
+}
+
+int64_t DispatchWindowMessage(const WindowMessage& message) {
+  return SendWindowMessage(message.mWindow, message.mMessage, message.mWParam, message.mLParam);
+}
+
+int64_t SendWindowMessage(PlatformWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+  WindowProcedure procedure = g_procedure.load();
+  if (procedure == nullptr) return 0;
+  return procedure(window, message, wParam, lParam);
+}
+
+void ClearWindowMessages() {
+  std::lock_guard<std::mutex> guard(g_queueMutex);
+  g_queue.clear();
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Top-level windows on SDL2. Events of the system arrive as window messages
+// (messages.h) that the shell's window procedure handles.
+#include <climits>
+#include <string>
+
+struct PlatformWindow;
+struct SDL_Window;
+
+struct PlatformWindowDesc {
+  std::string mClassName;  // Shift-JIS; a second copy finds the window by it
+  std::string mTitle;      // Shift-JIS
+  int mX = INT_MIN;        // INT_MIN: centred
+  int mY = INT_MIN;
+  int mWidth = 640;
+  int mHeight = 480;
+  bool mResizable = false;
+  bool mVisible = false;
+};
+
+// Starts the video system on the calling (main) thread; false when there is
+// no display.
+bool InitPlatformVideo();
+void QuitPlatformVideo();
+
+// nullptr when the window cannot be created.
+PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc);
+void DestroyPlatformWindow(PlatformWindow* window);
+void ShowPlatformWindow(PlatformWindow* window, bool shown);
+bool IsPlatformWindowShown(PlatformWindow* window);
+// Restores a minimised window and brings it to the front.
+void BringPlatformWindowForward(PlatformWindow* window);
+void SetPlatformWindowTitle(PlatformWindow* window, const char* title);
+void SetPlatformWindowUserData(PlatformWindow* window, void* data);
+void* GetPlatformWindowUserData(PlatformWindow* window);
+int CountPlatformWindows();
+
+// For the platform layer itself.
+SDL_Window* GetSdlWindow(PlatformWindow* window);
+PlatformWindow* FindPlatformWindowBySdlId(unsigned id);
+// Serves activation requests of other copies of the program.
+void ServeActivationRequests();
+
+// The desktop of the first display; false (and nothing written) when there
+// is no display.
+struct DesktopFacts {
+  int mWidth = 0;
+  int mHeight = 0;
+  int mBitsPerPixel = 0;
+  int mRefreshRate = 0;  // 0 when unknown
+};
+bool GetDesktopFacts(DesktopFacts* facts);
+
+// Shows or hides the mouse cursor over the program's windows.
+void SetSystemCursorVisible(bool visible);

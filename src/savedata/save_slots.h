@@ -1,0 +1,4 @@
+#pragma once
+// Memory save slots and pending save records.
+void ClearMemorySaveSlots();
+void FreePendingSaveRecords();

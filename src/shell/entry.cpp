@@ -1,0 +1,238 @@
+#include "shell/entry.h"
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
+
+#include "datasrc/compression.h"
+#include "image/pixel_workers.h"
+#include "image/webp_codec.h"
+#include "layer/text_setup.h"
+#include "movie/emote.h"
+#include "movie/movies.h"
+#include "platform/clock.h"
+#include "platform/folders.h"
+#include "platform/game_files.h"
+#include "platform/messages.h"
+#include "platform/process.h"
+#include "platform/threads.h"
+#include "platform/window.h"
+#include "render/direct3d.h"
+#include "savedata/save_slots.h"
+#include "shell/appended_data.h"
+#include "shell/display.h"
+#include "shell/errors.h"
+#include "shell/frame.h"
+#include "shell/input.h"
+#include "shell/menus.h"
+#include "shell/process_state.h"
+#include "shell/settings.h"
+#include "shell/startup.h"
+#include "shell/window_objects.h"
+#include "sound/sound_device.h"
+
+namespace {
+
+// How long shutdown waits for a thread to notice the quit flag. Both poll it
+// at least every 20 ms, so this only ends a wait for a thread that hangs.
+constexpr uint32_t kThreadEndTimeoutMs = 5000;
+
+std::thread g_ScriptThread;
+std::atomic<bool> g_CloseRequested{false};
+int g_ExitCode = 0;
+
+void DispatchPendingMessages() {
+  WindowMessage message;
+  while (g_Running.load() != 0 && PeekWindowMessage()) {
+    if (!GetWindowMessage(&message)) {
+      g_Running.store(0);
+      g_ExitCode = static_cast<int>(message.mWParam);
+      break;
+    }
+    DispatchWindowMessage(message);
+  }
+}
+
+// Hands the waiting messages to the window procedure. With threaded stepping
+// this happens only while the stepping thread sleeps in pacing.
+void DrainMessages() {
+  if (g_ThreadedStep.load() == 0 || g_ScriptThreadState.load() != 0) {
+    DispatchPendingMessages();
+    return;
+  }
+  if (!PeekWindowMessage()) return;
+  g_DispatchWaiting.store(1);
+  std::lock_guard<std::recursive_mutex> frame(g_FrameLock);
+  g_DispatchWaiting.store(0);
+  DispatchPendingMessages();
+}
+
+void SetFlushToZero() {
+#if defined(__SSE__)
+  _MM_SET_FLUSH_ZERO_MODE(_MM_FLUSH_ZERO_ON);
+#endif
+}
+
+}  // namespace
+
+int ActivateRunningInstance(const char* className) {
+  SendActivationRequest(className);
+  return 0;
+}
+
+void RequestClose() {
+  g_QuitFlag.store(1);
+  g_CloseRequested.store(true);
+  WindowObject* main = g_WindowTable[0];
+  PlatformWindow* window = main != nullptr ? main->mWindow : nullptr;
+  if (window == nullptr) {
+    // No window to close: end the loop directly.
+    PostQuitMessage(0);
+    return;
+  }
+  main->mCloseState = 2;
+  PostWindowMessage(window, kMsgClose, 0, 0);
+}
+
+void RunFrameLoop() {
+  while (RunFrame() == 0) {
+  }
+  RequestClose();
+}
+
+void ScriptThreadMain() {
+  {
+    std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+    g_ScriptThreadState.store(0);
+  }
+  TakeFrameLockForStepping();
+  RunFrameLoop();
+  ReleaseFrameLockAfterStepping();
+  std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+  g_ScriptThreadState.store(9);
+}
+
+int StartScriptThread() {
+  if (g_ThreadedStep.load() == 0) return 0;
+  if (!StartThread(g_ScriptThread, ScriptThreadMain)) {
+    // Without a script thread the main thread runs the frame steps itself.
+    g_ThreadedStep.store(0);
+  }
+  return 0;
+}
+
+int RunMessageLoop() {
+  g_ExitCode = 0;
+  g_CloseRequested.store(false);
+  DrainMessages();
+  while (g_Running.load() != 0) {
+    if (g_QuitFlag.load() != 0) {
+      // Whatever set the flag, the window closes: nothing else would end the
+      // loop once frames stop.
+      if (!g_CloseRequested.load()) RequestClose();
+      SleepMs(1);
+    } else {
+      SampleWindowInput();
+      if (g_ThreadedStep.load() != 0 && g_ScriptThreadState.load() != 9) {
+        SleepMs(1);
+      } else if (RunFrame() != 0) {
+        RequestClose();
+      }
+    }
+    DrainMessages();
+  }
+  return g_ExitCode;
+}
+
+bool WaitForThreadState(const std::atomic<uint8_t>& state, uint8_t endState, uint32_t timeoutMs) {
+  uint32_t start = GetTimeMs();
+  for (;;) {
+    uint8_t value;
+    {
+      std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+      value = state.load();
+    }
+    if (value == 0xFF || value == endState) return true;
+    if (GetTimeMs() - start >= timeoutMs) return false;
+    SleepMs(1);
+  }
+}
+
+void ShutdownEngine() {
+  // The flag first: the threads end on it.
+  g_QuitFlag.store(1);
+  if (!WaitForThreadState(g_SoundThreadState, 1, kThreadEndTimeoutMs)) {
+    std::fputs("orvane: the sound thread did not end\n", stderr);
+  }
+  JoinSoundThread();
+  if (!WaitForThreadState(g_ScriptThreadState, 9, kThreadEndTimeoutMs)) {
+    std::fputs("orvane: the script thread did not end\n", stderr);
+    if (g_ScriptThread.joinable()) g_ScriptThread.detach();
+  }
+  if (g_ScriptThread.joinable()) g_ScriptThread.join();
+  StopPixelWorkers();
+  if (g_EmoteEnabled != 0) ReleaseAllEmotePlayers();
+  if (g_GpuDrawing != 0) {
+    ReleaseGpuFrameTextures();
+    ReleaseDirect3D();
+  }
+  CloseMovieDirectShow();
+  CloseMovieMci();
+  ReleaseSoundDevice();
+  DestroyMenuSets();
+  if (IsFullscreen() && LeaveFullscreen(0) == 0) ClearFullscreenState();
+  SetSystemCursorVisible(true);
+  DeleteGlyphObjects();
+  FreePendingSaveRecords();
+  ReleaseFlashPlayer();
+  ReleaseTouchLibrary();
+  ReleaseCompressionLibrary();
+  if (g_EmoteEnabled != 0) ReleaseEmoteDlls();
+  ReleaseWebpCodec();
+  ReleaseWindowObjects();
+  QuitPlatformVideo();
+}
+
+std::vector<std::string> BuildRelaunchArguments() { return {GetProgramPath(), g_GameFolderNative}; }
+
+void LaunchProcess(const std::vector<std::string>& arguments) { StartDetachedProcess(arguments, g_GameFolderNative); }
+
+int WinMain(int argc, char** argv) {
+  SetFlushToZero();
+  if (CreateInstanceLock("orvane1", &g_InstanceMutexes[0]) != InstanceLockResult::Created) return 0;
+
+  std::string programFileName;
+  ChooseGameFolder(argc, argv, &programFileName);
+  if (!InitProcessPaths(programFileName)) {
+    ShowMessageBox("エラー", "ゲームフォルダのパスが長すぎます。\n\n%s", g_GameFolderNative);
+    ReleaseInstanceMutexes();
+    return 0;
+  }
+  if (CreateInstanceLock(g_InstanceName, &g_InstanceMutexes[1]) != InstanceLockResult::Created) {
+    ActivateRunningInstance(g_InstanceName);
+    ReleaseInstanceMutexes();
+    return 0;
+  }
+  ReleaseInstanceMutex(0);
+  SetGameCurrentFolder(g_ExeFolder);
+  if (CheckAppendedData() < 0) {
+    ReleaseInstanceMutexes();
+    return 0;
+  }
+  if (g_ScreenSaverMode != 0 && HandleScreenSaverArguments() != 0) {
+    ReleaseInstanceMutexes();
+    return 0;
+  }
+  // The process-wide lock exists from the start; COM has no counterpart here.
+  SetWindowProcedure(MainWndProc);
+  g_Running.store(1);
+  int exitCode = 0;
+  if (StartEngine(g_ArgumentCount, g_ArgumentVector) == 0) exitCode = RunMessageLoop();
+  ShutdownEngine();
+  ReleaseInstanceMutexes();
+  if (g_RelaunchOnExit.load() != 0) LaunchProcess(BuildRelaunchArguments());
+  return exitCode;
+}

@@ -1,0 +1,244 @@
+#include "shell/frame.h"
+
+#include <climits>
+
+#include "layer/composition.h"
+#include "movie/emote.h"
+#include "movie/movies.h"
+#include "platform/clock.h"
+#include "platform/messages.h"
+#include "platform/window.h"
+#include "render/direct3d.h"
+#include "script/object_tree.h"
+#include "script/task_step.h"
+#include "shell/display.h"
+#include "shell/input.h"
+#include "shell/menus.h"
+#include "shell/process_state.h"
+#include "shell/settings.h"
+#include "shell/window_objects.h"
+
+int64_t g_FrameCounter;
+int64_t g_StepCounter;
+int64_t g_RerunRequest;
+uint8_t g_SkipDraw;
+uint8_t g_PacingVerdict;
+uint8_t g_FirstFrameShown;
+int32_t g_FrameRate = 60;
+int32_t g_FrameSkip = 1;
+uint32_t g_FrameIntervalFixed;
+uint32_t g_LastFrameTime;
+uint32_t g_PaceNow;
+uint32_t g_StepsThisSecond;
+uint32_t g_DrawnThisSecond;
+uint32_t g_ShownStepRate;
+uint32_t g_ShownDrawRate;
+uint32_t g_SecondStart;
+uint8_t g_PausedByCloseQuestion;
+uint8_t g_DrawDuringMovie;
+uint8_t g_ScriptPaused;
+int64_t g_ScriptPauseStart;
+uint32_t g_StopwatchBase[kStopwatchCount];
+uint8_t g_StopwatchPausable[kStopwatchCount] = {1, 1, 1, 1};
+
+namespace {
+
+constexpr int32_t kForgottenLagMs = 250;
+// A time base further ahead of the clock than this was never a pacing
+// result (at most a forgotten lag plus an interval): the frame counts as far
+// behind.
+constexpr int32_t kFurthestAheadMs = 2000;
+constexpr uint32_t kOgvFramesPerSecond = 30;
+
+bool ShouldDraw() {
+  if (g_SkipDraw != 0) return false;
+  if (g_DrawDuringMovie != 0) return true;
+  if (g_UseDirectShow == 1) return !IsDirectShowMoviePlaying();
+  return !IsMciMovieOpen();
+}
+
+void AdvanceOgvMovie() {
+  if (!g_OgvMovie.mOpen) return;
+  uint32_t elapsed = GetTimeMs() - g_OgvMovie.mStartTime;
+  uint32_t frame = static_cast<uint32_t>(static_cast<uint64_t>(elapsed) * kOgvFramesPerSecond / 1000u);
+  g_OgvMovie.mElapsed = elapsed;
+  g_OgvMovie.mFrame = frame;
+  if (frame >= g_OgvMovie.mFrameCount) {
+    StopOgvMovie();
+    g_OgvMovie = OgvMovieState();
+  } else {
+    ShowOgvFrame(frame);
+  }
+}
+
+void GiveEmotePlayersTheirTime(int32_t elapsed) {
+  if (g_EmoteEnabled == 0) return;
+  for (int slot = 0; slot < kEmotePlayerSlots; ++slot) {
+    if (g_EmotePendingTime[slot] != 0) {
+      AdvanceEmotePlayer(slot, g_EmotePendingTime[slot]);
+      g_EmotePendingTime[slot] = 0;
+    }
+  }
+  for (int slot = 0; slot < kEmotePlayerSlots; ++slot) {
+    if (g_EmotePlayers[slot] != nullptr) {
+      g_EmotePendingTime[slot] = (elapsed < 0 || elapsed > 10000) ? 16.0f : static_cast<float>(elapsed);
+    }
+  }
+}
+
+}  // namespace
+
+uint8_t RunFrame() {
+  g_FrameCounter += 1;
+  if (g_PausedByCloseQuestion != 0) return 0;
+  if (g_QuitFlag.load() != 0) return 1;
+  AdvanceOgvMovie();
+  UpdateInput();
+  do {
+    g_RerunRequest = 0;
+    g_StepCounter += 1;
+    uint8_t result = StepTasks(g_TaskRoot);
+    if (result != 0) g_QuitFlag.store(1);
+    if (g_QuitFlag.load() != 0) return 1;
+  } while (g_RerunRequest != 0);
+  CommitLayerState(GetFirstLayerChild());
+
+  if (ShouldDraw()) {
+    for (int window = 0; window < kWindowCount; ++window) {
+      if (RenderWindowLayers(window) != 0) return 1;
+    }
+    if (g_FirstFrameShown == 0) {
+      g_FirstFrameShown = 1;
+      WindowObject* main = g_WindowTable[0];
+      if (main != nullptr && main->mDisplayState == 1) ShowPlatformWindow(main->mWindow, true);
+    }
+  }
+  g_PacingVerdict = PaceFrame();
+  if (g_EmoteEnabled != 0 && IsEmoteAnimating()) g_GpuRedrawRequest = 1;
+  UpdateMenuStrip();
+  if (ShouldDraw()) {
+    for (int window = 0; window < kWindowCount; ++window) {
+      if (PresentWindowCpu(window) != 0) return 1;
+    }
+    CountPresentedFrame();
+    ResetDirtyRects(GetFirstLayerChild());
+  }
+  if (g_PendingPopup != 0) {
+    int32_t command = TrackPendingPopup(g_PendingPopup);
+    g_PendingPopup = 0;
+    PostWindowMessage(GetMainPlatformWindow(), kMsgCommand, static_cast<uint64_t>(command), 0);
+  }
+  g_SkipDraw = g_PacingVerdict;
+  return g_QuitFlag.load();
+}
+
+uint8_t PaceFrame() {
+  uint32_t step = 65536000u / static_cast<uint32_t>(g_FrameRate > 0 ? g_FrameRate : 1);
+  uint32_t now = GetTimeMs();
+  g_PaceNow = now;
+  g_FrameIntervalFixed = (g_FrameIntervalFixed & 0xFFFFu) + step;
+  int32_t frameMs = static_cast<int32_t>(g_FrameIntervalFixed >> 16);
+  // Signed: a time base ahead of the clock (after a late frame) gives a
+  // negative value, and this frame waits longer.
+  int32_t elapsed = static_cast<int32_t>(now - g_LastFrameTime);
+  bool farBehind = elapsed < -kFurthestAheadMs;
+  GiveEmotePlayersTheirTime(farBehind ? INT32_MAX : elapsed);
+
+  g_PacingSleep.store(1);
+  bool handOver = ReleaseFrameLockForPacing();
+  uint8_t verdict = 0;
+  if (!farBehind && elapsed < frameMs) {
+    SleepMs(static_cast<uint32_t>(frameMs - elapsed));
+    g_LastFrameTime += static_cast<uint32_t>(frameMs);
+    now = GetTimeMs();
+    g_PaceNow = now;
+  } else {
+    uint32_t lag = farBehind ? UINT32_MAX : static_cast<uint32_t>(elapsed - frameMs);
+    if (lag >= static_cast<uint32_t>(kForgottenLagMs)) lag = 0;
+    verdict = (lag >= 3u * static_cast<uint32_t>(frameMs) && (g_FrameSkip & 1) != 0) ? 1 : 0;
+    g_PaceNow = now + lag;
+    g_LastFrameTime = now + lag;
+  }
+  if (handOver) RetakeFrameLockAfterPacing();
+  g_PacingSleep.store(0);
+
+  if (g_PaceNow / 1000u != g_SecondStart / 1000u) {
+    g_ShownStepRate = g_StepsThisSecond;
+    g_ShownDrawRate = g_DrawnThisSecond;
+    g_DrawnThisSecond = 0;
+    g_SecondStart = g_PaceNow;
+    g_StepsThisSecond = 0;
+  }
+  g_StepsThisSecond += 1;
+  return verdict;
+}
+
+void UpdateMenuStrip() {
+  if (!IsFullscreen()) {
+    if (IsMenuStripShown()) ShowMenuStrip(false);
+    return;
+  }
+  int32_t y = GetSampledCursorY(0);
+  int32_t height = GetMenuStripHeight();
+  if (y < height) {
+    if (!IsMenuStripShown() && HasMenuBarTopMenu()) ShowMenuStrip(true);
+    y = GetCursorYInMainWindow();
+  }
+  if (y >= height && IsMenuStripShown()) {
+    ShowMenuStrip(false);
+    FlagWindowLayerFullyDirty(0);
+  }
+}
+
+void CountPresentedFrame() { g_DrawnThisSecond += 1; }
+
+void AddPausedTimeToStopwatches(uint32_t pausedMs) {
+  for (int index = 0; index < kStopwatchCount; ++index) {
+    if (g_StopwatchPausable[index] != 0) g_StopwatchBase[index] += pausedMs;
+  }
+}
+
+void BeginScriptPause() {
+  std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+  if (g_ScriptPaused != 0) return;
+  g_ScriptPaused = 1;
+  g_ScriptPauseStart = GetTimeMs();
+}
+
+void EndScriptPause() {
+  std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+  if (g_ScriptPaused == 0) return;
+  g_ScriptPaused = 0;
+  uint32_t paused = GetTimeMs() - static_cast<uint32_t>(g_ScriptPauseStart);
+  AddPausedTimeToStopwatches(paused);
+  g_ScriptPauseStart = 0;
+}
+
+void ResetFrameClock() { g_LastFrameTime = GetTimeMs(); }
+
+void ResetFrameState() {
+  g_FrameCounter = 0;
+  g_StepCounter = 0;
+  g_RerunRequest = 0;
+  g_SkipDraw = 0;
+  g_PacingVerdict = 0;
+  g_FirstFrameShown = 0;
+  g_FrameRate = 60;
+  g_FrameSkip = 1;
+  g_FrameIntervalFixed = 0;
+  g_LastFrameTime = 0;
+  g_PaceNow = 0;
+  g_StepsThisSecond = 0;
+  g_DrawnThisSecond = 0;
+  g_ShownStepRate = 0;
+  g_ShownDrawRate = 0;
+  g_SecondStart = 0;
+  g_PausedByCloseQuestion = 0;
+  g_DrawDuringMovie = 0;
+  g_ScriptPaused = 0;
+  g_ScriptPauseStart = 0;
+  for (int index = 0; index < kStopwatchCount; ++index) {
+    g_StopwatchBase[index] = 0;
+    g_StopwatchPausable[index] = 1;
+  }
+}
