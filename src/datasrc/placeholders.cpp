@@ -7,6 +7,7 @@
 
 #include "platform/game_files.h"
 #include "shell/errors.h"
+#include "shell/sjis.h"
 
 uint8_t g_ReleaseLayout = 0;
 int InitDataKeys() { return 0; }
@@ -21,16 +22,17 @@ int LocateResource(ResourceLocation* location, const char* name, int) {
   return 1;
 }
 
-int LoadResourceWhole(ResourceLocation* location, const char* name) {
-  if (LocateResource(location, name, 0) == 0) {
-    ReportErrorFmt(104060, 1, name);
-    return -1;
-  }
+int FindMediaFile(ResourceLocation* location, char* resolvedName, char* name, int category) {
+  if (category != 0 && category != 1 && category != 9) return -1;
+  CopySjisBounded(resolvedName, 261, name);
+  return LocateResource(location, resolvedName, 1) > 0 ? 0 : 1;
+}
+
+int ReadResource(ResourceLocation* location, const char* name) {
   FILE* file = OpenGameFile(name, "rb");
   int64_t size = GetGameFileSize(name);
   if (file == nullptr || size < 0 || size > 0x7FFFFFFF) {
     if (file != nullptr) std::fclose(file);
-    ReportErrorFmt(104010, 1, name);
     return -3;
   }
   auto* data = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(size) + 1));
@@ -38,12 +40,19 @@ int LoadResourceWhole(ResourceLocation* location, const char* name) {
   std::fclose(file);
   if (!complete) {
     std::free(data);
-    ReportErrorFmt(104010, 1, name);
     return -3;
   }
   location->mData = data;
   location->mSize = static_cast<uint32_t>(size);
   return 0;
+}
+
+int LoadResourceWhole(ResourceLocation* location, const char* name) {
+  if (LocateResource(location, name, 0) == 0) {
+    ReportErrorFmt(104060, 1, name);
+    return -1;
+  }
+  return ReadResource(location, name);
 }
 
 void ReleaseResourceData(ResourceLocation* location) {

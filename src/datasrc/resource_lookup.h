@@ -20,6 +20,17 @@ struct ResourceLocation {
 // when a pack that holds it cannot be opened.
 int LocateResource(ResourceLocation* location, const char* name, int withType);
 
+// The media lookup: finds an image (category 0), sound (1) or any file (9),
+// adding the configured extensions to a name without a known one. 0 found, 1
+// not found, -1 error. resolvedName (at least 261 bytes) receives the name
+// found (or the last candidate tried); each "\" in name becomes "/".
+int FindMediaFile(ResourceLocation* location, char* resolvedName, char* name, int category);
+
+// Reads the located file whole with the reader of its source (mSource):
+// 0 success with mData and mSize set; -3 cannot be opened or no memory; -2 a
+// damaged pack entry. Readers report their own messages.
+int ReadResource(ResourceLocation* location, const char* name);
+
 // The loader convention: locates the name in the four sources (a missing
 // file reports 104060, a pack that cannot be opened 901040, a lookup error
 // 104010, all fatal) and reads it whole with the reader of its source.
