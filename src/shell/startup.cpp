@@ -164,6 +164,7 @@ void ReleaseBackBuffer() {
 
 int StartEngine(int argc, char** argv) {
   Step("settings");
+  ResetEngineSettings();
   CopyCommandLineArguments(argc, argv);
   LoadEngineSettings();
   BuildSaveFolder();
