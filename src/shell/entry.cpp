@@ -165,34 +165,48 @@ bool WaitForThreadState(const std::atomic<uint8_t>& state, uint8_t endState, uin
 void ShutdownEngine() {
   // The flag first: the threads end on it.
   g_QuitFlag.store(1);
+  TraceShellStep("shutdown: sound thread");
   if (!WaitForThreadState(g_SoundThreadState, 1, kThreadEndTimeoutMs)) {
     std::fputs("orvane: the sound thread did not end\n", stderr);
   }
   JoinSoundThread();
+  TraceShellStep("shutdown: script thread");
   if (!WaitForThreadState(g_ScriptThreadState, 9, kThreadEndTimeoutMs)) {
     std::fputs("orvane: the script thread did not end\n", stderr);
     if (g_ScriptThread.joinable()) g_ScriptThread.detach();
   }
   if (g_ScriptThread.joinable()) g_ScriptThread.join();
+  TraceShellStep("shutdown: pixel workers");
   StopPixelWorkers();
-  if (g_EmoteEnabled != 0) ReleaseAllEmotePlayers();
+  if (g_EmoteEnabled != 0) {
+    TraceShellStep("shutdown: emote players");
+    ReleaseAllEmotePlayers();
+  }
   if (g_GpuDrawing != 0) {
+    TraceShellStep("shutdown: direct3d");
     ReleaseGpuFrameTextures();
     ReleaseDirect3D();
   }
+  TraceShellStep("shutdown: movies and sound device");
   CloseMovieDirectShow();
   CloseMovieMci();
   ReleaseSoundDevice();
+  TraceShellStep("shutdown: menus");
   DestroyMenuSets();
   if (IsFullscreen() && LeaveFullscreen(0) == 0) ClearFullscreenState();
+  TraceShellStep("shutdown: cursor, glyphs, save records, flash");
   SetSystemCursorVisible(true);
+  EndTimerPeriod();
   DeleteGlyphObjects();
   FreePendingSaveRecords();
   ReleaseFlashPlayer();
+  TraceShellStep("shutdown: libraries");
   ReleaseTouchLibrary();
   ReleaseCompressionLibrary();
   if (g_EmoteEnabled != 0) ReleaseEmoteDlls();
   ReleaseWebpCodec();
+  TraceShellStep("shutdown: windows");
+  ReleaseBackBuffer();
   ReleaseWindowObjects();
   QuitPlatformVideo();
 }

@@ -35,7 +35,7 @@ class StartupTest : public testing::Test {
     ResetShellState();
     g_recordedSteps.clear();
     g_detachedStarts.clear();
-    SetStartupStepHook(RecordStep);
+    SetShellStepHook(RecordStep);
     SetDetachedStartHook(RecordDetachedStart, nullptr);
     runtime.WriteFile("keep", "");
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
@@ -43,7 +43,7 @@ class StartupTest : public testing::Test {
   void TearDown() override {
     ShutdownEngine();
     ReleaseInstanceMutexes();
-    SetStartupStepHook(nullptr);
+    SetShellStepHook(nullptr);
     SetDetachedStartHook(nullptr, nullptr);
     g_ReleaseLayout = 0;
     ResetShellState();
@@ -89,6 +89,17 @@ TEST_F(StartupTest, StepsRunInTheirBindingOrder) {
   // The per-program lock made way for the per-folder lock.
   EXPECT_FALSE(IsInstanceLockHeld(g_InstanceMutexes[1]));
   EXPECT_TRUE(IsInstanceLockHeld(g_InstanceMutexes[2]));
+
+  g_recordedSteps.clear();
+  ShutdownEngine();
+  EXPECT_EQ(g_recordedSteps,
+            (std::vector<std::string>{"shutdown: sound thread", "shutdown: script thread", "shutdown: pixel workers",
+                                      "shutdown: movies and sound device", "shutdown: menus",
+                                      "shutdown: cursor, glyphs, save records, flash", "shutdown: libraries",
+                                      "shutdown: windows"}));
+  EXPECT_EQ(g_QuitFlag.load(), 1);
+  EXPECT_EQ(GetMainPlatformWindow(), nullptr);
+  EXPECT_EQ(g_BackBuffer, nullptr);
 }
 
 TEST_F(StartupTest, ADevelopmentFolderWithoutTheCompilerShowsTheLicenceNotice) {
