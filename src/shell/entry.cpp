@@ -8,6 +8,7 @@
 #endif
 
 #include "datasrc/compression.h"
+#include "datasrc/resource_lookup.h"
 #include "image/pixel_workers.h"
 #include "image/webp_codec.h"
 #include "layer/text_setup.h"
@@ -190,6 +191,7 @@ void ShutdownEngine() {
   ReleaseFlashPlayer();
   ReleaseTouchLibrary();
   ReleaseCompressionLibrary();
+  ReleaseDataSources();
   if (g_EmoteEnabled != 0) ReleaseEmoteDlls();
   ReleaseWebpCodec();
   ReleaseWindowObjects();
