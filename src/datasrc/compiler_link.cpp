@@ -137,6 +137,7 @@ int RunScriptCompiler() {
   uint32_t result = LoadSharedWord(blocks.mHandshake, kLinkResultOffset);
   if (result != 1) return 1;
   if (!SetGameCurrentFolder(g_GameFolder)) {
+    ReleaseCompilerOutput();
     ShowLinkFailure();
     return -1;
   }

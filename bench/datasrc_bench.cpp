@@ -1,0 +1,98 @@
+// The pack index at its limit of 200,000 entries: building it (with the
+// duplicate check) and looking names up in it.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "datasrc/pack_index.h"
+#include "datasrc/resource_lookup.h"
+#include "platform/game_files.h"
+#include "shell/process_state.h"
+#include "support/pack_builder.h"
+
+namespace {
+
+constexpr int kEntries = 200000;
+constexpr int kPacks = 4;
+
+std::string EntryName(int index) {
+  char name[32];
+  std::snprintf(name, sizeof name, "cg\\ev%06d.png", index);
+  return name;
+}
+
+// A game folder with four packs of 50,000 entries each, made once.
+class PackedGame {
+ public:
+  PackedGame() {
+    char pattern[] = "/tmp/orvane_bench_XXXXXX";
+    mFolder = mkdtemp(pattern);
+    for (int pack = 0; pack < kPacks; ++pack) {
+      PackBuilder builder;
+      for (int index = pack; index < kEntries; index += kPacks) {
+        AddPackFile(&builder, EntryName(index), std::vector<uint8_t>{static_cast<uint8_t>(index)});
+      }
+      WritePackFile(mFolder + "/data" + std::to_string(pack) + ".qpf", builder);
+    }
+    if (chdir(mFolder.c_str()) != 0) std::abort();
+    g_GameFolderNative = mFolder;
+    InitProcessPaths("orvane");
+  }
+  ~PackedGame() { std::filesystem::remove_all(mFolder); }
+
+ private:
+  std::string mFolder;
+};
+
+PackedGame& Game() {
+  static PackedGame game;
+  return game;
+}
+
+void BM_BuildPackIndex(benchmark::State& state) {
+  Game();
+  for (auto _ : state) {
+    ReleasePackIndex();
+    InitDataKeys();
+    if (BuildPackIndex() != 0) state.SkipWithError("the index could not be built");
+  }
+  state.counters["entries"] = static_cast<double>(g_PackEntryTotal);
+}
+BENCHMARK(BM_BuildPackIndex)->Unit(benchmark::kMillisecond);
+
+void BM_LocateInPackIndex(benchmark::State& state) {
+  Game();
+  ReleasePackIndex();
+  InitDataKeys();
+  if (BuildPackIndex() != 0) state.SkipWithError("the index could not be built");
+  int index = 0;
+  for (auto _ : state) {
+    std::string name = EntryName(index);
+    ResourceLocation location;
+    if (LocateResource(&location, name.c_str(), 0) != SOURCE_PACK) state.SkipWithError("an entry was not found");
+    index = (index + 7919) % kEntries;
+  }
+}
+BENCHMARK(BM_LocateInPackIndex)->Unit(benchmark::kMicrosecond);
+
+void BM_LoadFromPack(benchmark::State& state) {
+  Game();
+  ReleasePackIndex();
+  InitDataKeys();
+  if (BuildPackIndex() != 0) state.SkipWithError("the index could not be built");
+  int index = 0;
+  for (auto _ : state) {
+    std::string name = EntryName(index);
+    ResourceLocation location;
+    if (LoadResourceWhole(&location, name.c_str()) != 0) state.SkipWithError("an entry could not be read");
+    ReleaseResourceData(&location);
+    index = (index + 7919) % kEntries;
+  }
+}
+BENCHMARK(BM_LoadFromPack)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
