@@ -118,7 +118,7 @@ BuiltPack BuildPack(const PackBuilder& pack) {
 bool WritePackFile(const std::string& path, const BuiltPack& built, const std::vector<uint8_t>& prefix) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
-  bool written = std::fwrite(prefix.data(), 1, prefix.size(), file) == prefix.size() &&
+  bool written = (prefix.empty() || std::fwrite(prefix.data(), 1, prefix.size(), file) == prefix.size()) &&
                  std::fwrite(built.mBytes.data(), 1, built.mBytes.size(), file) == built.mBytes.size();
   return std::fclose(file) == 0 && written;
 }
