@@ -101,7 +101,8 @@ TEST_F(PreloadCacheTest, SoundThreadReadsWhileScriptsPreload) {
     }
   });
   // Forty names cycle through two lists, moving to their ends.
-  for (int round = 0; round < 300; ++round) {
+  // ... at least 300 times, and until the reader has read a good number.
+  for (int round = 0; round < 300 || (reads.load() < 200 && round < 1000000); ++round) {
     std::string name = "s" + std::to_string(round % 40);
     ASSERT_EQ(PreloadFile(round % 2, name.c_str(), 0), 0);
   }
