@@ -67,14 +67,18 @@ WorkerThreadStarter g_ThreadStarter = nullptr;
 
 // g_WorkersIdle is 1 exactly while no worker runs a job.
 std::mutex g_BusyMutex;
+std::condition_variable g_BusyChanged;
 int g_BusyWorkers = 0;
 
 constexpr size_t kSmoothSubRowBytes = size_t{2} * kSmoothScaleMaxWidth * 4;
 
 void MarkWorkerBusy(bool busy) {
-  std::lock_guard<std::mutex> guard(g_BusyMutex);
-  g_BusyWorkers += busy ? 1 : -1;
-  g_WorkersIdle.store(g_BusyWorkers == 0 ? 1 : 0);
+  {
+    std::lock_guard<std::mutex> guard(g_BusyMutex);
+    g_BusyWorkers += busy ? 1 : -1;
+    g_WorkersIdle.store(g_BusyWorkers == 0 ? 1 : 0);
+  }
+  g_BusyChanged.notify_all();
 }
 
 void RunBlendRowsJob(const WorkerJob& job) {
@@ -313,6 +317,9 @@ int StartPixelWorkers() {
     return -1;
   }
   g_WorkerCount = static_cast<uint8_t>(g_StartedWorkers);
+  // Start-up ends with every worker waiting for its first job.
+  std::unique_lock<std::mutex> lock(g_BusyMutex);
+  g_BusyChanged.wait(lock, [] { return g_BusyWorkers == 0; });
   return 0;
 }
 

@@ -32,7 +32,13 @@ int RecordDialog(void* context, const ErrorDialogRequest& request) {
 
 DialogHooks g_RecorderHooks;
 
+// Ids with built-in texts keep them; the others read "E<id> ...".
 int IdOf(const std::string& text) {
+  for (int id : {100010, 104030}) {
+    std::string builtIn = GetMessageText(id);
+    std::string prefix = builtIn.substr(0, builtIn.find('%'));
+    if (!prefix.empty() && text.compare(0, prefix.size(), prefix) == 0) return id;
+  }
   if (text.size() < 2 || text[0] != 'E') return 0;
   return std::atoi(text.c_str() + 1);
 }
