@@ -47,7 +47,7 @@ int IdOf(const std::string& text) {
 
 ImageReportRecorder::ImageReportRecorder() {
   ClearMessageTexts();
-  for (int id : kImageMessageIds) AddMessageText(id, "E" + std::to_string(id) + " %s");
+  for (int id : kImageMessageIds) AddMessageText(id, "E" + std::to_string(id) + " %s %s");
   g_RecorderHooks = {RecordBox, RecordDialog, this};
   SetDialogHooks(&g_RecorderHooks);
   Clear();

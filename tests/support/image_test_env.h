@@ -8,7 +8,7 @@
 #include "layer/layer_record.h"
 
 // While alive: every message id the image side raises has the text
-// "E<id> %s", dialogs and boxes are recorded instead of shown, and the quit
+// "E<id> %s %s", dialogs and boxes are recorded instead of shown, and the quit
 // flag and the error state start clear. The destructor puts all of it back.
 class ImageReportRecorder {
  public:
