@@ -6,6 +6,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 
 #include "datasrc/compression.h"
@@ -21,38 +22,13 @@ WorkerJob g_WorkerJobs[kMaxWorkerJobs];
 
 namespace {
 
-// An event that stays set until one wait takes it; Reset clears it without
-// waiting.
-class WorkerEvent {
- public:
-  void Set() {
-    {
-      std::lock_guard<std::mutex> guard(mMutex);
-      mSignalled = true;
-    }
-    mCondition.notify_one();
-  }
-  void Wait() {
-    std::unique_lock<std::mutex> lock(mMutex);
-    mCondition.wait(lock, [this] { return mSignalled; });
-    mSignalled = false;
-  }
-  void Reset(bool signalled) {
-    std::lock_guard<std::mutex> guard(mMutex);
-    mSignalled = signalled;
-  }
-
- private:
-  std::mutex mMutex;
-  std::condition_variable mCondition;
-  bool mSignalled = false;
-};
-
+// The three events of a worker are made anew for every start of the pool. The
+// done event starts clear: the poster waits only for jobs it handed over.
 struct PixelWorker {
   std::thread mThread;
-  WorkerEvent mStart;
-  WorkerEvent mAck;
-  WorkerEvent mDone;
+  std::unique_ptr<AutoResetEvent> mStart;
+  std::unique_ptr<AutoResetEvent> mAck;
+  std::unique_ptr<AutoResetEvent> mDone;
   std::atomic<bool> mRunning{false};
   // The job was handed to the thread (not run by the poster).
   bool mPosted = false;
@@ -222,19 +198,18 @@ void PixelWorkerMain(int index) {
   WorkerJob& job = g_WorkerJobs[index];
   for (;;) {
     MarkWorkerBusy(false);
-    worker.mStart.Wait();
+    worker.mStart->Wait();
     MarkWorkerBusy(true);
-    worker.mDone.Reset(false);
-    worker.mAck.Set();
+    worker.mAck->Set();
     if (g_QuitFlag.load() != 0 || g_StopWorkers.load()) {
       job.mRan = false;
       worker.mRunning.store(false);
-      worker.mDone.Set();
+      worker.mDone->Set();
       MarkWorkerBusy(false);
       return;
     }
     RunJob(&job, index, worker.mWorkRows);
-    worker.mDone.Set();
+    worker.mDone->Set();
   }
 }
 
@@ -290,9 +265,9 @@ int StartPixelWorkers() {
     PixelWorker& worker = g_Workers[i];
     g_WorkerJobs[i] = WorkerJob();
     g_WorkerJobs[i].mIndex = i;
-    worker.mStart.Reset(false);
-    worker.mAck.Reset(false);
-    worker.mDone.Reset(true);
+    worker.mStart = std::make_unique<AutoResetEvent>();
+    worker.mAck = std::make_unique<AutoResetEvent>();
+    worker.mDone = std::make_unique<AutoResetEvent>();
     worker.mPosted = false;
     worker.mWorkRows = static_cast<uint8_t*>(std::malloc(kSmoothSubRowBytes * 2));
     if (worker.mWorkRows == nullptr) break;
@@ -325,7 +300,7 @@ int StartPixelWorkers() {
 
 void StopPixelWorkers() {
   g_StopWorkers.store(true);
-  for (int i = 0; i < g_StartedWorkers; ++i) g_Workers[i].mStart.Set();
+  for (int i = 0; i < g_StartedWorkers; ++i) g_Workers[i].mStart->Set();
   for (int i = 0; i < g_StartedWorkers; ++i) {
     PixelWorker& worker = g_Workers[i];
     if (worker.mThread.joinable()) worker.mThread.join();
@@ -353,15 +328,15 @@ void PostWorkerJob(int worker) {
   }
   PixelWorker& thread = g_Workers[worker];
   thread.mPosted = true;
-  thread.mStart.Set();
-  thread.mAck.Wait();
+  thread.mStart->Set();
+  thread.mAck->Wait();
 }
 
 void WaitForWorkerJobs(int count) {
   for (int i = 0; i < count && i < kMaxPixelWorkers; ++i) {
     PixelWorker& worker = g_Workers[i];
     if (!worker.mPosted) continue;
-    worker.mDone.Wait();
+    worker.mDone->Wait();
     worker.mPosted = false;
     // A worker that ended on the quit flag left its job undone.
     if (!g_WorkerJobs[i].mRan) RunWorkerJob(&g_WorkerJobs[i], i);

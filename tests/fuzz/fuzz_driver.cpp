@@ -62,7 +62,7 @@ void Mutate(std::vector<uint8_t>& data, std::mt19937& random) {
         if (size > 8) {
           size_t from = 1 + random() % (size - 4);
           size_t to = 1 + random() % (size - 4);
-          std::memcpy(&data[to], &data[from], 3);
+          std::memmove(&data[to], &data[from], 3);
         }
         break;
       default:

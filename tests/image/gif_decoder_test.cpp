@@ -207,6 +207,25 @@ TEST(GifDecoder, FrameLargerThanTheScreenIsClipped) {
   }
 }
 
+TEST(GifDecoder, ImagesPastTheFrameTableAreReadOverNotKept) {
+  GifFixture gif;
+  gif.mScreenWidth = 2;
+  gif.mScreenHeight = 1;
+  gif.mGlobalPalette = {10, 20, 30, 40, 50, 60};
+  GifFixtureImage image;
+  image.mWidth = 2;
+  image.mIndices = {1, 0};
+  gif.mImages.assign(kGifFrameTableSize + 3, image);
+  gif.mImages.back().mWidth = 7;  // a different image after the table end
+  gif.mImages.back().mIndices.assign(7, 1);
+  ScopedLayerRecord record;
+  ASSERT_EQ(DecodeBytesAs(record.get(), FILE_TYPE_GIF, WriteGif(gif)), 0);
+  EXPECT_NE(record->mGifFrames[kGifFrameTableSize - 1], nullptr);
+  EXPECT_EQ(record->mGifFrames[kGifFrameTableSize - 1]->mWidth, 2);
+  EXPECT_EQ(record.Pixel(0, 0), 0xFF28323Cu);
+  EXPECT_EQ(record.Pixel(1, 0), 0xFF0A141Eu);
+}
+
 TEST(GifDecoder, MalformedFiles) {
   ImageReportRecorder reports;
   std::mt19937 random(15);
