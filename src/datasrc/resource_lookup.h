@@ -16,6 +16,7 @@ constexpr int32_t SOURCE_COMPILER_OUTPUT = 3;
 constexpr int32_t SOURCE_PRELOAD = 4;
 
 // File type codes, also stored in pack entries and preload slots.
+constexpr int32_t FILE_TYPE_OTHER = 0;
 constexpr int32_t FILE_TYPE_BMP = 1;
 constexpr int32_t FILE_TYPE_PNG = 2;
 constexpr int32_t FILE_TYPE_JPG = 3;

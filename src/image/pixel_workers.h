@@ -1,7 +1,138 @@
 #pragma once
-// The pool of pixel worker threads.
+// The pool of pixel worker threads. A poster hands every worker exactly one
+// job (worker by worker, each acknowledging before the next is filled), then
+// waits until all have finished; there is no queue. Only one thread posts at
+// a time (the frame-step thread, or the main thread's presentation, which
+// frame pacing keeps apart), so the pool takes no lock.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <thread>
 
-// 0 success; non-zero after a report when no worker could start.
+struct LayerRecord;
+
+enum WorkerJobCode : int32_t {
+  JOB_NONE = 0,
+  JOB_SCALE_NEAREST = 11,
+  JOB_SCALE_BILINEAR = 21,
+  JOB_SCALE_BILINEAR_ALT = 29,
+  JOB_SCALE_SMOOTH = 41,
+  JOB_TEXTURE_LEVEL = 42,
+  JOB_BLEND_ROWS = 101,
+  JOB_BLEND_ROWS_MASKED = 102,
+  JOB_BLEND_ROWS_ALPHA = 103,
+  JOB_BLEND_ROWS_MASKED_ALPHA = 104,
+  JOB_QCG_RAW = 1000,
+  JOB_QCG_ZLIB = 1001,
+  JOB_QCG_SNP = 1002,
+  JOB_QCG_WEBP = 1003,
+};
+
+constexpr int kMaxWorkerJobs = 64;
+constexpr int kMaxPixelWorkers = 4;
+// The widest destination the smooth scale job serves (the image side limit).
+constexpr int32_t kSmoothScaleMaxWidth = 8192;
+// Bytes of the qcg file image in front of the stored halves.
+constexpr size_t kQcgHeaderBytes = 56;
+
+// The job block of one worker. The poster writes it before it starts the
+// worker; the worker reads it and writes only mStatus and mRan.
+struct WorkerJob {
+  int32_t mIndex = 0;
+  int32_t mCode = JOB_NONE;
+
+  // Blend jobs (101-104): band rows [mFirstRow, mEndRow) of the blit; band
+  // row r is destination row mDstY + r and source row mSrcY + r.
+  int64_t mFirstRow = 0;
+  int64_t mEndRow = 0;
+  int32_t mWidth = 0;
+  int64_t mSrcX = 0;
+  int64_t mSrcY = 0;
+  int64_t mDstX = 0;
+  int64_t mDstY = 0;
+  LayerRecord* mDestination = nullptr;
+  LayerRecord* mSource = nullptr;
+  LayerRecord* mMask = nullptr;           // 102 and 104
+  const uint8_t* mMaskPixels = nullptr;   // 102 and 104
+
+  // Scale jobs (11, 21, 41): destination rows [mScaleFirstRow, mScaleEndRow),
+  // visible columns [mFirstColumn, mEndColumn); x0, y0, x1, y1 (hundredths
+  // of a pixel for 21 and 41); the destination size (times 100 for 21, 41).
+  int64_t mScaleFirstRow = 0;
+  int64_t mScaleEndRow = 0;
+  int64_t mFirstColumn = 0;
+  int64_t mEndColumn = 0;
+  int64_t mX0 = 0;
+  int64_t mY0 = 0;
+  int64_t mX1 = 0;
+  int64_t mY1 = 0;
+  int64_t mSourceWidth = 0;
+  int64_t mSourceHeight = 0;
+  int64_t mDestWidth = 0;
+  int64_t mDestHeight = 0;
+  uint8_t* mDestPixels = nullptr;
+  const uint8_t* mSourcePixels = nullptr;
+  // Column table of the smooth scale: 2 * destination width entries of 8.8
+  // fixed-point source x offsets (start and middle of each pixel).
+  const int32_t* mColumnTable = nullptr;
+  const int32_t* mRowTable = nullptr;
+
+  // qcg jobs (1000-1003): worker 0 unpacks the first half, worker 1 the
+  // second. The stored data begins kQcgHeaderBytes into the file image.
+  size_t mOutBytes1 = 0;
+  size_t mStoredBytes1 = 0;
+  size_t mOutBytes2 = 0;
+  size_t mStoredBytes2 = 0;
+  int32_t mImageWidth = 0;
+  int32_t mImageHeight = 0;
+  uint8_t* mPixelBlock = nullptr;
+  size_t mPixelBlockBytes = 0;
+  const uint8_t* mFile = nullptr;
+  size_t mFileBytes = 0;
+
+  // Results: 0 done; non-zero when the routine failed (a damaged qcg half,
+  // a width beyond the work row). mRan is false when the worker ended on the
+  // quit flag without running the job.
+  int32_t mStatus = 0;
+  bool mRan = false;
+};
+
+extern WorkerJob g_WorkerJobs[kMaxWorkerJobs];
+
+// Starts min(max(g_WorkerCount, 1), kMaxPixelWorkers) workers. A worker that
+// the system refuses to start leaves the pool smaller; when none starts the
+// failure is reported and the result is non-zero. g_WorkerCount becomes the
+// number running.
 int StartPixelWorkers();
-// Wakes every worker on the quit flag and joins them.
+// Wakes every worker (they end on the quit flag or this stop) and joins them.
 void StopPixelWorkers();
+// Workers running now; 0 before the start and after the stop.
+int GetPixelWorkerCount();
+
+// The posting protocol: PostWorkerJob(i) for i = 0..count-1 (the job block i
+// filled first) hands the job over and waits for the acknowledgement;
+// WaitForWorkerJobs(count) then waits for every done signal. A worker that is
+// not running has its job run here on the posting thread.
+void PostWorkerJob(int worker);
+void WaitForWorkerJobs(int count);
+
+// Runs the job of a block on the calling thread, as a worker would.
+void RunWorkerJob(WorkerJob* job, int worker);
+
+// Blends `rows` rows of `width` pixels: source (srcX, srcY) onto destination
+// (dstX, dstY), spread over the workers in contiguous bands; on the calling
+// thread when the pool is not running. code is one of the four blend jobs.
+void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, LayerRecord* mask, int64_t srcX,
+                  int64_t srcY, int64_t dstX, int64_t dstY, int32_t width, int64_t rows);
+
+// Unpacks the two halves of a qcg image into `pixels` (pixelBytes long):
+// workers 0 and 1 when two or more run, else both here. 0 when both halves
+// came out whole; non-zero when either failed (the caller reports it).
+int RunQcgJobs(int32_t code, uint8_t* pixels, size_t pixelBytes, const uint8_t* file, size_t fileBytes,
+               size_t outBytes1, size_t storedBytes1, size_t outBytes2, size_t storedBytes2, int32_t width,
+               int32_t height);
+
+// Tests replace the thread start to see a pool that the system refuses in
+// part; nullptr restores the platform's start.
+using WorkerThreadStarter = bool (*)(std::thread& thread, std::function<void()> routine);
+void SetWorkerThreadStarter(WorkerThreadStarter starter);

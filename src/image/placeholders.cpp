@@ -1,13 +1,22 @@
-// Stand-ins until the pixel machinery is built.
-#include "image/blend_kernels.h"
-#include "image/pixel_primitives.h"
-#include "image/pixel_workers.h"
+// Stand-ins until the WebP codec binding is built.
 #include "image/webp_codec.h"
 
-void InitPixelPrimitives() {}
-void InitProductTables() {}
-void InitBlendKernels() {}
-int StartPixelWorkers() { return 0; }
-void StopPixelWorkers() {}
 void LoadWebpCodec() {}
 void ReleaseWebpCodec() {}
+
+// Stand-ins until the qcg container, PSD, E-mote and WebP kinds are built:
+// each refuses the file as a kind the engine cannot load.
+#include "image/image_decoders.h"
+#include "shell/errors.h"
+
+namespace {
+int RefuseImageKind(const char* fileName) {
+  ReportErrorAtScriptFmt(100030, 1, "", fileName);
+  return -1;
+}
+}  // namespace
+
+int RejectPsdImage(ResourceLocation*, LayerRecord*, const char* fileName) { return RefuseImageKind(fileName); }
+int DecodeQcgImage(ResourceLocation*, LayerRecord*, const char* fileName) { return RefuseImageKind(fileName); }
+int LoadEmoteImage(ResourceLocation*, LayerRecord*, const char* fileName) { return RefuseImageKind(fileName); }
+int DecodeWebpImage(ResourceLocation*, LayerRecord*, const char* fileName) { return RefuseImageKind(fileName); }

@@ -15,6 +15,7 @@
 #include "image/blend_kernels.h"
 #include "image/pixel_primitives.h"
 #include "image/pixel_workers.h"
+#include "image/runtime_random.h"
 #include "image/webp_codec.h"
 #include "layer/text_setup.h"
 #include "movie/emote.h"
@@ -82,7 +83,7 @@ void InitRuntimeTables() {
   g_RuntimeTablesBuilt = true;
   std::strcpy(g_IdentifierString, "revnavro");
   SeedRandom(GetTimeMs());
-  std::srand(static_cast<unsigned>(std::time(nullptr)));
+  SeedRuntimeRandom(static_cast<uint32_t>(std::time(nullptr)));
   InitProductTables();
   InitBlendKernels();
   InitEvaluatorOperands();

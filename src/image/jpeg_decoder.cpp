@@ -1,0 +1,71 @@
+// JPEG files through libjpeg, decoded from memory straight into B, G, R, A
+// rows (the library's extended BGRA output gives alpha 255).
+#include "datasrc/resource_lookup.h"
+#include "image/image_decoders.h"
+#include "image/jpeg_memory.h"
+#include "image/pixel_buffers.h"
+#include "layer/layer_record.h"
+#include "shell/errors.h"
+
+namespace {
+
+enum JpegReadResult : int {
+  kJpegRead = 0,
+  kJpegLibraryFailed = -2,
+  kJpegTooLarge = -3,
+};
+
+// No object with a destructor lives in this frame: libjpeg leaves it by
+// longjmp on an error.
+int ReadJpegRows(LayerRecord* record, const char* fileName, const uint8_t* data, size_t size) {
+  jpeg_decompress_struct info;
+  JpegErrorManager errors;
+  info.err = InitJpegErrorManager(&errors);
+  if (setjmp(errors.mJump) != 0) {
+    jpeg_destroy_decompress(&info);
+    return kJpegLibraryFailed;
+  }
+  jpeg_create_decompress(&info);
+  SetJpegMemorySource(&info, data, size);
+  jpeg_read_header(&info, TRUE);
+  // Four-channel files would come out as unconverted bytes: refused.
+  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || info.num_components > 3) {
+    jpeg_destroy_decompress(&info);
+    return kJpegLibraryFailed;
+  }
+  // The size is checked before the decompressor allocates anything for it.
+  if (info.image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
+      info.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
+    jpeg_destroy_decompress(&info);
+    ReportErrorAtScriptFmt(100091, 1, fileName);
+    return kJpegTooLarge;
+  }
+  info.out_color_space = JCS_EXT_BGRA;
+  jpeg_start_decompress(&info);
+  auto width = static_cast<int32_t>(info.output_width);
+  auto height = static_cast<int32_t>(info.output_height);
+  if (info.output_components != 4 || width > kMaxImageSide || height > kMaxImageSide) {
+    jpeg_destroy_decompress(&info);
+    return kJpegLibraryFailed;
+  }
+  if (InstallNewPixelBlock(record, width, height, fileName) != 0) {
+    jpeg_destroy_decompress(&info);
+    return kJpegTooLarge;
+  }
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = record->mPixels + static_cast<size_t>(info.output_scanline) * static_cast<size_t>(width) * 4;
+    if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return kJpegRead;
+}
+
+}  // namespace
+
+int DecodeJpegImage(ResourceLocation* location, LayerRecord* record, const char* fileName) {
+  if (ReadImageResource(location, fileName, 1, 0) != 0) return -1;
+  int result = ReadJpegRows(record, fileName, location->mData, location->mSize);
+  ReleaseResourceData(location);
+  return result;
+}

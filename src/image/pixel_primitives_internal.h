@@ -1,0 +1,17 @@
+#pragma once
+// Shared between the plain and the vectorised primitive sets.
+#include <cstddef>
+#include <cstdint>
+
+#include "image/pixel_primitives.h"
+
+// Routines that both sets run as plain code.
+void RefAlphaOverRow(uint8_t* dst, const uint8_t* src, size_t n);
+void RefAlphaOverRowSourceOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
+void RefAlphaOverRowDestOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
+void RefAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpacity, int srcOpacity, size_t n);
+void RefRuleWeightedRow(int level, uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold,
+                        int softness, size_t n);
+
+// The vectorised set of a level; the plain set where the build has no SSE2.
+const PixelPrimitiveTable& GetVectorPrimitives(int level);

@@ -1,0 +1,413 @@
+#include "image/pixel_workers.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+#include "datasrc/compression.h"
+#include "image/blend_kernels.h"
+#include "image/pixel_primitives.h"
+#include "layer/layer_record.h"
+#include "platform/threads.h"
+#include "shell/errors.h"
+#include "shell/platform_facts.h"
+#include "shell/process_state.h"
+
+WorkerJob g_WorkerJobs[kMaxWorkerJobs];
+
+namespace {
+
+// The three events of a worker are made anew for every start of the pool. The
+// done event starts clear: the poster waits only for jobs it handed over.
+struct PixelWorker {
+  std::thread mThread;
+  std::unique_ptr<AutoResetEvent> mStart;
+  std::unique_ptr<AutoResetEvent> mAck;
+  std::unique_ptr<AutoResetEvent> mDone;
+  std::atomic<bool> mRunning{false};
+  // The job was handed to the thread (not run by the poster).
+  bool mPosted = false;
+  // Two sub-rows of 2 * kSmoothScaleMaxWidth sub-samples for the smooth scale.
+  uint8_t* mWorkRows = nullptr;
+};
+
+PixelWorker g_Workers[kMaxPixelWorkers];
+int g_StartedWorkers = 0;
+std::atomic<bool> g_StopWorkers{false};
+WorkerThreadStarter g_ThreadStarter = nullptr;
+
+// g_WorkersIdle is 1 exactly while no worker runs a job.
+std::mutex g_BusyMutex;
+std::condition_variable g_BusyChanged;
+int g_BusyWorkers = 0;
+
+constexpr size_t kSmoothSubRowBytes = size_t{2} * kSmoothScaleMaxWidth * 4;
+
+void MarkWorkerBusy(bool busy) {
+  {
+    std::lock_guard<std::mutex> guard(g_BusyMutex);
+    g_BusyWorkers += busy ? 1 : -1;
+    g_WorkersIdle.store(g_BusyWorkers == 0 ? 1 : 0);
+  }
+  g_BusyChanged.notify_all();
+}
+
+void RunBlendRowsJob(const WorkerJob& job) {
+  LayerRecord* dst = job.mDestination;
+  LayerRecord* src = job.mSource;
+  if (dst == nullptr || src == nullptr || dst->mPixels == nullptr || src->mPixels == nullptr) return;
+  if (src->mBlendMode >= kBlendModeCount || job.mWidth <= 0) return;
+  int opacity = std::clamp<int>(src->mOpacity, 0, 256);
+  int entry = src->mBlendMode * 2 + (opacity >> 8);
+  size_t bytes = static_cast<size_t>(job.mWidth) * 4;
+  bool masked = job.mCode == JOB_BLEND_ROWS_MASKED || job.mCode == JOB_BLEND_ROWS_MASKED_ALPHA;
+  if (masked && (job.mMask == nullptr || job.mMaskPixels == nullptr)) return;
+  BlendKernel plain = nullptr;
+  RuleBlendKernel rule = nullptr;
+  switch (job.mCode) {
+    case JOB_BLEND_ROWS: plain = g_BlendKernels.mPlain[entry]; break;
+    case JOB_BLEND_ROWS_ALPHA: plain = g_BlendKernels.mAlpha[entry]; break;
+    case JOB_BLEND_ROWS_MASKED: rule = g_BlendKernels.mMasked[entry]; break;
+    default: rule = g_BlendKernels.mMaskedAlpha[src->mBlendMode * 2]; break;
+  }
+  if (plain == nullptr && rule == nullptr) return;
+  for (int64_t r = job.mFirstRow; r < job.mEndRow; ++r) {
+    uint8_t* d = dst->mPixels + ((job.mDstY + r) * dst->mWidth + job.mDstX) * 4;
+    const uint8_t* s = src->mPixels + ((job.mSrcY + r) * src->mWidth + job.mSrcX) * 4;
+    if (plain != nullptr) {
+      plain(d, s, opacity, bytes);
+    } else {
+      const uint8_t* m = job.mMaskPixels + ((job.mSrcY + r) * job.mMask->mWidth + job.mSrcX) * 4;
+      rule(d, s, m, src->mRuleThreshold, src->mRuleSoftness, bytes);
+    }
+  }
+}
+
+// One bilinear sub-sample: per byte, the top and bottom pairs weighted by
+// fx, then the two weighted by fy.
+inline void SampleBilinear(uint8_t* out, const uint8_t* p00, size_t rowBytes, int fx, int fy) {
+  const uint8_t* p10 = p00 + rowBytes;
+  for (int b = 0; b < 4; ++b) {
+    int top = (p00[b] * (256 - fx) + p00[b + 4] * fx) >> 8;
+    int bottom = (p10[b] * (256 - fx) + p10[b + 4] * fx) >> 8;
+    out[b] = static_cast<uint8_t>((top * (256 - fy) + bottom * fy) >> 8);
+  }
+}
+
+int32_t RunScaleSmoothJob(const WorkerJob& job, uint8_t* workRows) {
+  int64_t width = job.mDestWidth / 100;
+  int64_t divisor = job.mDestHeight == 100 ? 100 : job.mDestHeight - 100;
+  int64_t span = job.mY1 - job.mY0;
+  int64_t x0 = job.mX0 / 100;
+  int64_t y0 = job.mY0 / 100;
+  int64_t srcW = job.mSourceWidth;
+  int64_t srcH = job.mSourceHeight;
+  int64_t u = job.mFirstColumn;
+  int64_t k = job.mEndColumn;
+  if (width <= 0 || width > kSmoothScaleMaxWidth || divisor <= 0 || srcW <= 0 || srcH <= 0 || u < 0 || k > width ||
+      job.mDestPixels == nullptr || job.mSourcePixels == nullptr || (u < k && job.mColumnTable == nullptr)) {
+    return 1;
+  }
+  uint8_t* first = workRows;
+  uint8_t* second = workRows + kSmoothSubRowBytes;
+  size_t rowBytes = static_cast<size_t>(srcW) * 4;
+  for (int64_t i = job.mScaleFirstRow; i < job.mScaleEndRow; ++i) {
+    uint8_t* out = job.mDestPixels + static_cast<size_t>(i * width) * 4;
+    g_PixelPrimitives.mZeroBytes(out, static_cast<size_t>(std::max<int64_t>(0, u)) * 4);
+    if (k < width) g_PixelPrimitives.mZeroBytes(out + k * 4, static_cast<size_t>(width - k) * 4);
+    if (u >= k) continue;
+    int64_t p1 = (256 * i * span) / divisor;
+    int64_t p2 = ((256 * i + 128) * span) / divisor;
+    int64_t row1 = y0 + (p1 >> 8);
+    int64_t row2 = y0 + (p2 >> 8);
+    int fy1 = static_cast<int>(p1 & 255);
+    int fy2 = static_cast<int>(p2 & 255);
+    if ((row2 * srcW + x0) > (srcH - 1) * srcW) {
+      row2 = row1;
+      fy2 = fy1;
+    }
+    const uint8_t* base1 = job.mSourcePixels + static_cast<size_t>(row1 * srcW + x0) * 4;
+    const uint8_t* base2 = job.mSourcePixels + static_cast<size_t>(row2 * srcW + x0) * 4;
+    for (int64_t c = 2 * u; c < 2 * k; ++c) {
+      int32_t g = job.mColumnTable[c];
+      size_t offset = static_cast<size_t>(g >> 8) * 4;
+      SampleBilinear(first + c * 4, base1 + offset, rowBytes, g & 255, fy1);
+      SampleBilinear(second + c * 4, base2 + offset, rowBytes, g & 255, fy2);
+    }
+    for (int64_t l = u; l < k; ++l) {
+      const uint8_t* a1 = first + l * 8;
+      const uint8_t* a2 = second + l * 8;
+      for (int b = 0; b < 4; ++b) {
+        int left = (a1[b] + a2[b] + 1) >> 1;
+        int right = (a1[b + 4] + a2[b + 4] + 1) >> 1;
+        out[l * 4 + b] = static_cast<uint8_t>((left + right + 1) >> 1);
+      }
+    }
+  }
+  return 0;
+}
+
+int32_t RunQcgHalf(const WorkerJob& job, int half) {
+  size_t outOffset = half == 0 ? 0 : job.mOutBytes1;
+  size_t out = half == 0 ? job.mOutBytes1 : job.mOutBytes2;
+  size_t inOffset = kQcgHeaderBytes + (half == 0 ? 0 : job.mStoredBytes1);
+  size_t stored = half == 0 ? job.mStoredBytes1 : job.mStoredBytes2;
+  if (job.mFile == nullptr || job.mPixelBlock == nullptr) return 1;
+  // Both halves must lie inside the file image and the pixel block.
+  if (job.mStoredBytes1 > job.mFileBytes || job.mFileBytes - job.mStoredBytes1 < kQcgHeaderBytes ||
+      inOffset > job.mFileBytes || stored > job.mFileBytes - inOffset) {
+    return 1;
+  }
+  if (job.mOutBytes1 > job.mPixelBlockBytes || out > job.mPixelBlockBytes - outOffset) return 1;
+  const uint8_t* in = job.mFile + inOffset;
+  uint8_t* target = job.mPixelBlock + outOffset;
+  switch (job.mCode) {
+    case JOB_QCG_RAW:
+      if (out > stored) return 1;
+      g_PixelPrimitives.mCopyBytes(target, in, out);
+      return 0;
+    case JOB_QCG_ZLIB: {
+      if (out > UINT32_MAX || stored > UINT32_MAX) return 1;
+      uLongf length = static_cast<uLongf>(out);
+      int result = uncompress(target, &length, in, static_cast<uLong>(stored));
+      return result == Z_OK && length == out ? 0 : 1;
+    }
+    case JOB_QCG_SNP: {
+      if (g_SnpApi.mUncompress == nullptr) return 1;
+      size_t length = out;
+      int result = g_SnpApi.mUncompress(reinterpret_cast<const char*>(in), stored, reinterpret_cast<char*>(target),
+                                        &length);
+      return result == 0 && length == out ? 0 : 1;
+    }
+    default:
+      // JOB_QCG_WEBP: the WebP halves need the WebP codec binding, which is
+      // not part of this build yet; the half is reported as not unpacked.
+      return 1;
+  }
+}
+
+void RunJob(WorkerJob* job, int worker, uint8_t* workRows);
+
+void PixelWorkerMain(int index) {
+  PixelWorker& worker = g_Workers[index];
+  WorkerJob& job = g_WorkerJobs[index];
+  for (;;) {
+    MarkWorkerBusy(false);
+    worker.mStart->Wait();
+    MarkWorkerBusy(true);
+    worker.mAck->Set();
+    if (g_QuitFlag.load() != 0 || g_StopWorkers.load()) {
+      job.mRan = false;
+      worker.mRunning.store(false);
+      worker.mDone->Set();
+      MarkWorkerBusy(false);
+      return;
+    }
+    RunJob(&job, index, worker.mWorkRows);
+    worker.mDone->Set();
+  }
+}
+
+bool StartWorkerThread(std::thread& thread, std::function<void()> routine) {
+  if (g_ThreadStarter != nullptr) return g_ThreadStarter(thread, std::move(routine));
+  return StartThread(thread, std::move(routine));
+}
+
+// workRows: the worker's own rows for the smooth scale, or null for a job run
+// on the posting thread (which then takes rows of its own for the job).
+void RunJob(WorkerJob* job, int worker, uint8_t* workRows) {
+  job->mStatus = 0;
+  switch (job->mCode) {
+    case JOB_BLEND_ROWS:
+    case JOB_BLEND_ROWS_MASKED:
+    case JOB_BLEND_ROWS_ALPHA:
+    case JOB_BLEND_ROWS_MASKED_ALPHA:
+      RunBlendRowsJob(*job);
+      break;
+    case JOB_SCALE_SMOOTH: {
+      uint8_t* rows = workRows != nullptr ? workRows : static_cast<uint8_t*>(std::malloc(kSmoothSubRowBytes * 2));
+      job->mStatus = rows == nullptr ? 1 : RunScaleSmoothJob(*job, rows);
+      if (rows != workRows) std::free(rows);
+      break;
+    }
+    case JOB_QCG_RAW:
+    case JOB_QCG_ZLIB:
+    case JOB_QCG_SNP:
+    case JOB_QCG_WEBP:
+      if (worker == 0 || worker == 1) job->mStatus = RunQcgHalf(*job, worker);
+      break;
+    default:
+      // The scale jobs 11 and 21 come with their posters; 29 and 42 and any
+      // other code complete without work.
+      break;
+  }
+  job->mRan = true;
+}
+
+}  // namespace
+
+void RunWorkerJob(WorkerJob* job, int worker) { RunJob(job, worker, nullptr); }
+
+int StartPixelWorkers() {
+  if (g_StartedWorkers > 0) return 0;
+  int wanted = std::clamp<int>(g_WorkerCount, 1, kMaxPixelWorkers);
+  g_StopWorkers.store(false);
+  {
+    std::lock_guard<std::mutex> guard(g_BusyMutex);
+    g_BusyWorkers = 0;
+  }
+  for (int i = 0; i < wanted; ++i) {
+    PixelWorker& worker = g_Workers[i];
+    g_WorkerJobs[i] = WorkerJob();
+    g_WorkerJobs[i].mIndex = i;
+    worker.mStart = std::make_unique<AutoResetEvent>();
+    worker.mAck = std::make_unique<AutoResetEvent>();
+    worker.mDone = std::make_unique<AutoResetEvent>();
+    worker.mPosted = false;
+    worker.mWorkRows = static_cast<uint8_t*>(std::malloc(kSmoothSubRowBytes * 2));
+    if (worker.mWorkRows == nullptr) break;
+    {
+      std::lock_guard<std::mutex> guard(g_BusyMutex);
+      ++g_BusyWorkers;
+    }
+    worker.mRunning.store(true);
+    if (!StartWorkerThread(worker.mThread, [i] { PixelWorkerMain(i); })) {
+      worker.mRunning.store(false);
+      std::free(worker.mWorkRows);
+      worker.mWorkRows = nullptr;
+      std::lock_guard<std::mutex> guard(g_BusyMutex);
+      --g_BusyWorkers;
+      break;
+    }
+    ++g_StartedWorkers;
+  }
+  if (g_StartedWorkers == 0) {
+    g_WorkersIdle.store(1);
+    ReportError(100010, 1);
+    return -1;
+  }
+  g_WorkerCount = static_cast<uint8_t>(g_StartedWorkers);
+  // Start-up ends with every worker waiting for its first job.
+  std::unique_lock<std::mutex> lock(g_BusyMutex);
+  g_BusyChanged.wait(lock, [] { return g_BusyWorkers == 0; });
+  return 0;
+}
+
+void StopPixelWorkers() {
+  g_StopWorkers.store(true);
+  for (int i = 0; i < g_StartedWorkers; ++i) g_Workers[i].mStart->Set();
+  for (int i = 0; i < g_StartedWorkers; ++i) {
+    PixelWorker& worker = g_Workers[i];
+    if (worker.mThread.joinable()) worker.mThread.join();
+    worker.mRunning.store(false);
+    std::free(worker.mWorkRows);
+    worker.mWorkRows = nullptr;
+  }
+  g_StartedWorkers = 0;
+  g_StopWorkers.store(false);
+  std::lock_guard<std::mutex> guard(g_BusyMutex);
+  g_BusyWorkers = 0;
+  g_WorkersIdle.store(1);
+}
+
+int GetPixelWorkerCount() { return g_StartedWorkers; }
+
+void PostWorkerJob(int worker) {
+  WorkerJob& job = g_WorkerJobs[worker];
+  job.mIndex = worker;
+  job.mRan = false;
+  if (worker >= g_StartedWorkers || !g_Workers[worker].mRunning.load()) {
+    if (worker < kMaxPixelWorkers) g_Workers[worker].mPosted = false;
+    RunWorkerJob(&job, worker);
+    return;
+  }
+  PixelWorker& thread = g_Workers[worker];
+  thread.mPosted = true;
+  thread.mStart->Set();
+  thread.mAck->Wait();
+}
+
+void WaitForWorkerJobs(int count) {
+  for (int i = 0; i < count && i < kMaxPixelWorkers; ++i) {
+    PixelWorker& worker = g_Workers[i];
+    if (!worker.mPosted) continue;
+    worker.mDone->Wait();
+    worker.mPosted = false;
+    // A worker that ended on the quit flag left its job undone.
+    if (!g_WorkerJobs[i].mRan) RunWorkerJob(&g_WorkerJobs[i], i);
+  }
+}
+
+void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, LayerRecord* mask, int64_t srcX,
+                  int64_t srcY, int64_t dstX, int64_t dstY, int32_t width, int64_t rows) {
+  if (rows <= 0 || width <= 0) return;
+  auto fill = [&](WorkerJob& job, int64_t first, int64_t end) {
+    job.mCode = code;
+    job.mFirstRow = first;
+    job.mEndRow = end;
+    job.mWidth = width;
+    job.mSrcX = srcX;
+    job.mSrcY = srcY;
+    job.mDstX = dstX;
+    job.mDstY = dstY;
+    job.mDestination = destination;
+    job.mSource = source;
+    bool masked = code == JOB_BLEND_ROWS_MASKED || code == JOB_BLEND_ROWS_MASKED_ALPHA;
+    job.mMask = masked ? mask : nullptr;
+    job.mMaskPixels = masked && mask != nullptr ? mask->mPixels : nullptr;
+  };
+  int count = g_StartedWorkers;
+  if (count == 0) {
+    WorkerJob job;
+    fill(job, 0, rows);
+    RunWorkerJob(&job, -1);
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    fill(g_WorkerJobs[i], rows * i / count, rows * (i + 1) / count);
+    PostWorkerJob(i);
+  }
+  WaitForWorkerJobs(count);
+}
+
+int RunQcgJobs(int32_t code, uint8_t* pixels, size_t pixelBytes, const uint8_t* file, size_t fileBytes,
+               size_t outBytes1, size_t storedBytes1, size_t outBytes2, size_t storedBytes2, int32_t width,
+               int32_t height) {
+  auto fill = [&](WorkerJob& job) {
+    job.mCode = code;
+    job.mOutBytes1 = outBytes1;
+    job.mStoredBytes1 = storedBytes1;
+    job.mOutBytes2 = outBytes2;
+    job.mStoredBytes2 = storedBytes2;
+    job.mImageWidth = width;
+    job.mImageHeight = height;
+    job.mPixelBlock = pixels;
+    job.mPixelBlockBytes = pixelBytes;
+    job.mFile = file;
+    job.mFileBytes = fileBytes;
+    job.mStatus = 0;
+  };
+  if (g_StartedWorkers > 1) {
+    for (int i = 0; i < 2; ++i) {
+      fill(g_WorkerJobs[i]);
+      PostWorkerJob(i);
+    }
+    WaitForWorkerJobs(2);
+    return g_WorkerJobs[0].mStatus != 0 || g_WorkerJobs[1].mStatus != 0 ? 1 : 0;
+  }
+  WorkerJob halves[2];
+  int status = 0;
+  for (int i = 0; i < 2; ++i) {
+    fill(halves[i]);
+    RunWorkerJob(&halves[i], i);
+    status |= halves[i].mStatus;
+  }
+  return status != 0 ? 1 : 0;
+}
+
+void SetWorkerThreadStarter(WorkerThreadStarter starter) { g_ThreadStarter = starter; }

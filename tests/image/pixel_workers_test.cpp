@@ -1,0 +1,358 @@
+#include "image/pixel_workers.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <atomic>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "datasrc/compression.h"
+#include "image/blend_kernels.h"
+#include "image/pixel_buffers.h"
+#include "image/pixel_primitives.h"
+#include "support/image_test_env.h"
+#include "shell/platform_facts.h"
+#include "shell/process_state.h"
+
+namespace {
+
+class PixelWorkers : public testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    InitPixelPrimitives();
+    InitProductTables();
+    InitBlendKernels();
+  }
+  void SetUp() override { mSavedCount = g_WorkerCount; }
+  void TearDown() override {
+    StopPixelWorkers();
+    SetWorkerThreadStarter(nullptr);
+    g_WorkerCount = mSavedCount;
+    g_QuitFlag.store(0);
+  }
+  void StartWith(int count) {
+    g_WorkerCount = static_cast<uint8_t>(count);
+    ASSERT_EQ(StartPixelWorkers(), 0);
+    ASSERT_EQ(GetPixelWorkerCount(), count);
+  }
+  uint8_t mSavedCount = 1;
+};
+
+void FillLayer(LayerRecord* record, int width, int height, std::mt19937& random) {
+  uint8_t* block = AllocPixelBuffer(nullptr, width, height, nullptr);
+  ASSERT_NE(block, nullptr);
+  for (size_t i = 0; i < static_cast<size_t>(width) * height * 4; ++i) block[i] = static_cast<uint8_t>(random());
+  SetPixelBuffer(record, block, width, height);
+}
+
+// The blend as one call per row straight through the kernel table.
+void BlendDirectly(int code, LayerRecord* dst, LayerRecord* src, LayerRecord* mask, int64_t sx, int64_t sy,
+                   int64_t dx, int64_t dy, int width, int rows) {
+  int entry = src->mBlendMode * 2 + (src->mOpacity >> 8);
+  for (int r = 0; r < rows; ++r) {
+    uint8_t* d = dst->mPixels + ((dy + r) * dst->mWidth + dx) * 4;
+    const uint8_t* s = src->mPixels + ((sy + r) * src->mWidth + sx) * 4;
+    const uint8_t* m = mask == nullptr ? nullptr : mask->mPixels + ((sy + r) * mask->mWidth + sx) * 4;
+    size_t n = static_cast<size_t>(width) * 4;
+    switch (code) {
+      case JOB_BLEND_ROWS: g_BlendKernels.mPlain[entry](d, s, src->mOpacity, n); break;
+      case JOB_BLEND_ROWS_ALPHA: g_BlendKernels.mAlpha[entry](d, s, src->mOpacity, n); break;
+      case JOB_BLEND_ROWS_MASKED:
+        g_BlendKernels.mMasked[entry](d, s, m, src->mRuleThreshold, src->mRuleSoftness, n);
+        break;
+      default:
+        g_BlendKernels.mMaskedAlpha[src->mBlendMode * 2](d, s, m, src->mRuleThreshold, src->mRuleSoftness, n);
+        break;
+    }
+  }
+}
+
+TEST_F(PixelWorkers, PoolBlendIsByteIdenticalToOneCallBlend) {
+  std::mt19937 random(5);
+  for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = static_cast<int32_t>(random() % 257);
+  for (int workers = 1; workers <= 4; ++workers) {
+    StartWith(workers);
+    for (int code : std::initializer_list<int>{JOB_BLEND_ROWS, JOB_BLEND_ROWS_MASKED, JOB_BLEND_ROWS_ALPHA, JOB_BLEND_ROWS_MASKED_ALPHA}) {
+      for (int rows : {1, 2, 3, 37}) {
+        for (int mode : {BLEND_NORMAL, BLEND_SCREEN, BLEND_SOFT_LIGHT}) {
+          ScopedLayerRecord src;
+          ScopedLayerRecord mask;
+          ScopedLayerRecord pooled;
+          ScopedLayerRecord direct;
+          FillLayer(src.get(), 23, 40, random);
+          FillLayer(mask.get(), 25, 41, random);
+          FillLayer(pooled.get(), 31, 45, random);
+          FillLayer(direct.get(), 31, 45, random);
+          std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(31, 45));
+          src->mBlendMode = static_cast<uint8_t>(mode);
+          src->mOpacity = static_cast<int16_t>(rows == 2 ? 256 : 131);
+          src->mRuleThreshold = 90;
+          src->mRuleSoftness = 40;
+          LayerRecord* maskRecord = code == JOB_BLEND_ROWS_MASKED || code == JOB_BLEND_ROWS_MASKED_ALPHA ? mask.get() : nullptr;
+          RunBlendJobs(code, pooled.get(), src.get(), maskRecord, 3, 1, 5, 2, 17, rows);
+          BlendDirectly(code, direct.get(), src.get(), maskRecord, 3, 1, 5, 2, 17, rows);
+          ASSERT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(31, 45)))
+              << workers << " workers, code " << code << ", rows " << rows << ", mode " << mode;
+        }
+      }
+    }
+    StopPixelWorkers();
+    EXPECT_EQ(GetPixelWorkerCount(), 0);
+  }
+}
+
+TEST_F(PixelWorkers, QuitFlagEndsEveryWorkerAndLaterJobsStillRun) {
+  StartWith(3);
+  EXPECT_EQ(g_WorkersIdle.load(), 1);
+  std::mt19937 random(9);
+  ScopedLayerRecord src;
+  ScopedLayerRecord pooled;
+  ScopedLayerRecord direct;
+  FillLayer(src.get(), 8, 8, random);
+  FillLayer(pooled.get(), 8, 8, random);
+  FillLayer(direct.get(), 8, 8, random);
+  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(8, 8));
+  src->mOpacity = 100;
+  // The workers end on the quit flag when the first job wakes them; the
+  // jobs they leave undone run on the posting thread.
+  g_QuitFlag.store(1);
+  RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
+  RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
+  BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
+  BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
+  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(8, 8)));
+  StopPixelWorkers();
+  EXPECT_EQ(GetPixelWorkerCount(), 0);
+}
+
+TEST_F(PixelWorkers, StopWakesAndJoinsWorkersThatNeverHadAJob) {
+  for (int round = 0; round < 3; ++round) {
+    StartWith(4);
+    g_QuitFlag.store(1);
+    StopPixelWorkers();
+    EXPECT_EQ(GetPixelWorkerCount(), 0);
+    EXPECT_EQ(g_WorkersIdle.load(), 1);
+    g_QuitFlag.store(0);
+  }
+}
+
+std::atomic<int> g_StartsAllowed{0};
+bool LimitedStarter(std::thread& thread, std::function<void()> routine) {
+  if (g_StartsAllowed.fetch_sub(1) <= 0) return false;
+  thread = std::thread(std::move(routine));
+  return true;
+}
+
+TEST_F(PixelWorkers, RefusedThreadsShrinkThePoolOrFailTheStart) {
+  ImageReportRecorder reports;
+  SetWorkerThreadStarter(LimitedStarter);
+  g_StartsAllowed = 2;
+  g_WorkerCount = 4;
+  EXPECT_EQ(StartPixelWorkers(), 0);
+  EXPECT_EQ(GetPixelWorkerCount(), 2);
+  EXPECT_EQ(g_WorkerCount, 2);
+  EXPECT_FALSE(reports.Quit());
+  StopPixelWorkers();
+
+  g_StartsAllowed = 0;
+  g_WorkerCount = 4;
+  EXPECT_NE(StartPixelWorkers(), 0);
+  EXPECT_EQ(GetPixelWorkerCount(), 0);
+  EXPECT_EQ(reports.FirstId(), 100010);
+  EXPECT_TRUE(reports.Quit());
+}
+
+TEST_F(PixelWorkers, CodesWithoutARoutineCompleteAtOnce) {
+  StartWith(4);
+  for (int code : {static_cast<int>(JOB_TEXTURE_LEVEL), static_cast<int>(JOB_SCALE_BILINEAR_ALT), 777}) {
+    for (int i = 0; i < 4; ++i) {
+      g_WorkerJobs[i].mCode = code;
+      PostWorkerJob(i);
+    }
+    WaitForWorkerJobs(4);
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_TRUE(g_WorkerJobs[i].mRan);
+      EXPECT_EQ(g_WorkerJobs[i].mStatus, 0);
+    }
+  }
+}
+
+std::vector<uint8_t> QcgFile(const std::vector<uint8_t>& half1, const std::vector<uint8_t>& half2) {
+  std::vector<uint8_t> file(kQcgHeaderBytes, 0);
+  file.insert(file.end(), half1.begin(), half1.end());
+  file.insert(file.end(), half2.begin(), half2.end());
+  return file;
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  std::vector<uint8_t> out(size);
+  EXPECT_EQ(compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 9), Z_OK);
+  out.resize(size);
+  return out;
+}
+
+TEST_F(PixelWorkers, QcgHalvesReportTheirStatus) {
+  LoadCompressionLibrary();
+  std::vector<uint8_t> pixels(4 * 6 * 4);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7 + 3);
+  std::vector<uint8_t> first(pixels.begin(), pixels.begin() + 40);
+  std::vector<uint8_t> second(pixels.begin() + 40, pixels.end());
+  auto snappy = [](const std::vector<uint8_t>& data) {
+    size_t size = g_SnpApi.mCompressedLength(data.size());
+    std::vector<uint8_t> out(size);
+    EXPECT_EQ(g_SnpApi.mCompress(reinterpret_cast<const char*>(data.data()), data.size(),
+                                 reinterpret_cast<char*>(out.data()), &size),
+              0);
+    out.resize(size);
+    return out;
+  };
+  for (int workers : {1, 2, 3}) {
+    StartWith(workers);
+    struct Case {
+      int mCode;
+      std::vector<uint8_t> mHalf1, mHalf2;
+    };
+    std::vector<Case> cases = {{JOB_QCG_RAW, first, second},
+                               {JOB_QCG_ZLIB, Deflate(first), Deflate(second)},
+                               {JOB_QCG_SNP, snappy(first), snappy(second)}};
+    for (const Case& c : cases) {
+      std::vector<uint8_t> file = QcgFile(c.mHalf1, c.mHalf2);
+      std::vector<uint8_t> out(PixelBlockBytes(4, 6), 0xEE);
+      EXPECT_EQ(RunQcgJobs(c.mCode, out.data(), out.size(), file.data(), file.size(), first.size(), c.mHalf1.size(),
+                           second.size(), c.mHalf2.size(), 4, 6),
+                0)
+          << c.mCode << " with " << workers;
+      EXPECT_EQ(0, std::memcmp(out.data(), pixels.data(), pixels.size())) << c.mCode << " with " << workers;
+
+      // A damaged second half fails the unpack instead of showing as loaded.
+      std::vector<uint8_t> damaged = file;
+      damaged[kQcgHeaderBytes + c.mHalf1.size() + c.mHalf2.size() / 2] ^= 0x5A;
+      damaged.resize(damaged.size() - 3);
+      EXPECT_NE(RunQcgJobs(c.mCode, out.data(), out.size(), damaged.data(), damaged.size(), first.size(),
+                           c.mHalf1.size(), second.size(), c.mHalf2.size(), 4, 6),
+                0)
+          << c.mCode << " with " << workers;
+      // Stored sizes past the end of the file are refused before reading.
+      EXPECT_NE(RunQcgJobs(c.mCode, out.data(), out.size(), file.data(), file.size(), first.size(), c.mHalf1.size(),
+                           second.size(), c.mHalf2.size() + 100, 4, 6),
+                0);
+      // Output sizes past the pixel block are refused before writing.
+      EXPECT_NE(RunQcgJobs(c.mCode, out.data(), 50, file.data(), file.size(), first.size(), c.mHalf1.size(),
+                           second.size(), c.mHalf2.size(), 4, 6),
+                0);
+    }
+    StopPixelWorkers();
+  }
+  ReleaseCompressionLibrary();
+}
+
+// A smooth-scale job over a band: the source, destination and column table
+// of a 2:1 reduction from srcW x srcH.
+struct SmoothScale {
+  std::vector<uint8_t> mSource;
+  std::vector<uint8_t> mDest;
+  std::vector<int32_t> mColumns;
+  WorkerJob mJob;
+
+  SmoothScale(int srcW, int srcH, int destW, int destH) {
+    mSource.assign(PixelBlockBytes(srcW, srcH), 0);
+    mDest.assign(PixelBlockBytes(destW, destH), 0xCC);
+    for (int l = 0; l < destW; ++l) {
+      mColumns.push_back(l * 2 * 256);
+      mColumns.push_back(l * 2 * 256 + 128);
+    }
+    mJob.mCode = JOB_SCALE_SMOOTH;
+    mJob.mScaleFirstRow = 0;
+    mJob.mScaleEndRow = destH;
+    mJob.mFirstColumn = 0;
+    mJob.mEndColumn = destW;
+    mJob.mX0 = 0;
+    mJob.mY0 = 0;
+    mJob.mX1 = srcW * 100;
+    mJob.mY1 = (srcH - 1) * 100;
+    mJob.mSourceWidth = srcW;
+    mJob.mSourceHeight = srcH;
+    mJob.mDestWidth = destW * 100;
+    mJob.mDestHeight = destH * 100;
+    mJob.mDestPixels = mDest.data();
+    mJob.mSourcePixels = mSource.data();
+    mJob.mColumnTable = mColumns.data();
+  }
+  uint32_t DestPixel(int x, int y, int destW) const {
+    uint32_t value;
+    std::memcpy(&value, mDest.data() + (static_cast<size_t>(y) * destW + x) * 4, 4);
+    return value;
+  }
+};
+
+TEST_F(PixelWorkers, SmoothScaleAveragesSubSamplesAndClearsHiddenColumns) {
+  // A uniform picture stays uniform away from the last row and column.
+  SmoothScale uniform(8, 8, 4, 4);
+  for (size_t i = 0; i < 8 * 8 * 4; ++i) uniform.mSource[i] = 0x40;
+  uniform.mJob.mFirstColumn = 1;
+  uniform.mJob.mEndColumn = 3;
+  RunWorkerJob(&uniform.mJob, -1);
+  EXPECT_EQ(uniform.mJob.mStatus, 0);
+  for (int y = 0; y < 3; ++y) {
+    EXPECT_EQ(uniform.DestPixel(0, y, 4), 0u) << y;
+    EXPECT_EQ(uniform.DestPixel(1, y, 4), 0x40404040u) << y;
+    EXPECT_EQ(uniform.DestPixel(2, y, 4), 0x40404040u) << y;
+    EXPECT_EQ(uniform.DestPixel(3, y, 4), 0u) << y;
+  }
+
+  // The same job on a worker (with its own work rows) gives the same bytes.
+  StartWith(2);
+  SmoothScale pooled(8, 8, 4, 4);
+  pooled.mSource = uniform.mSource;
+  pooled.mJob.mFirstColumn = 1;
+  pooled.mJob.mEndColumn = 3;
+  g_WorkerJobs[0] = pooled.mJob;
+  g_WorkerJobs[1].mCode = JOB_NONE;
+  PostWorkerJob(0);
+  PostWorkerJob(1);
+  WaitForWorkerJobs(2);
+  EXPECT_EQ(g_WorkerJobs[0].mStatus, 0);
+  EXPECT_EQ(pooled.mDest, uniform.mDest);
+
+  // Wider than the work rows: refused with a status, nothing written.
+  SmoothScale wide(8, 8, 4, 4);
+  wide.mJob.mDestWidth = (kSmoothScaleMaxWidth + 1) * 100;
+  RunWorkerJob(&wide.mJob, -1);
+  EXPECT_NE(wide.mJob.mStatus, 0);
+}
+
+TEST_F(PixelWorkers, SmoothScaleSecondSubRowAtTheLastSourceRow) {
+  // Source 4x2: row 0 value 0, row 1 value 200; the spare row below is 0.
+  // One destination row whose second sub-row lands on source row 1.
+  auto run = [](int64_t x0) {
+    SmoothScale scale(4, 2, 1, 2);
+    for (int x = 0; x < 4; ++x) {
+      for (int b = 0; b < 4; ++b) scale.mSource[(4 + x) * 4 + b] = 200;
+    }
+    scale.mColumns = {0, 0};
+    scale.mJob.mColumnTable = scale.mColumns.data();
+    scale.mJob.mX0 = x0 * 100;
+    scale.mJob.mSourceWidth = 4;
+    scale.mJob.mY0 = 0;
+    scale.mJob.mY1 = 100;
+    scale.mJob.mDestHeight = 200;  // D = 100
+    scale.mJob.mScaleFirstRow = 1;
+    scale.mJob.mScaleEndRow = 2;
+    scale.mJob.mDestWidth = 100;
+    RunWorkerJob(&scale.mJob, -1);
+    EXPECT_EQ(scale.mJob.mStatus, 0);
+    return scale.DestPixel(0, 1, 1) & 0xFF;
+  };
+  // Row i = 1, span 100, D = 100: p1 = 256 (row 1, fy 0), p2 = 384 (row 1, fy 128).
+  // x0 = 0: the second sub-row keeps row 1 and blends half of the spare row
+  // (0) below: (200 + 100 + 1) >> 1 = 150 for both sub-samples.
+  EXPECT_EQ(run(0), 150u);
+  // x0 = 1: its first sample lies beyond the last row's start, so it uses the
+  // first sub-row (row 1, fy 0) twice: 200.
+  EXPECT_EQ(run(1), 200u);
+}
+
+}  // namespace
