@@ -8,9 +8,13 @@
 #include "platform/game_files.h"
 #include "shell/errors.h"
 #include "shell/sjis.h"
+#include "script/script_data.h"
 
 uint8_t g_ReleaseLayout = 0;
-int InitDataKeys() { return 0; }
+int InitDataKeys() {
+  InitScriptSectionKey();
+  return 0;
+}
 int BuildPackIndex() { return 0; }
 void ReleasePackIndex() {}
 
