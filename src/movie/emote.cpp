@@ -42,10 +42,7 @@ void ReleaseAllEmotePlayers() {
 }
 
 bool IsEmoteAnimating() {
-  if (g_EmoteEnabled == 0) return false;
-  for (LayerRecord* player : g_EmotePlayers) {
-    if (player != nullptr) return false;  // a player would answer through the runtime, which is absent
-  }
+  // Players answer through the runtime; without it there are none.
   return false;
 }
 

@@ -193,6 +193,8 @@ std::string ResolveGamePath(std::string_view name) {
     if (component.empty() || component == ".") continue;
     if (component == "..") {
       path = ParentOf(path);
+      struct stat info {};
+      exists = stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
       continue;
     }
     const ListedName* found = nullptr;

@@ -23,6 +23,7 @@
 #include "render/direct3d.h"
 #include "savedata/save_slots.h"
 #include "shell/appended_data.h"
+#include "shell/debug_log.h"
 #include "shell/display.h"
 #include "shell/errors.h"
 #include "shell/frame.h"
@@ -59,7 +60,7 @@ void DispatchPendingMessages() {
 // Hands the waiting messages to the window procedure. With threaded stepping
 // this happens only while the stepping thread sleeps in pacing.
 void DrainMessages() {
-  if (g_ThreadedStep.load() == 0 || g_ScriptThreadState.load() != 0) {
+  if (g_ThreadedStep.load() == 0) {
     DispatchPendingMessages();
     return;
   }
@@ -104,11 +105,11 @@ void RunFrameLoop() {
 }
 
 void ScriptThreadMain() {
+  TakeFrameLockForStepping();
   {
     std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
     g_ScriptThreadState.store(0);
   }
-  TakeFrameLockForStepping();
   RunFrameLoop();
   ReleaseFrameLockAfterStepping();
   std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
@@ -164,36 +165,73 @@ bool WaitForThreadState(const std::atomic<uint8_t>& state, uint8_t endState, uin
 void ShutdownEngine() {
   // The flag first: the threads end on it.
   g_QuitFlag.store(1);
+  TraceShellStep("shutdown: sound thread");
   if (!WaitForThreadState(g_SoundThreadState, 1, kThreadEndTimeoutMs)) {
     std::fputs("orvane: the sound thread did not end\n", stderr);
   }
   JoinSoundThread();
+  TraceShellStep("shutdown: script thread");
   if (!WaitForThreadState(g_ScriptThreadState, 9, kThreadEndTimeoutMs)) {
     std::fputs("orvane: the script thread did not end\n", stderr);
     if (g_ScriptThread.joinable()) g_ScriptThread.detach();
   }
   if (g_ScriptThread.joinable()) g_ScriptThread.join();
+  TraceShellStep("shutdown: pixel workers");
   StopPixelWorkers();
-  if (g_EmoteEnabled != 0) ReleaseAllEmotePlayers();
+  if (g_EmoteEnabled != 0) {
+    TraceShellStep("shutdown: emote players");
+    ReleaseAllEmotePlayers();
+  }
   if (g_GpuDrawing != 0) {
+    TraceShellStep("shutdown: direct3d");
     ReleaseGpuFrameTextures();
     ReleaseDirect3D();
   }
+  TraceShellStep("shutdown: movies and sound device");
   CloseMovieDirectShow();
   CloseMovieMci();
   ReleaseSoundDevice();
+  TraceShellStep("shutdown: menus");
   DestroyMenuSets();
   if (IsFullscreen() && LeaveFullscreen(0) == 0) ClearFullscreenState();
+  TraceShellStep("shutdown: cursor, glyphs, save records, flash");
   SetSystemCursorVisible(true);
+  EndTimerPeriod();
   DeleteGlyphObjects();
   FreePendingSaveRecords();
   ReleaseFlashPlayer();
+  TraceShellStep("shutdown: libraries");
   ReleaseTouchLibrary();
   ReleaseCompressionLibrary();
   if (g_EmoteEnabled != 0) ReleaseEmoteDlls();
   ReleaseWebpCodec();
+  TraceShellStep("shutdown: windows");
+  ReleaseBackBuffer();
   ReleaseWindowObjects();
   QuitPlatformVideo();
+}
+
+void ResetShellState() {
+  g_QuitFlag.store(0);
+  g_Running.store(1);
+  g_ThreadedStep.store(0);
+  g_ScriptThreadState.store(0xFF);
+  g_SoundThreadState.store(0xFF);
+  g_RelaunchOnExit.store(0);
+  g_DispatchWaiting.store(0);
+  g_PacingSleep.store(0);
+  g_WorkersIdle.store(0);
+  g_InWindowProc.store(0);
+  g_CloseRequested.store(false);
+  g_CloseRequest = 0;
+  g_InCloseQuestion = 0;
+  ResetErrorReporting();
+  ClearMessageTexts();
+  ResetEngineSettings();
+  ResetFrameState();
+  ResetStartupState();
+  ResetDebugLog();
+  ClearWindowMessages();
 }
 
 std::vector<std::string> BuildRelaunchArguments() { return {GetProgramPath(), g_GameFolderNative}; }

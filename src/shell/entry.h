@@ -19,6 +19,9 @@ void ShutdownEngine();
 void LaunchProcess(const std::vector<std::string>& arguments);
 // The command line that starts this program again for the same game.
 std::vector<std::string> BuildRelaunchArguments();
+// Brings the shell's state back to that of a new process (tests run the
+// engine more than once in one process).
+void ResetShellState();
 // Runs the message loop until the quit message; returns its exit code.
 int RunMessageLoop();
 // Waits, polling under g_GlobalLock, until a thread state leaves `running`

@@ -200,10 +200,9 @@ std::vector<std::string> BuildEditorCommand(std::string_view editor, const std::
   if (program.empty()) program = command[0];
   std::string lineText = std::to_string(line);
   // Editors that take "+line" before the file.
-  static constexpr const char* kPlusLine[] = {"vi",    "vim",   "nvim",  "gvim", "view",  "nano",
-                                              "emacs", "emacsclient", "micro", "kak", "joe", "jed",
-                                              "mcedit", "gedit", "ne",   "mg",   "pico",  "helix",
-                                              "hx"};
+  static constexpr const char* kPlusLine[] = {"vi",  "vim",   "nvim",   "gvim",  "view", "nano", "emacs",
+                                              "emacsclient", "micro", "kak", "joe", "jed", "mcedit",
+                                              "gedit", "ne", "mg", "pico"};
   bool plusLine = false;
   for (const char* name : kPlusLine) plusLine = plusLine || program == name;
   if (program == "hx" || program == "helix" || program == "subl" || program == "sublime_text") {

@@ -67,36 +67,29 @@ std::string FormatTextArgs(std::string_view format, std::initializer_list<Format
     size_t start = index++;
     std::string spec = "%";
     while (index < format.size() && IsFlag(format[index])) spec.push_back(format[index++]);
+    // A width or precision: digits, or '*' taken from the arguments. Values
+    // beyond 4096 make no sense for a message and are refused.
     bool widthOk = true;
-    if (index < format.size() && format[index] == '*') {
-      ++index;
-      const FormatArgument* width = take();
-      int64_t value = width != nullptr ? AsSigned(*width) : 0;
-      if (value < -4096 || value > 4096) widthOk = false;
-      spec += std::to_string(value);
-    } else {
+    auto appendCount = [&](bool precision) {
+      if (index < format.size() && format[index] == '*') {
+        ++index;
+        const FormatArgument* count = take();
+        int64_t value = count != nullptr ? AsSigned(*count) : 0;
+        if (precision && value < 0) value = 0;
+        if (value < -4096 || value > 4096) widthOk = false;
+        spec += std::to_string(value);
+        return;
+      }
       size_t digits = 0;
       while (index < format.size() && IsDigit(format[index])) {
         spec.push_back(format[index++]);
         if (++digits > 4) widthOk = false;
       }
-    }
+    };
+    appendCount(false);
     if (index < format.size() && format[index] == '.') {
       spec.push_back(format[index++]);
-      if (index < format.size() && format[index] == '*') {
-        ++index;
-        const FormatArgument* precision = take();
-        int64_t value = precision != nullptr ? AsSigned(*precision) : 0;
-        if (value < 0) value = 0;
-        if (value > 4096) widthOk = false;
-        spec += std::to_string(value);
-      } else {
-        size_t digits = 0;
-        while (index < format.size() && IsDigit(format[index])) {
-          spec.push_back(format[index++]);
-          if (++digits > 4) widthOk = false;
-        }
-      }
+      appendCount(true);
     }
     while (index < format.size() && IsLengthModifier(format[index])) {
       // "I64" of the Windows runtime is a length too.

@@ -59,6 +59,18 @@ bool ReadSettingsWords(const char* fileName, uint32_t words[kSettingsWords]) {
   return true;
 }
 
+// Whenever a settings file is read these take their fixed values; without
+// one they have the same values from the defaults.
+void SetTextureConstants() {
+  g_TileLimitWidth = 512;
+  g_TileLimitHeight = 256;
+  g_SamplerMagFilter = 1;
+  g_SamplerMinFilter = 1;
+  g_SamplerMipFilter = 0;
+  g_TileUploadSwitch = 0;
+  g_GpuPresent = 0;
+}
+
 void SetSwitch(uint8_t* setting, uint32_t value) {
   if (value <= 1) *setting = static_cast<uint8_t>(value);
 }
@@ -87,15 +99,7 @@ void ResetEngineSettings() {
   ApplyTextureFormat();
   g_DitherTextures = 1;
   g_DisableComposition = 0;
-  // The tile limits and samplers have the values a settings file gives them
-  // also when there is none.
-  g_TileLimitWidth = 512;
-  g_TileLimitHeight = 256;
-  g_SamplerMagFilter = 1;
-  g_SamplerMinFilter = 1;
-  g_SamplerMipFilter = 0;
-  g_TileUploadSwitch = 0;
-  g_GpuPresent = 0;
+  SetTextureConstants();
   g_SaveLocation = 0;
   std::strcpy(g_SaveFolder, "save\\");
   g_CommandLineCount = 0;
@@ -135,13 +139,7 @@ int LoadEngineSettings() {
   }
   SetSwitch(&g_DitherTextures, words[14]);
   SetSwitch(&g_DisableComposition, words[22]);
-  g_TileLimitWidth = 512;
-  g_TileLimitHeight = 256;
-  g_SamplerMagFilter = 1;
-  g_SamplerMinFilter = 1;
-  g_SamplerMipFilter = 0;
-  g_TileUploadSwitch = 0;
-  g_GpuPresent = 0;
+  SetTextureConstants();
   return 0;
 }
 

@@ -57,11 +57,9 @@ namespace {
 
 constexpr int32_t kMaxBackBufferWidth = 8192;
 bool g_RuntimeTablesBuilt = false;
-StartupStepHook g_StepHook = nullptr;
+ShellStepHook g_StepHook = nullptr;
 
-void Step(const char* name) {
-  if (g_StepHook != nullptr) g_StepHook(name);
-}
+void Step(const char* name) { TraceShellStep(name); }
 
 bool IsArgument(const char* expected) {
   return g_CommandLineCount >= 1 && EqualsSjisNoCase(g_CommandLineArgs[1], expected);
@@ -73,7 +71,11 @@ bool QuitRequested() { return g_QuitFlag.load() != 0; }
 
 }  // namespace
 
-void SetStartupStepHook(StartupStepHook hook) { g_StepHook = hook; }
+void SetShellStepHook(ShellStepHook hook) { g_StepHook = hook; }
+
+void TraceShellStep(const char* step) {
+  if (g_StepHook != nullptr) g_StepHook(step);
+}
 
 void InitRuntimeTables() {
   if (g_RuntimeTablesBuilt) return;
@@ -164,6 +166,7 @@ void ReleaseBackBuffer() {
 
 int StartEngine(int argc, char** argv) {
   Step("settings");
+  ResetEngineSettings();
   CopyCommandLineArguments(argc, argv);
   LoadEngineSettings();
   BuildSaveFolder();

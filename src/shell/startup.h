@@ -33,8 +33,9 @@ void ComputePresentSize(int32_t clientWidth, int32_t clientHeight, int32_t deskt
 bool AllocBackBuffer(int32_t width, int32_t height);
 void ReleaseBackBuffer();
 
-// Tests record the order of the start-up steps through this hook.
-using StartupStepHook = void (*)(const char* step);
-void SetStartupStepHook(StartupStepHook hook);
+// Tests record the order of the start-up and shutdown steps through this hook.
+using ShellStepHook = void (*)(const char* step);
+void SetShellStepHook(ShellStepHook hook);
+void TraceShellStep(const char* step);
 // Back to the state of a new process (the shell's own start-up state).
 void ResetStartupState();

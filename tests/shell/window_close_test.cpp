@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "platform/messages.h"
+#include "platform/window.h"
+#include "script/engine_config.h"
+#include "shell/entry.h"
+#include "shell/frame.h"
+#include "shell/process_state.h"
+#include "shell/window_objects.h"
+#include "support/dialog_recorder.h"
+
+namespace {
+
+class WindowCloseTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    ResetShellState();
+    SetWindowProcedure(MainWndProc);
+    ASSERT_EQ(CreateWindowObjects(), 0);
+    main = g_WindowTable[0];
+    main->mWidth = 320;
+    main->mHeight = 240;
+    SetUpWindowObject(main, "テスト");
+    g_WindowTitle = "テスト";
+    ASSERT_EQ(CreateGameWindow(main, 1, "orvane-close-test", "テスト"), 1);
+    g_WindowIds[0] = 1;
+  }
+  void TearDown() override {
+    ReleaseWindowObjects();
+    QuitPlatformVideo();
+    ResetShellState();
+  }
+
+  void PressCloseBox() {
+    SendWindowMessage(main->mWindow, kMsgSysCommand, kSysCommandClose, 0);
+  }
+  bool QuitMessagePosted() {
+    WindowMessage message;
+    while (PeekWindowMessage()) {
+      if (!GetWindowMessage(&message)) return true;
+    }
+    return false;
+  }
+
+  WindowObject* main = nullptr;
+  DialogRecorder dialogs;
+};
+
+TEST_F(WindowCloseTest, StateZeroOnlyTellsTheScript) {
+  main->mCloseState = 0;
+  PressCloseBox();
+  PressCloseBox();
+  EXPECT_EQ(g_CloseRequest, 1);
+  EXPECT_NE(main->mWindow, nullptr);
+  EXPECT_EQ(g_QuitFlag.load(), 0);
+  EXPECT_TRUE(dialogs.mBoxes.empty());
+}
+
+TEST_F(WindowCloseTest, StateOneAsksAndNoKeepsEverythingRunning) {
+  dialogs.mBoxAnswers = {kAnswerNo};
+  PressCloseBox();
+  ASSERT_EQ(dialogs.mBoxes.size(), 1u);
+  EXPECT_EQ(dialogs.mBoxes[0].mText, "終了します。よろしいですか？");
+  EXPECT_EQ(dialogs.mBoxes[0].mCaption, "テスト");
+  EXPECT_EQ(dialogs.mBoxes[0].mStyle & kBoxButtonMask, static_cast<uint32_t>(kBoxYesNo));
+  EXPECT_NE(main->mWindow, nullptr);
+  EXPECT_EQ(g_QuitFlag.load(), 0);
+  EXPECT_EQ(g_PausedByCloseQuestion, 0) << "the frame pause ends with the box";
+  EXPECT_FALSE(QuitMessagePosted());
+}
+
+TEST_F(WindowCloseTest, StateOneAnsweredYesClosesAndEndsTheLoop) {
+  dialogs.mBoxAnswers = {kAnswerYes};
+  PressCloseBox();
+  EXPECT_EQ(main->mWindow, nullptr);
+  EXPECT_EQ(g_WindowIds[0], -1);
+  EXPECT_EQ(g_QuitFlag.load(), 1);
+  EXPECT_TRUE(QuitMessagePosted());
+}
+
+TEST_F(WindowCloseTest, StateTwoClosesAtOnce) {
+  main->mCloseState = 2;
+  PressCloseBox();
+  EXPECT_TRUE(dialogs.mBoxes.empty());
+  EXPECT_EQ(main->mWindow, nullptr);
+  EXPECT_EQ(g_QuitFlag.load(), 1);
+  EXPECT_TRUE(QuitMessagePosted());
+}
+
+TEST_F(WindowCloseTest, StateThreeClosesTheWindowWithoutEndingTheProgram) {
+  main->mCloseState = 3;
+  PressCloseBox();
+  EXPECT_EQ(main->mWindow, nullptr);
+  EXPECT_EQ(g_QuitFlag.load(), 0);
+  EXPECT_FALSE(QuitMessagePosted());
+}
+
+TEST_F(WindowCloseTest, RequestCloseEndsTheLoopWithoutAsking) {
+  RequestClose();
+  EXPECT_EQ(main->mCloseState, 2);
+  EXPECT_EQ(g_QuitFlag.load(), 1);
+  EXPECT_EQ(RunMessageLoop(), 0);
+  EXPECT_EQ(main->mWindow, nullptr);
+  EXPECT_TRUE(dialogs.mBoxes.empty());
+}
+
+TEST_F(WindowCloseTest, AQuitFlagSetElsewhereStillClosesTheWindow) {
+  // For example the sound thread after its error box: nobody posted a close.
+  g_QuitFlag.store(1);
+  EXPECT_EQ(RunMessageLoop(), 0);
+  EXPECT_EQ(main->mWindow, nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,88 @@
+#include "support/run_program.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+extern char** environ;
+
+BackgroundProgram StartProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment) {
+  BackgroundProgram program;
+  std::string pattern = (std::filesystem::temp_directory_path() / "orvane-output-XXXXXX").string();
+  int output = mkstemp(pattern.data());
+  if (output < 0) return program;
+  program.mOutputPath = pattern;
+
+  std::vector<std::string> variables;
+  for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
+  for (const std::string& added : environment) {
+    std::string name = added.substr(0, added.find('='));
+    std::erase_if(variables, [&](const std::string& old) { return old.compare(0, name.size() + 1, name + "=") == 0; });
+    variables.push_back(added);
+  }
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(output, 1);
+    dup2(output, 2);
+    close(output);
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  close(output);
+  program.mPid = pid;
+  return program;
+}
+
+bool IsProgramRunning(const BackgroundProgram& program) {
+  if (program.mPid <= 0) return false;
+  return waitpid(program.mPid, nullptr, WNOHANG | WNOWAIT) == 0 && kill(program.mPid, 0) == 0;
+}
+
+ProgramResult FinishProgram(BackgroundProgram* program, uint32_t timeoutMs) {
+  ProgramResult result;
+  if (program->mPid <= 0) return result;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int status = 0;
+  for (;;) {
+    pid_t done = waitpid(program->mPid, &status, WNOHANG);
+    if (done == program->mPid) break;
+    if (std::chrono::steady_clock::now() >= deadline) {
+      result.mTimedOut = true;
+      kill(program->mPid, SIGKILL);
+      waitpid(program->mPid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  program->mPid = -1;
+  if (WIFEXITED(status)) result.mExitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.mExitCode = 128 + WTERMSIG(status);
+  std::ifstream in(program->mOutputPath, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  result.mOutput = text.str();
+  std::filesystem::remove(program->mOutputPath);
+  return result;
+}
+
+ProgramResult RunProgram(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+                         uint32_t timeoutMs) {
+  BackgroundProgram program = StartProgram(arguments, environment);
+  return FinishProgram(&program, timeoutMs);
+}
