@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "datasrc/pack_index.h"
 #include "layer/object_path.h"
 #include "script/object_tree.h"
 #include "script/task_step.h"
@@ -267,6 +268,21 @@ TEST_F(ScriptDataTest, NegativeLabelBucketIsRefused) {
   ASSERT_EQ(CreateObjectTrees(), 0);
   EXPECT_NE(LoadScriptData(), 0);
   EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {"qvbin\\qvl.qbn"}));
+}
+
+}  // namespace
+
+namespace {
+
+// Start-up builds the section key with the data keys, before any script file
+// is read.
+TEST(ScriptSectionKeyTest, DataKeysBuildTheSectionKey) {
+  std::memset(g_ScriptSectionKey, 0, sizeof(g_ScriptSectionKey));
+  InitDataKeys();
+  uint8_t expected[4];
+  MakeScriptSectionKey(kScriptIdentifier, expected);
+  EXPECT_EQ(std::memcmp(g_ScriptSectionKey, expected, 4), 0);
+  EXPECT_EQ(g_ScriptSectionKey[0], 0xBA);
 }
 
 }  // namespace

@@ -1,36 +1,14 @@
 #include "support/script_test_env.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
 #include <filesystem>
-#include <stdexcept>
 
-#include "platform/dialogs.h"
 #include "script/engine_config.h"
 #include "script/object_tree.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
 #include "shell/errors.h"
 #include "shell/process_state.h"
-
-namespace {
-
-int RecordBox(void* context, const char*, const char* text, uint32_t) {
-  static_cast<ScriptTestEnvironment*>(context)->mBoxTexts.push_back(text);
-  return kAnswerOk;
-}
-
-int RecordDialog(void* context, const ErrorDialogRequest& request) {
-  static_cast<ScriptTestEnvironment*>(context)->mDialogTexts.push_back(request.mText);
-  return kErrorDialogClose;
-}
-
-DialogHooks g_hooks;
-
-}  // namespace
 
 void ResetScriptEngineState() {
   ReleaseScriptData();
@@ -44,36 +22,17 @@ void ResetScriptEngineState() {
   InitScriptSectionKey();
 }
 
-ScriptTestEnvironment::ScriptTestEnvironment() {
-  char buffer[PATH_MAX];
-  if (getcwd(buffer, sizeof(buffer)) == nullptr) throw std::runtime_error("getcwd");
-  mPreviousFolder = buffer;
-  std::string pattern = (std::filesystem::temp_directory_path() / "orvane-script-XXXXXX").string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp");
-  mFolder = name.data();
-  if (chdir(mFolder.c_str()) != 0) throw std::runtime_error("chdir");
-  g_hooks = {RecordBox, RecordDialog, this};
-  SetDialogHooks(&g_hooks);
-  ResetScriptEngineState();
-}
+ScriptTestEnvironment::ScriptTestEnvironment() { ResetScriptEngineState(); }
 
-ScriptTestEnvironment::~ScriptTestEnvironment() {
-  ResetScriptEngineState();
-  SetDialogHooks(nullptr);
-  if (chdir(mPreviousFolder.c_str()) != 0) std::abort();
-  std::error_code error;
-  std::filesystem::remove_all(mFolder, error);
-}
+ScriptTestEnvironment::~ScriptTestEnvironment() { ResetScriptEngineState(); }
 
-void ScriptTestEnvironment::Write(const std::vector<GameFile>& files) const { WriteGameFiles(mFolder, files); }
-void ScriptTestEnvironment::Write(const GameFile& file) const { WriteGameFile(mFolder, file); }
+void ScriptTestEnvironment::Write(const std::vector<GameFile>& files) const { WriteGameFiles(mFolder.Path(), files); }
+void ScriptTestEnvironment::Write(const GameFile& file) const { WriteGameFile(mFolder.Path(), file); }
 
 void ScriptTestEnvironment::Remove(const std::string& gameName) const {
   std::string relative = gameName;
   std::replace(relative.begin(), relative.end(), '\\', '/');
-  std::filesystem::remove(std::filesystem::path(mFolder) / relative);
+  std::filesystem::remove(std::filesystem::path(mFolder.Path()) / relative);
 }
 
 std::vector<MessageEntry> TaggedMessages(const std::vector<int32_t>& ids) {

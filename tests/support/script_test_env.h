@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "support/dialog_recorder.h"
 #include "support/script_data_builder.h"
+#include "support/temp_folder.h"
 
 class ScriptTestEnvironment {
  public:
@@ -15,19 +17,14 @@ class ScriptTestEnvironment {
   ScriptTestEnvironment(const ScriptTestEnvironment&) = delete;
   ScriptTestEnvironment& operator=(const ScriptTestEnvironment&) = delete;
 
-  const std::string& Folder() const { return mFolder; }
+  const std::string& Folder() const { return mFolder.Path(); }
   // Writes files into the game folder.
   void Write(const std::vector<GameFile>& files) const;
   void Write(const GameFile& file) const;
   void Remove(const std::string& gameName) const;
 
-  // Texts of the error dialogs and message boxes shown so far.
-  std::vector<std::string> mDialogTexts;
-  std::vector<std::string> mBoxTexts;
-
- private:
-  std::string mFolder;
-  std::string mPreviousFolder;
+  TempFolder mFolder;
+  DialogRecorder mDialogs;
 };
 
 // Resets the error state, the quit flag and the script engine's tables.
