@@ -91,7 +91,8 @@ size_t EvalStringInt(char* buffer, const uint8_t* expression, size_t length) {
 // The variable store stand-in builds the element storage of a record.
 namespace {
 
-int ComputeElementCount(VariableRecord* record) {
+// The element count of the record's dimensions; -1 after a report.
+int64_t ComputeElementCount(const VariableRecord* record) {
   int64_t count = 1;
   for (int dim = 0; dim < record->mDimCount && dim < kMaxDimensions; ++dim) {
     count *= record->mDims[dim];
@@ -105,13 +106,22 @@ int ComputeElementCount(VariableRecord* record) {
     ReportErrorAtScript(101110, 1);
     return -1;
   }
-  record->mCount = count;
-  return 0;
+  return count;
 }
 
-VariableRecord* RecordOf(uint32_t n) { return n < g_VariableCount ? g_VariableTable[n] : nullptr; }
+// Frees the old storage (sized by the old count) and takes the new count.
+VariableRecord* PrepareRecord(uint32_t n) {
+  VariableRecord* record = n < g_VariableCount ? g_VariableTable[n] : nullptr;
+  if (record == nullptr) return nullptr;
+  int64_t count = ComputeElementCount(record);
+  if (count < 0) return nullptr;
+  FreeVariableStorage(record);
+  record->mCount = count;
+  return record;
+}
 
 }  // namespace
+
 
 void FreeVariableStorage(VariableRecord* record) {
   if (record == nullptr) return;
@@ -129,9 +139,8 @@ void FreeVariableStorage(VariableRecord* record) {
 }
 
 int MakeIntArray(uint32_t n, int64_t value) {
-  VariableRecord* record = RecordOf(n);
-  if (record == nullptr || ComputeElementCount(record) != 0) return -1;
-  FreeVariableStorage(record);
+  VariableRecord* record = PrepareRecord(n);
+  if (record == nullptr) return -1;
   record->mVarType = kVarInt;
   record->mInts = static_cast<int64_t*>(std::malloc(record->mCount * sizeof(int64_t)));
   if (record->mInts == nullptr) {
@@ -143,9 +152,8 @@ int MakeIntArray(uint32_t n, int64_t value) {
 }
 
 int MakeRealArray(uint32_t n, double value) {
-  VariableRecord* record = RecordOf(n);
-  if (record == nullptr || ComputeElementCount(record) != 0) return -1;
-  FreeVariableStorage(record);
+  VariableRecord* record = PrepareRecord(n);
+  if (record == nullptr) return -1;
   record->mVarType = kVarReal;
   record->mReals = static_cast<double*>(std::malloc(record->mCount * sizeof(double)));
   if (record->mReals == nullptr) {
@@ -157,9 +165,8 @@ int MakeRealArray(uint32_t n, double value) {
 }
 
 int MakeStringArray(uint32_t n, const char* text, size_t length) {
-  VariableRecord* record = RecordOf(n);
-  if (record == nullptr || ComputeElementCount(record) != 0) return -1;
-  FreeVariableStorage(record);
+  VariableRecord* record = PrepareRecord(n);
+  if (record == nullptr) return -1;
   record->mVarType = kVarString;
   record->mStrings = static_cast<char**>(std::calloc(record->mCount, sizeof(char*)));
   record->mCapacities = static_cast<uint16_t*>(std::calloc(record->mCount, sizeof(uint16_t)));

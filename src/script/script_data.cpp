@@ -62,6 +62,11 @@ constexpr uint32_t kMaxScripts = 0x10000;
 // The command-table image: the names and texts point into it.
 uint8_t* g_commandImage = nullptr;
 
+int NoMemory() {
+  ReportError(100010, 1);
+  return -1;
+}
+
 int RefuseFile(const char* name) {
   ReportErrorFmt(104010, 1, name);
   return -1;
@@ -263,8 +268,7 @@ int LoadVariableTable() {
   uint32_t records = count + 1;
   g_VariableTable = static_cast<VariableRecord**>(std::calloc(records, sizeof(VariableRecord*)));
   if (g_VariableTable == nullptr) {
-    ReportError(100010, 1);
-    return -1;
+    return NoMemory();
   }
   g_VariableCount = records;
   for (uint32_t number = 0; number < records; ++number) {
@@ -287,8 +291,7 @@ int AllocateScriptFileTable(int32_t count) {
   g_ScriptValues = static_cast<uint32_t*>(std::calloc(slots, sizeof(uint32_t)));
   if (g_ScriptFileTable == nullptr || g_ScriptNames == nullptr || g_ScriptValues == nullptr) {
     FreeScriptList();
-    ReportError(100010, 1);
-    return -1;
+    return NoMemory();
   }
   g_ScriptCount = count;
   return 0;
@@ -375,8 +378,7 @@ int InitScriptVariables(int32_t script) {
   if (g_VariableDefinitions == nullptr) return 0;
   char* buffer = static_cast<char*>(std::calloc(kEvalStringBytes, 1));
   if (buffer == nullptr) {
-    ReportError(100010, 1);
-    return -1;
+    return NoMemory();
   }
   ByteReader reader(g_VariableDefinitions, g_VariableDefinitionsSize);
   reader.Skip(10);

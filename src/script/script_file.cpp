@@ -194,9 +194,11 @@ int LoadScriptFile(uint16_t script) {
   uint64_t argumentBytes = reader.U32();
   uint64_t expressionBytes = reader.U32();
   uint64_t lineBytes = reader.U32();
+  // The instruction section holds exactly four bytes an instruction, so the
+  // argument records that follow it stay on their 4-byte grid.
   bool valid = !reader.mFailed && reader.Skip(4) &&
                kHeaderBytes + instructionBytes + argumentBytes + expressionBytes + lineBytes <= location.mSize &&
-               static_cast<uint64_t>(count) * kInstructionBytes <= instructionBytes &&
+               static_cast<uint64_t>(count) * kInstructionBytes == instructionBytes &&
                static_cast<uint64_t>(count) * 4 <= lineBytes && count <= 0x7FFFFFFFu;
   if (!valid) {
     FreeScriptFileRecord(record);

@@ -2,14 +2,7 @@
 #include "fuzz/fuzz_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool seeded = false;
-  fuzz::SetUpOnce();
-  if (!seeded) {
-    seeded = true;
-    fuzz::WriteSeed("engine_config.seed", fuzz::FixtureFile("qvbin\\qvcfg.qbn"));
-  }
-  fuzz::WriteInput("qvbin\\qvcfg.qbn", data, size);
-  LoadEngineConfig();
-  fuzz::Reset();
-  return 0;
+  return fuzz::RunLoaderInput("qvbin\\qvcfg.qbn", "engine_config.seed", data, size, [&] {
+    LoadEngineConfig();
+  });
 }

@@ -77,4 +77,20 @@ inline Bytes FixtureFile(const std::string& name) {
   return {};
 }
 
+// One input for a loader: the input becomes the named file (the fixture's
+// own file is the seed), the loader runs, and the state is reset.
+template <typename Loader>
+int RunLoaderInput(const char* fileName, const char* seedName, const uint8_t* data, size_t size, Loader loader) {
+  static bool seeded = false;
+  SetUpOnce();
+  if (!seeded) {
+    seeded = true;
+    WriteSeed(seedName, FixtureFile(fileName));
+  }
+  WriteInput(fileName, data, size);
+  loader();
+  Reset();
+  return 0;
+}
+
 }  // namespace fuzz

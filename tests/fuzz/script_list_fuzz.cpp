@@ -2,14 +2,7 @@
 #include "fuzz/fuzz_harness.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool seeded = false;
-  fuzz::SetUpOnce();
-  if (!seeded) {
-    seeded = true;
-    fuzz::WriteSeed("script_list.seed", fuzz::FixtureFile("qvbin\\qvt_list.qbn"));
-  }
-  fuzz::WriteInput("qvbin\\qvt_list.qbn", data, size);
-  LoadScriptList();
-  fuzz::Reset();
-  return 0;
+  return fuzz::RunLoaderInput("qvbin\\qvt_list.qbn", "script_list.seed", data, size, [&] {
+    LoadScriptList();
+  });
 }

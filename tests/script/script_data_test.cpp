@@ -139,6 +139,23 @@ TEST_F(ScriptDataTest, ScriptFileLoadsOnceAndSetsUpItsVariables) {
   EXPECT_EQ(g_LastErrorText, ExpectedReport(901030));
 }
 
+TEST_F(ScriptDataTest, ALaterDefinitionRebuildsTheVariable) {
+  ScriptData data = MakeFixtureGame();
+  VariableDefinition first = data.mDefinitions[2];
+  first.mVariable = 1005;
+  first.mDims = {1};
+  VariableDefinition second = first;
+  second.mScope = 3;
+  second.mDims = {4};
+  second.mStringExpression = Str("later").mBytes;
+  data.mDefinitions.push_back(first);
+  data.mDefinitions.push_back(second);
+  ASSERT_EQ(Load(data), 0);
+  const VariableRecord* record = g_VariableTable[1005];
+  ASSERT_EQ(record->mCount, 4);
+  EXPECT_STREQ(record->mStrings[3], "later");
+}
+
 TEST_F(ScriptDataTest, EnteringAScriptCopiesItsTables) {
   ASSERT_EQ(Load(MakeFixtureGame()), 0);
   ExecutionContext* context = MainContext();

@@ -206,6 +206,12 @@ TEST_F(ScriptFileTest, MalformedScriptFilesAreRefused) {
          overrides.mCount = 0x40000001u;
          return BuildScriptFile(sections, DefaultSectionKey(), overrides);
        }},
+      {"instruction section not four bytes an instruction",
+       [] {
+         ScriptFileSections sections = BuildScriptSections({Instruction(Slot("end"))});
+         sections.mInstructions.push_back(0);
+         return BuildScriptFile(sections, DefaultSectionKey());
+       }},
       {"no header", [] { return Bytes(31, 0); }},
   };
   for (const BadScript& entry : cases) {
