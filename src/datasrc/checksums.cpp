@@ -1,10 +1,10 @@
 #include "datasrc/checksums.h"
 
-#include <array>
+#include "datasrc/byte_order.h"
 
 namespace {
 
-constexpr std::array<uint32_t, 256> MakeCrcTable() {
+constexpr std::array<uint32_t, 256> BuildCrc32Table() {
   std::array<uint32_t, 256> table{};
   for (uint32_t index = 0; index < 256; ++index) {
     uint32_t value = index;
@@ -14,34 +14,27 @@ constexpr std::array<uint32_t, 256> MakeCrcTable() {
   return table;
 }
 
-constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
-
 }  // namespace
 
-uint32_t Crc32(const void* data, size_t size, uint32_t crc) {
-  const auto* bytes = static_cast<const uint8_t*>(data);
-  crc = ~crc;
-  for (size_t index = 0; index < size; ++index) crc = kCrcTable[(crc ^ bytes[index]) & 0xFF] ^ (crc >> 8);
-  return ~crc;
-}
+// Built by the compiler: constant from the first instruction on.
+constinit const std::array<uint32_t, 256> g_Crc32Table = BuildCrc32Table();
 
-uint32_t MurmurHash2(const void* data, size_t size, uint32_t seed) {
-  constexpr uint32_t kMultiplier = 0x5bd1e995u;
+uint32_t MurmurHash2(const void* data, size_t length, uint32_t seed) {
+  constexpr uint32_t kMultiplier = 0x5bd1e995;
   constexpr int kShift = 24;
   const auto* bytes = static_cast<const uint8_t*>(data);
-  uint32_t hash = seed ^ static_cast<uint32_t>(size);
-  while (size >= 4) {
-    uint32_t block = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                     static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+  uint32_t hash = seed ^ static_cast<uint32_t>(length);
+  while (length >= 4) {
+    uint32_t block = LoadLe32(bytes);
     block *= kMultiplier;
     block ^= block >> kShift;
     block *= kMultiplier;
     hash *= kMultiplier;
     hash ^= block;
     bytes += 4;
-    size -= 4;
+    length -= 4;
   }
-  switch (size) {
+  switch (length) {
     case 3:
       hash ^= static_cast<uint32_t>(bytes[2]) << 16;
       [[fallthrough]];
@@ -59,4 +52,21 @@ uint32_t MurmurHash2(const void* data, size_t size, uint32_t seed) {
   hash *= kMultiplier;
   hash ^= hash >> 15;
   return hash;
+}
+
+uint32_t Crc32(const void* data, size_t length) {
+  const auto* bytes = static_cast<const uint8_t*>(data);
+  uint32_t crc = 0xFFFFFFFFu;
+  // Four bytes per step, then the rest one by one.
+  while (length >= 4) {
+    crc ^= LoadLe32(bytes);
+    crc = g_Crc32Table[crc & 0xFF] ^ (crc >> 8);
+    crc = g_Crc32Table[crc & 0xFF] ^ (crc >> 8);
+    crc = g_Crc32Table[crc & 0xFF] ^ (crc >> 8);
+    crc = g_Crc32Table[crc & 0xFF] ^ (crc >> 8);
+    bytes += 4;
+    length -= 4;
+  }
+  while (length-- > 0) crc = g_Crc32Table[(crc ^ *bytes++) & 0xFF] ^ (crc >> 8);
+  return ~crc;
 }

@@ -32,14 +32,22 @@ void ReplaceSlashesWithBackslashes(std::string& name) {
   }
 }
 
-void ReplaceSlashesWithBackslashes(char* name) {
+namespace {
+
+void ReplaceSingleByte(char* name, char from, char to) {
   for (size_t index = 0; name[index] != '\0';) {
     if (IsSjisLeadByte(static_cast<uint8_t>(name[index]))) {
       if (name[index + 1] == '\0') break;
       index += 2;
       continue;
     }
-    if (name[index] == '/') name[index] = '\\';
+    if (name[index] == from) name[index] = to;
     ++index;
   }
 }
+
+}  // namespace
+
+void ReplaceSlashesWithBackslashes(char* name) { ReplaceSingleByte(name, '/', '\\'); }
+
+void ReplaceBackslashesWithSlashes(char* name) { ReplaceSingleByte(name, '\\', '/'); }

@@ -11,3 +11,5 @@ void LowerCaseName(std::string& name);
 // Every "/" becomes "\" (trail bytes untouched).
 void ReplaceSlashesWithBackslashes(std::string& name);
 void ReplaceSlashesWithBackslashes(char* name);
+// Every "\" becomes "/" (trail bytes untouched).
+void ReplaceBackslashesWithSlashes(char* name);

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "datasrc/resource_lookup.h"
-#include "platform/game_files.h"
 #include "script/byte_reader.h"
 #include "shell/errors.h"
 #include "shell/platform_facts.h"
@@ -18,10 +17,6 @@ uint8_t g_WindowStyleSwitch = 0;
 uint8_t g_ConfigReserved = 0;
 int32_t g_TextureWidth = 0;
 int32_t g_TextureHeight = 0;
-uint8_t g_ImageExtOrder[kImageExtOrderBytes];
-uint8_t g_SoundExtOrder[kSoundExtOrderBytes];
-uint8_t g_LooseFirstDev = 0;
-uint8_t g_LooseFirstRelease = 0;
 
 namespace {
 
@@ -38,27 +33,23 @@ int32_t TextureSide(int32_t side) {
 }
 
 // Finds the file: a loose file first, then the compiler output, then the
-// packs and loose files in the usual order. Reports as the loaders do.
+// packs (the preload cache is not searched, and a loose file always wins).
+// Reports as the loaders do.
 bool ReadConfigFile(ResourceLocation* location) {
   *location = ResourceLocation();
-  int found = 0;
-  if (GameFileExists(kConfigFile)) {
-    location->mSource = 1;
-    location->mType = 0;
-    found = 1;
-  } else {
-    found = LocateResource(location, kConfigFile, 0);
+  int found = SOURCE_NONE;
+  if (FileExistsOnDisk(kConfigFile)) {
+    location->mSource = SOURCE_DISK;
+    found = SOURCE_DISK;
   }
-  if (found == 0) {
+  if (found == SOURCE_NONE) found = FindInCompilerOutput(location, kConfigFile);
+  if (found == SOURCE_NONE) found = FindInPackIndex(location, kConfigFile);
+  if (found == SOURCE_NONE) {
     ReportErrorFmt(104060, 1, kConfigFile);
     return false;
   }
-  if (found == -2) {
-    ReportErrorFmt(901040, 1, kConfigFile);
-    return false;
-  }
   if (found < 0) {
-    ReportErrorFmt(104010, 1, kConfigFile);
+    ReportErrorFmt(901040, 1, kConfigFile);
     return false;
   }
   return ReadResource(location, kConfigFile) == 0 && location->mData != nullptr;

@@ -1,5 +1,6 @@
 #pragma once
-// The compiled engine configuration (qvbin\qvcfg.qbn).
+// The compiled engine configuration (qvbin\qvcfg.qbn). It also sets the
+// switches of the resource lookup (datasrc/resource_lookup.h).
 #include <cstdint>
 #include <string>
 
@@ -16,13 +17,6 @@ extern uint8_t g_ConfigReserved;
 // The texture size derived from the screen size (0 until configured).
 extern int32_t g_TextureWidth;
 extern int32_t g_TextureHeight;
-
-// Switches of the resource lookup, taken from the configuration. (The lookup
-// itself lives with the data sources.)
-extern uint8_t g_ImageExtOrder[kImageExtOrderBytes];
-extern uint8_t g_SoundExtOrder[kSoundExtOrderBytes];
-extern uint8_t g_LooseFirstDev;
-extern uint8_t g_LooseFirstRelease;
 
 // 0 success; 1 a bad value (after its fatal report); -1 the file is missing or
 // cannot be read.

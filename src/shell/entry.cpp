@@ -8,6 +8,7 @@
 #endif
 
 #include "datasrc/compression.h"
+#include "datasrc/resource_lookup.h"
 #include "image/pixel_workers.h"
 #include "image/webp_codec.h"
 #include "layer/text_setup.h"
@@ -203,6 +204,7 @@ void ShutdownEngine() {
   TraceShellStep("shutdown: libraries");
   ReleaseTouchLibrary();
   ReleaseCompressionLibrary();
+  ReleaseDataSources();
   if (g_EmoteEnabled != 0) ReleaseEmoteDlls();
   ReleaseWebpCodec();
   TraceShellStep("shutdown: windows");

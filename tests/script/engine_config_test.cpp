@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "datasrc/resource_lookup.h"
 #include "shell/errors.h"
 #include "shell/platform_facts.h"
 #include "shell/process_state.h"
