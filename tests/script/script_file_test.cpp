@@ -127,6 +127,18 @@ RawInstruction Instruction(uint8_t command, std::vector<RawArgument> args = {}, 
   return instruction;
 }
 
+// One instruction with header fields that lie.
+Bytes WithHeader(const RawInstruction& instruction, const ScriptHeaderOverrides& overrides) {
+  return BuildScriptFile(BuildScriptSections({instruction}), DefaultSectionKey(), overrides);
+}
+
+// A wait with one byte of its argument record changed.
+Bytes WithArgumentByte(size_t index, uint8_t value) {
+  ScriptFileSections sections = BuildScriptSections({Instruction(Slot("wait"), {Expression(0, Num(1))})});
+  sections.mArguments.at(index) = value;
+  return BuildScriptFile(sections, DefaultSectionKey());
+}
+
 TEST_F(ScriptFileTest, MalformedScriptFilesAreRefused) {
   const BadScript cases[] = {
       {"command 121", [] { return Plain({Instruction(121)}); }},
@@ -166,46 +178,16 @@ TEST_F(ScriptFileTest, MalformedScriptFilesAreRefused) {
          target.mOperator = 9;
          return Plain({Instruction(Slot("assign"), {target, Expression(1, Num(1))})});
        }},
-      {"expression past its section",
-       [] {
-         ScriptFileSections sections = BuildScriptSections({Instruction(Slot("wait"), {Expression(0, Num(1))})});
-         sections.mArguments[8] = 1;  // offset 1: the 4-byte expression ends one byte late
-         return BuildScriptFile(sections, DefaultSectionKey());
-       }},
-      {"expression length with the label tag",
-       [] {
-         ScriptFileSections sections = BuildScriptSections({Instruction(Slot("wait"), {Expression(0, Num(1))})});
-         sections.mArguments[7] = 0x10;
-         return BuildScriptFile(sections, DefaultSectionKey());
-       }},
+      // Offset 1: the 4-byte expression ends one byte past its section.
+      {"expression past its section", [] { return WithArgumentByte(8, 1); }},
+      {"expression length with the label tag", [] { return WithArgumentByte(7, 0x10); }},
       {"argument records past their section",
-       [] {
-         ScriptFileSections sections = BuildScriptSections({Instruction(Slot("wait"), {Expression(0, Num(1))})});
-         ScriptHeaderOverrides overrides;
-         overrides.mArgumentBytes = 11;
-         return BuildScriptFile(sections, DefaultSectionKey(), overrides);
-       }},
+       [] { return WithHeader(Instruction(Slot("wait"), {Expression(0, Num(1))}), {.mArgumentBytes = 11}); }},
       {"sections past the end of the file",
-       [] {
-         ScriptFileSections sections = BuildScriptSections({Instruction(Slot("end"))});
-         ScriptHeaderOverrides overrides;
-         overrides.mLineBytes = 0xFFFFFFF0u;
-         return BuildScriptFile(sections, DefaultSectionKey(), overrides);
-       }},
+       [] { return WithHeader(Instruction(Slot("end")), {.mLineBytes = 0xFFFFFFF0u}); }},
       {"more instructions than the section holds",
-       [] {
-         ScriptFileSections sections = BuildScriptSections({Instruction(Slot("end"))});
-         ScriptHeaderOverrides overrides;
-         overrides.mCount = 2;
-         return BuildScriptFile(sections, DefaultSectionKey(), overrides);
-       }},
-      {"a huge instruction count",
-       [] {
-         ScriptFileSections sections = BuildScriptSections({Instruction(Slot("end"))});
-         ScriptHeaderOverrides overrides;
-         overrides.mCount = 0x40000001u;
-         return BuildScriptFile(sections, DefaultSectionKey(), overrides);
-       }},
+       [] { return WithHeader(Instruction(Slot("end")), {.mCount = 2}); }},
+      {"a huge instruction count", [] { return WithHeader(Instruction(Slot("end")), {.mCount = 0x40000001u}); }},
       {"instruction section not four bytes an instruction",
        [] {
          ScriptFileSections sections = BuildScriptSections({Instruction(Slot("end"))});

@@ -146,11 +146,11 @@ ScriptFileSections BuildScriptSections(const std::vector<RawInstruction>& instru
 // Writes the header and the sections, each scrambled with the key. Header
 // fields can be overridden to write lying files.
 struct ScriptHeaderOverrides {
-  std::optional<uint32_t> mCount;
-  std::optional<uint32_t> mInstructionBytes;
-  std::optional<uint32_t> mArgumentBytes;
-  std::optional<uint32_t> mExpressionBytes;
-  std::optional<uint32_t> mLineBytes;
+  std::optional<uint32_t> mCount{};
+  std::optional<uint32_t> mInstructionBytes{};
+  std::optional<uint32_t> mArgumentBytes{};
+  std::optional<uint32_t> mExpressionBytes{};
+  std::optional<uint32_t> mLineBytes{};
 };
 Bytes BuildScriptFile(const ScriptFileSections& sections, const std::array<uint8_t, 4>& key,
                       const ScriptHeaderOverrides& overrides = {});
