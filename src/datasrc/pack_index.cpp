@@ -12,6 +12,7 @@
 #include "datasrc/pack_file.h"
 #include "datasrc/resource_lookup.h"
 #include "platform/game_files.h"
+#include "script/script_data.h"
 #include "shell/appended_data.h"
 #include "shell/errors.h"
 #include "shell/process_state.h"
@@ -158,6 +159,7 @@ int ReadPackIndex(int32_t pack, uint32_t* entry, IndexBuildNames* names) {
 
 int InitDataKeys() {
   for (int value = 0; value < 256; ++value) g_NameLengthTable[value] = SwapNameLength(static_cast<uint8_t>(value));
+  InitScriptSectionKey();
   return 0;
 }
 

@@ -40,7 +40,7 @@ void Mutate(std::vector<uint8_t>& data, std::mt19937& random) {
   int steps = 1 + static_cast<int>(random() % 8);
   for (int i = 0; i < steps; ++i) {
     size_t size = data.size();
-    switch (random() % 7) {
+    switch (random() % 8) {
       case 0:
         if (size > 1) data[1 + random() % (size - 1)] ^= static_cast<uint8_t>(1u << (random() % 8));
         break;
@@ -58,6 +58,15 @@ void Mutate(std::vector<uint8_t>& data, std::mt19937& random) {
         if (size > 1) data[1 + random() % (size - 1)] = kInteresting[random() % std::size(kInteresting)];
         break;
       }
+      case 6:
+        if (size >= 5) {
+          // A 32-bit value that counts, sizes and offsets like to trip on.
+          static constexpr uint32_t kValues[] = {0, 1, 0x7F, 0x80, 0xFF, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000u,
+                                                 0xFFFFFFFFu, 63, 64, 121, 256, 4096};
+          uint32_t value = kValues[random() % std::size(kValues)];
+          std::memcpy(&data[1 + random() % (size - 4)], &value, 4);
+        }
+        break;
       case 5:
         if (size > 8) {
           size_t from = 1 + random() % (size - 4);

@@ -16,6 +16,8 @@
 #include "shell/startup.h"
 #include "shell/window_objects.h"
 #include "support/dialog_recorder.h"
+#include "support/fixture_game.h"
+#include "support/script_data_builder.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -71,6 +73,7 @@ class StartupTest : public testing::Test {
 };
 
 TEST_F(StartupTest, StepsRunInTheirBindingOrder) {
+  WriteGameFiles(game.Path(), BuildScriptDataFiles(MakeFixtureGame()));
   EnterGame({});
   g_ReleaseLayout = 1;  // no compiler in the release layout
   ASSERT_EQ(Start(), 0);

@@ -1,0 +1,347 @@
+#include "script/object_tree.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "datasrc/checksums.h"
+#include "layer/object_path.h"
+#include "script/execution_context.h"
+#include "shell/errors.h"
+#include "shell/sjis.h"
+#include "shell/window_objects.h"
+
+ObjectTreeNode* g_LayerRoot = nullptr;
+ObjectTreeNode* g_TaskRoot = nullptr;
+ObjectTreeNode* g_SoundRoot = nullptr;
+ObjectTreeNode* g_MenuRoot = nullptr;
+char* g_LayerPathBase = nullptr;
+char* g_TaskPathBase = nullptr;
+char* g_SoundPathBase = nullptr;
+char* g_MenuPathBase = nullptr;
+
+namespace {
+
+constexpr int kBucketEntries = 257;
+
+size_t CharLengthAt(const char* text, size_t index) {
+  if (IsSjisLeadByte(static_cast<uint8_t>(text[index])) && text[index + 1] != '\0') return 2;
+  return 1;
+}
+
+// The index range that may hold a key of top byte b: from one entry before
+// the bucket's start to the bucket's end.
+void BucketRange(const ObjectTreeNode* parent, uint32_t key, int32_t* first, int32_t* last) {
+  uint32_t bucket = key >> 24;
+  int32_t start = parent->mBucketStarts[bucket];
+  *first = start == 0 ? 0 : start - 1;
+  *last = start + parent->mBucketCounts[bucket];
+}
+
+bool AllocateChildIndex(ObjectTreeNode* node) {
+  node->mIndexKeys = static_cast<uint32_t*>(std::calloc(kMaxIndexedChildren, sizeof(uint32_t)));
+  node->mIndexNodes = static_cast<ObjectTreeNode**>(std::calloc(kMaxIndexedChildren, sizeof(ObjectTreeNode*)));
+  node->mBucketStarts = static_cast<uint16_t*>(std::calloc(kBucketEntries, sizeof(uint16_t)));
+  node->mBucketCounts = static_cast<uint16_t*>(std::calloc(kBucketEntries, sizeof(uint16_t)));
+  node->mIndexCount = 0;
+  if (node->mIndexKeys != nullptr && node->mIndexNodes != nullptr && node->mBucketStarts != nullptr &&
+      node->mBucketCounts != nullptr) {
+    return true;
+  }
+  std::free(node->mIndexKeys);
+  std::free(node->mIndexNodes);
+  std::free(node->mBucketStarts);
+  std::free(node->mBucketCounts);
+  node->mIndexKeys = nullptr;
+  node->mIndexNodes = nullptr;
+  node->mBucketStarts = nullptr;
+  node->mBucketCounts = nullptr;
+  return false;
+}
+
+char* AllocatePathBase(const char* text) {
+  auto* base = static_cast<char*>(std::calloc(kPathBaseBytes, 1));
+  if (base != nullptr) CopySjisBounded(base, kPathBaseBytes, text);
+  return base;
+}
+
+ObjectTreeNode* AllocateRoot() { return static_cast<ObjectTreeNode*>(std::calloc(1, sizeof(ObjectTreeNode))); }
+
+// Frees a node, its whole subtree and the payloads of the subtree.
+void FreeSubtree(ObjectTreeNode* node, TreeKind tree) {
+  if (node == nullptr) return;
+  ObjectTreeNode* child = node->mFirstChild;
+  while (child != nullptr) {
+    ObjectTreeNode* next = child->mNextSibling;
+    FreeSubtree(child, tree);
+    child = next;
+  }
+  if (tree == TreeKind::Task) {
+    ReleaseExecutionContext(static_cast<ExecutionContext*>(node->mPayload));
+  } else {
+    ReleaseTreeRecord(tree, node);
+  }
+  node->mPayload = nullptr;
+  FreeTreeNode(node);
+}
+
+int Fail() {
+  ReportError(100010, 1);
+  return 1;
+}
+
+}  // namespace
+
+uint32_t MakeNodeKey(std::string_view name, uint8_t isGroup) {
+  return (static_cast<uint32_t>(isGroup & 1) << 31) | (MurmurHash2(name.data(), name.size()) & ~kGroupKeyBit);
+}
+
+ObjectTreeNode* ResolveParentPath(const char* path, ObjectTreeNode* base) {
+  ObjectTreeNode* node = base;
+  size_t start = 0;
+  size_t index = 0;
+  while (path[index] != '\0') {
+    size_t length = CharLengthAt(path, index);
+    if (length == 1 && path[index] == '/') {
+      const char* component = path + start;
+      auto componentLength = static_cast<int32_t>(index - start);
+      ObjectTreeNode* child = FindChildByName(node, component, componentLength);
+      if (child == nullptr) {
+        ReportErrorFmt(100230, 1, std::string(component, static_cast<size_t>(componentLength)));
+        return nullptr;
+      }
+      node = child;
+      start = index + 1;
+    }
+    index += length;
+  }
+  return node;
+}
+
+ObjectTreeNode* CreateTreeNode(ObjectTreeNode* base, const char* path, int64_t orderKey, uint8_t isGroup) {
+  if (path == nullptr || base == nullptr) {
+    ReportError(900020, 1);
+    return nullptr;
+  }
+  ObjectTreeNode* parent = ResolveParentPath(path, base);
+  if (parent == nullptr) return nullptr;
+
+  size_t nameStart = 0;
+  for (size_t index = 0; path[index] != '\0';) {
+    size_t length = CharLengthAt(path, index);
+    if (length == 1 && path[index] == '/') nameStart = index + 1;
+    index += length;
+  }
+  const char* name = path + nameStart;
+  size_t nameLength = std::strlen(name);
+
+  // A full child index refuses the child: the index has no room for it, and
+  // a child missing from the index could never be found again.
+  if (parent->mIndexKeys != nullptr && parent->mIndexCount >= kMaxIndexedChildren) {
+    ReportError(100010, 1);
+    return nullptr;
+  }
+
+  auto* node = static_cast<ObjectTreeNode*>(std::calloc(1, sizeof(ObjectTreeNode)));
+  char* nameCopy = static_cast<char*>(std::malloc(nameLength + 1));
+  if (node == nullptr || nameCopy == nullptr || (parent->mIndexKeys == nullptr && !AllocateChildIndex(parent))) {
+    std::free(node);
+    std::free(nameCopy);
+    ReportError(100010, 1);
+    return nullptr;
+  }
+  std::memcpy(nameCopy, name, nameLength + 1);
+  node->mName = nameCopy;
+  node->mNameLength = static_cast<int32_t>(nameLength);
+  node->mKey = MakeNodeKey(std::string_view(name, nameLength), isGroup);
+  node->mIsGroup = isGroup & 1;
+  InsertChildIndex(parent, node);
+  InsertChildByOrderKey(parent, node, orderKey);
+  return node;
+}
+
+int32_t FindChildIndexEntry(const ObjectTreeNode* parent, uint32_t key, const ObjectTreeNode* node) {
+  if (parent == nullptr || parent->mIndexKeys == nullptr || parent->mIndexCount == 0) return -1;
+  int32_t first = 0;
+  int32_t last = 0;
+  BucketRange(parent, key, &first, &last);
+  for (int32_t position = first; position < last && position < parent->mIndexCount; ++position) {
+    if (parent->mIndexKeys[position] == key && (node == nullptr || parent->mIndexNodes[position] == node)) {
+      return position;
+    }
+  }
+  return -1;
+}
+
+bool InsertChildIndex(ObjectTreeNode* parent, ObjectTreeNode* child) {
+  if (parent->mIndexKeys == nullptr || parent->mIndexCount >= kMaxIndexedChildren) return false;
+  uint32_t key = child->mKey;
+  uint32_t bucket = key >> 24;
+  int32_t position = 0;
+  if (parent->mIndexCount != 0) {
+    int32_t first = 0;
+    int32_t last = 0;
+    BucketRange(parent, key, &first, &last);
+    position = last;
+    for (int32_t scan = first; scan < last; ++scan) {
+      if (parent->mIndexKeys[scan] >= key) {
+        position = scan;
+        break;
+      }
+    }
+  }
+  for (uint32_t later = bucket + 1; later < kBucketEntries; ++later) ++parent->mBucketStarts[later];
+  ++parent->mBucketCounts[bucket];
+  int32_t tail = parent->mIndexCount - position;
+  std::memmove(parent->mIndexKeys + position + 1, parent->mIndexKeys + position, tail * sizeof(uint32_t));
+  std::memmove(parent->mIndexNodes + position + 1, parent->mIndexNodes + position, tail * sizeof(ObjectTreeNode*));
+  parent->mIndexKeys[position] = key;
+  parent->mIndexNodes[position] = child;
+  ++parent->mIndexCount;
+  return true;
+}
+
+void RemoveChildIndex(ObjectTreeNode* parent, ObjectTreeNode* child) {
+  int32_t position = FindChildIndexEntry(parent, child->mKey, child);
+  if (position < 0) return;
+  uint32_t bucket = child->mKey >> 24;
+  for (uint32_t later = bucket + 1; later < kBucketEntries; ++later) --parent->mBucketStarts[later];
+  --parent->mBucketCounts[bucket];
+  int32_t tail = parent->mIndexCount - position - 1;
+  std::memmove(parent->mIndexKeys + position, parent->mIndexKeys + position + 1, tail * sizeof(uint32_t));
+  std::memmove(parent->mIndexNodes + position, parent->mIndexNodes + position + 1, tail * sizeof(ObjectTreeNode*));
+  --parent->mIndexCount;
+  parent->mIndexKeys[parent->mIndexCount] = 0;
+  parent->mIndexNodes[parent->mIndexCount] = nullptr;
+}
+
+void InsertChildByOrderKey(ObjectTreeNode* parent, ObjectTreeNode* child, int64_t orderKey) {
+  child->mParent = parent;
+  child->mOrderKey = orderKey;
+  ObjectTreeNode* after = parent->mFirstChild;
+  while (after != nullptr && after->mOrderKey <= orderKey) after = after->mNextSibling;
+  if (after == nullptr) {
+    child->mPrevSibling = parent->mLastChild;
+    child->mNextSibling = nullptr;
+    if (parent->mLastChild != nullptr) parent->mLastChild->mNextSibling = child;
+    parent->mLastChild = child;
+    if (parent->mFirstChild == nullptr) parent->mFirstChild = child;
+  } else {
+    child->mNextSibling = after;
+    child->mPrevSibling = after->mPrevSibling;
+    if (after->mPrevSibling != nullptr) {
+      after->mPrevSibling->mNextSibling = child;
+    } else {
+      parent->mFirstChild = child;
+    }
+    after->mPrevSibling = child;
+  }
+  ++parent->mChildCount;
+}
+
+void UnlinkChildNode(ObjectTreeNode* parent, ObjectTreeNode* child) {
+  if (parent->mChildCount == 1) {
+    parent->mFirstChild = nullptr;
+    parent->mLastChild = nullptr;
+  } else {
+    if (parent->mFirstChild == child) parent->mFirstChild = child->mNextSibling;
+    if (parent->mLastChild == child) parent->mLastChild = child->mPrevSibling;
+    if (child->mPrevSibling != nullptr) child->mPrevSibling->mNextSibling = child->mNextSibling;
+    if (child->mNextSibling != nullptr) child->mNextSibling->mPrevSibling = child->mPrevSibling;
+  }
+  --parent->mChildCount;
+}
+
+void DetachTreeNode(ObjectTreeNode* node) {
+  if (node == nullptr || node->mParent == nullptr) return;
+  RemoveChildIndex(node->mParent, node);
+  UnlinkChildNode(node->mParent, node);
+}
+
+void FreeTreeNode(ObjectTreeNode* node) {
+  if (node == nullptr) return;
+  std::free(node->mName);
+  std::free(node->mIndexKeys);
+  std::free(node->mIndexNodes);
+  std::free(node->mBucketStarts);
+  std::free(node->mBucketCounts);
+  std::free(node);
+}
+
+int SetNodeOrderKey(ObjectTreeNode* node, int64_t orderKey) {
+  if (node == nullptr || node->mParent == nullptr) return 0;
+  UnlinkChildNode(node->mParent, node);
+  InsertChildByOrderKey(node->mParent, node, orderKey);
+  return 1;
+}
+
+int SwapNodeOrderKeys(ObjectTreeNode* a, ObjectTreeNode* b) {
+  if (a == nullptr || b == nullptr) return 0;
+  int64_t remembered = a->mOrderKey;
+  SetNodeOrderKey(a, b->mOrderKey);
+  SetNodeOrderKey(b, remembered);
+  return 1;
+}
+
+int CreateObjectTrees() {
+  ReleaseObjectTrees();
+  WindowObject* window = g_WindowTable[0];
+  int32_t width = window != nullptr ? window->mWidth : 0;
+  int32_t height = window != nullptr ? window->mHeight : 0;
+
+  // Layers: the root and the window group "W0" of window 0's size.
+  g_LayerRoot = AllocateRoot();
+  g_LayerPathBase = AllocatePathBase("W0");
+  if (g_LayerRoot == nullptr || g_LayerPathBase == nullptr) return Fail();
+  ObjectTreeNode* windowGroup = CreateTreeNode(g_LayerRoot, "W0", 1, 1);
+  if (windowGroup == nullptr) return 1;
+  if (CreateLayerTreeRecords(g_LayerRoot, windowGroup, width, height) != 0) return 1;
+  if (window != nullptr) window->mShownLayerSet = FindChildByName(g_LayerRoot, "W0", 2);
+
+  // Tasks: the unnamed group and the main task "SYSTEM" beside it.
+  g_TaskRoot = AllocateRoot();
+  g_TaskPathBase = AllocatePathBase("");
+  if (g_TaskRoot == nullptr || g_TaskPathBase == nullptr) return Fail();
+  g_TaskRoot->mPayload = std::calloc(1, sizeof(ExecutionContext));
+  if (g_TaskRoot->mPayload == nullptr) return Fail();
+  ObjectTreeNode* taskGroup = CreateTreeNode(g_TaskRoot, "", 100, 1);
+  if (taskGroup == nullptr || CreateExecutionContext(taskGroup) == nullptr) return 1;
+  ObjectTreeNode* mainTask = CreateTreeNode(g_TaskRoot, "SYSTEM", 100, 0);
+  if (mainTask == nullptr) return 1;
+  ExecutionContext* mainContext = CreateExecutionContext(mainTask);
+  if (mainContext == nullptr) return 1;
+  mainContext->mIsMainTask = 1;
+
+  // Sounds.
+  g_SoundRoot = AllocateRoot();
+  g_SoundPathBase = AllocatePathBase("S0");
+  if (g_SoundRoot == nullptr || g_SoundPathBase == nullptr) return Fail();
+  ObjectTreeNode* soundGroup = CreateTreeNode(g_SoundRoot, "S0", 1, 1);
+  if (soundGroup == nullptr || CreateSoundTreeRecords(g_SoundRoot, soundGroup) != 0) return 1;
+
+  // Menus.
+  g_MenuRoot = AllocateRoot();
+  g_MenuPathBase = AllocatePathBase("M0");
+  if (g_MenuRoot == nullptr || g_MenuPathBase == nullptr) return Fail();
+  ObjectTreeNode* menuGroup = CreateTreeNode(g_MenuRoot, "M0", 0, 1);
+  if (menuGroup == nullptr || CreateMenuTreeRecords(g_MenuRoot, menuGroup) != 0) return 1;
+  return 0;
+}
+
+void ReleaseObjectTrees() {
+  if (g_WindowTable[0] != nullptr && g_LayerRoot != nullptr) g_WindowTable[0]->mShownLayerSet = nullptr;
+  FreeSubtree(g_LayerRoot, TreeKind::Layer);
+  // The task root's payload is a plain zeroed block.
+  if (g_TaskRoot != nullptr) {
+    std::free(g_TaskRoot->mPayload);
+    g_TaskRoot->mPayload = nullptr;
+  }
+  FreeSubtree(g_TaskRoot, TreeKind::Task);
+  FreeSubtree(g_SoundRoot, TreeKind::Sound);
+  FreeSubtree(g_MenuRoot, TreeKind::Menu);
+  g_LayerRoot = g_TaskRoot = g_SoundRoot = g_MenuRoot = nullptr;
+  for (char** base : {&g_LayerPathBase, &g_TaskPathBase, &g_SoundPathBase, &g_MenuPathBase}) {
+    std::free(*base);
+    *base = nullptr;
+  }
+}

@@ -1,0 +1,96 @@
+#pragma once
+// Shared set-up of the loader fuzz targets: a private game folder as the
+// current folder, silent dialogs, and the fixture game's files beside the
+// file under test.
+#include <unistd.h>
+
+#include <cstdint>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+#include <string>
+
+#include "platform/dialogs.h"
+#include "script/engine_config.h"
+#include "script/object_tree.h"
+#include "script/script_data.h"
+#include "shell/errors.h"
+#include "shell/process_state.h"
+#include "support/fixture_game.h"
+#include "support/script_data_builder.h"
+
+namespace fuzz {
+
+inline int SilentBox(void*, const char*, const char*, uint32_t) { return kAnswerOk; }
+inline int SilentDialog(void*, const ErrorDialogRequest&) { return kErrorDialogClose; }
+
+// Once per process: a fresh folder holding the fixture game.
+inline void SetUpOnce() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  static DialogHooks hooks{SilentBox, SilentDialog, nullptr};
+  SetDialogHooks(&hooks);
+  char folder[] = "/tmp/orvane-fuzz-XXXXXX";
+  if (mkdtemp(folder) == nullptr || chdir(folder) != 0) std::abort();
+  WriteGameFiles(folder, BuildScriptDataFiles(MakeFixtureGame()));
+  InitScriptSectionKey();
+}
+
+// Writes the input as a game file of the current folder.
+inline void WriteInput(const char* name, const uint8_t* data, size_t size) {
+  std::string path = name;
+  for (char& c : path) c = c == '\\' ? '/' : c;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) std::abort();
+  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+  std::fclose(file);
+}
+
+// Back to the state before the input.
+inline void Reset() {
+  ReleaseScriptData();
+  ReleaseObjectTrees();
+  ResetEngineConfig();
+  ResetErrorReporting();
+  g_QuitFlag.store(0);
+}
+
+// With ORVANE_FUZZ_SEEDS naming a folder, the fixture's own file for a target
+// is written there once, as a starting corpus.
+inline void WriteSeed(const char* seedName, const Bytes& bytes) {
+  const char* folder = std::getenv("ORVANE_FUZZ_SEEDS");
+  if (folder == nullptr) return;
+  std::string path = std::string(folder) + "/" + seedName;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+// The fixture's bytes of one of its files.
+inline Bytes FixtureFile(const std::string& name) {
+  for (const GameFile& file : BuildScriptDataFiles(MakeFixtureGame())) {
+    if (file.mName == name) return file.mBytes;
+  }
+  return {};
+}
+
+// One input for a loader: the input becomes the named file (the fixture's
+// own file is the seed), the loader runs, and the state is reset.
+template <typename Loader>
+int RunLoaderInput(const char* fileName, const char* seedName, const uint8_t* data, size_t size, Loader loader) {
+  static bool seeded = false;
+  SetUpOnce();
+  if (!seeded) {
+    seeded = true;
+    WriteSeed(seedName, FixtureFile(fileName));
+  }
+  WriteInput(fileName, data, size);
+  loader();
+  Reset();
+  return 0;
+}
+
+}  // namespace fuzz

@@ -1,0 +1,39 @@
+#pragma once
+// A clean script-engine state for one test: a temporary game folder as the
+// current folder, recorded dialogs, and every table of the script data and
+// the object trees released before and after.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "support/dialog_recorder.h"
+#include "support/script_data_builder.h"
+#include "support/temp_folder.h"
+
+class ScriptTestEnvironment {
+ public:
+  ScriptTestEnvironment();
+  ~ScriptTestEnvironment();
+  ScriptTestEnvironment(const ScriptTestEnvironment&) = delete;
+  ScriptTestEnvironment& operator=(const ScriptTestEnvironment&) = delete;
+
+  const std::string& Folder() const { return mFolder.Path(); }
+  // Writes files into the game folder.
+  void Write(const std::vector<GameFile>& files) const;
+  void Write(const GameFile& file) const;
+  void Remove(const std::string& gameName) const;
+
+  TempFolder mFolder;
+  DialogRecorder mDialogs;
+};
+
+// Resets the error state, the quit flag and the script engine's tables.
+void ResetScriptEngineState();
+
+// Texts that make report ids visible: "E<id>" followed by each argument in
+// brackets. Ids with a built-in text keep it.
+std::vector<MessageEntry> TaggedMessages(const std::vector<int32_t>& ids);
+// Loads such texts straight into the message table.
+void InstallTaggedMessages(const std::vector<int32_t>& ids);
+// The text that a report of id with these text arguments produces.
+std::string ExpectedReport(int32_t id, const std::vector<std::string>& arguments = {});
