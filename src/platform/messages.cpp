@@ -20,6 +20,12 @@ void Enqueue(const WindowMessage& message) {
 }
 
 void TranslateEvent(const SDL_Event& event) {
+  if (event.type == SDL_QUIT) {
+    // A termination signal (Ctrl+C, a session ending): the main window
+    // closes without asking and the program ends in order.
+    if (PlatformWindow* main = GetFirstPlatformWindow()) Enqueue({main, kMsgClose, 0, 0});
+    return;
+  }
   if (event.type == SDL_WINDOWEVENT) {
     PlatformWindow* window = FindPlatformWindowBySdlId(event.window.windowID);
     if (window == nullptr) return;

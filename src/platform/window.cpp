@@ -23,6 +23,9 @@ std::vector<PlatformWindow*> g_windows;
 bool InitPlatformVideo() {
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) return true;
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // Closing the last window is the game's own decision (it may ask first):
+  // the quit event then comes only from a termination signal.
+  SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
@@ -87,6 +90,8 @@ void SetPlatformWindowUserData(PlatformWindow* window, void* data) {
 void* GetPlatformWindowUserData(PlatformWindow* window) { return window != nullptr ? window->mUserData : nullptr; }
 
 int CountPlatformWindows() { return static_cast<int>(g_windows.size()); }
+
+PlatformWindow* GetFirstPlatformWindow() { return g_windows.empty() ? nullptr : g_windows.front(); }
 
 SDL_Window* GetSdlWindow(PlatformWindow* window) { return window != nullptr ? window->mSdl : nullptr; }
 

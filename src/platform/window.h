@@ -34,6 +34,8 @@ void SetPlatformWindowTitle(PlatformWindow* window, const char* title);
 void SetPlatformWindowUserData(PlatformWindow* window, void* data);
 void* GetPlatformWindowUserData(PlatformWindow* window);
 int CountPlatformWindows();
+// The window created first (the main window while it exists).
+PlatformWindow* GetFirstPlatformWindow();
 
 // For the platform layer itself.
 SDL_Window* GetSdlWindow(PlatformWindow* window);

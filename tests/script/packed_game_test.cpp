@@ -40,9 +40,7 @@ class PackedGameTest : public ::testing::Test {
 
   // Packs the files into data.qpf in the game folder and indexes the packs.
   void WritePack(const std::vector<GameFile>& files) {
-    PackBuilder pack;
-    for (const GameFile& file : files) AddPackFile(&pack, file.mName, file.mBytes).mCompressed = true;
-    ASSERT_TRUE(WritePackFile(mEnv.Folder() + "/data.qpf", pack));
+    ASSERT_TRUE(WriteGamePack(mEnv.Folder() + "/data.qpf", files));
     ASSERT_EQ(BuildPackIndex(), 0);
   }
 

@@ -12,6 +12,9 @@
 #include "script/task_step.h"
 #include "script/variables.h"
 #include "shell/errors.h"
+#include "platform/process.h"
+#include "platform/dialogs.h"
+#include "script/engine_config.h"
 #include "shell/process_state.h"
 #include "support/command_table.h"
 #include "support/fixture_game.h"
@@ -183,6 +186,41 @@ TEST_F(ScriptDataTest, ReportsAtScriptCarryTheFileAndLine) {
   EXPECT_NE(g_LastErrorText.find("main.txt"), std::string::npos);
   g_CurrentInstruction = 15;  // past the end
   EXPECT_FALSE(GetCurrentScriptLocation(&name, &line));
+}
+
+std::vector<std::vector<std::string>> g_editorStarts;
+bool RecordEditorStart(void*, const std::vector<std::string>& arguments) {
+  g_editorStarts.push_back(arguments);
+  return true;
+}
+
+TEST_F(ScriptDataTest, TheErrorDialogShowsTheLocationAndItsEditButtonOpensTheScript) {
+  ASSERT_EQ(Load(MakeFixtureGame()), 0);
+  g_CurrentContext = MainContext();
+  g_CurrentInstruction = 14;
+  g_DebugMode = 1;
+  setenv("VISUAL", "vim", 1);
+  g_editorStarts.clear();
+  SetDetachedStartHook(RecordEditorStart, nullptr);
+  mEnv.mDialogs.mErrorDialogPresses = {kErrorDialogEdit, kErrorDialogClose};
+
+  ReportErrorAtScriptFmt(104060, 0, "x%d.png");
+  SetDetachedStartHook(nullptr, nullptr);
+  unsetenv("VISUAL");
+  g_DebugMode = 0;
+  g_CurrentContext = nullptr;
+
+  const std::string expected =
+      "[対象ファイル]\nmain.txt\n\n[場所]\n500 行目\n\n[内容]\n\n[x%d.png]ファイルが\n存在しません。";
+  EXPECT_EQ(g_LastErrorText, expected);
+  ASSERT_EQ(mEnv.mDialogs.mErrorDialogs.size(), 2u) << "the dialog stays open after Edit";
+  EXPECT_EQ(mEnv.mDialogs.mErrorDialogs[0].mText, expected);
+  EXPECT_EQ(mEnv.mDialogs.mErrorDialogs[0].mEditButton, EditButtonState::Enabled);
+  ASSERT_EQ(g_editorStarts.size(), 1u);
+  ASSERT_EQ(g_editorStarts[0].size(), 3u);
+  EXPECT_EQ(g_editorStarts[0][0], "vim");
+  EXPECT_EQ(g_editorStarts[0][1], "+500");
+  EXPECT_TRUE(g_editorStarts[0][2].ends_with("/main.txt")) << g_editorStarts[0][2];
 }
 
 // One way to break the fixture, and the report that must follow.

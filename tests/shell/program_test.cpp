@@ -1,6 +1,9 @@
 // The engine program as a user starts it.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -8,7 +11,9 @@
 #include "platform/text_codec.h"
 #include "shell/entry.h"
 #include "shell/process_state.h"
+#include "support/fixture_game.h"
 #include "support/run_program.h"
+#include "support/script_data_builder.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -17,12 +22,25 @@ class ProgramTest : public testing::Test {
  protected:
   void SetUp() override { setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1); }
 
+  std::vector<std::string> Environment() const {
+    return {"ORVANE_UNATTENDED=1", "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
+            "XDG_RUNTIME_DIR=" + runtime.Path()};
+  }
+
   ProgramResult Run(std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), ORVANE_BINARY_PATH);
-    return RunProgram(arguments,
-                      {"ORVANE_UNATTENDED=1", "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
-                       "XDG_RUNTIME_DIR=" + runtime.Path()},
-                      30000);
+    return RunProgram(arguments, Environment(), 30000);
+  }
+
+  // The lock names the program takes for the game folder.
+  void ComputeLockNames() {
+    ResetShellState();
+    std::string folder = game.Path();
+    std::vector<char*> argv = {const_cast<char*>("orvane"), folder.data()};
+    std::string programFileName;
+    ChooseGameFolder(2, argv.data(), &programFileName);
+    programFileName = "orvane";  // the program the test starts, not the test itself
+    ASSERT_TRUE(InitProcessPaths(programFileName));
   }
 
   TempFolder runtime{false};
@@ -47,14 +65,8 @@ TEST_F(ProgramTest, TheInfoSwitchShowsTheNoticeAndEnds) {
 }
 
 TEST_F(ProgramTest, ASecondCopyForTheSameGameCallsTheFirstForwardAndEnds) {
-  // Take the per-program lock as a running first copy holds it.
-  ResetShellState();
-  std::string folder = game.Path();
-  std::vector<char*> argv = {const_cast<char*>("orvane"), folder.data()};
-  std::string programFileName;
-  ChooseGameFolder(2, argv.data(), &programFileName);
-  programFileName = "orvane";  // the program the test starts, not the test itself
-  ASSERT_TRUE(InitProcessPaths(programFileName));
+  // Take the per-program lock as a first copy holds it during start-up.
+  ComputeLockNames();
   InstanceLock first;
   ASSERT_EQ(CreateInstanceLock(g_InstanceName, &first), InstanceLockResult::Created);
   int listener = OpenActivationListener(g_InstanceName);
@@ -67,6 +79,37 @@ TEST_F(ProgramTest, ASecondCopyForTheSameGameCallsTheFirstForwardAndEnds) {
   EXPECT_TRUE(TakeActivationRequest(listener));
   CloseActivationListener(listener);
   ReleaseInstanceLock(&first);
+  ResetShellState();
+}
+
+TEST_F(ProgramTest, AGameRunsUntilItIsToldToEndAndASecondCopyEndsAtOnce) {
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(MakeFixtureGame())));
+  ComputeLockNames();
+  BackgroundProgram first = StartProgram({ORVANE_BINARY_PATH, game.Path()}, Environment());
+
+  // The first copy's window listens once it exists (probing the locks
+  // instead could itself make the first copy see a second one).
+  bool running = false;
+  for (int attempt = 0; attempt < 2000 && !running; ++attempt) {
+    running = SendActivationRequest(g_InstanceName);
+    if (!running) {
+      ASSERT_TRUE(IsProgramRunning(first)) << FinishProgram(&first, 1000).mOutput;
+      usleep(10000);
+    }
+  }
+  ASSERT_TRUE(running);
+
+  ProgramResult second = Run({game.Path()});
+  EXPECT_FALSE(second.mTimedOut);
+  EXPECT_EQ(second.mExitCode, 0);
+  EXPECT_TRUE(IsProgramRunning(first)) << "the first copy runs on";
+
+  // A termination signal ends it in order.
+  usleep(200000);
+  kill(first.mPid, SIGTERM);
+  ProgramResult ended = FinishProgram(&first, 30000);
+  EXPECT_FALSE(ended.mTimedOut);
+  EXPECT_EQ(ended.mExitCode, 0) << ended.mOutput;
   ResetShellState();
 }
 

@@ -18,6 +18,7 @@
 #include "support/dialog_recorder.h"
 #include "support/fixture_game.h"
 #include "support/script_data_builder.h"
+#include "support/script_test_env.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -47,7 +48,7 @@ class StartupTest : public testing::Test {
     ReleaseInstanceMutexes();
     SetShellStepHook(nullptr);
     SetDetachedStartHook(nullptr, nullptr);
-    g_ReleaseLayout = 0;
+    ResetScriptEngineState();
     ResetShellState();
   }
 
@@ -73,10 +74,11 @@ class StartupTest : public testing::Test {
 };
 
 TEST_F(StartupTest, StepsRunInTheirBindingOrder) {
-  WriteGameFiles(game.Path(), BuildScriptDataFiles(MakeFixtureGame()));
+  // A packed game: the release layout, so no compiler.
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(MakeFixtureGame())));
   EnterGame({});
-  g_ReleaseLayout = 1;  // no compiler in the release layout
   ASSERT_EQ(Start(), 0);
+  EXPECT_EQ(g_ReleaseLayout, 1);
   EXPECT_EQ(g_recordedSteps,
             (std::vector<std::string>{"settings", "pixel primitives", "platform facts", "data keys",
                                       "compression library", "pack index", "folder lock", "runtime tables",
@@ -135,8 +137,8 @@ TEST_F(StartupTest, InfoSwitchShowsTheNoticeAsAFatalReport) {
 }
 
 TEST_F(StartupTest, ASecondCopyOnTheSameFolderEndsAndCallsTheFirstForward) {
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(MakeFixtureGame())));
   EnterGame({});
-  g_ReleaseLayout = 1;
   InstanceLock first;
   ASSERT_EQ(CreateInstanceLock(g_FolderMutexName, &first), InstanceLockResult::Created);
   int listener = OpenActivationListener(g_InstanceName);

@@ -1,6 +1,7 @@
 #include "support/fixture_game.h"
 
 #include "support/command_table.h"
+#include "support/pack_builder.h"
 #include "support/script_assembler.h"
 #include "support/script_test_env.h"
 
@@ -64,4 +65,10 @@ ScriptData MakeFixtureGame() {
   data.mDefinitions = {integer, real, text, local};
   data.mConfig.mTitle = "フィクスチャ";
   return data;
+}
+
+bool WriteGamePack(const std::string& path, const std::vector<GameFile>& files) {
+  PackBuilder pack;
+  for (const GameFile& file : files) AddPackFile(&pack, file.mName, file.mBytes).mCompressed = true;
+  return WritePackFile(path, pack);
 }

@@ -15,3 +15,7 @@ enum : uint16_t {
 // TaggedMessages).
 const std::vector<int32_t>& FixtureMessageIds();
 ScriptData MakeFixtureGame();
+
+// Packs game files into one pack file (a native path); false when it cannot
+// be written. A pack that holds qvbin\qvcfg.qbn makes the release layout.
+bool WriteGamePack(const std::string& path, const std::vector<GameFile>& files);

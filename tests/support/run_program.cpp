@@ -51,7 +51,10 @@ BackgroundProgram StartProgram(const std::vector<std::string>& arguments, const 
 
 bool IsProgramRunning(const BackgroundProgram& program) {
   if (program.mPid <= 0) return false;
-  return waitpid(program.mPid, nullptr, WNOHANG | WNOWAIT) == 0 && kill(program.mPid, 0) == 0;
+  // Looks without collecting, so FinishProgram still gets the status.
+  siginfo_t info{};
+  if (waitid(P_PID, static_cast<id_t>(program.mPid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+  return info.si_pid == 0;
 }
 
 ProgramResult FinishProgram(BackgroundProgram* program, uint32_t timeoutMs) {
