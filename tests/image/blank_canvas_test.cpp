@@ -13,13 +13,6 @@
 
 namespace {
 
-bool AllBytesZero(const uint8_t* bytes, size_t count) {
-  for (size_t i = 0; i < count; ++i) {
-    if (bytes[i] != 0) return false;
-  }
-  return true;
-}
-
 TEST(CreateBlankImageLayerTest, MakesAZeroedWholeDirtyGroupAndInvalidatesIt) {
   LayerTreeEnvironment env(640, 480);
   LayerRecord* record = CreateBlankImageLayer("W0/panel", 30, 20, 7);

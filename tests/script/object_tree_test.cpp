@@ -327,10 +327,7 @@ TEST(CreateObjectTreesTest, TheWindowGroupGetsABlankCanvasOfWindowZerosSize) {
   EXPECT_EQ(canvas->mBufferWidth, 320);
   EXPECT_EQ(canvas->mBufferHeight, 200);
   ASSERT_NE(canvas->mPixels, nullptr);
-  const size_t bytes = PixelBlockBytes(320, 200);
-  size_t nonZero = 0;
-  for (size_t i = 0; i < bytes; ++i) nonZero += canvas->mPixels[i] != 0 ? 1 : 0;
-  EXPECT_EQ(nonZero, 0u);
+  EXPECT_TRUE(AllBytesZero(canvas->mPixels, PixelBlockBytes(320, 200)));
   EXPECT_EQ(canvas->mDirtyWhole, 1);
   EXPECT_EQ(canvas->mDirtyValid, 1);
   EXPECT_EQ(canvas->mDirty, 1);  // invalidated: the first frame draws it

@@ -51,3 +51,10 @@ Rect ChangedRect(const ObjectTreeNode* node) {
   const LayerRecord* record = RecordOf(node);
   return {record->mChangedRect[0], record->mChangedRect[1], record->mChangedRect[2], record->mChangedRect[3]};
 }
+
+bool AllBytesZero(const uint8_t* bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) {
+    if (bytes[i] != 0) return false;
+  }
+  return true;
+}

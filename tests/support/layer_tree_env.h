@@ -2,6 +2,7 @@
 // The object trees of a clean script engine with a window 0 of a chosen
 // size, and helpers to hang layers and groups into the layer tree.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "shell/window_objects.h"
@@ -35,3 +36,5 @@ class LayerTreeEnvironment {
 LayerRecord* RecordOf(const ObjectTreeNode* node);
 Rect DirtyRect(const ObjectTreeNode* node);
 Rect ChangedRect(const ObjectTreeNode* node);
+// True when every one of the count bytes is 0.
+bool AllBytesZero(const uint8_t* bytes, size_t count);
