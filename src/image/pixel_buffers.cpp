@@ -6,7 +6,9 @@
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_primitives.h"
+#include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
+#include "script/object_tree.h"
 #include "shell/errors.h"
 #include "shell/frame.h"
 #include "shell/sjis.h"
@@ -25,6 +27,44 @@ void FreeDerivedPixels(LayerRecord* record) {
   }
 }
 
+void ReportImageTooLarge(int64_t width, int64_t height) {
+  ShowMessageBox("", "ＣＧサイズが大きすぎます。X=%d, Y=%d", width, height);
+  ReportError(100010, 1);
+}
+
+// The canvas of a new group: 0, or -1 after the report with the record
+// unchanged.
+int InstallBlankCanvas(LayerRecord* record, int64_t width, int64_t height) {
+  // A group may be sizeless (a side of 0); it still gets the few bytes of a
+  // block of that size.
+  if (width < 0 || width > kMaxImageSide || height < 0 || height > kMaxImageSide) {
+    ReportImageTooLarge(width, height);
+    return -1;
+  }
+  auto side = [](int64_t value) { return static_cast<int32_t>(value); };
+  size_t bytes = PixelBlockBytes(side(width), side(height));
+  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+  if (block == nullptr) {
+    ReportError(104030, 1);
+    return -1;
+  }
+  // The spare row too, so that nothing unwritten is ever read.
+  g_PixelPrimitives.mZeroBytes(block, bytes);
+  FreeDerivedPixels(record);
+  std::free(record->mPixelAlloc);
+  record->mPixelAlloc = block;
+  record->mPixels = block;
+  record->mWidth = record->mBufferWidth = side(width);
+  record->mHeight = record->mBufferHeight = side(height);
+  record->mDirtyValid = 1;
+  record->mDirtyWhole = 1;
+  record->mDirtyRect[0] = 0;
+  record->mDirtyRect[1] = 0;
+  record->mDirtyRect[2] = width - 1;
+  record->mDirtyRect[3] = height - 1;
+  return 0;
+}
+
 }  // namespace
 
 size_t PixelBlockBytes(int32_t width, int32_t height) {
@@ -33,8 +73,7 @@ size_t PixelBlockBytes(int32_t width, int32_t height) {
 
 uint8_t* AllocPixelBuffer(uint8_t* oldBlock, int32_t width, int32_t height, const char* fileName) {
   if (width < 1 || width > kMaxImageSide || height < 1 || height > kMaxImageSide) {
-    ShowMessageBox("", "ＣＧサイズが大きすぎます。X=%d, Y=%d", width, height);
-    ReportError(100010, 1);
+    ReportImageTooLarge(width, height);
     return nullptr;
   }
   auto* block = static_cast<uint8_t*>(AllocZeroed(PixelBlockBytes(width, height)));
@@ -48,6 +87,19 @@ uint8_t* AllocPixelBuffer(uint8_t* oldBlock, int32_t width, int32_t height, cons
   }
   std::free(oldBlock);
   return block;
+}
+
+LayerRecord* CreateBlankImageLayer(const char* path, int64_t width, int64_t height, int64_t orderKey) {
+  ObjectTreeNode* node = CreateTreeNode(g_LayerRoot, path, orderKey, 1);
+  if (node == nullptr) return nullptr;
+  LayerRecord* record = GetLayerRecord(node);
+  // A group that could not be made whole does not stay in the tree.
+  if (record == nullptr || InstallBlankCanvas(record, width, height) != 0) {
+    ReleaseLayerNode(node);
+    return nullptr;
+  }
+  InvalidateGroupToRoot(node);
+  return record;
 }
 
 int InstallNewPixelBlock(LayerRecord* record, int32_t width, int32_t height, const char* fileName) {

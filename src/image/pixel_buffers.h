@@ -10,6 +10,7 @@
 #include "datasrc/resource_lookup.h"
 
 struct LayerRecord;
+struct ObjectTreeNode;
 
 constexpr int32_t kMaxImageSide = 8192;
 // Every pixel whose alpha is 0 after a load becomes this (B = G = R = 0x80).
@@ -24,6 +25,14 @@ size_t PixelBlockBytes(int32_t width, int32_t height);
 // file name is given, else 104030 (all fatal). On success the old block (may
 // be null) is freed; on failure it is left to the caller untouched.
 uint8_t* AllocPixelBuffer(uint8_t* oldBlock, int32_t width, int32_t height, const char* fileName);
+
+// A new group node at path (absolute, under the layer root) with the order
+// key, and its record with a zeroed canvas of width x height: both dirty
+// flags set, the dirty rectangle the whole canvas, invalidated up to the
+// root. A side of 0 makes a sizeless group. Null after a report: a side
+// below 0 or above 8192 shows the size box and raises 100010, no memory
+// raises 104030 (both fatal); the node is then taken out again.
+LayerRecord* CreateBlankImageLayer(const char* path, int64_t width, int64_t height, int64_t orderKey);
 
 // The decoders' way to take a new block: allocates it with AllocPixelBuffer
 // from the record's own block and, only when that succeeds, installs it as

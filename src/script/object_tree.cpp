@@ -2,11 +2,18 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
+#include <type_traits>
 
 #include "datasrc/checksums.h"
+#include "image/pixel_buffers.h"
+#include "image/pixel_primitives.h"
+#include "layer/layer_record.h"
 #include "layer/object_path.h"
+#include "oscmd/menu_record.h"
 #include "script/execution_context.h"
+#include "sound/sound_record.h"
 #include "shell/errors.h"
 #include "shell/sjis.h"
 #include "shell/window_objects.h"
@@ -68,21 +75,46 @@ char* AllocatePathBase(const char* text) {
 ObjectTreeNode* AllocateRoot() { return static_cast<ObjectTreeNode*>(std::calloc(1, sizeof(ObjectTreeNode))); }
 
 // Frees a node, its whole subtree and the payloads of the subtree.
-void FreeSubtree(ObjectTreeNode* node, TreeKind tree) {
+void FreeSubtree(ObjectTreeNode* node, void (*freePayload)(ObjectTreeNode*)) {
   if (node == nullptr) return;
   ObjectTreeNode* child = node->mFirstChild;
   while (child != nullptr) {
     ObjectTreeNode* next = child->mNextSibling;
-    FreeSubtree(child, tree);
+    FreeSubtree(child, freePayload);
     child = next;
   }
-  if (tree == TreeKind::Task) {
-    ReleaseExecutionContext(static_cast<ExecutionContext*>(node->mPayload));
-  } else {
-    ReleaseTreeRecord(tree, node);
-  }
+  freePayload(node);
   node->mPayload = nullptr;
   FreeTreeNode(node);
+}
+
+void FreeTaskPayload(ObjectTreeNode* node) {
+  ReleaseExecutionContext(static_cast<ExecutionContext*>(node->mPayload));
+}
+void FreeSoundPayload(ObjectTreeNode* node) { FreeSoundRecord(static_cast<SoundRecord*>(node->mPayload)); }
+void FreeMenuPayload(ObjectTreeNode* node) { FreeMenuItemRecord(static_cast<MenuItemRecord*>(node->mPayload)); }
+
+// Layer nodes go through the layer release, which drops shared records by
+// their count and lets windows forget the groups they show.
+void ReleaseLayerSubtree(ObjectTreeNode* node) {
+  ObjectTreeNode* child = node->mFirstChild;
+  while (child != nullptr) {
+    ObjectTreeNode* next = child->mNextSibling;
+    ReleaseLayerSubtree(child);
+    child = next;
+  }
+  ReleaseLayerNode(node);
+}
+
+// The layer root's record: zeroed, with window 0's size.
+LayerRecord* CreateLayerRootRecord(int32_t width, int32_t height) {
+  static_assert(std::is_trivially_copyable_v<LayerRecord>);
+  auto* record = new (std::nothrow) LayerRecord;
+  if (record == nullptr) return nullptr;
+  std::memset(static_cast<void*>(record), 0, sizeof(LayerRecord));
+  record->mWidth = record->mBufferWidth = width;
+  record->mHeight = record->mBufferHeight = height;
+  return record;
 }
 
 int Fail() {
@@ -289,13 +321,14 @@ int CreateObjectTrees() {
   int32_t width = window != nullptr ? window->mWidth : 0;
   int32_t height = window != nullptr ? window->mHeight : 0;
 
-  // Layers: the root and the window group "W0" of window 0's size.
+  // Layers: the root and the window group "W0" with a blank canvas of window
+  // 0's size, which window 0 shows.
   g_LayerRoot = AllocateRoot();
   g_LayerPathBase = AllocatePathBase("W0");
   if (g_LayerRoot == nullptr || g_LayerPathBase == nullptr) return Fail();
-  ObjectTreeNode* windowGroup = CreateTreeNode(g_LayerRoot, "W0", 1, 1);
-  if (windowGroup == nullptr) return 1;
-  if (CreateLayerTreeRecords(g_LayerRoot, windowGroup, width, height) != 0) return 1;
+  g_LayerRoot->mPayload = CreateLayerRootRecord(width, height);
+  if (g_LayerRoot->mPayload == nullptr) return Fail();
+  if (CreateBlankImageLayer("W0", width, height, 1) == nullptr) return 1;
   if (window != nullptr) window->mShownLayerSet = FindChildByName(g_LayerRoot, "W0", 2);
 
   // Tasks: the unnamed group and the main task "SYSTEM" beside it.
@@ -316,29 +349,41 @@ int CreateObjectTrees() {
   g_SoundRoot = AllocateRoot();
   g_SoundPathBase = AllocatePathBase("S0");
   if (g_SoundRoot == nullptr || g_SoundPathBase == nullptr) return Fail();
+  g_SoundRoot->mPayload = AllocZeroed(sizeof(SoundRecord));
+  if (g_SoundRoot->mPayload == nullptr) return Fail();
   ObjectTreeNode* soundGroup = CreateTreeNode(g_SoundRoot, "S0", 1, 1);
-  if (soundGroup == nullptr || CreateSoundTreeRecords(g_SoundRoot, soundGroup) != 0) return 1;
+  if (soundGroup == nullptr || CreateSoundRecord(soundGroup) == nullptr) return 1;
 
   // Menus.
   g_MenuRoot = AllocateRoot();
   g_MenuPathBase = AllocatePathBase("M0");
   if (g_MenuRoot == nullptr || g_MenuPathBase == nullptr) return Fail();
+  g_MenuRoot->mPayload = AllocZeroed(sizeof(MenuItemRecord));
+  if (g_MenuRoot->mPayload == nullptr) return Fail();
   ObjectTreeNode* menuGroup = CreateTreeNode(g_MenuRoot, "M0", 0, 1);
-  if (menuGroup == nullptr || CreateMenuTreeRecords(g_MenuRoot, menuGroup) != 0) return 1;
+  if (menuGroup == nullptr || CreateMenuItemRecord(menuGroup, "M0") == nullptr) return 1;
   return 0;
 }
 
 void ReleaseObjectTrees() {
-  if (g_WindowTable[0] != nullptr && g_LayerRoot != nullptr) g_WindowTable[0]->mShownLayerSet = nullptr;
-  FreeSubtree(g_LayerRoot, TreeKind::Layer);
+  if (g_LayerRoot != nullptr) {
+    ObjectTreeNode* child = g_LayerRoot->mFirstChild;
+    while (child != nullptr) {
+      ObjectTreeNode* next = child->mNextSibling;
+      ReleaseLayerSubtree(child);
+      child = next;
+    }
+    FreeLayerRecord(static_cast<LayerRecord*>(g_LayerRoot->mPayload));
+    FreeTreeNode(g_LayerRoot);
+  }
   // The task root's payload is a plain zeroed block.
   if (g_TaskRoot != nullptr) {
     std::free(g_TaskRoot->mPayload);
     g_TaskRoot->mPayload = nullptr;
   }
-  FreeSubtree(g_TaskRoot, TreeKind::Task);
-  FreeSubtree(g_SoundRoot, TreeKind::Sound);
-  FreeSubtree(g_MenuRoot, TreeKind::Menu);
+  FreeSubtree(g_TaskRoot, FreeTaskPayload);
+  FreeSubtree(g_SoundRoot, FreeSoundPayload);
+  FreeSubtree(g_MenuRoot, FreeMenuPayload);
   g_LayerRoot = g_TaskRoot = g_SoundRoot = g_MenuRoot = nullptr;
   for (char** base : {&g_LayerPathBase, &g_TaskPathBase, &g_SoundPathBase, &g_MenuPathBase}) {
     std::free(*base);

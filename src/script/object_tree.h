@@ -82,20 +82,11 @@ int SetNodeOrderKey(ObjectTreeNode* node, int64_t orderKey);
 // 1 when swapped, 0 when either node is null.
 int SwapNodeOrderKeys(ObjectTreeNode* a, ObjectTreeNode* b);
 
-// Start-up: the four trees with their first children and path bases. 0
-// success; non-zero after a fatal report.
+// Start-up: the four trees with their first children and path bases; the
+// layer tree's "W0" gets a blank canvas of window 0's size and becomes the
+// layer set window 0 shows (a sizeless group when there is no window 0 yet).
+// 0 success; non-zero after a fatal report.
 int CreateObjectTrees();
-// Frees the four trees, their payloads and the path bases.
+// Frees the four trees, their payloads and the path bases; a window that
+// showed a layer group no longer does.
 void ReleaseObjectTrees();
-
-// The payload records of the layer, sound and menu trees belong to those
-// subsystems, which build them when the trees are created: the root's record
-// and the record of its first child ("W0", "S0", "M0"). The layer records
-// take window 0's logical size. Each returns 0, or non-zero after its own
-// fatal report.
-int CreateLayerTreeRecords(ObjectTreeNode* root, ObjectTreeNode* windowGroup, int32_t width, int32_t height);
-int CreateSoundTreeRecords(ObjectTreeNode* root, ObjectTreeNode* soundGroup);
-int CreateMenuTreeRecords(ObjectTreeNode* root, ObjectTreeNode* menuGroup);
-// Frees the payload of one node of those trees when the trees are released.
-enum class TreeKind { Layer, Task, Sound, Menu };
-void ReleaseTreeRecord(TreeKind tree, ObjectTreeNode* node);

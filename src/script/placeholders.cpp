@@ -1,7 +1,7 @@
 // Stand-ins for the parts of the script engine that are not built yet: task
 // stepping, the command handlers, the expression evaluator and the variable
-// store, and the payload records of the layer, sound and menu trees. The
-// engine loads its script data, runs empty frames and ends cleanly.
+// store. The engine loads its script data, runs empty frames and ends
+// cleanly.
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -201,8 +201,3 @@ ExecutionContext* CreateExecutionContext(ObjectTreeNode* node) {
 }
 
 void ReleaseExecutionContext(ExecutionContext* context) { std::free(context); }
-
-int CreateLayerTreeRecords(ObjectTreeNode*, ObjectTreeNode*, int32_t, int32_t) { return 0; }
-int CreateSoundTreeRecords(ObjectTreeNode*, ObjectTreeNode*) { return 0; }
-int CreateMenuTreeRecords(ObjectTreeNode*, ObjectTreeNode*) { return 0; }
-void ReleaseTreeRecord(TreeKind, ObjectTreeNode*) {}

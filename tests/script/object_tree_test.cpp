@@ -9,11 +9,16 @@
 #include <vector>
 
 #include "datasrc/checksums.h"
+#include "image/pixel_buffers.h"
+#include "layer/layer_record.h"
 #include "layer/object_path.h"
+#include "oscmd/menu_record.h"
 #include "script/execution_context.h"
 #include "shell/errors.h"
 #include "shell/process_state.h"
 #include "shell/window_objects.h"
+#include "sound/sound_record.h"
+#include "support/layer_tree_env.h"
 #include "support/script_test_env.h"
 
 namespace {
@@ -308,6 +313,99 @@ TEST(CreateObjectTreesTest, BuildsTheFourTrees) {
   ASSERT_NE(extra, nullptr);
   ASSERT_EQ(CreateObjectTrees(), 0);
   EXPECT_EQ(FindObjectByPath(g_TaskRoot, "extra", kPathLeaf), nullptr);
+}
+
+TEST(CreateObjectTreesTest, TheWindowGroupGetsABlankCanvasOfWindowZerosSize) {
+  LayerTreeEnvironment env(320, 200, true);
+  ObjectTreeNode* windowGroup = env.mW0;
+  EXPECT_EQ(env.mWindow.mShownLayerSet, windowGroup);
+  LayerRecord* canvas = RecordOf(windowGroup);
+  ASSERT_NE(canvas, nullptr);
+  EXPECT_EQ(canvas->mRefCount, 1);
+  EXPECT_EQ(canvas->mWidth, 320);
+  EXPECT_EQ(canvas->mHeight, 200);
+  EXPECT_EQ(canvas->mBufferWidth, 320);
+  EXPECT_EQ(canvas->mBufferHeight, 200);
+  ASSERT_NE(canvas->mPixels, nullptr);
+  EXPECT_TRUE(AllBytesZero(canvas->mPixels, PixelBlockBytes(320, 200)));
+  EXPECT_EQ(canvas->mDirtyWhole, 1);
+  EXPECT_EQ(canvas->mDirtyValid, 1);
+  EXPECT_EQ(canvas->mDirty, 1);  // invalidated: the first frame draws it
+  EXPECT_EQ(canvas->mUnionCount, 1);
+  EXPECT_EQ(DirtyRect(windowGroup), (Rect{0, 0, 319, 199}));
+
+  // The root's record is zeroed apart from window 0's size.
+  LayerRecord* root = RecordOf(g_LayerRoot);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(root->mWidth, 320);
+  EXPECT_EQ(root->mHeight, 200);
+  EXPECT_EQ(root->mBufferWidth, 320);
+  EXPECT_EQ(root->mBufferHeight, 200);
+  EXPECT_EQ(root->mVisible, 0);
+  EXPECT_EQ(root->mOpacity, 0);
+  EXPECT_EQ(root->mRefCount, 0);
+  EXPECT_EQ(root->mDirty, 0);
+  EXPECT_EQ(root->mPixels, nullptr);
+}
+
+TEST(CreateObjectTreesTest, SoundAndMenuGroupsGetTheirRecords) {
+  ScriptTestEnvironment env;
+  ASSERT_EQ(CreateObjectTrees(), 0);
+  auto* sound = static_cast<SoundRecord*>(FindObjectByPath(g_SoundRoot, "S0", kPathGroup)->mPayload);
+  ASSERT_NE(sound, nullptr);
+  EXPECT_EQ(sound->mVolume, 256);
+  EXPECT_EQ(sound->mFadeTo, 256);
+  EXPECT_EQ(sound->mPrevFadeTo, 256);
+  EXPECT_EQ(sound->mPan, 256);
+  EXPECT_EQ(sound->mFadeFrom, 0);
+  EXPECT_EQ(sound->mEnabled, 1);
+  EXPECT_EQ(sound->mState, SOUND_STATE_IDLE);
+  EXPECT_EQ(sound->mFrequency, 0);
+  EXPECT_EQ(sound->mBuffer, nullptr);
+  ASSERT_NE(g_SoundRoot->mPayload, nullptr);
+  EXPECT_EQ(static_cast<SoundRecord*>(g_SoundRoot->mPayload)->mVolume, 0);
+
+  auto* menu = static_cast<MenuItemRecord*>(FindObjectByPath(g_MenuRoot, "M0", kPathGroup)->mPayload);
+  ASSERT_NE(menu, nullptr);
+  EXPECT_STREQ(menu->mText, "M0");
+  EXPECT_EQ(menu->mVisible, 1);
+  EXPECT_EQ(menu->mEnabled, 256);
+  EXPECT_EQ(menu->mChecked, 0);
+  EXPECT_EQ(menu->mCommandId, 0);
+  ASSERT_NE(g_MenuRoot->mPayload, nullptr);
+  EXPECT_EQ(static_cast<MenuItemRecord*>(g_MenuRoot->mPayload)->mText, nullptr);
+}
+
+TEST(CreateObjectTreesTest, WithoutAWindowZeroTheWindowGroupIsSizeless) {
+  ScriptTestEnvironment env;
+  WindowObject* saved = g_WindowTable[0];
+  g_WindowTable[0] = nullptr;
+  ASSERT_EQ(CreateObjectTrees(), 0);
+  LayerRecord* canvas = RecordOf(FindObjectByPath(g_LayerRoot, "W0", kPathGroup));
+  ASSERT_NE(canvas, nullptr);
+  EXPECT_EQ(canvas->mWidth, 0);
+  EXPECT_EQ(canvas->mHeight, 0);
+  EXPECT_EQ(g_QuitFlag.load(), 0);
+  g_WindowTable[0] = saved;
+}
+
+TEST(CreateObjectTreesTest, AWindowZeroWiderThanTheLimitIsAFatalReport) {
+  ScriptTestEnvironment env;
+  InstallTaggedMessages({100010});
+  WindowObject window;
+  ConstructWindowObject(&window, 0);
+  window.mWidth = 8193;
+  window.mHeight = 100;
+  WindowObject* saved = g_WindowTable[0];
+  g_WindowTable[0] = &window;
+  EXPECT_NE(CreateObjectTrees(), 0);
+  ASSERT_EQ(env.mDialogs.mBoxes.size(), 1u);
+  EXPECT_EQ(env.mDialogs.mBoxes[0].mText, "ＣＧサイズが大きすぎます。X=8193, Y=100");
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(100010));
+  EXPECT_EQ(g_QuitFlag.load(), 1);
+  EXPECT_EQ(window.mShownLayerSet, nullptr);
+  ReleaseObjectTrees();
+  g_WindowTable[0] = saved;
 }
 
 TEST(CreateObjectTreesTest, WindowZeroShowsTheWindowGroup) {

@@ -1,0 +1,30 @@
+#include "sound/sound_record.h"
+
+#include <cstdlib>
+
+#include "image/pixel_primitives.h"
+#include "script/object_tree.h"
+#include "shell/errors.h"
+
+SoundRecord* CreateSoundRecord(ObjectTreeNode* node) {
+  if (node == nullptr) return nullptr;
+  auto* record = static_cast<SoundRecord*>(AllocZeroed(sizeof(SoundRecord)));
+  if (record == nullptr) {
+    ReportError(100010, 1);
+    return nullptr;
+  }
+  record->mVolume = 256;
+  record->mFadeTo = 256;
+  record->mPrevFadeTo = 256;
+  record->mPan = 256;
+  record->mFadeFrom = 0;
+  record->mEnabled = 1;
+  node->mPayload = record;
+  return record;
+}
+
+void FreeSoundRecord(SoundRecord* record) {
+  if (record == nullptr) return;
+  std::free(record->mFileData);
+  std::free(record);
+}
