@@ -32,18 +32,18 @@ double AsReal(const FormatArgument& argument) {
 }
 
 // Formats one conversion with snprintf, the value passed with the type the
-// built specification expects.
+// rebuilt conversion text expects.
 template <typename T>
-void AppendOne(std::string& out, const std::string& spec, T value) {
+void AppendOne(std::string& out, const std::string& conversion, T value) {
   char small[128];
-  int length = std::snprintf(small, sizeof small, spec.c_str(), value);
+  int length = std::snprintf(small, sizeof small, conversion.c_str(), value);
   if (length < 0) return;
   if (static_cast<size_t>(length) < sizeof small) {
     out.append(small, static_cast<size_t>(length));
     return;
   }
   std::vector<char> large(static_cast<size_t>(length) + 1);
-  std::snprintf(large.data(), large.size(), spec.c_str(), value);
+  std::snprintf(large.data(), large.size(), conversion.c_str(), value);
   out.append(large.data(), static_cast<size_t>(length));
 }
 
@@ -65,8 +65,8 @@ std::string FormatTextArgs(std::string_view format, std::initializer_list<Format
     }
     // A conversion: %[flags][width][.precision][length]type
     size_t start = index++;
-    std::string spec = "%";
-    while (index < format.size() && IsFlag(format[index])) spec.push_back(format[index++]);
+    std::string conversion = "%";
+    while (index < format.size() && IsFlag(format[index])) conversion.push_back(format[index++]);
     // A width or precision: digits, or '*' taken from the arguments. Values
     // beyond 4096 make no sense for a message and are refused.
     bool widthOk = true;
@@ -77,18 +77,18 @@ std::string FormatTextArgs(std::string_view format, std::initializer_list<Format
         int64_t value = count != nullptr ? AsSigned(*count) : 0;
         if (precision && value < 0) value = 0;
         if (value < -4096 || value > 4096) widthOk = false;
-        spec += std::to_string(value);
+        conversion += std::to_string(value);
         return;
       }
       size_t digits = 0;
       while (index < format.size() && IsDigit(format[index])) {
-        spec.push_back(format[index++]);
+        conversion.push_back(format[index++]);
         if (++digits > 4) widthOk = false;
       }
     };
     appendCount(false);
     if (index < format.size() && format[index] == '.') {
-      spec.push_back(format[index++]);
+      conversion.push_back(format[index++]);
       appendCount(true);
     }
     while (index < format.size() && IsLengthModifier(format[index])) {
@@ -113,7 +113,7 @@ std::string FormatTextArgs(std::string_view format, std::initializer_list<Format
     switch (type) {
       case 'd':
       case 'i':
-        if ((argument = take()) != nullptr) AppendOne(out, spec + "lld", static_cast<long long>(AsSigned(*argument)));
+        if ((argument = take()) != nullptr) AppendOne(out, conversion + "lld", static_cast<long long>(AsSigned(*argument)));
         break;
       case 'u':
       case 'x':
@@ -128,13 +128,13 @@ std::string FormatTextArgs(std::string_view format, std::initializer_list<Format
               argument->mSigned <= INT32_MAX) {
             value = static_cast<uint32_t>(argument->mSigned);
           }
-          AppendOne(out, spec + "ll" + type, static_cast<unsigned long long>(value));
+          AppendOne(out, conversion + "ll" + type, static_cast<unsigned long long>(value));
         }
         break;
       case 'c':
         if ((argument = take()) != nullptr) {
           int value = static_cast<int>(AsSigned(*argument) & 0xFF);
-          if (value != 0) AppendOne(out, spec + "c", value);
+          if (value != 0) AppendOne(out, conversion + "c", value);
         }
         break;
       case 'f':
@@ -143,12 +143,12 @@ std::string FormatTextArgs(std::string_view format, std::initializer_list<Format
       case 'E':
       case 'g':
       case 'G':
-        if ((argument = take()) != nullptr) AppendOne(out, spec + type, AsReal(*argument));
+        if ((argument = take()) != nullptr) AppendOne(out, conversion + type, AsReal(*argument));
         break;
       case 's':
         if ((argument = take()) != nullptr) {
           if (argument->mKind == FormatArgument::Kind::Text) {
-            AppendOne(out, spec + "s", argument->mText != nullptr ? argument->mText : "(null)");
+            AppendOne(out, conversion + "s", argument->mText != nullptr ? argument->mText : "(null)");
           } else if (argument->mKind == FormatArgument::Kind::Real) {
             AppendOne(out, "%g", argument->mReal);
           } else {

@@ -9,7 +9,7 @@ namespace {
 // have a meaning, written "id:name[:kind[:check]]" with kind n (number,
 // default), s (string) or r (raw: evaluated by the command itself, or a
 // branch target). Arguments not listed are named "p<id>".
-struct CommandSpec {
+struct CommandRow {
   int mSlot;
   const char* mName;
   int mArgCount;
@@ -18,7 +18,7 @@ struct CommandSpec {
 
 // Branch targets, conditions and values that commands evaluate themselves
 // are raw, so that fetching the arguments evaluates nothing for them.
-constexpr CommandSpec kCommands[] = {
+constexpr CommandRow kCommands[] = {
     {0, "nop", 0, ""},
     {1, "layer", 58,
      "0:path:s 1:num 2:visible 3:opacity 4:x 5:y 6:order 7:saturation 8:tone 9:width 10:height "
@@ -166,10 +166,10 @@ constexpr CommandSpec kCommands[] = {
     {116, "os", 25, "0:sub 1:out 2:n 3:p 4:q 5:r 22:s1 23:s2 24:s3"},
 };
 
-std::vector<ArgumentDecl> ParseArgs(const CommandSpec& spec) {
-  std::vector<ArgumentDecl> args(static_cast<size_t>(spec.mArgCount));
-  for (int id = 0; id < spec.mArgCount; ++id) args[id].mName = "p" + std::to_string(id);
-  std::istringstream words(spec.mArgs);
+std::vector<ArgumentDecl> ParseArgs(const CommandRow& row) {
+  std::vector<ArgumentDecl> args(static_cast<size_t>(row.mArgCount));
+  for (int id = 0; id < row.mArgCount; ++id) args[id].mName = "p" + std::to_string(id);
+  std::istringstream words(row.mArgs);
   std::string word;
   while (words >> word) {
     std::istringstream fields(word);
@@ -182,7 +182,7 @@ std::vector<ArgumentDecl> ParseArgs(const CommandSpec& spec) {
     std::getline(fields, kind, ':');
     std::getline(fields, check, ':');
     int id = std::stoi(idText);
-    if (id < 0 || id >= spec.mArgCount) throw std::logic_error(std::string("bad argument id in ") + spec.mName);
+    if (id < 0 || id >= row.mArgCount) throw std::logic_error(std::string("bad argument id in ") + row.mName);
     ArgumentDecl& arg = args[id];
     arg.mName = name;
     arg.mValueKind = kind == "s" ? 1 : kind == "r" ? 2 : 0;
@@ -201,9 +201,9 @@ void AddCallValues(std::vector<ArgumentDecl>& args, int first) {
 std::vector<CommandDecl> BuildTable() {
   std::vector<CommandDecl> table(121);
   for (int slot = 0; slot < 121; ++slot) table[slot].mName = "reserved" + std::to_string(slot);
-  for (const CommandSpec& spec : kCommands) {
-    table[spec.mSlot].mName = spec.mName;
-    table[spec.mSlot].mArgs = ParseArgs(spec);
+  for (const CommandRow& row : kCommands) {
+    table[row.mSlot].mName = row.mName;
+    table[row.mSlot].mArgs = ParseArgs(row);
   }
   // The command switches: argument id k (3..123) sets switch k - 2.
   std::vector<ArgumentDecl>& switches = table[14].mArgs;
