@@ -15,14 +15,7 @@ void LowerCaseName(char* name) {
   }
 }
 
-void LowerCaseName(std::string& name) {
-  for (size_t index = 0; index < name.size() && name[index] != '\0';) {
-    size_t length = SjisCharLength(name, index);
-    auto byte = static_cast<uint8_t>(name[index]);
-    if (length == 1 && byte >= 'A' && byte <= 'Z') name[index] = static_cast<char>(byte + 32);
-    index += length;
-  }
-}
+void LowerCaseName(std::string& name) { LowerAsciiLetters(name); }
 
 void ReplaceSlashesWithBackslashes(std::string& name) {
   for (size_t index = 0; index < name.size() && name[index] != '\0';) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include "platform/text_codec.h"
 #include "shell/sjis.h"
@@ -24,6 +25,10 @@ struct FolderListing {
   dev_t mDevice = 0;
   ino_t mInode = 0;
   std::vector<ListedName> mNames;  // sorted by SortNames
+  // Index into mNames by the exact name, and by the name with letters folded
+  // (the first in sorted order).
+  std::unordered_map<std::string, size_t> mExact;
+  std::unordered_map<std::string, size_t> mFolded;
 };
 
 struct Alias {
@@ -102,6 +107,12 @@ const FolderListing* GetListing(const std::string& folder) {
   }
   closedir(dir);
   std::stable_sort(listing.mNames.begin(), listing.mNames.end(), SortNames);
+  for (size_t index = 0; index < listing.mNames.size(); ++index) {
+    std::string folded = listing.mNames[index].mKey;
+    LowerAsciiLetters(folded);
+    listing.mExact.emplace(listing.mNames[index].mKey, index);
+    listing.mFolded.emplace(std::move(folded), index);
+  }
   auto& slot = g_listings[folder];
   slot = std::move(listing);
   return &slot;
@@ -110,12 +121,12 @@ const FolderListing* GetListing(const std::string& folder) {
 // Finds a component in a folder: the exact name first, else the first name
 // equal without regard to letter case.
 const ListedName* FindInFolder(const FolderListing& listing, const std::string& component) {
-  const ListedName* folded = nullptr;
-  for (const ListedName& entry : listing.mNames) {
-    if (entry.mKey == component) return &entry;
-    if (folded == nullptr && EqualsSjisNoCase(entry.mKey, component)) folded = &entry;
-  }
-  return folded;
+  auto exact = listing.mExact.find(component);
+  if (exact != listing.mExact.end()) return &listing.mNames[exact->second];
+  std::string folded = component;
+  LowerAsciiLetters(folded);
+  auto match = listing.mFolded.find(folded);
+  return match != listing.mFolded.end() ? &listing.mNames[match->second] : nullptr;
 }
 
 std::string JoinNative(const std::string& folder, const std::string& name) {

@@ -93,3 +93,8 @@ void ClearWindowMessages() {
   std::lock_guard<std::mutex> guard(g_queueMutex);
   g_queue.clear();
 }
+
+void DropWindowMessages(PlatformWindow* window) {
+  std::lock_guard<std::mutex> guard(g_queueMutex);
+  std::erase_if(g_queue, [window](const WindowMessage& message) { return message.mWindow == window; });
+}

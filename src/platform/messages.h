@@ -41,3 +41,6 @@ int64_t DispatchWindowMessage(const WindowMessage& message);
 int64_t SendWindowMessage(PlatformWindow* window, uint32_t message, uint64_t wParam, int64_t lParam);
 // Forgets every queued message (between runs of the engine in one process).
 void ClearWindowMessages();
+// Forgets the queued messages of a window that is being destroyed, so none is
+// handed on with a window that no longer exists.
+void DropWindowMessages(PlatformWindow* window);

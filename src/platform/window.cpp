@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/instance_lock.h"
+#include "platform/messages.h"
 #include "platform/text_codec.h"
 
 struct PlatformWindow {
@@ -55,6 +56,7 @@ PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc) {
 void DestroyPlatformWindow(PlatformWindow* window) {
   if (window == nullptr) return;
   std::erase(g_windows, window);
+  DropWindowMessages(window);
   CloseActivationListener(window->mActivationListener);
   SDL_DestroyWindow(window->mSdl);
   delete window;

@@ -128,7 +128,6 @@ int StartScriptThread() {
 
 int RunMessageLoop() {
   g_ExitCode = 0;
-  g_CloseRequested.store(false);
   DrainMessages();
   while (g_Running.load() != 0) {
     if (g_QuitFlag.load() != 0) {

@@ -27,6 +27,14 @@ size_t CopySjisBounded(char* destination, size_t capacity, std::string_view text
   return length;
 }
 
+void LowerAsciiLetters(std::string& text) {
+  for (size_t index = 0; index < text.size() && text[index] != '\0';) {
+    size_t length = SjisCharLength(text, index);
+    if (length == 1) text[index] = static_cast<char>(FoldAscii(static_cast<uint8_t>(text[index])));
+    index += length;
+  }
+}
+
 int CompareSjisNoCase(std::string_view a, std::string_view b) {
   size_t index = 0;
   // Trail bytes are never folded: fold only bytes that start a character.

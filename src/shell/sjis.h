@@ -3,6 +3,7 @@
 // and the byte after it form one character; no loop steps past a terminator.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 inline bool IsSjisLeadByte(uint8_t byte) {
@@ -24,6 +25,9 @@ size_t SjisCutLength(std::string_view text, size_t limit);
 // Copies `text` into `destination` of `capacity` bytes (terminator included),
 // cut on a character boundary. Returns the number of bytes copied.
 size_t CopySjisBounded(char* destination, size_t capacity, std::string_view text);
+
+// ASCII A-Z become a-z, up to a terminator; trail bytes are never changed.
+void LowerAsciiLetters(std::string& text);
 
 // ASCII letters folded; double-byte characters compared whole.
 bool EqualsSjisNoCase(std::string_view a, std::string_view b);

@@ -104,6 +104,15 @@ TEST_F(WindowCloseTest, RequestCloseEndsTheLoopWithoutAsking) {
   EXPECT_TRUE(dialogs.mBoxes.empty());
 }
 
+TEST_F(WindowCloseTest, AMessageQueuedForAWindowThatIsGoneIsNeverHandedOn) {
+  // A close requested from the frame step, then the close box before the
+  // loop takes the request: the window is gone when its message comes up.
+  RequestClose();
+  PressCloseBox();
+  ASSERT_EQ(main->mWindow, nullptr);
+  EXPECT_EQ(RunMessageLoop(), 0);
+}
+
 TEST_F(WindowCloseTest, AQuitFlagSetElsewhereStillClosesTheWindow) {
   // For example the sound thread after its error box: nobody posted a close.
   g_QuitFlag.store(1);
