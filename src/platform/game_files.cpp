@@ -243,6 +243,15 @@ bool RemoveGameFile(std::string_view name) { return std::remove(ResolveGamePath(
 
 bool SetGameCurrentFolder(std::string_view name) { return chdir(ResolveGamePath(name).c_str()) == 0; }
 
+bool CanCreateFileInFolder(std::string_view folder) {
+  std::string name = JoinNative(ResolveGamePath(folder), "iniXXXXXX");
+  int file = mkstemp(name.data());
+  if (file < 0) return false;
+  close(file);
+  unlink(name.c_str());
+  return true;
+}
+
 int64_t GetGameFileSize(std::string_view name) {
   struct stat info {};
   if (stat(ResolveGamePath(name).c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return -1;

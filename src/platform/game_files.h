@@ -25,6 +25,9 @@ bool GameFolderExists(std::string_view name);  // a folder
 bool RemoveGameFile(std::string_view name);
 // Changes the process's current folder; false when it does not exist.
 bool SetGameCurrentFolder(std::string_view name);
+// True when a new file can be made in the folder (a uniquely named test file
+// is made and removed at once).
+bool CanCreateFileInFolder(std::string_view folder);
 // Size of a regular file, -1 when it cannot be read.
 int64_t GetGameFileSize(std::string_view name);
 

@@ -124,19 +124,14 @@ std::string BuildErrorText(int32_t id, int fatal) {
 }
 
 std::string BuildErrorTextAtScript(int32_t id, int fatal) {
-  g_ErrorScriptName.clear();
-  g_ErrorLine = 1;
-  std::string text = GetMessageText(id);
+  std::string text = BuildErrorText(id, fatal);
   std::string scriptName;
   int line = 1;
-  if (GetCurrentScriptLocation(&scriptName, &line)) {
-    std::string prefix = FormatBounded(kMessageTextLimit, kLocationFormat, scriptName, line);
-    text = EscapePercent(prefix) + text;
-    g_ErrorScriptName = scriptName;
-    g_ErrorLine = line;
-  }
-  ApplyFatal(fatal);
-  return text;
+  if (!GetCurrentScriptLocation(&scriptName, &line)) return text;
+  std::string prefix = FormatBounded(kMessageTextLimit, kLocationFormat, scriptName, line);
+  g_ErrorScriptName = scriptName;
+  g_ErrorLine = line;
+  return EscapePercent(prefix) + text;
 }
 
 void ShowErrorDialog(const std::string& text) {

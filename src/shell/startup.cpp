@@ -1,8 +1,5 @@
 #include "shell/startup.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -101,17 +98,7 @@ void InitRuntimeTables() {
 }
 
 int TestGameFolderWritable() {
-  // A uniquely named test file in the game folder, removed at once.
-  std::string folder = ResolveGamePath(g_ExeFolder);
-  std::string pattern = folder + (folder.empty() || folder.back() != '/' ? "/" : "") + "iniXXXXXX";
-  std::string name = pattern;
-  int file = mkstemp(name.data());
-  if (file < 0) {
-    g_FolderReadOnly = 1;
-    return 0;
-  }
-  close(file);
-  unlink(name.c_str());
+  if (!CanCreateFileInFolder(g_ExeFolder)) g_FolderReadOnly = 1;
   return 0;
 }
 
