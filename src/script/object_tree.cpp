@@ -8,7 +8,6 @@
 
 #include "datasrc/checksums.h"
 #include "image/pixel_buffers.h"
-#include "image/pixel_primitives.h"
 #include "layer/layer_record.h"
 #include "layer/object_path.h"
 #include "oscmd/menu_record.h"
@@ -339,7 +338,7 @@ int CreateObjectTrees() {
   g_SoundRoot = AllocateRoot();
   g_SoundPathBase = AllocatePathBase("S0");
   if (g_SoundRoot == nullptr || g_SoundPathBase == nullptr) return Fail();
-  g_SoundRoot->mPayload = AllocZeroed(sizeof(SoundRecord));
+  g_SoundRoot->mPayload = std::calloc(1, sizeof(SoundRecord));
   if (g_SoundRoot->mPayload == nullptr) return Fail();
   ObjectTreeNode* soundGroup = CreateTreeNode(g_SoundRoot, "S0", 1, 1);
   if (soundGroup == nullptr || CreateSoundRecord(soundGroup) == nullptr) return 1;
@@ -348,7 +347,7 @@ int CreateObjectTrees() {
   g_MenuRoot = AllocateRoot();
   g_MenuPathBase = AllocatePathBase("M0");
   if (g_MenuRoot == nullptr || g_MenuPathBase == nullptr) return Fail();
-  g_MenuRoot->mPayload = AllocZeroed(sizeof(MenuItemRecord));
+  g_MenuRoot->mPayload = std::calloc(1, sizeof(MenuItemRecord));
   if (g_MenuRoot->mPayload == nullptr) return Fail();
   ObjectTreeNode* menuGroup = CreateTreeNode(g_MenuRoot, "M0", 0, 1);
   if (menuGroup == nullptr || CreateMenuItemRecord(menuGroup, "M0") == nullptr) return 1;
