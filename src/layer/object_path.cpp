@@ -1,179 +1,163 @@
 #include "layer/object_path.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
 
-#include "datasrc/checksums.h"
 #include "script/object_tree.h"
 #include "shell/errors.h"
 #include "shell/sjis.h"
 
 namespace {
 
-// Length of the character at text[index] of a NUL-terminated text: a lead
-// byte takes the next byte with it unless that byte is the terminator.
-size_t CharLengthAt(const char* text, size_t index) {
-  if (IsSjisLeadByte(static_cast<uint8_t>(text[index])) && text[index + 1] != '\0') return 2;
-  return 1;
-}
-
 bool IsPathSpecial(char c) { return c == '.' || c == '/' || c == ':'; }
 
 // The end of the segment that starts at index: the next "/" or the end.
-size_t SegmentEnd(const char* text, size_t index) {
-  while (text[index] != '\0' && text[index] != '/') index += CharLengthAt(text, index);
+size_t SegmentEnd(std::string_view text, size_t index) {
+  while (index < text.size() && text[index] != '/') index += SjisCharLength(text, index);
   return index;
 }
 
-bool NameEquals(const ObjectTreeNode* node, const char* name, int32_t length) {
-  return node->mNameLength == length && (length == 0 || std::memcmp(node->mName, name, length) == 0);
+bool NameEquals(const ObjectTreeNode* node, std::string_view name) {
+  return node->mNameLength == static_cast<int32_t>(name.size()) &&
+         (name.empty() || std::memcmp(node->mName, name.data(), name.size()) == 0);
 }
 
-int RefusePath(const char* text) {
+int RefusePath(std::string_view text) {
   // The text in the message is cut so that the message stays readable.
-  std::string shown(text, SjisCutLength(text, kJoinedPathLimit));
+  std::string shown(text.substr(0, SjisCutLength(text, kJoinedPathLimit)));
   ReportErrorAtScriptFmt(100242, 1, shown);
   return kPathError;
 }
 
-// Removes from the end of output a run of "/" and the segment before it; the
-// "/" before that segment stays.
-void RemoveLastSegment(std::string& output) {
-  while (!output.empty() && output.back() == '/') output.pop_back();
-  // Find the last "/" that is a separator (not a trail byte: "/" is never a
-  // trail byte in Shift-JIS, but the scan keeps characters whole anyway).
-  size_t lastSeparator = std::string::npos;
-  for (size_t index = 0; index < output.size();) {
-    size_t length = CharLengthAt(output.c_str(), index);
-    if (length == 1 && output[index] == '/') lastSeparator = index;
-    index += length;
+// The length of output (length bytes) without its trailing run of "/" and
+// the segment before that run; the "/" before that segment stays.
+size_t RemoveLastSegment(const char* output, size_t length) {
+  while (length > 0 && output[length - 1] == '/') --length;
+  std::string_view text(output, length);
+  size_t kept = 0;
+  for (size_t index = 0; index < text.size();) {
+    size_t charLength = SjisCharLength(text, index);
+    if (charLength == 1 && text[index] == '/') kept = index + 1;
+    index += charLength;
   }
-  if (lastSeparator == std::string::npos) {
-    output.clear();
-  } else {
-    output.resize(lastSeparator + 1);
-  }
+  return kept;
 }
 
 }  // namespace
 
 int NormalizeObjectPath(char* output, const char* path, const char* base, uint8_t allowBlanks) {
   output[0] = '\0';
-  if (path == nullptr) path = "";
-  if (base == nullptr) base = "";
+  std::string_view pathText = path != nullptr ? path : "";
+  std::string_view baseText = base != nullptr ? base : "";
 
   bool special = false;
-  for (size_t index = 0; path[index] != '\0'; index += CharLengthAt(path, index)) {
-    if (IsPathSpecial(path[index])) {
-      special = true;
-      break;
-    }
+  for (size_t index = 0; index < pathText.size() && !special; index += SjisCharLength(pathText, index)) {
+    special = IsPathSpecial(pathText[index]);
   }
   if (!special) {
-    size_t baseLength = std::strlen(base);
-    size_t pathLength = std::strlen(path);
-    size_t total = baseLength == 0 ? pathLength : baseLength + 1 + pathLength;
-    if (total > kObjectPathBytes - 1) return RefusePath(path);
-    std::string joined;
-    if (baseLength != 0) {
-      joined.assign(base, baseLength);
-      joined.push_back('/');
+    // The base, "/" and the path; the path alone under an empty base.
+    size_t total = baseText.empty() ? pathText.size() : baseText.size() + 1 + pathText.size();
+    if (total > kObjectPathBytes - 1) return RefusePath(pathText);
+    char* end = output;
+    if (!baseText.empty()) {
+      end = std::copy(baseText.begin(), baseText.end(), end);
+      *end++ = '/';
     }
-    joined.append(path, pathLength);
-    std::memcpy(output, joined.c_str(), joined.size() + 1);
+    end = std::copy(pathText.begin(), pathText.end(), end);
+    *end = '\0';
     return kPathLeaf;
   }
 
   std::string joined;
-  if (path[0] == ':' && path[1] == '/') {
-    joined = path + 2;
-  } else if (path[0] == ':') {
-    joined = path + 1;
+  if (pathText.starts_with(":/")) {
+    joined = pathText.substr(2);
+  } else if (pathText.starts_with(':')) {
+    joined = pathText.substr(1);
   } else {
-    joined = base;
+    joined = baseText;
     if (!joined.empty()) joined.push_back('/');
-    joined += path[0] == '/' ? path + 1 : path;
+    joined += pathText.starts_with('/') ? pathText.substr(1) : pathText;
   }
-  if (joined.size() > kJoinedPathLimit) return RefusePath(joined.c_str());
-  if (joined.empty()) return kPathLeaf;
+  if (joined.size() > kJoinedPathLimit) return RefusePath(joined);
 
-  const char* text = joined.c_str();
-  std::string result;
+  // The result is never longer than the joined text: it is built in place.
+  std::string_view text = joined;
+  size_t length = 0;
   size_t index = 0;
-  while (text[index] != '\0') {
+  while (index < text.size()) {
     if (text[index] == '/') {
-      result.push_back('/');
+      output[length++] = '/';
       ++index;
       continue;
     }
     size_t end = SegmentEnd(text, index);
-    std::string_view segment(text + index, end - index);
+    std::string_view segment = text.substr(index, end - index);
     if (allowBlanks == 0 && segment.find(' ') != std::string_view::npos) {
+      output[0] = '\0';
       ReportErrorAtScriptFmt(100242, 1, joined);
       return kPathError;
     }
-    bool followedBySlash = text[end] == '/';
+    bool followedBySlash = end < text.size();
     if (followedBySlash && segment == "..") {
-      RemoveLastSegment(result);
-      index = end + 1;
-    } else if (followedBySlash && segment == ".") {
-      index = end + 1;
-    } else {
-      result.append(segment);
-      if (followedBySlash) result.push_back('/');
-      index = followedBySlash ? end + 1 : end;
+      length = RemoveLastSegment(output, length);
+    } else if (!(followedBySlash && segment == ".")) {
+      std::memcpy(output + length, segment.data(), segment.size());
+      length += segment.size();
+      if (followedBySlash) output[length++] = '/';
     }
+    index = followedBySlash ? end + 1 : end;
   }
   int code = kPathLeaf;
-  if (!result.empty() && result.back() == '/') {
-    result.pop_back();
+  if (length > 0 && output[length - 1] == '/') {
+    --length;
     code = kPathGroup;
   }
-  // The result is never longer than the joined text.
-  std::memcpy(output, result.c_str(), result.size() + 1);
+  output[length] = '\0';
   return code;
 }
 
 ObjectTreeNode* FindChildByName(const ObjectTreeNode* parent, const char* name, int32_t length) {
   if (parent == nullptr || length < 0) return nullptr;
-  uint32_t key = (MurmurHash2(name, static_cast<size_t>(length)) & ~kGroupKeyBit) | kGroupKeyBit;
+  std::string_view text(name, static_cast<size_t>(length));
+  uint32_t key = MakeNodeKey(text, 1);
   for (ObjectTreeNode* child = parent->mFirstChild; child != nullptr; child = child->mNextSibling) {
-    if (child->mKey == key && NameEquals(child, name, length)) return child;
+    if (child->mKey == key && NameEquals(child, text)) return child;
   }
   return nullptr;
 }
 
 ObjectTreeNode* FindLeafChildByName(const ObjectTreeNode* parent, const char* name, int32_t length) {
-  if (parent == nullptr || length < 0 || parent->mIndexKeys == nullptr) return nullptr;
-  uint32_t key = MurmurHash2(name, static_cast<size_t>(length)) & ~kGroupKeyBit;
+  if (parent == nullptr || length < 0) return nullptr;
+  std::string_view text(name, static_cast<size_t>(length));
+  uint32_t key = MakeNodeKey(text, 0);
   int32_t start = FindChildIndexEntry(parent, key, nullptr);
   if (start < 0) return nullptr;
   for (int32_t position = start; position < parent->mIndexCount && parent->mIndexKeys[position] == key; ++position) {
     ObjectTreeNode* child = parent->mIndexNodes[position];
-    if (NameEquals(child, name, length)) return child;
+    if (NameEquals(child, text)) return child;
   }
   return nullptr;
 }
 
 ObjectTreeNode* FindObjectByPath(ObjectTreeNode* root, const char* path, int mode) {
   if (root == nullptr || path == nullptr) return nullptr;
+  std::string_view text(path);
   ObjectTreeNode* node = root;
   size_t index = 0;
-  for (;;) {
-    size_t end = SegmentEnd(path, index);
-    if (path[end] != '/') break;
+  for (size_t end = SegmentEnd(text, index); end < text.size(); end = SegmentEnd(text, index)) {
     node = FindChildByName(node, path + index, static_cast<int32_t>(end - index));
     if (node == nullptr) return nullptr;
     index = end + 1;
   }
-  const char* name = path + index;
-  auto length = static_cast<int32_t>(std::strlen(name));
-  if (mode == kPathLeaf) return FindLeafChildByName(node, name, length);
-  if (mode == kPathGroup) return FindChildByName(node, name, length);
-  uint32_t hash = MurmurHash2(name, static_cast<size_t>(length)) & ~kGroupKeyBit;
+  std::string_view name = text.substr(index);
+  auto length = static_cast<int32_t>(name.size());
+  if (mode == kPathLeaf) return FindLeafChildByName(node, name.data(), length);
+  if (mode == kPathGroup) return FindChildByName(node, name.data(), length);
+  uint32_t key = MakeNodeKey(name, 0);
   for (ObjectTreeNode* child = node->mFirstChild; child != nullptr; child = child->mNextSibling) {
-    if ((child->mKey & ~kGroupKeyBit) == hash && NameEquals(child, name, length)) return child;
+    if ((child->mKey & ~kGroupKeyBit) == key && NameEquals(child, name)) return child;
   }
   return nullptr;
 }

@@ -1,6 +1,8 @@
 #include "script/engine_config.h"
 
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "datasrc/resource_lookup.h"
 #include "script/byte_reader.h"
@@ -85,14 +87,21 @@ int LoadEngineConfig() {
   for (uint32_t& value : switches) value = reader.U32();
   reader.Skip(4);
   uint16_t titleLength = reader.U16();
-  const uint8_t* title = reader.Take(titleLength);
-  if (reader.mFailed) {
-    ReleaseResourceData(&location);
+  const uint8_t* titleBytes = reader.Take(titleLength);
+  bool complete = !reader.mFailed;
+  std::string title;
+  if (complete) {
+    std::memcpy(g_ImageExtOrder, imageOrder, kImageExtOrderBytes);
+    std::memcpy(g_SoundExtOrder, soundOrder, kSoundExtOrderBytes);
+    // A title stops at its first zero byte, as a terminated text does.
+    std::string_view text(reinterpret_cast<const char*>(titleBytes), titleLength);
+    title = text.substr(0, text.find('\0'));
+  }
+  ReleaseResourceData(&location);
+  if (!complete) {
     ReportErrorFmt(104010, 1, kConfigFile);
     return 1;
   }
-  std::memcpy(g_ImageExtOrder, imageOrder, kImageExtOrderBytes);
-  std::memcpy(g_SoundExtOrder, soundOrder, kSoundExtOrderBytes);
 
   auto screenWidth = static_cast<int64_t>(width);
   auto screenHeight = static_cast<int64_t>(height);
@@ -101,7 +110,6 @@ int LoadEngineConfig() {
     screenHeight = g_DesktopHeight;
   } else if (screenWidth < kMinWidth || screenWidth > kMaxSide || screenHeight < kMinHeight ||
              screenHeight > kMaxSide) {
-    ReleaseResourceData(&location);
     ReportError(901020, 1);
     return 1;
   }
@@ -113,18 +121,13 @@ int LoadEngineConfig() {
   }
 
   if (titleLength > kMaxWindowTitleBytes) {
-    ReleaseResourceData(&location);
     ReportError(901000, 1);
     return 1;
   }
-  g_WindowTitle.assign(reinterpret_cast<const char*>(title), titleLength);
-  // A title stops at its first zero byte, as a terminated text does.
-  g_WindowTitle.resize(std::strlen(g_WindowTitle.c_str()));
-  if (g_WindowTitle.empty()) g_WindowTitle = " ";
+  g_WindowTitle = title.empty() ? " " : title;
 
   uint32_t threaded = switches[0];
   if (threaded > 1) {
-    ReleaseResourceData(&location);
     ReportError(901020, 1);
     return 1;
   }
@@ -136,7 +139,6 @@ int LoadEngineConfig() {
   g_ConfigReserved = static_cast<uint8_t>(switches[5]);
   g_LooseFirstDev = static_cast<uint8_t>(switches[6]);
   g_LooseFirstRelease = static_cast<uint8_t>(switches[7]);
-  ReleaseResourceData(&location);
 
   if (g_TextureWidth == 0) g_TextureWidth = TextureSide(static_cast<int32_t>(screenWidth));
   if (g_TextureHeight == 0) g_TextureHeight = TextureSide(static_cast<int32_t>(screenHeight));

@@ -8,7 +8,6 @@
 
 #include "datasrc/checksums.h"
 #include "image/pixel_buffers.h"
-#include "image/pixel_primitives.h"
 #include "layer/layer_record.h"
 #include "layer/object_path.h"
 #include "oscmd/menu_record.h"
@@ -30,11 +29,6 @@ char* g_MenuPathBase = nullptr;
 namespace {
 
 constexpr int kBucketEntries = 257;
-
-size_t CharLengthAt(const char* text, size_t index) {
-  if (IsSjisLeadByte(static_cast<uint8_t>(text[index])) && text[index + 1] != '\0') return 2;
-  return 1;
-}
 
 // The index range that may hold a key of top byte b: from one entry before
 // the bucket's start to the bucket's end.
@@ -74,36 +68,29 @@ char* AllocatePathBase(const char* text) {
 
 ObjectTreeNode* AllocateRoot() { return static_cast<ObjectTreeNode*>(std::calloc(1, sizeof(ObjectTreeNode))); }
 
-// Frees a node, its whole subtree and the payloads of the subtree.
-void FreeSubtree(ObjectTreeNode* node, void (*freePayload)(ObjectTreeNode*)) {
-  if (node == nullptr) return;
+// Releases every node below node with releaseNode, each after its own
+// children.
+void ReleaseDescendants(ObjectTreeNode* node, void (*releaseNode)(ObjectTreeNode*)) {
   ObjectTreeNode* child = node->mFirstChild;
   while (child != nullptr) {
     ObjectTreeNode* next = child->mNextSibling;
-    FreeSubtree(child, freePayload);
+    ReleaseDescendants(child, releaseNode);
+    releaseNode(child);
     child = next;
   }
-  freePayload(node);
-  node->mPayload = nullptr;
+}
+
+void FreeTaskNode(ObjectTreeNode* node) {
+  ReleaseExecutionContext(static_cast<ExecutionContext*>(node->mPayload));
   FreeTreeNode(node);
 }
-
-void FreeTaskPayload(ObjectTreeNode* node) {
-  ReleaseExecutionContext(static_cast<ExecutionContext*>(node->mPayload));
+void FreeSoundNode(ObjectTreeNode* node) {
+  FreeSoundRecord(static_cast<SoundRecord*>(node->mPayload));
+  FreeTreeNode(node);
 }
-void FreeSoundPayload(ObjectTreeNode* node) { FreeSoundRecord(static_cast<SoundRecord*>(node->mPayload)); }
-void FreeMenuPayload(ObjectTreeNode* node) { FreeMenuItemRecord(static_cast<MenuItemRecord*>(node->mPayload)); }
-
-// Layer nodes go through the layer release, which drops shared records by
-// their count and lets windows forget the groups they show.
-void ReleaseLayerSubtree(ObjectTreeNode* node) {
-  ObjectTreeNode* child = node->mFirstChild;
-  while (child != nullptr) {
-    ObjectTreeNode* next = child->mNextSibling;
-    ReleaseLayerSubtree(child);
-    child = next;
-  }
-  ReleaseLayerNode(node);
+void FreeMenuNode(ObjectTreeNode* node) {
+  FreeMenuItemRecord(static_cast<MenuItemRecord*>(node->mPayload));
+  FreeTreeNode(node);
 }
 
 // The layer root's record: zeroed, with window 0's size.
@@ -122,24 +109,19 @@ int Fail() {
   return 1;
 }
 
-}  // namespace
-
-uint32_t MakeNodeKey(std::string_view name, uint8_t isGroup) {
-  return (static_cast<uint32_t>(isGroup & 1) << 31) | (MurmurHash2(name.data(), name.size()) & ~kGroupKeyBit);
-}
-
-ObjectTreeNode* ResolveParentPath(const char* path, ObjectTreeNode* base) {
+// Walks every component of path but the last from base; nameStart receives
+// the position where the last component begins. Null after reporting 100230
+// for a missing group.
+ObjectTreeNode* WalkToParent(std::string_view path, ObjectTreeNode* base, size_t* nameStart) {
   ObjectTreeNode* node = base;
   size_t start = 0;
-  size_t index = 0;
-  while (path[index] != '\0') {
-    size_t length = CharLengthAt(path, index);
+  for (size_t index = 0; index < path.size();) {
+    size_t length = SjisCharLength(path, index);
     if (length == 1 && path[index] == '/') {
-      const char* component = path + start;
-      auto componentLength = static_cast<int32_t>(index - start);
-      ObjectTreeNode* child = FindChildByName(node, component, componentLength);
+      std::string_view component = path.substr(start, index - start);
+      ObjectTreeNode* child = FindChildByName(node, component.data(), static_cast<int32_t>(component.size()));
       if (child == nullptr) {
-        ReportErrorFmt(100230, 1, std::string(component, static_cast<size_t>(componentLength)));
+        ReportErrorFmt(100230, 1, std::string(component));
         return nullptr;
       }
       node = child;
@@ -147,7 +129,19 @@ ObjectTreeNode* ResolveParentPath(const char* path, ObjectTreeNode* base) {
     }
     index += length;
   }
+  *nameStart = start;
   return node;
+}
+
+}  // namespace
+
+uint32_t MakeNodeKey(std::string_view name, uint8_t isGroup) {
+  return (static_cast<uint32_t>(isGroup & 1) << 31) | (MurmurHash2(name.data(), name.size()) & ~kGroupKeyBit);
+}
+
+ObjectTreeNode* ResolveParentPath(const char* path, ObjectTreeNode* base) {
+  size_t nameStart = 0;
+  return WalkToParent(path, base, &nameStart);
 }
 
 ObjectTreeNode* CreateTreeNode(ObjectTreeNode* base, const char* path, int64_t orderKey, uint8_t isGroup) {
@@ -155,17 +149,11 @@ ObjectTreeNode* CreateTreeNode(ObjectTreeNode* base, const char* path, int64_t o
     ReportError(900020, 1);
     return nullptr;
   }
-  ObjectTreeNode* parent = ResolveParentPath(path, base);
-  if (parent == nullptr) return nullptr;
-
+  // The node's name is the last component (empty after a final "/").
   size_t nameStart = 0;
-  for (size_t index = 0; path[index] != '\0';) {
-    size_t length = CharLengthAt(path, index);
-    if (length == 1 && path[index] == '/') nameStart = index + 1;
-    index += length;
-  }
-  const char* name = path + nameStart;
-  size_t nameLength = std::strlen(name);
+  ObjectTreeNode* parent = WalkToParent(path, base, &nameStart);
+  if (parent == nullptr) return nullptr;
+  std::string_view name = std::string_view(path).substr(nameStart);
 
   // A full child index refuses the child: the index has no room for it, and
   // a child missing from the index could never be found again.
@@ -175,17 +163,18 @@ ObjectTreeNode* CreateTreeNode(ObjectTreeNode* base, const char* path, int64_t o
   }
 
   auto* node = static_cast<ObjectTreeNode*>(std::calloc(1, sizeof(ObjectTreeNode)));
-  char* nameCopy = static_cast<char*>(std::malloc(nameLength + 1));
+  char* nameCopy = static_cast<char*>(std::malloc(name.size() + 1));
   if (node == nullptr || nameCopy == nullptr || (parent->mIndexKeys == nullptr && !AllocateChildIndex(parent))) {
     std::free(node);
     std::free(nameCopy);
     ReportError(100010, 1);
     return nullptr;
   }
-  std::memcpy(nameCopy, name, nameLength + 1);
+  std::memcpy(nameCopy, name.data(), name.size());
+  nameCopy[name.size()] = '\0';
   node->mName = nameCopy;
-  node->mNameLength = static_cast<int32_t>(nameLength);
-  node->mKey = MakeNodeKey(std::string_view(name, nameLength), isGroup);
+  node->mNameLength = static_cast<int32_t>(name.size());
+  node->mKey = MakeNodeKey(name, isGroup);
   node->mIsGroup = isGroup & 1;
   InsertChildIndex(parent, node);
   InsertChildByOrderKey(parent, node, orderKey);
@@ -349,7 +338,7 @@ int CreateObjectTrees() {
   g_SoundRoot = AllocateRoot();
   g_SoundPathBase = AllocatePathBase("S0");
   if (g_SoundRoot == nullptr || g_SoundPathBase == nullptr) return Fail();
-  g_SoundRoot->mPayload = AllocZeroed(sizeof(SoundRecord));
+  g_SoundRoot->mPayload = std::calloc(1, sizeof(SoundRecord));
   if (g_SoundRoot->mPayload == nullptr) return Fail();
   ObjectTreeNode* soundGroup = CreateTreeNode(g_SoundRoot, "S0", 1, 1);
   if (soundGroup == nullptr || CreateSoundRecord(soundGroup) == nullptr) return 1;
@@ -358,7 +347,7 @@ int CreateObjectTrees() {
   g_MenuRoot = AllocateRoot();
   g_MenuPathBase = AllocatePathBase("M0");
   if (g_MenuRoot == nullptr || g_MenuPathBase == nullptr) return Fail();
-  g_MenuRoot->mPayload = AllocZeroed(sizeof(MenuItemRecord));
+  g_MenuRoot->mPayload = std::calloc(1, sizeof(MenuItemRecord));
   if (g_MenuRoot->mPayload == nullptr) return Fail();
   ObjectTreeNode* menuGroup = CreateTreeNode(g_MenuRoot, "M0", 0, 1);
   if (menuGroup == nullptr || CreateMenuItemRecord(menuGroup, "M0") == nullptr) return 1;
@@ -366,24 +355,27 @@ int CreateObjectTrees() {
 }
 
 void ReleaseObjectTrees() {
+  // Layer nodes go through the layer release, which drops shared records by
+  // their count and lets windows forget the groups they show.
   if (g_LayerRoot != nullptr) {
-    ObjectTreeNode* child = g_LayerRoot->mFirstChild;
-    while (child != nullptr) {
-      ObjectTreeNode* next = child->mNextSibling;
-      ReleaseLayerSubtree(child);
-      child = next;
-    }
+    ReleaseDescendants(g_LayerRoot, ReleaseLayerNode);
     FreeLayerRecord(static_cast<LayerRecord*>(g_LayerRoot->mPayload));
     FreeTreeNode(g_LayerRoot);
   }
   // The task root's payload is a plain zeroed block.
   if (g_TaskRoot != nullptr) {
+    ReleaseDescendants(g_TaskRoot, FreeTaskNode);
     std::free(g_TaskRoot->mPayload);
-    g_TaskRoot->mPayload = nullptr;
+    FreeTreeNode(g_TaskRoot);
   }
-  FreeSubtree(g_TaskRoot, FreeTaskPayload);
-  FreeSubtree(g_SoundRoot, FreeSoundPayload);
-  FreeSubtree(g_MenuRoot, FreeMenuPayload);
+  if (g_SoundRoot != nullptr) {
+    ReleaseDescendants(g_SoundRoot, FreeSoundNode);
+    FreeSoundNode(g_SoundRoot);
+  }
+  if (g_MenuRoot != nullptr) {
+    ReleaseDescendants(g_MenuRoot, FreeMenuNode);
+    FreeMenuNode(g_MenuRoot);
+  }
   g_LayerRoot = g_TaskRoot = g_SoundRoot = g_MenuRoot = nullptr;
   for (char** base : {&g_LayerPathBase, &g_TaskPathBase, &g_SoundPathBase, &g_MenuPathBase}) {
     std::free(*base);

@@ -220,8 +220,7 @@ int LoadCommandTable() {
     g_ArgCheckKinds[command] = static_cast<uint8_t*>(std::calloc(argCount + 1u, 1));
     if (g_ArgNames[command] == nullptr || g_ArgValueKinds[command] == nullptr || g_ArgCheckKinds[command] == nullptr) {
       FreeCommandTable();
-      ReportError(100010, 1);
-      return -1;
+      return NoMemory();
     }
     for (uint8_t arg = 0; arg < argCount; ++arg) {
       g_ArgNames[command][arg] = reader.CString();
@@ -267,16 +266,13 @@ int LoadVariableTable() {
   if (count > kMaxVariableNumber) return RefuseFile(kVariableFile);
   uint32_t records = count + 1;
   g_VariableTable = static_cast<VariableRecord**>(std::calloc(records, sizeof(VariableRecord*)));
-  if (g_VariableTable == nullptr) {
-    return NoMemory();
-  }
+  if (g_VariableTable == nullptr) return NoMemory();
   g_VariableCount = records;
   for (uint32_t number = 0; number < records; ++number) {
     g_VariableTable[number] = static_cast<VariableRecord*>(std::calloc(1, sizeof(VariableRecord)));
     if (g_VariableTable[number] == nullptr) {
       FreeVariableTable();
-      ReportError(100010, 1);
-      return -1;
+      return NoMemory();
     }
   }
   g_VariableFileValue = value;
@@ -337,8 +333,7 @@ int LoadScriptList() {
     }
     char* copy = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
     if (copy == nullptr) {
-      ReportError(100010, 1);
-      result = -1;
+      result = NoMemory();
       break;
     }
     std::memcpy(copy, name, length);
@@ -377,9 +372,7 @@ int LoadVariableDefinitions() {
 int InitScriptVariables(int32_t script) {
   if (g_VariableDefinitions == nullptr) return 0;
   char* buffer = static_cast<char*>(std::calloc(kEvalStringBytes, 1));
-  if (buffer == nullptr) {
-    return NoMemory();
-  }
+  if (buffer == nullptr) return NoMemory();
   ByteReader reader(g_VariableDefinitions, g_VariableDefinitionsSize);
   reader.Skip(10);
   int result = 0;
@@ -441,8 +434,7 @@ int LoadLabels() {
     g_Labels = static_cast<LabelRecord*>(std::calloc(count, sizeof(LabelRecord)));
     if (g_Labels == nullptr) {
       ReleaseResourceData(&location);
-      ReportError(100010, 1);
-      return -1;
+      return NoMemory();
     }
   }
   for (uint32_t label = 0; valid && label < count; ++label) {
@@ -460,11 +452,9 @@ int LoadLabels() {
     if (!valid) break;
     char* copy = static_cast<char*>(std::malloc(length + 1u));
     if (copy == nullptr) {
-      g_LabelCount = static_cast<int32_t>(label);
       FreeLabels();
       ReleaseResourceData(&location);
-      ReportError(100010, 1);
-      return -1;
+      return NoMemory();
     }
     std::memcpy(copy, name, length);
     copy[length] = '\0';

@@ -16,15 +16,18 @@ constexpr uint32_t kVariableFileVersion = 554;
 // A jump's first argument record holds this plus the label number in its
 // length field once the loader has resolved the label.
 constexpr uint32_t kResolvedJumpTag = 0x10000000;
-constexpr uint32_t kResolvedJumpMask = 0xF0000000;
 // Command numbers the script-file loader looks at.
 enum : uint8_t {
   kCommandElse = 11,
+  kCommandRealDeclare = 25,
   kCommandJump = 42,
   kCommandCall = 43,
   kCommandBlockBegin = 44,
+  kCommandIntDeclare = 50,
+  kCommandAssign = 53,
   kCommandLoopBegin = 55,
   kCommandReturn = 79,
+  kCommandStringDeclare = 92,
 };
 
 // One argument of an instruction, 12 bytes in the script file, used in place.
@@ -50,10 +53,9 @@ struct ScriptFileRecord {
   // where it is unresolved (indexed by record number in the argument
   // section).
   int32_t* mCallLabels;
-  int32_t mArgRecordCount;
+  int32_t mArgRecordCount;  // entries of mCallLabels
   uint32_t mExpressionSize;
   uint8_t* mImage;  // the whole file, kept
-  uint32_t mImageSize;
 };
 
 struct LabelRecord {

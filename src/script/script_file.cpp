@@ -40,10 +40,10 @@ int MinimumRecords(uint8_t command) {
       return 3;  // condition, next branch, end
     case kCommandLoopBegin:
       return 2;  // limit, end
-    case 53:     // assignment: target, value
-    case 50:     // declarations: variable, initial value
-    case 25:
-    case 92:
+    case kCommandAssign:  // target, value
+    case kCommandIntDeclare:  // variable, initial value
+    case kCommandRealDeclare:
+    case kCommandStringDeclare:
       return 2;
     default:
       return 0;
@@ -96,7 +96,7 @@ bool CheckInstructions(ScriptFileRecord* record, const uint8_t* instructions, ui
       if (argument.mLength >= kResolvedJumpTag) return false;
       if (static_cast<uint64_t>(argument.mOffset) + argument.mLength > record->mExpressionSize) return false;
     }
-    if (command == 53 && records[next].mOperator > 8) return false;
+    if (command == kCommandAssign && records[next].mOperator > 8) return false;
     record->mArgRecords[index] = records + next;
     record->mArgCounts[index] = argCount;
     record->mAuxWords[index] = aux;
@@ -106,8 +106,8 @@ bool CheckInstructions(ScriptFileRecord* record, const uint8_t* instructions, ui
 }
 
 // Resolves the labels of jumps and calls whose names are constant texts.
-void ResolveLabels(ScriptFileRecord* record, const uint8_t* instructions, ArgumentRecord* firstRecord,
-                   char* buffer) {
+void ResolveLabels(ScriptFileRecord* record, const uint8_t* instructions, ArgumentRecord* firstRecord) {
+  char buffer[kEvalStringBytes];
   FillOperatorTable(0);
   for (int32_t index = 0; index < record->mInstructionCount; ++index) {
     uint8_t command = instructions[static_cast<size_t>(index) * kInstructionBytes];
@@ -185,7 +185,6 @@ int LoadScriptFile(uint16_t script) {
     return 0;
   }
   record->mImage = location.mData;
-  record->mImageSize = location.mSize;
 
   ByteReader reader(location.mData, location.mSize);
   reader.Skip(8);
@@ -195,11 +194,12 @@ int LoadScriptFile(uint16_t script) {
   uint64_t expressionBytes = reader.U32();
   uint64_t lineBytes = reader.U32();
   // The instruction section holds exactly four bytes an instruction, so the
-  // argument records that follow it stay on their 4-byte grid.
+  // argument records that follow it stay on their 4-byte grid (and the count,
+  // a quarter of a 32-bit size, fits an i32).
   bool valid = !reader.mFailed && reader.Skip(4) &&
                kHeaderBytes + instructionBytes + argumentBytes + expressionBytes + lineBytes <= location.mSize &&
                static_cast<uint64_t>(count) * kInstructionBytes == instructionBytes &&
-               static_cast<uint64_t>(count) * 4 <= lineBytes && count <= 0x7FFFFFFFu;
+               static_cast<uint64_t>(count) * 4 <= lineBytes;
   if (!valid) {
     FreeScriptFileRecord(record);
     ReportErrorFmt(104010, 1, name);
@@ -258,14 +258,7 @@ int LoadScriptFile(uint16_t script) {
     record->mHandlers[1][index] = g_CommandTable[instructions[index * kInstructionBytes]];
   }
   g_ScriptFileTable[script] = record;
-
-  char* buffer = static_cast<char*>(std::calloc(kEvalStringBytes, 1));
-  if (buffer == nullptr) {
-    ReportError(100010, 1);
-    return 0;
-  }
-  ResolveLabels(record, instructions, records, buffer);
-  std::free(buffer);
+  ResolveLabels(record, instructions, records);
   if (InitScriptVariables(script) != 0) return 0;
   return 1;
 }

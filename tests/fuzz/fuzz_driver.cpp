@@ -36,46 +36,46 @@ void Collect(const char* argument, std::vector<std::filesystem::path>* files) {
   }
 }
 
+// Changes, inserts, removes or copies a few bytes anywhere in the input
+// (never leaving it empty).
 void Mutate(std::vector<uint8_t>& data, std::mt19937& random) {
+  if (data.empty()) data.resize(1);
   int steps = 1 + static_cast<int>(random() % 8);
   for (int i = 0; i < steps; ++i) {
     size_t size = data.size();
+    size_t at = random() % size;
     switch (random() % 8) {
       case 0:
-        if (size > 1) data[1 + random() % (size - 1)] ^= static_cast<uint8_t>(1u << (random() % 8));
+        data[at] ^= static_cast<uint8_t>(1u << (random() % 8));
         break;
       case 1:
-        if (size > 1) data[1 + random() % (size - 1)] = static_cast<uint8_t>(random());
+        data[at] = static_cast<uint8_t>(random());
         break;
-      case 2:
-        if (size > 2) data.resize(1 + random() % (size - 1));
-        break;
-      case 3:
-        if (size > 1) data.insert(data.begin() + 1 + static_cast<std::ptrdiff_t>(random() % size), static_cast<uint8_t>(random()));
-        break;
-      case 4: {
-        static constexpr uint8_t kInteresting[] = {0, 1, 0x7F, 0x80, 0xFF, 0x20, 0x40};
-        if (size > 1) data[1 + random() % (size - 1)] = kInteresting[random() % std::size(kInteresting)];
+      case 2: {
+        static constexpr uint8_t kInteresting[] = {0, 1, 0x7F, 0x80, 0xFF, 0x20, 0x40, '/', '.', ':'};
+        data[at] = kInteresting[random() % std::size(kInteresting)];
         break;
       }
-      case 6:
-        if (size >= 5) {
+      case 3:
+        if (size >= 4) {
           // A 32-bit value that counts, sizes and offsets like to trip on.
           static constexpr uint32_t kValues[] = {0, 1, 0x7F, 0x80, 0xFF, 0xFFFF, 0x10000, 0x7FFFFFFF, 0x80000000u,
                                                  0xFFFFFFFFu, 63, 64, 121, 256, 4096};
           uint32_t value = kValues[random() % std::size(kValues)];
-          std::memcpy(&data[1 + random() % (size - 4)], &value, 4);
+          std::memcpy(&data[random() % (size - 3)], &value, 4);
         }
+        break;
+      case 4:
+        if (size >= 4) std::memmove(&data[random() % (size - 2)], &data[random() % (size - 2)], 3);
         break;
       case 5:
-        if (size > 8) {
-          size_t from = 1 + random() % (size - 4);
-          size_t to = 1 + random() % (size - 4);
-          std::memmove(&data[to], &data[from], 3);
-        }
+        data.insert(data.begin() + static_cast<std::ptrdiff_t>(random() % (size + 1)), static_cast<uint8_t>(random()));
+        break;
+      case 6:
+        data.resize(1 + random() % size);
         break;
       default:
-        if (size > 2) data.erase(data.begin() + 1 + static_cast<std::ptrdiff_t>(random() % (size - 1)));
+        if (size > 1) data.erase(data.begin() + static_cast<std::ptrdiff_t>(at));
         break;
     }
   }

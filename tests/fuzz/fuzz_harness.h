@@ -9,53 +9,48 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "platform/dialogs.h"
-#include "script/engine_config.h"
 #include "script/object_tree.h"
 #include "script/script_data.h"
 #include "shell/errors.h"
 #include "shell/process_state.h"
 #include "support/fixture_game.h"
 #include "support/script_data_builder.h"
+#include "support/script_test_env.h"
 
 namespace fuzz {
 
 inline int SilentBox(void*, const char*, const char*, uint32_t) { return kAnswerOk; }
 inline int SilentDialog(void*, const ErrorDialogRequest&) { return kErrorDialogClose; }
 
-// Once per process: a fresh folder holding the fixture game.
+// Once per process: a fresh folder holding the fixture game, removed when
+// the process ends normally.
 inline void SetUpOnce() {
   static bool done = false;
   if (done) return;
   done = true;
   static DialogHooks hooks{SilentBox, SilentDialog, nullptr};
   SetDialogHooks(&hooks);
-  char folder[] = "/tmp/orvane-fuzz-XXXXXX";
+  static char folder[] = "/tmp/orvane-fuzz-XXXXXX";
   if (mkdtemp(folder) == nullptr || chdir(folder) != 0) std::abort();
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+  });
   WriteGameFiles(folder, BuildScriptDataFiles(MakeFixtureGame()));
   InitScriptSectionKey();
 }
 
 // Writes the input as a game file of the current folder.
 inline void WriteInput(const char* name, const uint8_t* data, size_t size) {
-  std::string path = name;
-  for (char& c : path) c = c == '\\' ? '/' : c;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) std::abort();
-  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
-  std::fclose(file);
+  WriteGameFile(".", {name, Bytes(data, data + size)});
 }
 
 // Back to the state before the input.
-inline void Reset() {
-  ReleaseScriptData();
-  ReleaseObjectTrees();
-  ResetEngineConfig();
-  ResetErrorReporting();
-  g_QuitFlag.store(0);
-}
+inline void Reset() { ResetScriptEngineState(); }
 
 // With ORVANE_FUZZ_SEEDS naming a folder, the fixture's own file for a target
 // is written there once, as a starting corpus.

@@ -7,7 +7,13 @@
 #include "layer/object_path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool seeded = false;
   fuzz::SetUpOnce();
+  if (!seeded) {
+    seeded = true;
+    static constexpr char kSeed[] = "a/./b/../c d/\x83\x5c\0W0";
+    fuzz::WriteSeed("object_path.seed", Bytes(kSeed, kSeed + sizeof(kSeed) - 1));
+  }
   std::string input(reinterpret_cast<const char*>(data), size);
   size_t split = input.find('\0');
   std::string path = input.substr(0, split);

@@ -23,7 +23,8 @@
 
 namespace {
 
-// A root with its own subtree, freed at the end of each test.
+// A root with its own subtree, freed at the end of each test, in a clean
+// script engine.
 class ObjectTreeTest : public ::testing::Test {
  protected:
   void SetUp() override { mRoot = static_cast<ObjectTreeNode*>(std::calloc(1, sizeof(ObjectTreeNode))); }
@@ -82,11 +83,11 @@ class ObjectTreeTest : public ::testing::Test {
     EXPECT_EQ(parent->mBucketStarts[256], parent->mIndexCount);
   }
 
+  ScriptTestEnvironment mEnv;
   ObjectTreeNode* mRoot = nullptr;
 };
 
 TEST_F(ObjectTreeTest, SiblingsFollowOrderKeysAndTiesKeepInsertionOrder) {
-  ScriptTestEnvironment env;
   CreateTreeNode(mRoot, "first5", 5, 0);
   CreateTreeNode(mRoot, "second5", 5, 0);
   CreateTreeNode(mRoot, "three", 3, 0);
@@ -95,7 +96,6 @@ TEST_F(ObjectTreeTest, SiblingsFollowOrderKeysAndTiesKeepInsertionOrder) {
 }
 
 TEST_F(ObjectTreeTest, OrderKeyMovesAndSwaps) {
-  ScriptTestEnvironment env;
   ObjectTreeNode* a = CreateTreeNode(mRoot, "a", 1, 0);
   ObjectTreeNode* b = CreateTreeNode(mRoot, "b", 2, 0);
   ObjectTreeNode* c = CreateTreeNode(mRoot, "c", 3, 0);
@@ -119,7 +119,6 @@ TEST_F(ObjectTreeTest, OrderKeyMovesAndSwaps) {
 }
 
 TEST_F(ObjectTreeTest, GroupBitSeparatesLeafAndGroupOfOneName) {
-  ScriptTestEnvironment env;
   ObjectTreeNode* leaf = CreateTreeNode(mRoot, "x", 1, 0);
   ObjectTreeNode* group = CreateTreeNode(mRoot, "x", 2, 1);
   ASSERT_NE(leaf, nullptr);
@@ -140,7 +139,6 @@ TEST_F(ObjectTreeTest, GroupBitSeparatesLeafAndGroupOfOneName) {
 }
 
 TEST_F(ObjectTreeTest, EmptyPathCreatesTheEmptyName) {
-  ScriptTestEnvironment env;
   ObjectTreeNode* leaf = CreateTreeNode(mRoot, "", 1, 0);
   ObjectTreeNode* group = CreateTreeNode(mRoot, "", 1, 1);
   ASSERT_NE(leaf, nullptr);
@@ -152,7 +150,6 @@ TEST_F(ObjectTreeTest, EmptyPathCreatesTheEmptyName) {
 }
 
 TEST_F(ObjectTreeTest, MissingGroupIsReportedWithItsComponent) {
-  ScriptTestEnvironment env;
   InstallTaggedMessages({100230, 900020});
   CreateTreeNode(mRoot, "leaf", 1, 0);
   // "leaf" names a leaf, not a group: the component is missing.
@@ -169,7 +166,6 @@ TEST_F(ObjectTreeTest, MissingGroupIsReportedWithItsComponent) {
 }
 
 TEST_F(ObjectTreeTest, ShiftJisNamesStayWhole) {
-  ScriptTestEnvironment env;
   // A group whose name ends in a double-byte character, and a leaf whose name
   // ends in a lone lead byte (the terminator is never taken as its partner).
   ObjectTreeNode* group = CreateTreeNode(mRoot, "\x83\x5c", 1, 1);
@@ -182,7 +178,6 @@ TEST_F(ObjectTreeTest, ShiftJisNamesStayWhole) {
 }
 
 TEST_F(ObjectTreeTest, FullChildIndexRefusesTheNextChild) {
-  ScriptTestEnvironment env;
   for (int index = 0; index < kMaxIndexedChildren; ++index) {
     ASSERT_NE(CreateTreeNode(mRoot, ("n" + std::to_string(index)).c_str(), index, 0), nullptr);
   }
@@ -205,7 +200,6 @@ TEST_F(ObjectTreeTest, FullChildIndexRefusesTheNextChild) {
 // sibling order is (order key, time of the last insertion), and every live
 // child is found by name.
 TEST_F(ObjectTreeTest, RandomOperationsMatchAModel) {
-  ScriptTestEnvironment env;
   struct ModelNode {
     ObjectTreeNode* mNode;
     std::string mName;
@@ -263,7 +257,6 @@ TEST_F(ObjectTreeTest, RandomOperationsMatchAModel) {
 }
 
 TEST_F(ObjectTreeTest, EqualKeysPutTheNewestFirstInTheIndex) {
-  ScriptTestEnvironment env;
   ObjectTreeNode* older = CreateTreeNode(mRoot, "same", 1, 0);
   ObjectTreeNode* newer = CreateTreeNode(mRoot, "same", 2, 0);
   int32_t position = FindChildIndexEntry(mRoot, older->mKey, nullptr);
@@ -408,19 +401,11 @@ TEST(CreateObjectTreesTest, AWindowZeroWiderThanTheLimitIsAFatalReport) {
   g_WindowTable[0] = saved;
 }
 
-TEST(CreateObjectTreesTest, WindowZeroShowsTheWindowGroup) {
-  ScriptTestEnvironment env;
-  WindowObject window;
-  ConstructWindowObject(&window, 0);
-  window.mWidth = 320;
-  window.mHeight = 200;
-  WindowObject* saved = g_WindowTable[0];
-  g_WindowTable[0] = &window;
-  ASSERT_EQ(CreateObjectTrees(), 0);
-  EXPECT_EQ(window.mShownLayerSet, FindObjectByPath(g_LayerRoot, "W0", kPathGroup));
+TEST(CreateObjectTreesTest, WindowZeroShowsTheWindowGroupUntilTheTreesAreReleased) {
+  LayerTreeEnvironment env(320, 200);
+  EXPECT_EQ(env.mWindow.mShownLayerSet, FindObjectByPath(g_LayerRoot, "W0", kPathGroup));
   ReleaseObjectTrees();
-  EXPECT_EQ(window.mShownLayerSet, nullptr);
-  g_WindowTable[0] = saved;
+  EXPECT_EQ(env.mWindow.mShownLayerSet, nullptr);
 }
 
 }  // namespace

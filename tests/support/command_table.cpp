@@ -3,6 +3,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "script/script_data.h"
+
 namespace {
 
 // One command: its slot, script name, argument count and the arguments that
@@ -199,8 +201,8 @@ void AddCallValues(std::vector<ArgumentDecl>& args, int first) {
 }
 
 std::vector<CommandDecl> BuildTable() {
-  std::vector<CommandDecl> table(121);
-  for (int slot = 0; slot < 121; ++slot) table[slot].mName = "reserved" + std::to_string(slot);
+  std::vector<CommandDecl> table(kCommandSlots);
+  for (int slot = 0; slot < kCommandSlots; ++slot) table[slot].mName = "reserved" + std::to_string(slot);
   for (const CommandRow& row : kCommands) {
     table[row.mSlot].mName = row.mName;
     table[row.mSlot].mArgs = ParseArgs(row);
@@ -208,10 +210,10 @@ std::vector<CommandDecl> BuildTable() {
   // The command switches: argument id k (3..123) sets switch k - 2.
   std::vector<ArgumentDecl>& switches = table[14].mArgs;
   for (int id = 3; id < 124; ++id) switches[id] = {"cmd" + std::to_string(id - 2), 0, 0};
-  std::vector<ArgumentDecl>& call = table[43].mArgs;
+  std::vector<ArgumentDecl>& call = table[kCommandCall].mArgs;
   call[0] = {"label", 1, 0};
   AddCallValues(call, 1);
-  AddCallValues(table[79].mArgs, 0);
+  AddCallValues(table[kCommandReturn].mArgs, 0);
   return table;
 }
 

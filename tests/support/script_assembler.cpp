@@ -1,6 +1,5 @@
 #include "support/script_assembler.h"
 
-#include <cstring>
 #include <limits>
 #include <stdexcept>
 
@@ -16,12 +15,6 @@ void PutToken(Bytes& out, char opcode, const Bytes& payload) {
   out.insert(out.end(), payload.begin(), payload.end());
 }
 
-Bytes LittleEndian(uint64_t value, int size) {
-  Bytes bytes;
-  for (int byte = 0; byte < size; ++byte) bytes.push_back(static_cast<uint8_t>(value >> (8 * byte)));
-  return bytes;
-}
-
 Expr Join(std::initializer_list<const Expr*> parts) {
   Expr result;
   for (const Expr* part : parts) {
@@ -33,10 +26,7 @@ Expr Join(std::initializer_list<const Expr*> parts) {
 
 Expr VariableToken(char opcode, uint32_t number, char sigil) {
   if (number > 0xFFFF) throw std::invalid_argument("variable numbers are 16-bit");
-  Bytes payload{static_cast<uint8_t>(sigil == 0 ? ' ' : sigil)};
-  Bytes value = LittleEndian(number, 2);
-  payload.insert(payload.end(), value.begin(), value.end());
-  return Token(opcode, payload);
+  return Token(opcode, ByteWriter().U8(sigil == 0 ? ' ' : static_cast<uint8_t>(sigil)).U16(number).mBytes);
 }
 
 }  // namespace
@@ -48,18 +38,17 @@ Expr Token(char opcode, const Bytes& payload) {
 }
 
 Expr Num(int64_t value) {
-  if (value >= -128 && value <= 127) return Token('B', LittleEndian(static_cast<uint64_t>(value), 1));
-  if (value >= -32768 && value <= 32767) return Token('W', LittleEndian(static_cast<uint64_t>(value), 2));
+  auto bits = static_cast<uint32_t>(value);
+  if (value >= -128 && value <= 127) return Token('B', ByteWriter().U8(bits).mBytes);
+  if (value >= -32768 && value <= 32767) return Token('W', ByteWriter().U16(bits).mBytes);
   if (value >= std::numeric_limits<int32_t>::min() && value <= std::numeric_limits<int32_t>::max()) {
-    return Token('I', LittleEndian(static_cast<uint64_t>(value), 4));
+    return Token('I', ByteWriter().U32(bits).mBytes);
   }
-  return Token('L', LittleEndian(static_cast<uint64_t>(value), 8));
+  return Token('L', ByteWriter().I64(value).mBytes);
 }
 
 Expr Real(double value) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &value, sizeof(bits));
-  Expr expr = Token('F', LittleEndian(bits, 8));
+  Expr expr = Token('F', ByteWriter().F64(value).mBytes);
   expr.mReal = true;
   return expr;
 }
@@ -274,34 +263,33 @@ ScriptAssembler& ScriptAssembler::Jump(const Expr& label) { return Op("jump", {{
 
 namespace {
 
-std::vector<Arg> CallArguments(const CallValues& values, int firstInt, int firstReal, int firstString) {
-  std::vector<Arg> args;
-  auto add = [&args](const std::vector<Expr>& list, int first, const char* prefix, uint8_t type) {
+// The arguments i1.., r1.. and s1.. of the values given, after `args`.
+std::vector<Arg> CallArguments(std::vector<Arg> args, const CallValues& values) {
+  auto add = [&args](const std::vector<Expr>& list, const char* prefix, uint8_t type) {
     for (size_t index = 0; index < list.size(); ++index) {
       if (list[index].mBytes.empty()) continue;  // an omitted value
-      args.push_back({std::string(prefix) + std::to_string(first + static_cast<int>(index)), list[index], 0, type});
+      args.push_back({prefix + std::to_string(index + 1), list[index], 0, type});
     }
   };
-  add(values.mInts, firstInt, "i", 0);
-  add(values.mReals, firstReal, "r", 2);
-  add(values.mStrings, firstString, "s", 0);
+  add(values.mInts, "i", 0);
+  add(values.mReals, "r", 2);
+  add(values.mStrings, "s", 0);
   return args;
+}
+
+uint16_t CallAux(const CallValues& values) {
+  return EncodeCallAux(static_cast<int>(values.mInts.size()), static_cast<int>(values.mReals.size()),
+                       static_cast<int>(values.mStrings.size()));
 }
 
 }  // namespace
 
 ScriptAssembler& ScriptAssembler::Call(const Expr& label, const CallValues& values) {
-  std::vector<Arg> args{{"label", label}};
-  for (Arg& arg : CallArguments(values, 1, 1, 1)) args.push_back(arg);
-  return Op("call", args,
-            EncodeCallAux(static_cast<int>(values.mInts.size()), static_cast<int>(values.mReals.size()),
-                          static_cast<int>(values.mStrings.size())));
+  return Op("call", CallArguments({{"label", label}}, values), CallAux(values));
 }
 
 ScriptAssembler& ScriptAssembler::Return(const CallValues& values) {
-  return Op("return", CallArguments(values, 1, 1, 1),
-            EncodeCallAux(static_cast<int>(values.mInts.size()), static_cast<int>(values.mReals.size()),
-                          static_cast<int>(values.mStrings.size())));
+  return Op("return", CallArguments({}, values), CallAux(values));
 }
 
 ScriptAssembler& ScriptAssembler::End() { return Op("end"); }
