@@ -77,7 +77,7 @@ TEST_F(CompilerLinkTest, SuccessDeliversFilesAndTheGameFolder) {
   EXPECT_EQ(version, "554");
   EXPECT_EQ(folder, g_ExeFolder);
 
-  ASSERT_EQ(g_CompilerOutputCount, 2);
+  ASSERT_EQ(g_CompilerOutput.size(), 2u);
   EXPECT_STREQ(g_CompilerOutput[1].mName, "data\\x.txt");
   EXPECT_EQ(LoadText("QVBIN\\QVE.QBN"), "messages");
 }
@@ -103,7 +103,7 @@ TEST_F(CompilerLinkTest, CompilerThatEndsEarlyStopsStartUpSilently) {
   EXPECT_EQ(RunScriptCompiler(), 1);
   EXPECT_TRUE(mBoxes.empty());
   EXPECT_TRUE(g_LastErrorText.empty());
-  EXPECT_EQ(g_CompilerOutputCount, 0);
+  EXPECT_EQ(g_CompilerOutput.size(), 0u);
   EXPECT_EQ(CurrentFolder(), folder);
 }
 
@@ -113,7 +113,7 @@ TEST_F(CompilerLinkTest, FailedCompileStopsStartUpAfterTheOutputWasTaken) {
   InstallCompiler("result 0\nfile a.txt a\nfolder " + EngineFolder("game") + "\n");
   EXPECT_EQ(RunScriptCompiler(), 1);
   EXPECT_TRUE(mBoxes.empty());
-  EXPECT_EQ(g_CompilerOutputCount, 1);
+  EXPECT_EQ(g_CompilerOutput.size(), 1u);
   EXPECT_EQ(CurrentFolder(), folder);
 }
 
@@ -135,7 +135,7 @@ TEST_F(CompilerLinkTest, MalformedAnswersFailTheLink) {
     mBoxes.clear();
     EXPECT_EQ(RunScriptCompiler(), -1) << label;
     EXPECT_EQ(mBoxes, std::vector<std::string>{kLinkFailure}) << label;
-    EXPECT_EQ(g_CompilerOutputCount, 0) << label;
+    EXPECT_EQ(g_CompilerOutput.size(), 0u) << label;
     EXPECT_EQ(CurrentFolder(), mFolder) << label;
   }
 }
