@@ -1,4 +1,6 @@
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "datasrc/file_names.h"
