@@ -1,11 +1,9 @@
 // The pack index at its limit of 200,000 entries: building it (with the
 // duplicate check) and looking names up in it.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 #include <string>
 
 #include "datasrc/pack_index.h"
@@ -13,6 +11,7 @@
 #include "platform/game_files.h"
 #include "shell/process_state.h"
 #include "support/pack_builder.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -25,27 +24,24 @@ std::string EntryName(int index) {
   return name;
 }
 
-// A game folder with four packs of 50,000 entries each, made once.
+// A game folder with four packs of 50,000 entries each, made once and made
+// the current folder.
 class PackedGame {
  public:
   PackedGame() {
-    char pattern[] = "/tmp/orvane_bench_XXXXXX";
-    mFolder = mkdtemp(pattern);
     for (int pack = 0; pack < kPacks; ++pack) {
       PackBuilder builder;
       for (int index = pack; index < kEntries; index += kPacks) {
         AddPackFile(&builder, EntryName(index), std::vector<uint8_t>{static_cast<uint8_t>(index)});
       }
-      WritePackFile(mFolder + "/data" + std::to_string(pack) + ".qpf", builder);
+      if (!WritePackFile(mFolder.Path() + "/data" + std::to_string(pack) + ".qpf", builder)) std::abort();
     }
-    if (chdir(mFolder.c_str()) != 0) std::abort();
-    g_GameFolderNative = mFolder;
+    g_GameFolderNative = mFolder.Path();
     InitProcessPaths("orvane");
   }
-  ~PackedGame() { std::filesystem::remove_all(mFolder); }
 
  private:
-  std::string mFolder;
+  TempFolder mFolder;
 };
 
 PackedGame& Game() {

@@ -1,5 +1,6 @@
 #include "datasrc/compiler_link.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "datasrc/byte_order.h"
@@ -12,7 +13,6 @@
 #include "shell/sjis.h"
 
 std::vector<CompilerOutputRecord> g_CompilerOutput;
-int32_t g_CompilerOutputCount = 0;
 std::vector<uint8_t> g_CompilerOutputBlock;
 char g_GameFolder[kPathBytes];
 
@@ -44,42 +44,44 @@ bool TakeOverGameFolder(const SharedMemoryBlock& handshake) {
   return true;
 }
 
+// One file of the data block at *position: u32 name length, the name
+// (terminated within it, at most kMaxNameBytes), u32 data size, the data.
+// False when it does not lie whole inside the block.
+bool ReadOutputRecord(const std::vector<uint8_t>& block, size_t* position, CompilerOutputRecord* record) {
+  size_t at = *position;
+  if (block.size() - at < 4) return false;
+  uint32_t nameLength = LoadLe32(&block[at]);
+  at += 4;
+  if (nameLength == 0 || nameLength > block.size() - at) return false;
+  const char* name = reinterpret_cast<const char*>(&block[at]);
+  size_t nameBytes = strnlen(name, nameLength);
+  if (nameBytes == nameLength || nameBytes > kMaxNameBytes) return false;
+  at += nameLength;
+  if (block.size() - at < 4) return false;
+  uint32_t dataSize = LoadLe32(&block[at]);
+  at += 4;
+  if (dataSize > block.size() - at) return false;
+  *record = {name, dataSize, block.data() + at};
+  *position = at + dataSize;
+  return true;
+}
+
 }  // namespace
 
 bool TakeOverCompilerOutput(const uint8_t* block, size_t size, uint32_t count) {
   ReleaseCompilerOutput();
   g_CompilerOutputBlock.assign(block, block + size);
-  const uint8_t* base = g_CompilerOutputBlock.data();
   // Each file takes at least 8 bytes, so the count cannot ask for more.
   g_CompilerOutput.reserve(std::min<size_t>(count, size / 8));
   size_t position = 0;
   for (uint32_t file = 0; file < count; ++file) {
-    bool wellFormed = false;
-    do {
-      if (size - position < 4) break;
-      uint32_t nameLength = LoadLe32(base + position);
-      position += 4;
-      if (nameLength == 0 || nameLength > size - position) break;
-      const char* name = reinterpret_cast<const char*>(base + position);
-      const void* terminator = std::memchr(name, 0, nameLength);
-      if (terminator == nullptr || static_cast<const char*>(terminator) - name > static_cast<ptrdiff_t>(kMaxNameBytes)) {
-        break;
-      }
-      position += nameLength;
-      if (size - position < 4) break;
-      uint32_t dataSize = LoadLe32(base + position);
-      position += 4;
-      if (dataSize > size - position) break;
-      g_CompilerOutput.push_back({name, dataSize, base + position});
-      position += dataSize;
-      wellFormed = true;
-    } while (false);
-    if (!wellFormed) {
+    CompilerOutputRecord record;
+    if (!ReadOutputRecord(g_CompilerOutputBlock, &position, &record)) {
       ReleaseCompilerOutput();
       return false;
     }
+    g_CompilerOutput.push_back(record);
   }
-  g_CompilerOutputCount = static_cast<int32_t>(g_CompilerOutput.size());
   return true;
 }
 
@@ -168,7 +170,6 @@ int ReadResourceFromCompilerOutput(ResourceLocation* location, const char* name)
 
 void ReleaseCompilerOutput() {
   g_CompilerOutput = {};
-  g_CompilerOutputCount = 0;
   g_CompilerOutputBlock = {};
   g_GameFolder[0] = '\0';
 }

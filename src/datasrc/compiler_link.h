@@ -45,7 +45,6 @@ struct CompilerOutputRecord {
 };
 
 extern std::vector<CompilerOutputRecord> g_CompilerOutput;
-extern int32_t g_CompilerOutputCount;
 // The heap copy of the data block, kept for the life of the engine.
 extern std::vector<uint8_t> g_CompilerOutputBlock;
 // The game folder the compiler reported (engine form).

@@ -1,7 +1,6 @@
 #include "datasrc/compression.h"
 
 #include "platform/block_codec.h"
-#include "shell/errors.h"
 
 SnpApi g_SnpApi;
 bool g_SnpModule = false;
@@ -15,16 +14,13 @@ bool IsCompressionLibraryWanted() {
 }
 
 int LoadCompressionLibrary() {
-  // The library is part of the program here, so it always loads and every
-  // entry point is present; the reports stay for a binding that lacks one.
+  // The library is linked into the program, so it always loads and every
+  // entry point is present.
   g_SnpModule = true;
   g_SnpApi.mCompressedLength = BlockCodecMaxCompressedLength;
   g_SnpApi.mCompress = BlockCodecCompress;
   g_SnpApi.mUncompressedLength = BlockCodecUncompressedLength;
   g_SnpApi.mUncompress = BlockCodecUncompress;
-  if (g_SnpApi.mUncompress == nullptr) ShowMessageBox("", "RUVaz_Uvevizudad が見つかりません。");
-  if (g_SnpApi.mCompress == nullptr) ShowMessageBox("", "DEVer_Compress が見つかりません。");
-  if (g_SnpApi.mUncompressedLength == nullptr) ShowMessageBox("", "RUVaz_UvevizudadedLength が見つかりません。");
   return 0;
 }
 

@@ -20,6 +20,6 @@ extern uint8_t g_UseSnpImages;
 extern uint8_t g_UseSnpPacks;
 
 bool IsCompressionLibraryWanted();
-// Binds the library, reporting each missing entry point; 0.
+// Binds the library (linked in: every entry point is present); 0.
 int LoadCompressionLibrary();
 void ReleaseCompressionLibrary();

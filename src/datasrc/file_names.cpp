@@ -2,45 +2,28 @@
 
 #include <cstring>
 
-void LowerCaseName(char* name) {
-  for (size_t index = 0; name[index] != '\0';) {
-    auto byte = static_cast<uint8_t>(name[index]);
-    if (IsSjisLeadByte(byte)) {
-      if (name[index + 1] == '\0') break;
-      index += 2;
-      continue;
-    }
-    if (byte >= 'A' && byte <= 'Z') name[index] = static_cast<char>(byte + 32);
-    ++index;
-  }
-}
+namespace {
 
-void LowerCaseName(std::string& name) { LowerAsciiLetters(name); }
-
-void ReplaceSlashesWithBackslashes(std::string& name) {
-  for (size_t index = 0; index < name.size() && name[index] != '\0';) {
-    size_t length = SjisCharLength(name, index);
-    if (length == 1 && name[index] == '/') name[index] = '\\';
+// Applies `change` to every single-byte character of the first `size` bytes
+// of text, up to a terminator; double-byte characters are stepped over whole.
+template <typename Change>
+void ChangeSingleBytes(char* text, size_t size, Change change) {
+  std::string_view view(text, size);
+  for (size_t index = 0; index < size && text[index] != '\0';) {
+    size_t length = SjisCharLength(view, index);
+    if (length == 1) text[index] = change(text[index]);
     index += length;
   }
 }
 
-namespace {
-
-void ReplaceSingleByte(char* name, char from, char to) {
-  for (size_t index = 0; name[index] != '\0';) {
-    if (IsSjisLeadByte(static_cast<uint8_t>(name[index]))) {
-      if (name[index + 1] == '\0') break;
-      index += 2;
-      continue;
-    }
-    if (name[index] == from) name[index] = to;
-    ++index;
-  }
-}
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
+char SlashToBackslash(char c) { return c == '/' ? '\\' : c; }
+char BackslashToSlash(char c) { return c == '\\' ? '/' : c; }
 
 }  // namespace
 
-void ReplaceSlashesWithBackslashes(char* name) { ReplaceSingleByte(name, '/', '\\'); }
-
-void ReplaceBackslashesWithSlashes(char* name) { ReplaceSingleByte(name, '\\', '/'); }
+void LowerCaseName(char* name) { ChangeSingleBytes(name, std::strlen(name), LowerAscii); }
+void LowerCaseName(std::string& name) { LowerAsciiLetters(name); }
+void ReplaceSlashesWithBackslashes(std::string& name) { ChangeSingleBytes(name.data(), name.size(), SlashToBackslash); }
+void ReplaceSlashesWithBackslashes(char* name) { ChangeSingleBytes(name, std::strlen(name), SlashToBackslash); }
+void ReplaceBackslashesWithSlashes(char* name) { ChangeSingleBytes(name, std::strlen(name), BackslashToSlash); }

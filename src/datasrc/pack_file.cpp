@@ -28,7 +28,6 @@ bool OpenPackFile(PackFileHandle* handle, std::string_view path) {
     return false;
   }
   handle->mFile = file;
-  handle->mOpened = 1;
   handle->mBaseOffset = base;
   handle->mSize = end - base;
   return true;
@@ -37,7 +36,6 @@ bool OpenPackFile(PackFileHandle* handle, std::string_view path) {
 void ClosePackFile(PackFileHandle* handle) {
   if (handle->mFile != nullptr) std::fclose(handle->mFile);
   handle->mFile = nullptr;
-  handle->mOpened = 0;
   handle->mBaseOffset = 0;
   handle->mSize = 0;
 }

@@ -20,11 +20,12 @@
 constexpr char kPackMagic[4] = {'Q', 'P', 'F', '\0'};
 constexpr uint32_t kPackMinVersion = 234;
 constexpr size_t kPackHeaderBytes = 32;
-// An index entry is the name plus these bytes.
-constexpr size_t kPackEntryFixedBytes = 27;
-// From an entry's type byte: the type and the data descriptor (compression,
-// unpacked size, stored size, data offset, data hash).
+// The data descriptor after an entry's type byte: compression, unpacked
+// size, stored size, data offset, data hash.
 constexpr size_t kPackDescriptorBytes = 1 + 4 + 4 + 8 + 4;
+// An index entry is the name plus these bytes: name hash, name-length code,
+// type and data descriptor.
+constexpr size_t kPackEntryFixedBytes = 4 + 1 + 1 + kPackDescriptorBytes;
 constexpr uint8_t kPackStored = 0;
 constexpr uint8_t kPackZlib = 1;
 constexpr uint8_t kPackNameKey = 0x9C;
@@ -63,8 +64,7 @@ extern int64_t g_AppendedPackBase;
 // number of bytes from the base to the end of the file, the bound of every
 // offset and size read from the pack. Closed by its destructor.
 struct PackFileHandle {
-  FILE* mFile = nullptr;
-  uint8_t mOpened = 0;
+  FILE* mFile = nullptr;  // null while closed
   int64_t mBaseOffset = 0;
   int64_t mSize = 0;
 
@@ -74,7 +74,7 @@ struct PackFileHandle {
   ~PackFileHandle();
 };
 
-// Opens a pack for reading at its base; mOpened tells the result. In the
+// Opens a pack for reading at its base; false when it cannot. In the
 // appended layout the path is ignored and the program file is opened with
 // the base g_AppendedPackBase.
 bool OpenPackFile(PackFileHandle* handle, std::string_view path);

@@ -44,25 +44,16 @@ void ClearPackTables() {
   g_PackEntryOffsets = {};
 }
 
-// 1-9 for a file named update1.qpf ... update9.qpf (letters folded), else 0.
-int UpdatePackNumber(std::string_view fileName) {
-  if (fileName.size() != 11 || !EqualsSjisNoCase(fileName.substr(0, 6), "update") ||
-      !EqualsSjisNoCase(fileName.substr(7), ".qpf")) {
-    return 0;
-  }
-  char digit = fileName[6];
+// 1-9 when the file name of a pack path, without folder and extension, is
+// update1 ... update9 (letters folded), else 0.
+int UpdatePackNumber(std::string_view path) {
+  std::string fileName;
+  if (!GetFileNamePart(&fileName, path)) fileName = path;
+  std::string_view stem(fileName);
+  stem = stem.substr(0, stem.find_last_of('.'));
+  if (stem.size() != 7 || !EqualsSjisNoCase(stem.substr(0, 6), "update")) return 0;
+  char digit = stem[6];
   return digit >= '1' && digit <= '9' ? digit - '0' : 0;
-}
-
-// True when the file name of a pack path, without folder and extension, is
-// update1 ... update9.
-bool IsUpdatePackPath(std::string_view path) {
-  size_t separator = path.find_last_of('\\');
-  std::string_view fileName = separator == std::string_view::npos ? path : path.substr(separator + 1);
-  size_t dot = fileName.find_last_of('.');
-  if (dot != std::string_view::npos) fileName = fileName.substr(0, dot);
-  return fileName.size() == 7 && EqualsSjisNoCase(fileName.substr(0, 6), "update") && fileName[6] >= '1' &&
-         fileName[6] <= '9';
 }
 
 void DecodePackName(const uint8_t* stored, size_t length, char* name) {
@@ -129,7 +120,7 @@ int ReadPackIndex(int32_t pack, uint32_t* entry, IndexBuildNames* names) {
     ReportErrorFmt(104120, 1, path);
     return -1;
   }
-  bool updatePack = IsUpdatePackPath(path);
+  bool updatePack = UpdatePackNumber(path) != 0;
   size_t position = 0;
   char decoded[256];
   for (uint64_t number = 0; number < count; ++number) {
@@ -224,7 +215,7 @@ int ScanPackFolders(int32_t maxDepth, const char* root) {
       if (!EndsWithNoCase(entry.mName.c_str(), ".qpf")) continue;
       std::string path = folder + "\\" + entry.mName;
       LowerCaseName(path);
-      int update = UpdatePackNumber(entry.mName);
+      int update = UpdatePackNumber(path);
       if (update != 0) {
         g_UpdatePackPaths[update - 1] = path;
       } else if (RegisterPackFile(path.c_str()) != 0) {

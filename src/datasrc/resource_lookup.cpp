@@ -1,6 +1,7 @@
 #include "datasrc/resource_lookup.h"
 
 #include <cstring>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -8,6 +9,7 @@
 #include "datasrc/file_names.h"
 #include "datasrc/pack_index.h"
 #include "datasrc/preload_cache.h"
+#include "layer/object_path.h"
 #include "platform/game_files.h"
 #include "shell/appended_data.h"
 #include "shell/sjis.h"
@@ -29,74 +31,25 @@ constexpr ExtensionType kExtensionTypes[] = {
     {".psd", FILE_TYPE_PSD}, {".qcg", FILE_TYPE_QCG}, {".psb", FILE_TYPE_PSB},   {".webp", FILE_TYPE_WEBP},
     {".wav", FILE_TYPE_WAV}, {".ogg", FILE_TYPE_OGG},
 };
-// Extensions the media lookup knows and adds, by the values of the order
-// switches (index = value - 1).
+// The extensions the media lookup knows and adds for a category, by the
+// values of its order switch (index = value - 1), and how many bytes of the
+// switch count.
+struct MediaExtensions {
+  std::span<const char* const> mExtensions;
+  const uint8_t* mOrder;
+  size_t mOrderBytes;
+};
 constexpr const char* kImageExtensions[] = {".png", ".bmp", ".jpg", ".gif", ".psb", ".webp"};
 constexpr const char* kSoundExtensions[] = {".ogg", ".wav"};
-constexpr int kImageOrderBytes = 7;
-constexpr int kSoundOrderBytes = 2;
+constexpr MediaExtensions kImageMedia = {kImageExtensions, g_ImageExtOrder, 7};
+constexpr MediaExtensions kSoundMedia = {kSoundExtensions, g_SoundExtOrder, 2};
 
 constexpr int kCategoryImage = 0;
 constexpr int kCategorySound = 1;
 constexpr int kCategoryAny = 9;
 
-bool EndsWithAny(const char* name, const char* const* extensions, size_t count) {
-  for (size_t index = 0; index < count; ++index) {
-    if (EndsWithNoCase(name, extensions[index])) return true;
-  }
-  return false;
-}
-
-// Normalises a media name as an object path with an empty base, blanks
-// allowed: "." segments dropped, ".." removing the segment before it, a
-// leading ":", ":/" or "/" dropped, a trailing "/" removed.
-std::string NormalizeMediaName(std::string_view path) {
-  bool special = false;
-  for (size_t index = 0; index < path.size(); index += SjisCharLength(path, index)) {
-    char c = path[index];
-    if (SjisCharLength(path, index) == 1 && (c == '.' || c == '/' || c == ':')) special = true;
-  }
-  if (!special) return std::string(path);
-  if (path.starts_with(":/")) {
-    path.remove_prefix(2);
-  } else if (path.starts_with(":") || path.starts_with("/")) {
-    path.remove_prefix(1);
-  }
-  std::string output;
-  size_t index = 0;
-  while (index < path.size()) {
-    if (path[index] == '/') {
-      output.push_back('/');
-      ++index;
-      continue;
-    }
-    size_t end = index;
-    while (end < path.size() && !(SjisCharLength(path, end) == 1 && path[end] == '/')) {
-      end += SjisCharLength(path, end);
-    }
-    std::string_view segment = path.substr(index, end - index);
-    bool slashFollows = end < path.size();
-    if (segment == ".." && slashFollows) {
-      // Drop the trailing run of "/" and the segment before it; the "/"
-      // before that segment stays.
-      while (!output.empty() && output.back() == '/') output.pop_back();
-      size_t previous = output.find_last_of('/');
-      output.erase(previous == std::string::npos ? 0 : previous + 1);
-      index = end + 1;
-    } else if (segment == "." && slashFollows) {
-      index = end + 1;
-    } else {
-      output.append(segment);
-      if (slashFollows) output.push_back('/');
-      index = slashFollows ? end + 1 : end;
-    }
-  }
-  if (!output.empty() && output.back() == '/') output.pop_back();
-  return output;
-}
-
 // Looks a candidate up; stores it as the resolved name. -1 error, 0 found, 1 not.
-int LookUpCandidate(ResourceLocation* location, char* resolvedName, const std::string& candidate) {
+int LookUpCandidate(ResourceLocation* location, char* resolvedName, std::string_view candidate) {
   CopySjisBounded(resolvedName, kNameBufferBytes, candidate);
   if (candidate.size() > kMaxNameBytes) return -1;
   int result = LocateResource(location, resolvedName, 1);
@@ -140,23 +93,21 @@ int LocateResource(ResourceLocation* location, const char* name, int withType) {
 int FindMediaFile(ResourceLocation* location, char* resolvedName, char* name, int category) {
   if (category != kCategoryImage && category != kCategorySound && category != kCategoryAny) return -1;
   ReplaceBackslashesWithSlashes(name);
-  std::string normalized = NormalizeMediaName(name);
+  char normalized[kObjectPathBytes];
+  if (NormalizeObjectPath(normalized, name, "", 1) < 0) return -1;
   LowerCaseName(normalized);
   ReplaceSlashesWithBackslashes(normalized);
   CopySjisBounded(resolvedName, kNameBufferBytes, normalized);
+  if (category == kCategoryAny) return LookUpCandidate(location, resolvedName, normalized);
 
-  bool known = category == kCategoryAny ||
-               (category == kCategoryImage && EndsWithAny(normalized.c_str(), kImageExtensions, 6)) ||
-               (category == kCategorySound && EndsWithAny(normalized.c_str(), kSoundExtensions, 2));
-  if (known) return LookUpCandidate(location, resolvedName, normalized);
-
-  const uint8_t* order = category == kCategoryImage ? g_ImageExtOrder : g_SoundExtOrder;
-  int orderBytes = category == kCategoryImage ? kImageOrderBytes : kSoundOrderBytes;
-  const char* const* extensions = category == kCategoryImage ? kImageExtensions : kSoundExtensions;
-  int extensionCount = category == kCategoryImage ? 6 : 2;
-  for (int index = 0; index < orderBytes; ++index) {
-    if (order[index] < 1 || order[index] > extensionCount) continue;
-    int result = LookUpCandidate(location, resolvedName, normalized + extensions[order[index] - 1]);
+  const MediaExtensions& media = category == kCategoryImage ? kImageMedia : kSoundMedia;
+  for (const char* extension : media.mExtensions) {
+    if (EndsWithNoCase(normalized, extension)) return LookUpCandidate(location, resolvedName, normalized);
+  }
+  for (size_t index = 0; index < media.mOrderBytes; ++index) {
+    uint8_t choice = media.mOrder[index];
+    if (choice < 1 || choice > media.mExtensions.size()) continue;
+    int result = LookUpCandidate(location, resolvedName, std::string(normalized) + media.mExtensions[choice - 1]);
     if (result != 1) return result;
   }
   return 1;

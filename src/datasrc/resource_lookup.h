@@ -76,10 +76,13 @@ int FindInPackIndex(ResourceLocation* location, const char* name);       // 2, 0
 bool FileExistsOnDisk(const char* path);  // a loose file, relative to the current folder
 
 // The media lookup: finds an image (category 0), sound (1) or any file (9),
-// adding the configured extensions to a name without a known one. 0 found, 1
-// not found, -1 error (another category, a name too long, a pack that cannot
-// be opened). resolvedName (kNameBufferBytes) receives the normalised name
-// found (or the last candidate tried); each "\" in name becomes "/".
+// adding the configured extensions to a name without a known one. The name
+// is normalised as an object path (NormalizeObjectPath, empty base, blanks
+// allowed), lower-cased and given "\" separators. 0 found, 1 not found, -1
+// error (another category; a name the path normaliser refuses, which it
+// reports as 100242; a name too long; a pack that cannot be opened).
+// resolvedName (kNameBufferBytes) receives the normalised name found (or the
+// last candidate tried); each "\" in name becomes "/".
 int FindMediaFile(ResourceLocation* location, char* resolvedName, char* name, int category);
 
 // The type code of a name's extension (letters folded), 0 for another one.

@@ -56,14 +56,14 @@ TEST_F(CompilerLinkTest, WithoutTheCompilerTheLicenceNoticeStopsStartUp) {
 TEST_F(CompilerLinkTest, CompilerThatCannotBeStarted) {
   WriteFile("system/VODod/VODod.exe", "MZ: a program for another system");
   EXPECT_EQ(RunScriptCompiler(), 1);
-  EXPECT_EQ(mBoxes, std::vector<std::string>{"|ORVANEコンパイラを起動できませんでした。"});
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"|ORVANEコンパイラを起動できませんでした。"});
 }
 
 TEST_F(CompilerLinkTest, SuccessDeliversFilesAndTheGameFolder) {
   std::filesystem::create_directories(Native("game/data"));
   InstallCompiler("file qvbin\\qve.qbn messages\nfile data\\x.txt compiler\nfolder " + EngineFolder("game") + "\n");
   ASSERT_EQ(RunScriptCompiler(), 0);
-  EXPECT_TRUE(mBoxes.empty());
+  EXPECT_TRUE(mDialogs.mBoxes.empty());
   EXPECT_TRUE(g_LastErrorText.empty());
   EXPECT_EQ(CurrentFolder(), Native("game"));
   EXPECT_EQ(std::string(g_GameFolder), EngineFolder("game"));
@@ -77,7 +77,7 @@ TEST_F(CompilerLinkTest, SuccessDeliversFilesAndTheGameFolder) {
   EXPECT_EQ(version, "554");
   EXPECT_EQ(folder, g_ExeFolder);
 
-  ASSERT_EQ(g_CompilerOutputCount, 2);
+  ASSERT_EQ(g_CompilerOutput.size(), 2u);
   EXPECT_STREQ(g_CompilerOutput[1].mName, "data\\x.txt");
   EXPECT_EQ(LoadText("QVBIN\\QVE.QBN"), "messages");
 }
@@ -101,9 +101,9 @@ TEST_F(CompilerLinkTest, CompilerThatEndsEarlyStopsStartUpSilently) {
   std::string folder = CurrentFolder();
   InstallCompiler("exit-early\n");
   EXPECT_EQ(RunScriptCompiler(), 1);
-  EXPECT_TRUE(mBoxes.empty());
+  EXPECT_TRUE(mDialogs.mBoxes.empty());
   EXPECT_TRUE(g_LastErrorText.empty());
-  EXPECT_EQ(g_CompilerOutputCount, 0);
+  EXPECT_EQ(g_CompilerOutput.size(), 0u);
   EXPECT_EQ(CurrentFolder(), folder);
 }
 
@@ -112,8 +112,8 @@ TEST_F(CompilerLinkTest, FailedCompileStopsStartUpAfterTheOutputWasTaken) {
   std::string folder = CurrentFolder();
   InstallCompiler("result 0\nfile a.txt a\nfolder " + EngineFolder("game") + "\n");
   EXPECT_EQ(RunScriptCompiler(), 1);
-  EXPECT_TRUE(mBoxes.empty());
-  EXPECT_EQ(g_CompilerOutputCount, 1);
+  EXPECT_TRUE(mDialogs.mBoxes.empty());
+  EXPECT_EQ(g_CompilerOutput.size(), 1u);
   EXPECT_EQ(CurrentFolder(), folder);
 }
 
@@ -132,10 +132,10 @@ TEST_F(CompilerLinkTest, MalformedAnswersFailTheLink) {
   for (const auto& [label, scenario] : cases) {
     std::filesystem::remove(Native("system/VODod/VODod.exe"));
     InstallCompiler(scenario);
-    mBoxes.clear();
+    mDialogs.mBoxes.clear();
     EXPECT_EQ(RunScriptCompiler(), -1) << label;
-    EXPECT_EQ(mBoxes, std::vector<std::string>{kLinkFailure}) << label;
-    EXPECT_EQ(g_CompilerOutputCount, 0) << label;
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{kLinkFailure}) << label;
+    EXPECT_EQ(g_CompilerOutput.size(), 0u) << label;
     EXPECT_EQ(CurrentFolder(), mFolder) << label;
   }
 }

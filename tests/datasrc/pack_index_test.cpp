@@ -96,6 +96,15 @@ TEST_F(PackIndexTest, PlainDuplicateStopsTheBuildWithoutQuitting) {
   EXPECT_EQ(g_QuitFlag.load(), 0);
 }
 
+TEST_F(PackIndexTest, ANameEndingInUpdateAfterADoubleByteCharacterIsNoUpdatePack) {
+  // "ソ" (UTF-8 on disk) is 0x83 0x5C in Shift-JIS: its trail byte is no
+  // folder separator.
+  WritePack("data.qpf", OnePack("a.txt", "1"));
+  WritePack("\xe3\x82\xbd" "update1.qpf", OnePack("a.txt", "2"));
+  EXPECT_EQ(BuildPackIndex(), -1);
+  EXPECT_EQ(g_LastErrorText, ReportText(104150, "a.txt"));
+}
+
 TEST_F(PackIndexTest, DuplicateInsideOnePack) {
   PackBuilder pack;
   AddPackFile(&pack, "a.txt", "1");

@@ -1,4 +1,6 @@
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "datasrc/file_names.h"
@@ -252,6 +254,19 @@ TEST_F(MediaLookupTest, NamesAreNormalisedAsPaths) {
       {"bg/x.png/", "bg\\x.png"},
   };
   for (const auto& [name, expected] : cases) EXPECT_EQ(Find(name, 9).second, expected) << name;
+}
+
+TEST_F(MediaLookupTest, PathTextLongerThanTheNormaliserTakesIsReported) {
+  // A name with "." goes through the path normaliser, which takes 255 bytes.
+  std::string fits = std::string(251, 'a') + ".png";
+  EXPECT_EQ(Find(fits.c_str(), 0), std::make_pair(1, fits));
+  EXPECT_TRUE(g_LastErrorText.empty());
+  EXPECT_EQ(g_QuitFlag.load(), 0);
+
+  std::string tooLong = "a" + fits;
+  EXPECT_EQ(Find(tooLong.c_str(), 0).first, -1);
+  EXPECT_EQ(g_LastErrorText, ReportText(100242, tooLong.substr(0, 255)));
+  EXPECT_EQ(g_QuitFlag.load(), 1);
 }
 
 TEST_F(MediaLookupTest, ShiftJisNamesKeepTheirTrailBytes) {
