@@ -7,6 +7,7 @@
 #include <fstream>
 #include <random>
 
+#include "datasrc/byte_order.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_buffers.h"
 #include "platform/dialogs.h"
@@ -100,9 +101,7 @@ void TemporaryGameFolder::WriteFile(const std::string& name, const std::vector<u
 ScopedLayerRecord::~ScopedLayerRecord() { ReleaseLayerImage(&mRecord); }
 
 uint32_t ScopedLayerRecord::Pixel(int x, int y) const {
-  const uint8_t* p = mRecord.mPixels + (static_cast<size_t>(y) * mRecord.mWidth + x) * 4;
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
+  return LoadLe32(mRecord.mPixels + (static_cast<size_t>(y) * mRecord.mWidth + x) * 4);
 }
 
 int DecodeBytesAs(LayerRecord* record, int typeCode, const std::vector<uint8_t>& bytes, const std::string& name) {
