@@ -42,21 +42,20 @@ int InstallBlankCanvas(LayerRecord* record, int64_t width, int64_t height) {
     ReportImageTooLarge(width, height);
     return -1;
   }
-  auto side = [](int64_t value) { return static_cast<int32_t>(value); };
-  size_t bytes = PixelBlockBytes(side(width), side(height));
-  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+  auto sideWidth = static_cast<int32_t>(width);
+  auto sideHeight = static_cast<int32_t>(height);
+  // Zeroed with the spare row, so that nothing unwritten is ever read.
+  auto* block = static_cast<uint8_t*>(AllocZeroed(PixelBlockBytes(sideWidth, sideHeight)));
   if (block == nullptr) {
     ReportError(104030, 1);
     return -1;
   }
-  // The spare row too, so that nothing unwritten is ever read.
-  g_PixelPrimitives.mZeroBytes(block, bytes);
   FreeDerivedPixels(record);
   std::free(record->mPixelAlloc);
   record->mPixelAlloc = block;
   record->mPixels = block;
-  record->mWidth = record->mBufferWidth = side(width);
-  record->mHeight = record->mBufferHeight = side(height);
+  record->mWidth = record->mBufferWidth = sideWidth;
+  record->mHeight = record->mBufferHeight = sideHeight;
   record->mDirtyValid = 1;
   record->mDirtyWhole = 1;
   record->mDirtyRect[0] = 0;
