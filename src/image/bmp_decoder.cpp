@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "datasrc/byte_order.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
@@ -14,19 +15,6 @@
 namespace {
 
 constexpr size_t kBmpHeaderBytes = 54;
-
-uint32_t ReadU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
-         (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-void StoreU32(uint8_t* p, uint32_t value) {
-  p[0] = static_cast<uint8_t>(value);
-  p[1] = static_cast<uint8_t>(value >> 8);
-  p[2] = static_cast<uint8_t>(value >> 16);
-  p[3] = static_cast<uint8_t>(value >> 24);
-}
 
 int Fail(ResourceLocation* location, int32_t id, const char* fileName, bool atScript = true) {
   if (atScript) {
@@ -58,13 +46,13 @@ int DecodeBmpImage(ResourceLocation* location, LayerRecord* record, const char* 
   size_t size = location->mSize;
   if (data == nullptr || size < 2 || data[0] != 'B' || data[1] != 'M') return Fail(location, 100070, fileName);
   if (size < kBmpHeaderBytes) return Fail(location, 100080, fileName);
-  uint32_t pixelOffset = ReadU32(data + 10);
+  uint32_t pixelOffset = LoadLe32(data + 10);
   if (pixelOffset <= 10) return Fail(location, 100080, fileName);
-  auto width = static_cast<int32_t>(ReadU32(data + 18));
-  auto height = static_cast<int32_t>(ReadU32(data + 22));
-  int bits = ReadU16(data + 28);
-  uint32_t compression = ReadU32(data + 30);
-  uint32_t coloursUsed = ReadU32(data + 46);
+  auto width = static_cast<int32_t>(LoadLe32(data + 18));
+  auto height = static_cast<int32_t>(LoadLe32(data + 22));
+  int bits = LoadLe16(data + 28);
+  uint32_t compression = LoadLe32(data + 30);
+  uint32_t coloursUsed = LoadLe32(data + 46);
   if (width > kMaxImageSide || height > kMaxImageSide || width < 1) return Fail(location, 100091, fileName);
   if (height < 0) return Fail(location, 100092, fileName);
   if (height == 0) return Fail(location, 100091, fileName);
@@ -78,7 +66,7 @@ int DecodeBmpImage(ResourceLocation* location, LayerRecord* record, const char* 
     paletteRead = coloursUsed == 0 ? paletteSize : std::min<size_t>(coloursUsed, paletteSize);
     if (paletteRead * 4 > size - kBmpHeaderBytes) return Fail(location, 100080, fileName);
     for (size_t i = 0; i < 256; ++i) palette[i] = 0xFF000000u;
-    for (size_t i = 0; i < paletteRead; ++i) palette[i] |= ReadU32(data + kBmpHeaderBytes + i * 4);
+    for (size_t i = 0; i < paletteRead; ++i) palette[i] |= LoadLe32(data + kBmpHeaderBytes + i * 4);
   }
   size_t rowBytes = StoredRowBytes(bits, static_cast<size_t>(width));
   if (rowBytes != 0 && (pixelOffset > size || rowBytes * static_cast<size_t>(height) > size - pixelOffset)) {
@@ -95,13 +83,13 @@ int DecodeBmpImage(ResourceLocation* location, LayerRecord* record, const char* 
     uint8_t* out = record->mPixels + static_cast<size_t>(height - 1 - j) * w * 4;
     switch (bits) {
       case 1:
-        for (size_t x = 0; x < w; ++x) StoreU32(out + x * 4, palette[(in[x >> 3] >> (7 - (x & 7))) & 1]);
+        for (size_t x = 0; x < w; ++x) StoreLe32(out + x * 4, palette[(in[x >> 3] >> (7 - (x & 7))) & 1]);
         break;
       case 4:
-        for (size_t x = 0; x < w; ++x) StoreU32(out + x * 4, palette[(in[x >> 1] >> ((x & 1) != 0 ? 0 : 4)) & 15]);
+        for (size_t x = 0; x < w; ++x) StoreLe32(out + x * 4, palette[(in[x >> 1] >> ((x & 1) != 0 ? 0 : 4)) & 15]);
         break;
       case 8:
-        for (size_t x = 0; x < w; ++x) StoreU32(out + x * 4, palette[in[x]]);
+        for (size_t x = 0; x < w; ++x) StoreLe32(out + x * 4, palette[in[x]]);
         break;
       case 24:
         for (size_t x = 0; x < w; ++x) {

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "datasrc/byte_order.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
@@ -239,20 +240,21 @@ int RenderGifFrame(LayerRecord* record, int frameNumber) {
   if (record->mGifFrames == nullptr || frameNumber < 0 || frameNumber >= kGifFrameTableSize) return 0;
   const GifFrame* frame = record->mGifFrames[frameNumber];
   if (frame == nullptr || record->mPixels == nullptr) return 0;
-  const uint8_t* indices = frame->Indices();
-  for (int32_t i = 0; i < frame->mHeight; ++i) {
-    int64_t y = static_cast<int64_t>(frame->mTop) + i;
-    if (y >= record->mHeight) break;
-    for (int32_t j = 0; j < frame->mWidth; ++j) {
-      int64_t x = static_cast<int64_t>(frame->mLeft) + j;
-      if (x >= record->mWidth) break;
-      int index = indices[static_cast<size_t>(i) * frame->mWidth + j];
-      uint8_t* pixel = record->mPixels + (static_cast<size_t>(y) * record->mWidth + x) * 4;
-      pixel[0] = frame->mPalette[index * 3 + 2];
-      pixel[1] = frame->mPalette[index * 3 + 1];
-      pixel[2] = frame->mPalette[index * 3];
-      pixel[3] = frame->mTransparentFlag != 0 && index == frame->mTransparentIndex ? 0 : 255;
-    }
+  // The pixel of every palette index, alpha 0 for the transparent one.
+  uint32_t colours[256];
+  for (int index = 0; index < 256; ++index) {
+    const uint8_t* rgb = frame->mPalette + index * 3;
+    bool transparent = frame->mTransparentFlag != 0 && index == frame->mTransparentIndex;
+    colours[index] = (transparent ? 0u : 0xFF000000u) | (uint32_t{rgb[0]} << 16) | (uint32_t{rgb[1]} << 8) | rgb[2];
+  }
+  // Only the part of the frame that lies on the image is drawn (the frame's
+  // position is never negative).
+  int64_t rows = std::min<int64_t>(frame->mHeight, int64_t{record->mHeight} - frame->mTop);
+  int64_t columns = std::min<int64_t>(frame->mWidth, int64_t{record->mWidth} - frame->mLeft);
+  for (int64_t i = 0; i < rows; ++i) {
+    const uint8_t* indices = frame->Indices() + static_cast<size_t>(i) * frame->mWidth;
+    uint8_t* out = record->mPixels + (static_cast<size_t>(frame->mTop + i) * record->mWidth + frame->mLeft) * 4;
+    for (int64_t j = 0; j < columns; ++j) StoreLe32(out + j * 4, colours[indices[j]]);
   }
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "datasrc/byte_order.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_primitives.h"
@@ -41,21 +42,20 @@ int InstallBlankCanvas(LayerRecord* record, int64_t width, int64_t height) {
     ReportImageTooLarge(width, height);
     return -1;
   }
-  auto side = [](int64_t value) { return static_cast<int32_t>(value); };
-  size_t bytes = PixelBlockBytes(side(width), side(height));
-  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+  auto sideWidth = static_cast<int32_t>(width);
+  auto sideHeight = static_cast<int32_t>(height);
+  // Zeroed with the spare row, so that nothing unwritten is ever read.
+  auto* block = static_cast<uint8_t*>(AllocZeroed(PixelBlockBytes(sideWidth, sideHeight)));
   if (block == nullptr) {
     ReportError(104030, 1);
     return -1;
   }
-  // The spare row too, so that nothing unwritten is ever read.
-  g_PixelPrimitives.mZeroBytes(block, bytes);
   FreeDerivedPixels(record);
   std::free(record->mPixelAlloc);
   record->mPixelAlloc = block;
   record->mPixels = block;
-  record->mWidth = record->mBufferWidth = side(width);
-  record->mHeight = record->mBufferHeight = side(height);
+  record->mWidth = record->mBufferWidth = sideWidth;
+  record->mHeight = record->mBufferHeight = sideHeight;
   record->mDirtyValid = 1;
   record->mDirtyWhole = 1;
   record->mDirtyRect[0] = 0;
@@ -211,24 +211,16 @@ uint8_t* BuildMemoryBmp(int32_t width, int32_t height, uint32_t colour, size_t* 
   size_t pixelBytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
   auto* file = static_cast<uint8_t*>(std::malloc(pixelBytes + 54));
   if (file == nullptr) return nullptr;
-  auto put16 = [file](size_t at, uint32_t value) {
-    file[at] = static_cast<uint8_t>(value);
-    file[at + 1] = static_cast<uint8_t>(value >> 8);
-  };
-  auto put32 = [&put16](size_t at, uint32_t value) {
-    put16(at, value & 0xFFFF);
-    put16(at + 2, value >> 16);
-  };
   std::memset(file, 0, 54);
   file[0] = 'B';
   file[1] = 'M';
-  put32(2, static_cast<uint32_t>(pixelBytes + 54));
-  put32(10, 54);
-  put32(14, 40);
-  put32(18, static_cast<uint32_t>(width));
-  put32(22, static_cast<uint32_t>(height));
-  put16(26, 1);
-  put16(28, 32);
+  StoreLe32(file + 2, static_cast<uint32_t>(pixelBytes + 54));
+  StoreLe32(file + 10, 54);
+  StoreLe32(file + 14, 40);
+  StoreLe32(file + 18, static_cast<uint32_t>(width));
+  StoreLe32(file + 22, static_cast<uint32_t>(height));
+  StoreLe16(file + 26, 1);
+  StoreLe16(file + 28, 32);
   if (colour == 0) {
     g_PixelPrimitives.mZeroBytes(file + 54, pixelBytes);
   } else {

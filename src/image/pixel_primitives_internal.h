@@ -10,8 +10,9 @@ void RefAlphaOverRow(uint8_t* dst, const uint8_t* src, size_t n);
 void RefAlphaOverRowSourceOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
 void RefAlphaOverRowDestOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
 void RefAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpacity, int srcOpacity, size_t n);
-void RefRuleWeightedRow(int level, uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold,
-                        int softness, size_t n);
+// Slot 7 at level 1 (and at levels 2 and 3 with softness 256): the table
+// weight of each mask pixel's blue byte.
+void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n);
 
 // The vectorised set of a level; the plain set where the build has no SSE2.
 const PixelPrimitiveTable& GetVectorPrimitives(int level);

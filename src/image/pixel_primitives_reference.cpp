@@ -90,14 +90,6 @@ void RefBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) 
   }
 }
 
-void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n) {
-  for (size_t i = 0; n - i >= 4; i += 4) {
-    int w = g_RuleWeightTable[mask[i]];
-    if (w <= 1) continue;
-    for (size_t c = i; c < i + 3; ++c) dst[c] = static_cast<uint8_t>(dst[c] - (((dst[c] - src[c]) * w) >> 8));
-  }
-}
-
 template <int L>
 void RefBlendRowRuleWeighted(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold, int softness,
                              size_t n) {
@@ -219,12 +211,11 @@ void RefAlphaOverRowDestOpacity(uint8_t* dst, const uint8_t* src, int o, size_t 
 void RefAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpacity, int srcOpacity, size_t n) {
   for (size_t i = 0; n - i >= 4; i += 4) AlphaOverPixelBothOpacities(dst + i, src + i, dstOpacity, srcOpacity);
 }
-void RefRuleWeightedRow(int level, uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold,
-                        int softness, size_t n) {
-  if (level == 1) {
-    RefBlendRowRuleWeighted<1>(dst, src, mask, threshold, softness, n);
-  } else {
-    RefBlendRowRuleWeighted<2>(dst, src, mask, threshold, softness, n);
+void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n) {
+  for (size_t i = 0; n - i >= 4; i += 4) {
+    int w = g_RuleWeightTable[mask[i]];
+    if (w <= 1) continue;
+    for (size_t c = i; c < i + 3; ++c) dst[c] = static_cast<uint8_t>(dst[c] - (((dst[c] - src[c]) * w) >> 8));
   }
 }
 

@@ -168,7 +168,7 @@ template <int L>
 void VecBlendRowRuleWeighted(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold, int softness,
                              size_t n) {
   if (L == 1 || softness == 256) {
-    RefRuleWeightedRow(1, dst, src, mask, threshold, softness, n);
+    RefRuleWeightedLevel1(dst, src, mask, n);
     return;
   }
   __m128i base = Words(RuleBlockBase(threshold, softness));
@@ -335,12 +335,6 @@ void VecDownscale2x2Row(uint8_t* dst, const uint8_t* src, size_t stride, size_t 
 }
 
 template <int L>
-void VecRuleRowForLevel(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold, int softness,
-                        size_t n) {
-  VecBlendRowRuleWeighted<L>(dst, src, mask, threshold, softness, n);
-}
-
-template <int L>
 constexpr PixelPrimitiveTable MakeVectorTable() {
   return PixelPrimitiveTable{
       VecZeroBytes,
@@ -350,7 +344,7 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
       VecBlendRowOpacity<L>,
       VecBlendRowAlpha<L>,
       VecBlendRowAlphaOpacity<L>,
-      VecRuleRowForLevel<L>,
+      VecBlendRowRuleWeighted<L>,
       VecCrossFadeRow<L>,
       VecAddRowSaturate,
       VecAddRowOpacity,

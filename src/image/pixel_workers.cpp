@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -32,8 +31,6 @@ struct PixelWorker {
   std::atomic<bool> mRunning{false};
   // The job was handed to the thread (not run by the poster).
   bool mPosted = false;
-  // Two sub-rows of 2 * kSmoothScaleMaxWidth sub-samples for the smooth scale.
-  uint8_t* mWorkRows = nullptr;
 };
 
 PixelWorker g_Workers[kMaxPixelWorkers];
@@ -45,8 +42,6 @@ WorkerThreadStarter g_ThreadStarter = nullptr;
 std::mutex g_BusyMutex;
 std::condition_variable g_BusyChanged;
 int g_BusyWorkers = 0;
-
-constexpr size_t kSmoothSubRowBytes = size_t{2} * kSmoothScaleMaxWidth * 4;
 
 void MarkWorkerBusy(bool busy) {
   {
@@ -99,7 +94,9 @@ inline void SampleBilinear(uint8_t* out, const uint8_t* p00, size_t rowBytes, in
   }
 }
 
-int32_t RunScaleSmoothJob(const WorkerJob& job, uint8_t* workRows) {
+// Each destination pixel averages four bilinear sub-samples: the start and
+// middle columns of the pixel, each on the two sub-rows.
+int32_t RunScaleSmoothJob(const WorkerJob& job) {
   int64_t width = job.mDestWidth / 100;
   int64_t divisor = job.mDestHeight == 100 ? 100 : job.mDestHeight - 100;
   int64_t span = job.mY1 - job.mY0;
@@ -113,12 +110,10 @@ int32_t RunScaleSmoothJob(const WorkerJob& job, uint8_t* workRows) {
       job.mDestPixels == nullptr || job.mSourcePixels == nullptr || (u < k && job.mColumnTable == nullptr)) {
     return 1;
   }
-  uint8_t* first = workRows;
-  uint8_t* second = workRows + kSmoothSubRowBytes;
   size_t rowBytes = static_cast<size_t>(srcW) * 4;
   for (int64_t i = job.mScaleFirstRow; i < job.mScaleEndRow; ++i) {
     uint8_t* out = job.mDestPixels + static_cast<size_t>(i * width) * 4;
-    g_PixelPrimitives.mZeroBytes(out, static_cast<size_t>(std::max<int64_t>(0, u)) * 4);
+    g_PixelPrimitives.mZeroBytes(out, static_cast<size_t>(u) * 4);
     if (k < width) g_PixelPrimitives.mZeroBytes(out + k * 4, static_cast<size_t>(width - k) * 4);
     if (u >= k) continue;
     int64_t p1 = (256 * i * span) / divisor;
@@ -133,18 +128,18 @@ int32_t RunScaleSmoothJob(const WorkerJob& job, uint8_t* workRows) {
     }
     const uint8_t* base1 = job.mSourcePixels + static_cast<size_t>(row1 * srcW + x0) * 4;
     const uint8_t* base2 = job.mSourcePixels + static_cast<size_t>(row2 * srcW + x0) * 4;
-    for (int64_t c = 2 * u; c < 2 * k; ++c) {
-      int32_t g = job.mColumnTable[c];
-      size_t offset = static_cast<size_t>(g >> 8) * 4;
-      SampleBilinear(first + c * 4, base1 + offset, rowBytes, g & 255, fy1);
-      SampleBilinear(second + c * 4, base2 + offset, rowBytes, g & 255, fy2);
-    }
     for (int64_t l = u; l < k; ++l) {
-      const uint8_t* a1 = first + l * 8;
-      const uint8_t* a2 = second + l * 8;
+      uint8_t first[2][4];
+      uint8_t second[2][4];
+      for (int half = 0; half < 2; ++half) {
+        int32_t g = job.mColumnTable[2 * l + half];
+        size_t offset = static_cast<size_t>(g >> 8) * 4;
+        SampleBilinear(first[half], base1 + offset, rowBytes, g & 255, fy1);
+        SampleBilinear(second[half], base2 + offset, rowBytes, g & 255, fy2);
+      }
       for (int b = 0; b < 4; ++b) {
-        int left = (a1[b] + a2[b] + 1) >> 1;
-        int right = (a1[b + 4] + a2[b + 4] + 1) >> 1;
+        int left = (first[0][b] + second[0][b] + 1) >> 1;
+        int right = (first[1][b] + second[1][b] + 1) >> 1;
         out[l * 4 + b] = static_cast<uint8_t>((left + right + 1) >> 1);
       }
     }
@@ -159,8 +154,8 @@ int32_t RunQcgHalf(const WorkerJob& job, int half) {
   size_t stored = half == 0 ? job.mStoredBytes1 : job.mStoredBytes2;
   if (job.mFile == nullptr || job.mPixelBlock == nullptr) return 1;
   // Both halves must lie inside the file image and the pixel block.
-  if (job.mStoredBytes1 > job.mFileBytes || job.mFileBytes - job.mStoredBytes1 < kQcgHeaderBytes ||
-      inOffset > job.mFileBytes || stored > job.mFileBytes - inOffset) {
+  if (job.mFileBytes < kQcgHeaderBytes || job.mStoredBytes1 > job.mFileBytes - kQcgHeaderBytes ||
+      stored > job.mFileBytes - inOffset) {
     return 1;
   }
   if (job.mOutBytes1 > job.mPixelBlockBytes || out > job.mPixelBlockBytes - outOffset) return 1;
@@ -191,8 +186,6 @@ int32_t RunQcgHalf(const WorkerJob& job, int half) {
   }
 }
 
-void RunJob(WorkerJob* job, int worker, uint8_t* workRows);
-
 void PixelWorkerMain(int index) {
   PixelWorker& worker = g_Workers[index];
   WorkerJob& job = g_WorkerJobs[index];
@@ -208,7 +201,7 @@ void PixelWorkerMain(int index) {
       MarkWorkerBusy(false);
       return;
     }
-    RunJob(&job, index, worker.mWorkRows);
+    RunWorkerJob(&job, index);
     worker.mDone->Set();
   }
 }
@@ -218,9 +211,9 @@ bool StartWorkerThread(std::thread& thread, std::function<void()> routine) {
   return StartThread(thread, std::move(routine));
 }
 
-// workRows: the worker's own rows for the smooth scale, or null for a job run
-// on the posting thread (which then takes rows of its own for the job).
-void RunJob(WorkerJob* job, int worker, uint8_t* workRows) {
+}  // namespace
+
+void RunWorkerJob(WorkerJob* job, int worker) {
   job->mStatus = 0;
   switch (job->mCode) {
     case JOB_BLEND_ROWS:
@@ -229,12 +222,9 @@ void RunJob(WorkerJob* job, int worker, uint8_t* workRows) {
     case JOB_BLEND_ROWS_MASKED_ALPHA:
       RunBlendRowsJob(*job);
       break;
-    case JOB_SCALE_SMOOTH: {
-      uint8_t* rows = workRows != nullptr ? workRows : static_cast<uint8_t*>(std::malloc(kSmoothSubRowBytes * 2));
-      job->mStatus = rows == nullptr ? 1 : RunScaleSmoothJob(*job, rows);
-      if (rows != workRows) std::free(rows);
+    case JOB_SCALE_SMOOTH:
+      job->mStatus = RunScaleSmoothJob(*job);
       break;
-    }
     case JOB_QCG_RAW:
     case JOB_QCG_ZLIB:
     case JOB_QCG_SNP:
@@ -248,10 +238,6 @@ void RunJob(WorkerJob* job, int worker, uint8_t* workRows) {
   }
   job->mRan = true;
 }
-
-}  // namespace
-
-void RunWorkerJob(WorkerJob* job, int worker) { RunJob(job, worker, nullptr); }
 
 int StartPixelWorkers() {
   if (g_StartedWorkers > 0) return 0;
@@ -269,8 +255,6 @@ int StartPixelWorkers() {
     worker.mAck = std::make_unique<AutoResetEvent>();
     worker.mDone = std::make_unique<AutoResetEvent>();
     worker.mPosted = false;
-    worker.mWorkRows = static_cast<uint8_t*>(std::malloc(kSmoothSubRowBytes * 2));
-    if (worker.mWorkRows == nullptr) break;
     {
       std::lock_guard<std::mutex> guard(g_BusyMutex);
       ++g_BusyWorkers;
@@ -278,8 +262,6 @@ int StartPixelWorkers() {
     worker.mRunning.store(true);
     if (!StartWorkerThread(worker.mThread, [i] { PixelWorkerMain(i); })) {
       worker.mRunning.store(false);
-      std::free(worker.mWorkRows);
-      worker.mWorkRows = nullptr;
       std::lock_guard<std::mutex> guard(g_BusyMutex);
       --g_BusyWorkers;
       break;
@@ -305,8 +287,6 @@ void StopPixelWorkers() {
     PixelWorker& worker = g_Workers[i];
     if (worker.mThread.joinable()) worker.mThread.join();
     worker.mRunning.store(false);
-    std::free(worker.mWorkRows);
-    worker.mWorkRows = nullptr;
   }
   g_StartedWorkers = 0;
   g_StopWorkers.store(false);

@@ -91,7 +91,7 @@ struct WorkerJob {
   size_t mFileBytes = 0;
 
   // Results: 0 done; non-zero when the routine failed (a damaged qcg half,
-  // a width beyond the work row). mRan is false when the worker ended on the
+  // a smooth scale wider than an image may be). mRan is false when the worker ended on the
   // quit flag without running the job.
   int32_t mStatus = 0;
   bool mRan = false;

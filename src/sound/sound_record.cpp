@@ -17,7 +17,6 @@ SoundRecord* CreateSoundRecord(ObjectTreeNode* node) {
   record->mFadeTo = 256;
   record->mPrevFadeTo = 256;
   record->mPan = 256;
-  record->mFadeFrom = 0;
   record->mEnabled = 1;
   node->mPayload = record;
   return record;

@@ -1,15 +1,18 @@
 #pragma once
-// Test surroundings for the image side: recorded reports and boxes, a
-// temporary game folder as the current folder, and fresh layer records.
+// Test surroundings for the image side: recorded reports and boxes, and
+// fresh layer records.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "layer/layer_record.h"
+#include "support/dialog_recorder.h"
+#include "support/temp_folder.h"
 
-// While alive: every message id the image side raises has the text
-// "E<id> %s %s", dialogs and boxes are recorded instead of shown, and the quit
-// flag and the error state start clear. The destructor puts all of it back.
+// While alive: every message id the image side raises has a tagged text
+// ("E<id>" and its arguments), dialogs and boxes are recorded instead of
+// shown, and the quit flag and the error state start clear. The destructor
+// puts all of it back.
 class ImageReportRecorder {
  public:
   ImageReportRecorder();
@@ -18,33 +21,18 @@ class ImageReportRecorder {
   ImageReportRecorder& operator=(const ImageReportRecorder&) = delete;
 
   // The text of the first report (the one the dialog shows) and of the last.
-  const std::string& FirstReport() const { return mFirstReport; }
+  std::string FirstReport() const;
   std::string LastReport() const;
   // The message id at the start of a report text ("E100080 ..." -> 100080),
   // 0 when there was none.
   int FirstId() const;
   int LastId() const;
   bool Quit() const;
-  const std::vector<std::string>& Boxes() const { return mBoxes; }
+  const std::vector<RecordedBox>& Boxes() const { return mDialogs.mBoxes; }
   void Clear();
 
-  std::string mFirstReport;
-  std::vector<std::string> mBoxes;
-};
-
-// A temporary folder that is the current folder while the object lives.
-class TemporaryGameFolder {
- public:
-  TemporaryGameFolder();
-  ~TemporaryGameFolder();
-  TemporaryGameFolder(const TemporaryGameFolder&) = delete;
-  TemporaryGameFolder& operator=(const TemporaryGameFolder&) = delete;
-  void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) const;
-  const std::string& Path() const { return mPath; }
-
  private:
-  std::string mPath;
-  std::string mPrevious;
+  DialogRecorder mDialogs;
 };
 
 // A layer record that frees its image side when it goes.
@@ -59,6 +47,9 @@ struct ScopedLayerRecord {
   // Pixel (x, y) as 0xAARRGGBB.
   uint32_t Pixel(int x, int y) const;
 };
+
+// Writes `bytes` into the folder under `name`.
+void WriteBytes(const TempFolder& folder, const std::string& name, const std::vector<uint8_t>& bytes);
 
 // Decodes `bytes` as a file of the type code through the loader's dispatch,
 // the way a found file would be (source: disk, written to a temporary game
