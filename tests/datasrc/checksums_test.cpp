@@ -40,8 +40,18 @@ TEST(MurmurHash2Test, PinnedValues) {
       {"abcd", 0x26873021u},
       {"qvbin\\qvcfg.qbn", 0x028fa48au},
       {"\x82\xa0\xff\x80\x7f", 0x00aada08u},  // trailing bytes mixed unsigned
+      {"SYSTEM", 0x33a82d2au},
+      {"SYSTEM_START", 0x674e0092u},
+      {"W0", 0xae73b7b7u},
+      {"qvbin\\qvt00000.qbn", 0xd02ebe74u},
+      // Bytes above 0x7F are mixed as unsigned bytes.
+      {"\x82\xa0\x82\xa2x", 0x258da360u},
+      {"\xff\xfe\xfd", 0x3d614590u},
   };
   for (const Case& item : cases) {
     EXPECT_EQ(MurmurHash2(item.mBytes.data(), item.mBytes.size()), item.mHash) << item.mBytes;
   }
 }
+
+// Tree names are hashed as they stand.
+TEST(MurmurHash2Test, NamesHashCaseSensitively) { EXPECT_NE(MurmurHash2("system", 6), MurmurHash2("SYSTEM", 6)); }
