@@ -1,5 +1,6 @@
 // Stand-ins until the WebP codec binding is built.
 #include "image/webp_codec.h"
+#include "image/pixel_buffers.h"
 
 void LoadWebpCodec() {}
 void ReleaseWebpCodec() {}
@@ -11,7 +12,7 @@ void ReleaseWebpCodec() {}
 
 namespace {
 int RefuseImageKind(const char* fileName) {
-  ReportErrorAtScriptFmt(100030, 1, "", fileName);
+  ReportUnloadableImageKind(fileName);
   return -1;
 }
 }  // namespace
