@@ -18,6 +18,7 @@
 #include "image/pixel_workers.h"
 #include "layer/layer_record.h"
 #include "shell/platform_facts.h"
+#include "shell/settings.h"
 
 #if defined(ORVANE_HAVE_PIXMAN)
 #include <pixman.h>
@@ -32,6 +33,8 @@ constexpr int kRowPixels = 1920;
 void SetUpTables() {
   static bool ready = false;
   if (ready) return;
+  // The settings' start values allow both vector levels, as the engine runs.
+  ResetEngineSettings();
   InitPixelPrimitives();
   InitProductTables();
   InitBlendKernels();
