@@ -22,10 +22,10 @@ int CheckAndRepairPackData(PackFileHandle* handle, uint8_t* bytes, size_t size, 
     return -1;
   }
 
-  // The XOR of the blocks as they are now. It picks the positions to rebuild
-  // and stays as it is while blocks are rebuilt.
-  // A second copy follows the blocks as they stand, kept up to date as bytes
-  // are rebuilt: byte k of the other blocks is live[k] XOR the block's own.
+  // `before`, the XOR of the blocks as they are now, picks the positions to
+  // rebuild and is not updated while blocks are rebuilt. `live` follows the
+  // blocks as they stand: byte k of the other blocks is live[k] XOR the
+  // block's own byte k.
   uint8_t before[kRepairBlockBytes] = {};
   uint8_t live[kRepairBlockBytes] = {};
   for (size_t offset = 0; offset < size; ++offset) {
