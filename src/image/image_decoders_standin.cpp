@@ -3,10 +3,11 @@
 #include "core/errors.h"
 #include "core/stand_in.h"
 #include "image/image_decoders.h"
+#include "image/pixel_buffers.h"
 
 namespace {
 int RefuseImageKind(const char* fileName) {
-  ReportErrorAtScriptFmt(100030, 1, "", fileName);
+  ReportUnloadableImageKind(fileName);
   return -1;
 }
 }  // namespace
