@@ -1,12 +1,18 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "datasrc/compiler_link.h"
+#include "datasrc/compression.h"
 #include "datasrc/pack_index.h"
 #include "platform/game_files.h"
 #include "platform/instance_lock.h"
 #include "platform/process.h"
+#include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
 #include "shell/entry.h"
@@ -158,6 +164,78 @@ TEST_F(StartupTest, AFolderThatRefusesFilesIsMarkedReadOnly) {
   TestGameFolderWritable();
   EXPECT_EQ(g_FolderReadOnly, 1);
   EXPECT_TRUE(ListGameFolder(game.Path()).empty()) << "the test file is removed";
+}
+
+// /proc takes no new file from anyone, root included.
+constexpr const char* kRefusingFolder = "\\proc\\";
+
+TEST_F(StartupTest, TheWritableTestLooksAtTheGameFolderNotTheProgramFolder) {
+  EnterGame({});
+  const std::string takesFiles = g_ExeFolder;
+  struct Case {
+    const char* mLabel;
+    std::string mProgramFolder;
+    std::string mReportedFolder;  // the compiler's answer; empty in the release layout
+    int mReadOnly;
+  };
+  const Case cases[] = {
+      {"the reported game folder refuses", takesFiles, kRefusingFolder, 1},
+      {"only the program folder refuses", kRefusingFolder, takesFiles, 0},
+      {"a relative answer names the current folder, which takes files", kRefusingFolder, "game", 0},
+      {"release layout: the program folder is the game folder", kRefusingFolder, "", 1},
+  };
+  for (const Case& c : cases) {
+    g_FolderReadOnly = 0;
+    std::snprintf(g_ExeFolder, sizeof g_ExeFolder, "%s", c.mProgramFolder.c_str());
+    std::snprintf(g_GameFolder, sizeof g_GameFolder, "%s", c.mReportedFolder.c_str());
+    EXPECT_EQ(TestGameFolderWritable(), 0);
+    EXPECT_EQ(static_cast<int>(g_FolderReadOnly), c.mReadOnly) << c.mLabel;
+  }
+  g_GameFolder[0] = '\0';
+  EXPECT_TRUE(ListGameFolder(game.Path()).empty()) << "the test file is removed";
+}
+
+// The script compiler hands the script data over and answers a game folder
+// that refuses files, while the program folder (which holds the compiler)
+// takes them.
+TEST_F(StartupTest, ADevelopmentGameInAFolderThatRefusesFilesStartsMarkedReadOnly) {
+  static int run = 0;
+  std::string suffix = ".startup." + std::to_string(getpid()) + "." + std::to_string(++run);
+  SetSharedMemoryNameSuffix(suffix);
+  std::filesystem::create_directories(game.Path() + "/system/VODod");
+  std::filesystem::create_symlink(ORVANE_FAKE_COMPILER_PATH, game.Path() + "/system/VODod/VODod.exe");
+  std::vector<GameFile> files = BuildScriptDataFiles(MakeFixtureGame());
+  std::string hex;
+  auto addWord = [&hex](uint32_t value) {
+    char text[9];
+    for (int b = 0; b < 4; ++b) {
+      std::snprintf(text, sizeof text, "%02x", (value >> (8 * b)) & 0xFF);
+      hex += text;
+    }
+  };
+  auto addBytes = [&hex](const uint8_t* bytes, size_t size) {
+    char text[3];
+    for (size_t i = 0; i < size; ++i) {
+      std::snprintf(text, sizeof text, "%02x", bytes[i]);
+      hex += text;
+    }
+  };
+  for (const GameFile& file : files) {
+    addWord(static_cast<uint32_t>(file.mName.size() + 1));
+    addBytes(reinterpret_cast<const uint8_t*>(file.mName.c_str()), file.mName.size() + 1);
+    addWord(static_cast<uint32_t>(file.mBytes.size()));
+    addBytes(file.mBytes.data(), file.mBytes.size());
+  }
+  game.WriteFile("system/VODod/fake_compiler.txt", "suffix " + suffix + "\ncount " + std::to_string(files.size()) +
+                                                       "\nblock-hex " + hex + "\nfolder " + kRefusingFolder + "\n");
+  EnterGame({});
+  int result = Start();
+  SetSharedMemoryNameSuffix("");
+  ASSERT_EQ(result, 0) << (dialogs.mErrorDialogs.empty() ? "" : dialogs.mErrorDialogs[0].mText);
+  EXPECT_EQ(g_ReleaseLayout, 0);
+  EXPECT_EQ(std::string(g_GameFolder), kRefusingFolder);
+  EXPECT_EQ(g_FolderReadOnly, 1);
+  EXPECT_TRUE(dialogs.mErrorDialogs.empty());
 }
 
 TEST(StartupSizesTest, AScreenLargerThanTheDesktopHalvesBothSides) {
