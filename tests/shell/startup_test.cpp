@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -237,6 +238,61 @@ TEST_F(StartupTest, ADevelopmentGameInAFolderThatRefusesFilesStartsMarkedReadOnl
   EXPECT_EQ(g_FolderReadOnly, 1);
   EXPECT_TRUE(dialogs.mErrorDialogs.empty());
 }
+
+struct CompressionUses {
+  const char* mLabel;
+  uint8_t mVariables, mSlots, mImages, mPacks;
+  bool mLoaded;
+};
+
+void PrintTo(const CompressionUses& uses, std::ostream* out) { *out << uses.mLabel; }
+
+class StartupCompressionTest : public StartupTest, public testing::WithParamInterface<CompressionUses> {
+ protected:
+  void TearDown() override {
+    g_UseSnpVariables = 1;
+    g_UseSnpSlots = g_UseSnpImages = g_UseSnpPacks = 0;
+    StartupTest::TearDown();
+  }
+};
+
+// The start-up loads the compression library when any of its four uses is
+// on; as shipped, variable records always use it.
+TEST_P(StartupCompressionTest, TheLibraryIsLoadedWhenAnyUseIsOn) {
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(MakeFixtureGame())));
+  EnterGame({});
+  ReleaseCompressionLibrary();
+  const CompressionUses& uses = GetParam();
+  g_UseSnpVariables = uses.mVariables;
+  g_UseSnpSlots = uses.mSlots;
+  g_UseSnpImages = uses.mImages;
+  g_UseSnpPacks = uses.mPacks;
+  ASSERT_EQ(Start(), 0) << "start-up needs the library only for a use that is on";
+  EXPECT_EQ(g_SnpModule, uses.mLoaded);
+  if (!uses.mLoaded) {
+    EXPECT_EQ(g_SnpApi.mUncompress, nullptr);
+    return;
+  }
+  ASSERT_NE(g_SnpApi.mCompressedLength, nullptr);
+  ASSERT_NE(g_SnpApi.mCompress, nullptr);
+  ASSERT_NE(g_SnpApi.mUncompressedLength, nullptr);
+  ASSERT_NE(g_SnpApi.mUncompress, nullptr);
+  // The bound entry points work together: a record round-trips.
+  const std::string record(300, 'v');
+  std::string packed(g_SnpApi.mCompressedLength(record.size()), '\0');
+  size_t length = packed.size();
+  ASSERT_EQ(g_SnpApi.mCompress(record.data(), record.size(), packed.data(), &length), 0);
+  std::string back(record.size(), '\0');
+  size_t backLength = back.size();
+  ASSERT_EQ(g_SnpApi.mUncompress(packed.data(), length, back.data(), &backLength), 0);
+  EXPECT_EQ(back, record);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uses, StartupCompressionTest,
+    testing::Values(CompressionUses{"AsShipped", 1, 0, 0, 0, true}, CompressionUses{"SlotsOnly", 0, 1, 0, 0, true},
+                    CompressionUses{"ImagesOnly", 0, 0, 1, 0, true}, CompressionUses{"NoUse", 0, 0, 0, 0, false}),
+    [](const testing::TestParamInfo<CompressionUses>& info) { return std::string(info.param.mLabel); });
 
 TEST(StartupSizesTest, AScreenLargerThanTheDesktopHalvesBothSides) {
   struct Case {
