@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-// Bytes that do not convert become '?'.
+// A character that does not convert becomes one '?', and so does a byte that
+// starts no character.
 std::string ConvertCp932ToUtf8(std::string_view text);
 std::string ConvertUtf8ToCp932(std::string_view text);
 

@@ -98,7 +98,15 @@ void InitRuntimeTables() {
 }
 
 int TestGameFolderWritable() {
-  if (!CanCreateFileInFolder(g_ExeFolder)) g_FolderReadOnly = 1;
+  // The game folder is the one the script compiler reported in the
+  // development layout (the link made it the current folder, so a relative
+  // answer is the current folder itself) and the program folder otherwise.
+  const char* folder = g_ExeFolder;
+  if (g_GameFolder[0] != '\0') {
+    bool absolute = g_GameFolder[0] == '\\' || g_GameFolder[0] == '/';
+    folder = absolute ? g_GameFolder : ".";
+  }
+  if (!CanCreateFileInFolder(folder)) g_FolderReadOnly = 1;
   return 0;
 }
 

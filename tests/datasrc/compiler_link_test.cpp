@@ -82,6 +82,18 @@ TEST_F(CompilerLinkTest, SuccessDeliversFilesAndTheGameFolder) {
   EXPECT_EQ(LoadText("QVBIN\\QVE.QBN"), "messages");
 }
 
+// A compiler that announces a data size of 0 gets a block of 16 bytes, and
+// what it wrote there is delivered.
+TEST_F(CompilerLinkTest, ADataSizeOfZeroIsTakenAs16) {
+  InstallCompiler("file a.txt b\nsize 0\n");  // one file of 4 + 6 + 4 + 1 bytes
+  ASSERT_EQ(RunScriptCompiler(), 0);
+  EXPECT_TRUE(mDialogs.mBoxes.empty());
+  EXPECT_EQ(g_CompilerOutputBlock.size(), 16u);
+  ASSERT_EQ(g_CompilerOutput.size(), 1u);
+  EXPECT_STREQ(g_CompilerOutput[0].mName, "a.txt");
+  EXPECT_EQ(LoadText("a.txt"), "b");
+}
+
 TEST_F(CompilerLinkTest, DeliveredFileComesBeforePacksAndLooseFiles) {
   PackBuilder pack;
   AddPackFile(&pack, "data\\x.txt", "pack");

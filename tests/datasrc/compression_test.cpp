@@ -57,9 +57,4 @@ TEST_F(CompressionTest, DamagedInputAndTooLittleRoomAreRefused) {
   EXPECT_NE(g_SnpApi.mUncompress(garbage.data(), garbage.size(), out.data(), &length), 0);
 }
 
-TEST_F(CompressionTest, TheLibraryIsWantedBecauseVariableRecordsUseIt) {
-  EXPECT_TRUE(IsCompressionLibraryWanted());
-  EXPECT_TRUE(g_SnpModule);
-}
-
 }  // namespace

@@ -188,6 +188,41 @@ TEST_F(ScriptDataTest, ReportsAtScriptCarryTheFileAndLine) {
   EXPECT_FALSE(GetCurrentScriptLocation(&name, &line));
 }
 
+// The script's name goes into the report text before the message is
+// formatted: a '%' in it is text, not a conversion that takes the message's
+// argument.
+TEST_F(ScriptDataTest, APercentSignInTheScriptNameIsShownAsItIs) {
+  ScriptData data = MakeFixtureGame();
+  data.mScripts[0].mName = "100%_%s%d%%表.txt";
+  ASSERT_EQ(Load(data), 0);
+  g_CurrentContext = MainContext();
+  g_CurrentInstruction = 14;
+  const std::string prefix = "[対象ファイル]\n100%_%s%d%%表.txt\n\n[場所]\n500 行目\n\n[内容]\n\n";
+  ReportErrorAtScriptFmt(104060, 0, "x.png");
+  EXPECT_EQ(g_LastErrorText, prefix + "[x.png]ファイルが\n存在しません。");
+  EXPECT_EQ(g_ErrorScriptName, "100%_%s%d%%表.txt");
+  ReportErrorAtScript(100010, 0);
+  EXPECT_EQ(g_LastErrorText, prefix + "メモリ不足です。");
+  g_CurrentContext = nullptr;
+}
+
+// The value table follows the order of the list file, the name table the
+// script numbers: a list whose entries are not in number order tells them
+// apart.
+TEST_F(ScriptDataTest, ScriptValuesAreIndexedByListPositionAndNamesByScriptNumber) {
+  ScriptData data = MakeFixtureGame();
+  ASSERT_EQ(data.mScripts.size(), 2u);
+  data.mScripts[0].mValue = 1111;
+  data.mScripts[1].mValue = 2222;
+  std::swap(data.mScripts[0], data.mScripts[1]);  // script 1 listed first
+  ASSERT_EQ(Load(data), 0);
+  ASSERT_EQ(g_ScriptCount, 2);
+  EXPECT_STREQ(g_ScriptNames[0], "main.txt");
+  EXPECT_STREQ(g_ScriptNames[1], "sub\\sub.txt");
+  EXPECT_EQ(g_ScriptValues[0], 2222u) << "the first entry of the file is script 1's";
+  EXPECT_EQ(g_ScriptValues[1], 1111u);
+}
+
 std::vector<std::vector<std::string>> g_editorStarts;
 bool RecordEditorStart(void*, const std::vector<std::string>& arguments) {
   g_editorStarts.push_back(arguments);

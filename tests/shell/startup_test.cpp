@@ -1,15 +1,22 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "core/errors.h"
 #include "core/platform_facts.h"
 #include "core/process_state.h"
+#include "datasrc/compiler_link.h"
+#include "datasrc/compression.h"
 #include "datasrc/pack_index.h"
 #include "platform/game_files.h"
 #include "platform/instance_lock.h"
 #include "platform/process.h"
+#include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
 #include "shell/entry.h"
@@ -159,6 +166,133 @@ TEST_F(StartupTest, AFolderThatRefusesFilesIsMarkedReadOnly) {
   EXPECT_EQ(g_FolderReadOnly, 1);
   EXPECT_TRUE(ListGameFolder(game.Path()).empty()) << "the test file is removed";
 }
+
+// /proc takes no new file from anyone, root included.
+constexpr const char* kRefusingFolder = "\\proc\\";
+
+TEST_F(StartupTest, TheWritableTestLooksAtTheGameFolderNotTheProgramFolder) {
+  EnterGame({});
+  const std::string takesFiles = g_ExeFolder;
+  struct Case {
+    const char* mLabel;
+    std::string mProgramFolder;
+    std::string mReportedFolder;  // the compiler's answer; empty in the release layout
+    int mReadOnly;
+  };
+  const Case cases[] = {
+      {"the reported game folder refuses", takesFiles, kRefusingFolder, 1},
+      {"only the program folder refuses", kRefusingFolder, takesFiles, 0},
+      {"a relative answer names the current folder, which takes files", kRefusingFolder, "game", 0},
+      {"release layout: the program folder is the game folder", kRefusingFolder, "", 1},
+  };
+  for (const Case& c : cases) {
+    g_FolderReadOnly = 0;
+    std::snprintf(g_ExeFolder, sizeof g_ExeFolder, "%s", c.mProgramFolder.c_str());
+    std::snprintf(g_GameFolder, sizeof g_GameFolder, "%s", c.mReportedFolder.c_str());
+    EXPECT_EQ(TestGameFolderWritable(), 0);
+    EXPECT_EQ(static_cast<int>(g_FolderReadOnly), c.mReadOnly) << c.mLabel;
+  }
+  g_GameFolder[0] = '\0';
+  EXPECT_TRUE(ListGameFolder(game.Path()).empty()) << "the test file is removed";
+}
+
+// The script compiler hands the script data over and answers a game folder
+// that refuses files, while the program folder (which holds the compiler)
+// takes them.
+TEST_F(StartupTest, ADevelopmentGameInAFolderThatRefusesFilesStartsMarkedReadOnly) {
+  static int run = 0;
+  std::string suffix = ".startup." + std::to_string(getpid()) + "." + std::to_string(++run);
+  SetSharedMemoryNameSuffix(suffix);
+  std::filesystem::create_directories(game.Path() + "/system/VODod");
+  std::filesystem::create_symlink(ORVANE_FAKE_COMPILER_PATH, game.Path() + "/system/VODod/VODod.exe");
+  std::vector<GameFile> files = BuildScriptDataFiles(MakeFixtureGame());
+  std::string hex;
+  auto addWord = [&hex](uint32_t value) {
+    char text[9];
+    for (int b = 0; b < 4; ++b) {
+      std::snprintf(text, sizeof text, "%02x", (value >> (8 * b)) & 0xFF);
+      hex += text;
+    }
+  };
+  auto addBytes = [&hex](const uint8_t* bytes, size_t size) {
+    char text[3];
+    for (size_t i = 0; i < size; ++i) {
+      std::snprintf(text, sizeof text, "%02x", bytes[i]);
+      hex += text;
+    }
+  };
+  for (const GameFile& file : files) {
+    addWord(static_cast<uint32_t>(file.mName.size() + 1));
+    addBytes(reinterpret_cast<const uint8_t*>(file.mName.c_str()), file.mName.size() + 1);
+    addWord(static_cast<uint32_t>(file.mBytes.size()));
+    addBytes(file.mBytes.data(), file.mBytes.size());
+  }
+  game.WriteFile("system/VODod/fake_compiler.txt", "suffix " + suffix + "\ncount " + std::to_string(files.size()) +
+                                                       "\nblock-hex " + hex + "\nfolder " + kRefusingFolder + "\n");
+  EnterGame({});
+  int result = Start();
+  SetSharedMemoryNameSuffix("");
+  ASSERT_EQ(result, 0) << (dialogs.mErrorDialogs.empty() ? "" : dialogs.mErrorDialogs[0].mText);
+  EXPECT_EQ(g_ReleaseLayout, 0);
+  EXPECT_EQ(std::string(g_GameFolder), kRefusingFolder);
+  EXPECT_EQ(g_FolderReadOnly, 1);
+  EXPECT_TRUE(dialogs.mErrorDialogs.empty());
+}
+
+struct CompressionUses {
+  const char* mLabel;
+  uint8_t mVariables, mSlots, mImages, mPacks;
+  bool mLoaded;
+};
+
+void PrintTo(const CompressionUses& uses, std::ostream* out) { *out << uses.mLabel; }
+
+class StartupCompressionTest : public StartupTest, public testing::WithParamInterface<CompressionUses> {
+ protected:
+  void TearDown() override {
+    g_UseSnpVariables = 1;
+    g_UseSnpSlots = g_UseSnpImages = g_UseSnpPacks = 0;
+    StartupTest::TearDown();
+  }
+};
+
+// The start-up loads the compression library when any of its four uses is
+// on; as shipped, variable records always use it.
+TEST_P(StartupCompressionTest, TheLibraryIsLoadedWhenAnyUseIsOn) {
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(MakeFixtureGame())));
+  EnterGame({});
+  ReleaseCompressionLibrary();
+  const CompressionUses& uses = GetParam();
+  g_UseSnpVariables = uses.mVariables;
+  g_UseSnpSlots = uses.mSlots;
+  g_UseSnpImages = uses.mImages;
+  g_UseSnpPacks = uses.mPacks;
+  ASSERT_EQ(Start(), 0) << "start-up needs the library only for a use that is on";
+  EXPECT_EQ(g_SnpModule, uses.mLoaded);
+  if (!uses.mLoaded) {
+    EXPECT_EQ(g_SnpApi.mUncompress, nullptr);
+    return;
+  }
+  ASSERT_NE(g_SnpApi.mCompressedLength, nullptr);
+  ASSERT_NE(g_SnpApi.mCompress, nullptr);
+  ASSERT_NE(g_SnpApi.mUncompressedLength, nullptr);
+  ASSERT_NE(g_SnpApi.mUncompress, nullptr);
+  // The bound entry points work together: a record round-trips.
+  const std::string record(300, 'v');
+  std::string packed(g_SnpApi.mCompressedLength(record.size()), '\0');
+  size_t length = packed.size();
+  ASSERT_EQ(g_SnpApi.mCompress(record.data(), record.size(), packed.data(), &length), 0);
+  std::string back(record.size(), '\0');
+  size_t backLength = back.size();
+  ASSERT_EQ(g_SnpApi.mUncompress(packed.data(), length, back.data(), &backLength), 0);
+  EXPECT_EQ(back, record);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Uses, StartupCompressionTest,
+    testing::Values(CompressionUses{"AsShipped", 1, 0, 0, 0, true}, CompressionUses{"SlotsOnly", 0, 1, 0, 0, true},
+                    CompressionUses{"ImagesOnly", 0, 0, 1, 0, true}, CompressionUses{"NoUse", 0, 0, 0, 0, false}),
+    [](const testing::TestParamInfo<CompressionUses>& info) { return std::string(info.param.mLabel); });
 
 TEST(StartupSizesTest, AScreenLargerThanTheDesktopHalvesBothSides) {
   struct Case {
