@@ -12,6 +12,7 @@
 #include "platform/process.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/startup.h"
 #include "shell/window_objects.h"
@@ -35,7 +36,7 @@ bool RecordDetachedStart(void*, const std::vector<std::string>& arguments) {
 class StartupTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     g_recordedSteps.clear();
     g_detachedStarts.clear();
     SetShellStepHook(RecordStep);
@@ -44,12 +45,9 @@ class StartupTest : public testing::Test {
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
   }
   void TearDown() override {
-    ShutdownEngine();
-    ReleaseInstanceMutexes();
     SetShellStepHook(nullptr);
     SetDetachedStartHook(nullptr, nullptr);
-    ResetScriptEngineState();
-    ResetShellState();
+    ResetEngineState();
   }
 
   // Sets the process up for a game folder as WinMain does before start-up.
@@ -174,7 +172,7 @@ TEST(StartupSizesTest, AScreenLargerThanTheDesktopHalvesBothSides) {
 }
 
 TEST(StartupSizesTest, ABackBufferWiderThan8192IsAFatalReport) {
-  ResetShellState();
+  ResetEngineState();
   DialogRecorder dialogs;
   EXPECT_FALSE(AllocBackBuffer(8193, 100));
   EXPECT_EQ(g_BackBuffer, nullptr);
@@ -183,7 +181,7 @@ TEST(StartupSizesTest, ABackBufferWiderThan8192IsAFatalReport) {
   EXPECT_EQ(g_LastErrorText, "メモリ不足です。");
   EXPECT_EQ(g_QuitFlag.load(), 1);
   EXPECT_TRUE(AllocBackBuffer(8192, 2));
-  ResetShellState();
+  ResetEngineState();
 }
 
 TEST(PlatformFactsTest, OsCodesWorkerCountsAndRefreshRates) {
@@ -203,7 +201,7 @@ TEST(PlatformFactsTest, OsCodesWorkerCountsAndRefreshRates) {
 }
 
 TEST(RelaunchTest, TheProgramStartsAgainWithAnArgumentVector) {
-  ResetShellState();
+  ResetEngineState();
   g_detachedStarts.clear();
   SetDetachedStartHook(RecordDetachedStart, nullptr);
   g_GameFolderNative = "/games/a folder with spaces";
