@@ -171,7 +171,9 @@ TEST_F(EngineResetTest, ASecondStartAfterAResetBehavesLikeTheFirst) {
   WritePlainGame(plain);
   WriteOtherGame(other);
 
-  std::string first = Fingerprint(Start(plain));
+  int result = Start(plain);
+  std::string first = Fingerprint(result);
+  ASSERT_EQ(result, 0) << first;
   EXPECT_EQ(g_steps.back(), "stopwatches") << first;
   EXPECT_TRUE(dialogs.mErrorDialogs.empty()) << first;
   // Values start-up keeps once they are set: each game gets its own.
@@ -194,7 +196,9 @@ TEST_F(EngineResetTest, ASecondStartAfterAResetBehavesLikeTheFirst) {
   EXPECT_TRUE(g_GameFolderNative.empty());
 
   // Another game in between leaves its own marks, also while it runs.
-  std::string between = Fingerprint(Start(other));
+  result = Start(other);
+  std::string between = Fingerprint(result);
+  ASSERT_EQ(result, 0) << between;
   EXPECT_EQ(g_ThreadedStep.load(), 1) << between;
   EXPECT_EQ(g_TextureWidth, 1024);
   EXPECT_EQ(g_TextureHeight, 1024);
