@@ -90,6 +90,17 @@ int DetectPlatform() {
   return 0;
 }
 
+void ResetPlatformFacts() {
+  g_OsCode = 255;
+  g_ProcessorCount = 1;
+  g_WorkerCount = 1;
+  g_DesktopWidth = 0;
+  g_DesktopHeight = 0;
+  g_DesktopBits = 32;
+  g_DesktopRefresh = -1;
+  g_DirectXVersion = 0;
+}
+
 int GetDirectXVersion(int* major, int* minor, char* letter) {
   *major = 0;
   *minor = 0;

@@ -34,3 +34,5 @@ struct CpuInfo {
 CpuInfo GetCpuInfo();
 // Gathers the start-up report of the machine; it keeps and writes nothing.
 void WriteSystemReport();
+// The values before DetectPlatform ran.
+void ResetPlatformFacts();

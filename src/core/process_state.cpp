@@ -39,6 +39,9 @@ char** g_ArgumentVector = nullptr;
 
 namespace {
 
+// The arguments g_ArgumentVector points into.
+std::vector<char*> g_ArgumentStore;
+
 std::string ToEngineForm(const std::string& native) {
   std::string text = ConvertUtf8ToCp932(native);
   ReplaceSlashesWithBackslashes(text);
@@ -62,7 +65,7 @@ void ReplaceChar(std::string& text, char from, char to) {
 }  // namespace
 
 void ChooseGameFolder(int argc, char** argv, std::string* programFileName) {
-  static std::vector<char*> arguments;
+  std::vector<char*>& arguments = g_ArgumentStore;
   arguments.assign(argv, argv + argc);
   std::string program = GetProgramPath();
   size_t slash = program.rfind('/');
@@ -145,3 +148,27 @@ void RetakeFrameLockAfterPacing() {
 uint32_t g_LastFrameTime;
 
 void ResetFrameClock() { g_LastFrameTime = GetTimeMs(); }
+
+void ResetProcessState() {
+  g_QuitFlag.store(0);
+  g_Running.store(1);
+  g_ThreadedStep.store(0);
+  g_ScriptThreadState.store(0xFF);
+  g_SoundThreadState.store(0xFF);
+  g_RelaunchOnExit.store(0);
+  g_ShowCommand = 1;
+  g_DispatchWaiting.store(0);
+  g_PacingSleep.store(0);
+  g_WorkersIdle.store(0);
+  g_InWindowProc.store(0);
+  ReleaseInstanceMutexes();
+  for (char* path : {g_ExePath, g_ExeFolder, g_InstanceName, g_FolderMutexName, g_AppDataFolder, g_MyDocumentsFolder}) {
+    path[0] = '\0';
+  }
+  g_GameFolderNative.clear();
+  g_ArgumentStore = {};
+  g_ArgumentCount = 0;
+  g_ArgumentVector = nullptr;
+  ClearFolderAliases();
+  g_LastFrameTime = 0;
+}

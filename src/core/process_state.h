@@ -79,3 +79,8 @@ void ReleaseInstanceMutexes();
 // image, a file) sets it to now, so the next frame is timed from there.
 extern uint32_t g_LastFrameTime;
 void ResetFrameClock();
+
+// Back to the state of a new process: the flags and thread states, the
+// instance locks released, the process paths, the arguments and the game
+// folder's alias forgotten.
+void ResetProcessState();

@@ -46,3 +46,7 @@ extern WindowObject* g_WindowTable[kWindowCount];
 extern int32_t g_WindowIds[kWindowCount];
 // The system window of window 0; null before it exists.
 PlatformWindow* GetMainPlatformWindow();
+// Every entry empty and every id -1. The objects belong to the shell, which
+// releases them first; an entry still set here is not the engine's own and is
+// only forgotten.
+void ResetWindowTable();

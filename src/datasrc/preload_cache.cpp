@@ -1,7 +1,9 @@
 #include "datasrc/preload_cache.h"
 
+#include <array>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -12,15 +14,21 @@
 
 namespace {
 
+struct FreeBytes {
+  void operator()(uint8_t* bytes) const { std::free(bytes); }
+};
+
+// A slot owns its data (read by a resource reader, so std::malloc'd): a slot
+// that leaves its list frees it.
 struct PreloadSlot {
   std::string mName;
   uint32_t mSize = 0;
   uint32_t mType = 0;
-  uint8_t* mData = nullptr;  // std::malloc, owned by the cache
+  std::unique_ptr<uint8_t, FreeBytes> mData;
 };
 
 // Guarded by g_GlobalLock.
-std::vector<PreloadSlot> g_PreloadLists[kPreloadLists];
+std::array<std::vector<PreloadSlot>, kPreloadLists> g_PreloadLists;
 
 // The slot of `name` in a list, or -1. Called with the lock held.
 int32_t FindPreloadSlot(int32_t list, std::string_view name) {
@@ -31,8 +39,8 @@ int32_t FindPreloadSlot(int32_t list, std::string_view name) {
   return -1;
 }
 
-// Takes a slot out of its list, shifting the later ones down; its data is
-// handed to the caller. Called with the lock held.
+// Takes a slot out of its list, shifting the later ones down; the caller gets
+// the slot with its data. Called with the lock held.
 PreloadSlot RemovePreloadSlot(int32_t list, int32_t slot) {
   std::vector<PreloadSlot>& slots = g_PreloadLists[list];
   PreloadSlot removed = std::move(slots[static_cast<size_t>(slot)]);
@@ -44,7 +52,7 @@ PreloadSlot RemovePreloadSlot(int32_t list, int32_t slot) {
 // lock held.
 void AppendPreloadSlot(int32_t list, PreloadSlot slot) {
   std::vector<PreloadSlot>& slots = g_PreloadLists[list];
-  if (slots.size() >= static_cast<size_t>(kPreloadSlots)) std::free(RemovePreloadSlot(list, 0).mData);
+  if (slots.size() >= static_cast<size_t>(kPreloadSlots)) RemovePreloadSlot(list, 0);
   slots.push_back(std::move(slot));
 }
 
@@ -86,7 +94,7 @@ int ReadResourceFromPreloadCache(ResourceLocation* location, const char* name) {
     ReportErrorFmt(104030, 1, name);
     return -3;
   }
-  if (entry.mSize > 0) std::memcpy(location->mData, entry.mData, entry.mSize);
+  if (entry.mSize > 0) std::memcpy(location->mData, entry.mData.get(), entry.mSize);
   return 0;
 }
 
@@ -116,11 +124,11 @@ int PreloadFile(int32_t list, const char* name, int32_t category) {
   entry.mName = resolved;
   entry.mSize = location.mSize;
   entry.mType = static_cast<uint32_t>(location.mType);
-  entry.mData = location.mData;
+  entry.mData.reset(location.mData);
   location.mData = nullptr;
   std::lock_guard<std::recursive_mutex> lock(g_GlobalLock);
   int32_t slot = FindPreloadSlot(list, resolved);
-  if (slot >= 0) std::free(RemovePreloadSlot(list, slot).mData);
+  if (slot >= 0) RemovePreloadSlot(list, slot);
   AppendPreloadSlot(list, std::move(entry));
   return 0;
 }
@@ -140,8 +148,5 @@ std::string GetPreloadSlotName(int32_t list, int32_t slot) {
 
 void ReleasePreloadCache() {
   std::lock_guard<std::recursive_mutex> lock(g_GlobalLock);
-  for (std::vector<PreloadSlot>& slots : g_PreloadLists) {
-    for (PreloadSlot& slot : slots) std::free(slot.mData);
-    slots.clear();
-  }
+  g_PreloadLists = {};
 }

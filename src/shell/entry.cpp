@@ -212,27 +212,16 @@ void ShutdownEngine() {
   QuitPlatformVideo();
 }
 
-void ResetShellState() {
-  g_QuitFlag.store(0);
-  g_Running.store(1);
-  g_ThreadedStep.store(0);
-  g_ScriptThreadState.store(0xFF);
-  g_SoundThreadState.store(0xFF);
-  g_RelaunchOnExit.store(0);
-  g_DispatchWaiting.store(0);
-  g_PacingSleep.store(0);
-  g_WorkersIdle.store(0);
-  g_InWindowProc.store(0);
+void EndScriptThread() {
+  if (!g_ScriptThread.joinable()) return;
+  g_QuitFlag.store(1);
+  g_ScriptThread.join();
+}
+
+void ResetEntryState() {
+  EndScriptThread();
   g_CloseRequested.store(false);
-  g_CloseRequest = 0;
-  g_InCloseQuestion = 0;
-  ResetErrorReporting();
-  ClearMessageTexts();
-  ResetEngineSettings();
-  ResetFrameState();
-  ResetStartupState();
-  ResetDebugLog();
-  ClearWindowMessages();
+  g_ExitCode = 0;
 }
 
 std::vector<std::string> BuildRelaunchArguments() { return {GetProgramPath(), g_GameFolderNative}; }

@@ -19,9 +19,11 @@ void ShutdownEngine();
 void LaunchProcess(const std::vector<std::string>& arguments);
 // The command line that starts this program again for the same game.
 std::vector<std::string> BuildRelaunchArguments();
-// Brings the shell's state back to that of a new process (tests run the
-// engine more than once in one process).
-void ResetShellState();
+// Ends the script thread, when one runs, on the quit flag and joins it.
+void EndScriptThread();
+// The script thread ended and the state of the entry back to that of a new
+// process (shell/engine_reset.h brings back all of it).
+void ResetEntryState();
 // Runs the message loop until the quit message; returns its exit code.
 int RunMessageLoop();
 // Waits, polling under g_GlobalLock, until a thread state leaves `running`

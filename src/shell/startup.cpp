@@ -318,4 +318,6 @@ void ResetStartupState() {
   ReleaseBackBuffer();
   g_FolderReadOnly = 0;
   g_JoysticksPresent = 0;
+  g_StartTime = std::tm();
+  std::memset(g_IdentifierString, 0, sizeof g_IdentifierString);
 }

@@ -5,6 +5,7 @@
 #include "core/debug_log.h"
 #include "core/process_state.h"
 #include "movie/movies.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "support/dialog_recorder.h"
 #include "support/temp_folder.h"
@@ -14,10 +15,10 @@ namespace {
 class DebugLogTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     std::snprintf(g_ExeFolder, sizeof g_ExeFolder, "%s/", game.Path().c_str());
   }
-  void TearDown() override { ResetShellState(); }
+  void TearDown() override { ResetEngineState(); }
   TempFolder game;
   DialogRecorder dialogs;
 };

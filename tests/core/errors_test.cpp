@@ -7,6 +7,7 @@
 #include "core/process_state.h"
 #include "platform/process.h"
 #include "script/engine_config.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "support/dialog_recorder.h"
 
@@ -14,11 +15,8 @@ namespace {
 
 class ErrorReportTest : public testing::Test {
  protected:
-  void SetUp() override { ResetShellState(); }
-  void TearDown() override {
-    ResetShellState();
-    g_DebugMode = 0;
-  }
+  void SetUp() override { ResetEngineState(); }
+  void TearDown() override { ResetEngineState(); }
   DialogRecorder dialogs;
 };
 

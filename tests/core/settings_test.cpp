@@ -5,6 +5,7 @@
 
 #include "core/process_state.h"
 #include "core/settings.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "support/temp_folder.h"
 
@@ -24,13 +25,13 @@ std::string Words(std::initializer_list<std::pair<int, uint32_t>> values, size_t
 class SettingsTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     std::string folder = game.Path() + "/";
     std::snprintf(g_ExeFolder, sizeof g_ExeFolder, "%s", folder.c_str());
     std::strcpy(g_AppDataFolder, "/home/player/.local/share");
     std::strcpy(g_MyDocumentsFolder, "/home/player/Documents");
   }
-  void TearDown() override { ResetShellState(); }
+  void TearDown() override { ResetEngineState(); }
 
   void LoadSettings(const std::string& qvcfg) {
     game.WriteFile("qvcfg.dat", qvcfg);

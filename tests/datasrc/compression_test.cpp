@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "datasrc/compression.h"
+#include "shell/engine_reset.h"
 
 namespace {
 
 class CompressionTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(LoadCompressionLibrary(), 0); }
-  void TearDown() override { ReleaseCompressionLibrary(); }
+  void TearDown() override { ResetEngineState(); }
 
   std::string Compress(const std::string& raw) {
     std::string packed(g_SnpApi.mCompressedLength(raw.size()), '\0');

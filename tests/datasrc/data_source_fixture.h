@@ -1,6 +1,7 @@
 #pragma once
 // A temporary game folder as the current folder and program folder, with
-// dialogs recorded and every data source released afterwards.
+// dialogs recorded, on an engine brought back to its start state before and
+// after.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -18,6 +19,7 @@
 #include "datasrc/resource_lookup.h"
 #include "platform/game_files.h"
 #include "shell/appended_data.h"
+#include "shell/engine_reset.h"
 #include "support/dialog_recorder.h"
 #include "support/pack_builder.h"
 #include "support/temp_folder.h"
@@ -25,25 +27,13 @@
 class DataSourceTest : public testing::Test {
  protected:
   void SetUp() override {
+    ResetEngineState();
     g_GameFolderNative = mFolder;
     ASSERT_TRUE(InitProcessPaths("orvane"));
-    ResetErrorReporting();
-    g_QuitFlag.store(0);
-    g_DataAppended = 0;
-    g_LooseFirstDev = 0;
-    g_LooseFirstRelease = 0;
-    std::memset(g_ImageExtOrder, 0, sizeof g_ImageExtOrder);
-    std::memset(g_SoundExtOrder, 0, sizeof g_SoundExtOrder);
     InitDataKeys();
   }
 
-  void TearDown() override {
-    ReleaseDataSources();
-    g_DataAppended = 0;
-    ResetErrorReporting();
-    g_QuitFlag.store(0);
-    ClearFolderAliases();
-  }
+  void TearDown() override { ResetEngineState(); }
 
   std::string Native(const std::string& relative) const { return mFolder + "/" + relative; }
 

@@ -17,6 +17,7 @@
 #include "core/process_state.h"
 #include "platform/dialogs.h"
 #include "script/script_data.h"
+#include "shell/engine_reset.h"
 #include "support/fixture_game.h"
 #include "support/script_data_builder.h"
 #include "support/script_test_env.h"
@@ -49,8 +50,12 @@ inline void WriteInput(const char* name, const uint8_t* data, size_t size) {
   WriteGameFile(".", {name, Bytes(data, data + size)});
 }
 
-// Back to the state before the input.
-inline void Reset() { ResetScriptEngineState(); }
+// Back to the state before the input: the engine's start state with the
+// script-file key built, as SetUpOnce left it.
+inline void Reset() {
+  ResetEngineState();
+  InitScriptSectionKey();
+}
 
 // With ORVANE_FUZZ_SEEDS naming a folder, the fixture's own file for a target
 // is written there once, as a starting corpus.

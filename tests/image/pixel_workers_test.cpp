@@ -14,6 +14,7 @@
 #include "image/blend_kernels.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
+#include "shell/engine_reset.h"
 #include "support/image_test_env.h"
 
 namespace {
@@ -21,23 +22,22 @@ namespace {
 class PixelWorkers : public testing::Test {
  protected:
   static void SetUpTestSuite() {
-    InitPixelPrimitives();
     InitProductTables();
     InitBlendKernels();
   }
-  void SetUp() override { mSavedCount = g_WorkerCount; }
+  void SetUp() override {
+    ResetEngineState();
+    InitPixelPrimitives();
+  }
   void TearDown() override {
-    StopPixelWorkers();
     SetWorkerThreadStarter(nullptr);
-    g_WorkerCount = mSavedCount;
-    g_QuitFlag.store(0);
+    ResetEngineState();
   }
   void StartWith(int count) {
     g_WorkerCount = static_cast<uint8_t>(count);
     ASSERT_EQ(StartPixelWorkers(), 0);
     ASSERT_EQ(GetPixelWorkerCount(), count);
   }
-  uint8_t mSavedCount = 1;
 };
 
 void FillLayer(LayerRecord* record, int width, int height, std::mt19937& random) {
@@ -246,7 +246,6 @@ TEST_F(PixelWorkers, QcgHalvesReportTheirStatus) {
     }
     StopPixelWorkers();
   }
-  ReleaseCompressionLibrary();
 }
 
 // A smooth-scale job over a band: the source, destination and column table

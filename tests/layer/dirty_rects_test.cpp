@@ -194,7 +194,6 @@ TEST(CommitLayerStateTest, PendingValuesAreTakenAndChangesInvalidated) {
   EXPECT_EQ(g_GpuRedrawRequest, 1);
   EXPECT_EQ(DirtyRect(group), (Rect{20, 30, 23, 33}));
   EXPECT_EQ(DirtyRect(env.mW0), (Rect{20, 30, 23, 33}));
-  g_GpuRedrawRequest = 0;
 }
 
 TEST(ResetDirtyRectsTest, ResetsGroupsAndWindowCanvasesButNotLayers) {

@@ -136,8 +136,6 @@ TEST(LayerRecordTest, ReleaseFreesTheAnimationAndThePlayer) {
   ReleaseLayerNode(node);
   EXPECT_EQ(g_EmotePlayers[5], nullptr);
   EXPECT_EQ(g_GpuRedrawRequest, 1);
-  g_EmoteEnabled = 0;
-  g_GpuRedrawRequest = 0;
 }
 
 }  // namespace

@@ -19,24 +19,18 @@ constexpr const char* kConfigName = "qvbin\\qvcfg.qbn";
 
 class EngineConfigTest : public ::testing::Test {
  protected:
+  // The environment brought the engine back to its start state and does so
+  // again when the test ends.
   void SetUp() override {
     mSavedWindow = g_WindowTable[0];
     ConstructWindowObject(&mWindow, 0);
     g_WindowTable[0] = &mWindow;
-    mSavedDesktop[0] = g_DesktopWidth;
-    mSavedDesktop[1] = g_DesktopHeight;
     g_DesktopWidth = 1920;
     g_DesktopHeight = 1080;
     InstallTaggedMessages({901000, 901020});
   }
-  void TearDown() override {
-    g_WindowTable[0] = mSavedWindow;
-    g_DesktopWidth = mSavedDesktop[0];
-    g_DesktopHeight = mSavedDesktop[1];
-    g_ThreadedStep.store(0);
-    g_SoundSetting = 0;
-    ClearMessageTexts();
-  }
+  // The window is the test's own: the table lets go of it first.
+  void TearDown() override { g_WindowTable[0] = mSavedWindow; }
 
   int Load(const EngineConfigFile& config) {
     mEnv.Write({kConfigName, BuildConfigFile(config)});
@@ -46,7 +40,6 @@ class EngineConfigTest : public ::testing::Test {
   ScriptTestEnvironment mEnv;
   WindowObject mWindow;
   WindowObject* mSavedWindow = nullptr;
-  int32_t mSavedDesktop[2] = {};
 };
 
 TEST_F(EngineConfigTest, ValuesGoToTheirSwitches) {

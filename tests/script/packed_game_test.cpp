@@ -23,19 +23,11 @@ namespace {
 
 class PackedGameTest : public ::testing::Test {
  protected:
+  // The environment brought the engine back to its start state.
   void SetUp() override {
     g_GameFolderNative = mEnv.Folder();
     ASSERT_TRUE(InitProcessPaths("orvane"));
-    g_DataAppended = 0;
-    g_LooseFirstDev = 0;
-    g_LooseFirstRelease = 0;
     InitDataKeys();
-  }
-  void TearDown() override {
-    ReleaseDataSources();
-    g_DataAppended = 0;
-    g_ReleaseLayout = 0;
-    ClearFolderAliases();
   }
 
   // Packs the files into data.qpf in the game folder and indexes the packs.

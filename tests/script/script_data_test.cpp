@@ -242,8 +242,6 @@ TEST_F(ScriptDataTest, TheErrorDialogShowsTheLocationAndItsEditButtonOpensTheScr
   ReportErrorAtScriptFmt(104060, 0, "x%d.png");
   SetDetachedStartHook(nullptr, nullptr);
   unsetenv("VISUAL");
-  g_DebugMode = 0;
-  g_CurrentContext = nullptr;
 
   const std::string expected =
       "[対象ファイル]\nmain.txt\n\n[場所]\n500 行目\n\n[内容]\n\n[x%d.png]ファイルが\n存在しません。";
@@ -299,7 +297,7 @@ TEST_F(ScriptDataTest, LoaderErrorTable) {
   };
   for (const BrokenCase& entry : cases) {
     SCOPED_TRACE(entry.mWhat);
-    ResetScriptEngineState();
+    mEnv.Reset();
     ScriptData data = MakeFixtureGame();
     entry.mBreak(data);
     EXPECT_NE(Load(data), 0);
@@ -317,7 +315,7 @@ TEST_F(ScriptDataTest, EveryFileIsRequired) {
                          "qvbin\\qvv.qbn",      "qvbin\\qvl.qbn", "qvbin\\qvt00000.qbn"};
   for (const char* file : files) {
     SCOPED_TRACE(file);
-    ResetScriptEngineState();
+    mEnv.Reset();
     mEnv.Write(BuildScriptDataFiles(MakeFixtureGame()));
     mEnv.Remove(file);
     ASSERT_EQ(CreateObjectTrees(), 0);
@@ -335,7 +333,7 @@ TEST_F(ScriptDataTest, TruncatedFilesAreRefused) {
     if (file.mName == "qvbin\\qvcfg.qbn") continue;
     for (size_t cut : {size_t{0}, size_t{5}, size_t{11}, file.mBytes.size() / 2, file.mBytes.size() - 1}) {
       SCOPED_TRACE(file.mName + " cut at " + std::to_string(cut));
-      ResetScriptEngineState();
+      mEnv.Reset();
       mEnv.Write(files);
       GameFile shorter = file;
       shorter.mBytes.resize(cut);

@@ -83,7 +83,7 @@ TEST_F(ScriptFileTest, OddSectionsUnscrambleWithTheKeyRestartingPerSection) {
   const std::array<uint8_t, 4> key{0xA5, 0x5A, 0xC3, 0x3C};
   ASSERT_EQ(LoadSubScript(BuildScriptFile(sections, key)), 0);  // the engine's key differs
 
-  ResetScriptEngineState();
+  mEnv.Reset();
   mData.mKey = key;
   g_ScriptSectionKey[0] = 0xA5;
   g_ScriptSectionKey[1] = 0x5A;
@@ -198,7 +198,7 @@ TEST_F(ScriptFileTest, MalformedScriptFilesAreRefused) {
   };
   for (const BadScript& entry : cases) {
     SCOPED_TRACE(entry.mWhat);
-    ResetScriptEngineState();
+    mEnv.Reset();
     EXPECT_EQ(LoadSubScript(entry.mBuild()), 0);
     EXPECT_EQ(g_QuitFlag.load(), 1);
     EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {ScriptFileName(1)}));
@@ -217,7 +217,7 @@ TEST_F(ScriptFileTest, CommandsMustBeDeclared) {
 
 TEST_F(ScriptFileTest, AnEmptyScriptLoads) {
   EXPECT_EQ(LoadSubScript(std::vector<RawInstruction>{}), 0);  // the label "sub" points past it
-  ResetScriptEngineState();
+  mEnv.Reset();
   mData.mLabels.pop_back();
   EXPECT_EQ(LoadSubScript(std::vector<RawInstruction>{}), 1);
   EXPECT_EQ(g_ScriptFileTable[1]->mInstructionCount, 0);
@@ -279,7 +279,7 @@ TEST_F(LabelTest, ScanContinuesPastTheBucket) {
   LoadLabels({{a, 0, 0, 0, 0, {}}, {b, 0, 0, 0, 0, {}}}, &buckets);
   EXPECT_EQ(Label(b), 1);
   // A bucket start past the labels finds nothing.
-  ResetScriptEngineState();
+  mEnv.Reset();
   buckets.fill(2);
   buckets[0x80] = 7;
   LoadLabels({{a, 0, 0, 0, 0, {}}, {b, 0, 0, 0, 0, {}}}, &buckets);

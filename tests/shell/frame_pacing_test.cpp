@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/process_state.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
 #include "support/fake_clock.h"
@@ -13,12 +14,12 @@ namespace {
 class FramePacingTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     // The first frame finds the clock far from the time base and starts it.
     PaceFrame();
     clock.mSleeps.clear();
   }
-  void TearDown() override { ResetShellState(); }
+  void TearDown() override { ResetEngineState(); }
 
   uint32_t CurrentIntervalMs() const { return g_FrameIntervalFixed >> 16; }
 

@@ -10,6 +10,7 @@
 #include "core/process_state.h"
 #include "platform/instance_lock.h"
 #include "platform/text_codec.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "support/fixture_game.h"
 #include "support/run_program.h"
@@ -21,6 +22,7 @@ namespace {
 class ProgramTest : public testing::Test {
  protected:
   void SetUp() override { setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1); }
+  void TearDown() override { ResetEngineState(); }
 
   std::vector<std::string> Environment() const {
     return {"ORVANE_UNATTENDED=1", "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",
@@ -34,7 +36,7 @@ class ProgramTest : public testing::Test {
 
   // The lock names the program takes for the game folder.
   void ComputeLockNames() {
-    ResetShellState();
+    ResetEngineState();
     std::string folder = game.Path();
     std::vector<char*> argv = {const_cast<char*>("orvane"), folder.data()};
     std::string programFileName;
@@ -79,7 +81,6 @@ TEST_F(ProgramTest, ASecondCopyForTheSameGameCallsTheFirstForwardAndEnds) {
   EXPECT_TRUE(TakeActivationRequest(listener));
   CloseActivationListener(listener);
   ReleaseInstanceLock(&first);
-  ResetShellState();
 }
 
 TEST_F(ProgramTest, AGameRunsUntilItIsToldToEndAndASecondCopyEndsAtOnce) {
@@ -110,7 +111,6 @@ TEST_F(ProgramTest, AGameRunsUntilItIsToldToEndAndASecondCopyEndsAtOnce) {
   ProgramResult ended = FinishProgram(&first, 30000);
   EXPECT_FALSE(ended.mTimedOut);
   EXPECT_EQ(ended.mExitCode, 0) << ended.mOutput;
-  ResetShellState();
 }
 
 }  // namespace

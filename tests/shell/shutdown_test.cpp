@@ -6,6 +6,7 @@
 #include "core/process_state.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
 
@@ -14,13 +15,10 @@ namespace {
 class ThreadedSteppingTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     g_FrameRate = 500;
   }
-  void TearDown() override {
-    SetWindowProcedure(nullptr);
-    ResetShellState();
-  }
+  void TearDown() override { ResetEngineState(); }
 };
 
 TEST_F(ThreadedSteppingTest, ShutdownEndsARunningScriptThreadWithoutAnyCloseFirst) {

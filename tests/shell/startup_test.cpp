@@ -19,6 +19,7 @@
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/startup.h"
 #include "shell/window_objects.h"
@@ -42,7 +43,7 @@ bool RecordDetachedStart(void*, const std::vector<std::string>& arguments) {
 class StartupTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     g_recordedSteps.clear();
     g_detachedStarts.clear();
     SetShellStepHook(RecordStep);
@@ -51,12 +52,9 @@ class StartupTest : public testing::Test {
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
   }
   void TearDown() override {
-    ShutdownEngine();
-    ReleaseInstanceMutexes();
     SetShellStepHook(nullptr);
     SetDetachedStartHook(nullptr, nullptr);
-    ResetScriptEngineState();
-    ResetShellState();
+    ResetEngineState();
   }
 
   // Sets the process up for a game folder as WinMain does before start-up.
@@ -308,7 +306,7 @@ TEST(StartupSizesTest, AScreenLargerThanTheDesktopHalvesBothSides) {
 }
 
 TEST(StartupSizesTest, ABackBufferWiderThan8192IsAFatalReport) {
-  ResetShellState();
+  ResetEngineState();
   DialogRecorder dialogs;
   EXPECT_FALSE(AllocBackBuffer(8193, 100));
   EXPECT_EQ(g_BackBuffer, nullptr);
@@ -317,7 +315,7 @@ TEST(StartupSizesTest, ABackBufferWiderThan8192IsAFatalReport) {
   EXPECT_EQ(g_LastErrorText, "メモリ不足です。");
   EXPECT_EQ(g_QuitFlag.load(), 1);
   EXPECT_TRUE(AllocBackBuffer(8192, 2));
-  ResetShellState();
+  ResetEngineState();
 }
 
 TEST(PlatformFactsTest, OsCodesWorkerCountsAndRefreshRates) {
@@ -337,7 +335,7 @@ TEST(PlatformFactsTest, OsCodesWorkerCountsAndRefreshRates) {
 }
 
 TEST(RelaunchTest, TheProgramStartsAgainWithAnArgumentVector) {
-  ResetShellState();
+  ResetEngineState();
   g_detachedStarts.clear();
   SetDetachedStartHook(RecordDetachedStart, nullptr);
   g_GameFolderNative = "/games/a folder with spaces";

@@ -4,6 +4,7 @@
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "script/engine_config.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
 #include "shell/window_objects.h"
@@ -14,7 +15,7 @@ namespace {
 class WindowCloseTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     SetWindowProcedure(MainWndProc);
     ASSERT_EQ(CreateWindowObjects(), 0);
     main = g_WindowTable[0];
@@ -25,11 +26,7 @@ class WindowCloseTest : public testing::Test {
     ASSERT_EQ(CreateGameWindow(main, 1, "orvane-close-test", "テスト"), 1);
     g_WindowIds[0] = 1;
   }
-  void TearDown() override {
-    ReleaseWindowObjects();
-    QuitPlatformVideo();
-    ResetShellState();
-  }
+  void TearDown() override { ResetEngineState(); }
 
   void PressCloseBox() {
     SendWindowMessage(main->mWindow, kMsgSysCommand, kSysCommandClose, 0);

@@ -8,6 +8,7 @@
 #include "core/process_state.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_buffers.h"
+#include "shell/engine_reset.h"
 #include "support/script_test_env.h"
 
 namespace {
@@ -29,15 +30,11 @@ int IdOf(const std::string& text) {
 }  // namespace
 
 ImageReportRecorder::ImageReportRecorder() {
+  ResetEngineState();
   InstallTaggedMessages(kImageMessageIds);
-  Clear();
 }
 
-ImageReportRecorder::~ImageReportRecorder() {
-  ClearMessageTexts();
-  ResetErrorReporting();
-  g_QuitFlag.store(0);
-}
+ImageReportRecorder::~ImageReportRecorder() { ResetEngineState(); }
 
 void ImageReportRecorder::Clear() {
   ResetErrorReporting();

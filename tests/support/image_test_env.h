@@ -9,10 +9,11 @@
 #include "support/dialog_recorder.h"
 #include "support/temp_folder.h"
 
-// While alive: every message id the image side raises has a tagged text
-// ("E<id>" and its arguments), dialogs and boxes are recorded instead of
-// shown, and the quit flag and the error state start clear. The destructor
-// puts all of it back.
+// While alive: the engine starts from its start state (ResetEngineState),
+// every message id the image side raises has a tagged text ("E<id>" and its
+// arguments), and dialogs and boxes are recorded instead of shown. The
+// destructor brings the engine back to its start state. Clear forgets the
+// reports so far (the error state, the quit flag and the recorded boxes).
 class ImageReportRecorder {
  public:
   ImageReportRecorder();

@@ -20,7 +20,8 @@ LayerTreeEnvironment::LayerTreeEnvironment(int32_t width, int32_t height, bool k
 }
 
 LayerTreeEnvironment::~LayerTreeEnvironment() {
-  ReleaseObjectTrees();
+  // The window is this environment's own: the table lets go of it before the
+  // script environment brings the engine back (and releases the trees).
   g_WindowTable[0] = mSavedWindow;
 }
 

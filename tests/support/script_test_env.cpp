@@ -4,27 +4,19 @@
 #include <filesystem>
 
 #include "core/errors.h"
-#include "core/object_tree.h"
-#include "core/process_state.h"
-#include "script/engine_config.h"
 #include "script/script_data.h"
-#include "script/task_step.h"
+#include "shell/engine_reset.h"
 
-void ResetScriptEngineState() {
-  ReleaseScriptData();
-  ReleaseObjectTrees();
-  ResetEngineConfig();
-  ResetErrorReporting();
-  g_QuitFlag.store(0);
-  g_CurrentContext = nullptr;
-  g_CurrentTaskNode = nullptr;
-  g_CurrentInstruction = -1;
+ScriptTestEnvironment::ScriptTestEnvironment() { Reset(); }
+
+ScriptTestEnvironment::~ScriptTestEnvironment() { ResetEngineState(); }
+
+void ScriptTestEnvironment::Reset() const {
+  ResetEngineState();
+  // The key start-up builds with the data keys, so that script files load
+  // without the pack index.
   InitScriptSectionKey();
 }
-
-ScriptTestEnvironment::ScriptTestEnvironment() { ResetScriptEngineState(); }
-
-ScriptTestEnvironment::~ScriptTestEnvironment() { ResetScriptEngineState(); }
 
 void ScriptTestEnvironment::Write(const std::vector<GameFile>& files) const { WriteGameFiles(mFolder.Path(), files); }
 void ScriptTestEnvironment::Write(const GameFile& file) const { WriteGameFile(mFolder.Path(), file); }

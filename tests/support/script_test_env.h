@@ -1,7 +1,7 @@
 #pragma once
-// A clean script-engine state for one test: a temporary game folder as the
-// current folder, recorded dialogs, and every table of the script data and
-// the object trees released before and after.
+// A clean engine for one test: a temporary game folder as the current
+// folder, recorded dialogs, and the whole engine brought back to its start
+// state (ResetEngineState) before and after, with the script-file key built.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,13 +22,13 @@ class ScriptTestEnvironment {
   void Write(const std::vector<GameFile>& files) const;
   void Write(const GameFile& file) const;
   void Remove(const std::string& gameName) const;
+  // The engine back to the state the environment starts with (between the
+  // cases of one test).
+  void Reset() const;
 
   TempFolder mFolder;
   DialogRecorder mDialogs;
 };
-
-// Resets the error state, the quit flag and the script engine's tables.
-void ResetScriptEngineState();
 
 // Texts that make report ids visible: "E<id>" followed by each argument in
 // brackets. Ids with a built-in text keep it.

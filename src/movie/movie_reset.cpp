@@ -1,0 +1,18 @@
+#include "movie/movie_reset.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "movie/emote.h"
+#include "movie/movies.h"
+
+void ResetMovieState() {
+  if (g_OgvMovie.mOpen) StopOgvMovie();
+  g_OgvMovie = OgvMovieState();
+  CloseMovieDirectShow();
+  CloseMovieMci();
+  ReleaseFlashPlayer();
+  ReleaseAllEmotePlayers();
+  ReleaseEmoteDlls();
+  std::fill(std::begin(g_EmotePendingTime), std::end(g_EmotePendingTime), 0.0f);
+}

@@ -1,0 +1,7 @@
+#pragma once
+// The state of the system commands, brought back at once. The menu records
+// live in the menu tree, which the script engine releases
+// (script/script_reset.h).
+
+// Back to the state of a new process: the tray icon removed.
+void ResetOsCommandState();

@@ -1,0 +1,8 @@
+#include "savedata/savedata_reset.h"
+
+#include "savedata/save_slots.h"
+
+void ResetSaveDataState() {
+  FreePendingSaveRecords();
+  ClearMemorySaveSlots();
+}
