@@ -7,6 +7,7 @@
 
 #include "core/process_state.h"
 #include "image/pixel_buffers.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
 #include "support/fake_clock.h"
@@ -19,7 +20,7 @@ namespace {
 class ImageLoadPacingTest : public testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     g_FrameSkip = 1;
     PaceFrame();  // the first frame starts the time base
     PaceFrame();  // one frame on time
@@ -30,7 +31,7 @@ class ImageLoadPacingTest : public testing::TestWithParam<const char*> {
     WriteBytes(folder, "pic.bmp", WriteBmp(bmp));
     clock.mSleeps.clear();
   }
-  void TearDown() override { ResetShellState(); }
+  void TearDown() override { ResetEngineState(); }
 
   uint32_t NextIntervalMs() const { return ((g_FrameIntervalFixed & 0xFFFF) + 65536000u / 60) >> 16; }
 

@@ -13,6 +13,7 @@
 #include "platform/instance_lock.h"
 #include "platform/messages.h"
 #include "platform/process.h"
+#include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/startup.h"
 #include "support/dialog_recorder.h"
@@ -56,7 +57,7 @@ void EndWithRestartAfterStartUp(const char* step) {
 class RelaunchOrderTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetShellState();
+    ResetEngineState();
     g_relaunch = RelaunchRecord();
     runtime.WriteFile("keep", "");
     setenv("XDG_RUNTIME_DIR", runtime.Path().c_str(), 1);
@@ -68,8 +69,7 @@ class RelaunchOrderTest : public testing::Test {
     SetDetachedStartHook(nullptr, nullptr);
     SetWindowProcedure(nullptr);
     ReleaseInstanceMutexes();
-    ResetScriptEngineState();
-    ResetShellState();
+    ResetEngineState();
   }
 
   TempFolder game;
