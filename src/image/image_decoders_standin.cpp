@@ -6,7 +6,7 @@
 
 namespace {
 int RefuseImageKind(const char* fileName) {
-  ReportErrorAtScriptFmt(100030, 1, "", fileName);
+  ReportErrorAtScriptFmt(kMsgUnsupportedFileType, "", fileName);
   return -1;
 }
 }  // namespace

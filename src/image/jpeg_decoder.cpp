@@ -37,7 +37,7 @@ int ReadJpegRows(LayerRecord* record, const char* fileName, const uint8_t* data,
   if (info.image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
       info.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
     jpeg_destroy_decompress(&info);
-    ReportErrorAtScriptFmt(100091, 1, fileName);
+    ReportErrorAtScriptFmt(kMsgImageTooLarge, fileName);
     return kJpegTooLarge;
   }
   info.out_color_space = JCS_EXT_BGRA;

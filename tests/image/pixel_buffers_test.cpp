@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/alloc.h"
+#include "core/message_ids.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_primitives.h"
 #include "image/runtime_random.h"
@@ -63,7 +64,7 @@ TEST(PixelBuffers, SideLimitsAreCheckedForBothSides) {
       EXPECT_EQ(reports.Boxes()[0].mCaption, "");
       EXPECT_EQ(reports.Boxes()[0].mText, "ＣＧサイズが大きすぎます。X=" + std::to_string(c.mWidth) +
                                               ", Y=" + std::to_string(c.mHeight));
-      EXPECT_EQ(reports.FirstId(), 100010);
+      EXPECT_EQ(reports.FirstId(), kMsgOutOfMemory.mNumber);
       EXPECT_TRUE(reports.Quit());
     }
   }
@@ -137,7 +138,7 @@ TEST(PixelBuffers, TypesWithoutADecoderAreRefused) {
     reports.Clear();
     ScopedLayerRecord record;
     EXPECT_EQ(DecodeBytesAs(record.get(), type, {1, 2, 3}, "voice.wav"), -1) << type;
-    EXPECT_EQ(reports.FirstId(), 100030) << type;
+    EXPECT_EQ(reports.FirstId(), kMsgUnsupportedFileType.mNumber) << type;
     EXPECT_NE(reports.FirstReport().find("voice.wav"), std::string::npos);
     EXPECT_TRUE(reports.Quit());
   }
