@@ -94,10 +94,10 @@ inline constexpr MessageId kAllMessageIds[] = {
 
 // Sorted by number, no number twice: checked when the header is compiled.
 constexpr bool MessageIdsSortedAndUnique() {
-  const MessageId* previous = nullptr;
+  int32_t previous = -1;
   for (const MessageId& id : kAllMessageIds) {
-    if (previous != nullptr && previous->mNumber >= id.mNumber) return false;
-    previous = &id;
+    if (id.mNumber <= previous) return false;
+    previous = id.mNumber;
   }
   return true;
 }
