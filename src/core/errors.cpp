@@ -23,13 +23,13 @@ void (*g_BeforeErrorDialog)() = nullptr;
 namespace {
 
 struct MessageText {
-  int32_t mId;
+  int32_t mNumber;
   std::string mText;
 };
 std::vector<MessageText> g_messageTexts;
 
 struct BuiltInText {
-  int32_t mId;
+  MessageId mId;
   const char* mText;
 };
 
@@ -43,22 +43,33 @@ constexpr const char* kOpenSourceNotice =
     "各部品の著作権表示と使用許諾条件は、それぞれの配布物に従います。";
 
 constexpr BuiltInText kBuiltInTexts[] = {
-    {100000, kOpenSourceNotice},
-    {100010, "メモリ不足です。"},
-    {104010, "[%s]ファイルを\n読み込めませんでした。"},
-    {104030, "メモリ不足のため[%s]ファイルを\n読み込めませんでした。"},
-    {104060, "[%s]ファイルが\n存在しません。"},
-    {104100, "パックファイル中に破損ファイルが見つかりました。\n\nPacFile = %s\nFile = %s"},
-    {104110, "フォルダの数が多すぎます。"},
-    {104111, "フォルダの階層が深すぎます。"},
-    {104120, "パックファイル仕様が現在の仕様と一致しません。\n\n[%s]"},
-    {104130, "パックファイルを同時に扱えるのは %d 個までです。"},
-    {104140, "パックファイル内に含まれるファイルが、合計 %d 個を超えました。"},
-    {104150, "パックファイル内のファイル\n[%s]が\n重複しています。"},
-    {106010, "メモリ不足により\n[%s]ファイルを展開出来ませんでした。"},
-    {900040, "[内部エラー]\n\nバッファ不足により\n[%s]ファイルを展開出来ませんでした。"},
-    {901040, "[内部エラー]\n\nパックファイル[%s]が\nオープンできませんでした。"},
+    {kMsgOpenSourceNotice, kOpenSourceNotice},
+    {kMsgOutOfMemory, "メモリ不足です。"},
+    {kMsgCannotReadFile, "[%s]ファイルを\n読み込めませんでした。"},
+    {kMsgNoMemoryForFile, "メモリ不足のため[%s]ファイルを\n読み込めませんでした。"},
+    {kMsgFileNotFound, "[%s]ファイルが\n存在しません。"},
+    {kMsgDamagedPackEntry, "パックファイル中に破損ファイルが見つかりました。\n\nPacFile = %s\nFile = %s"},
+    {kMsgTooManyPackFolders, "フォルダの数が多すぎます。"},
+    {kMsgPackFoldersTooDeep, "フォルダの階層が深すぎます。"},
+    {kMsgPackVersionMismatch, "パックファイル仕様が現在の仕様と一致しません。\n\n[%s]"},
+    {kMsgTooManyPacks, "パックファイルを同時に扱えるのは %d 個までです。"},
+    {kMsgTooManyPackEntries, "パックファイル内に含まれるファイルが、合計 %d 個を超えました。"},
+    {kMsgDuplicatePackEntry, "パックファイル内のファイル\n[%s]が\n重複しています。"},
+    {kMsgCannotDecompress, "メモリ不足により\n[%s]ファイルを展開出来ませんでした。"},
+    {kMsgDecompressBufferTooSmall, "[内部エラー]\n\nバッファ不足により\n[%s]ファイルを展開出来ませんでした。"},
+    {kMsgCannotOpenPack, "[内部エラー]\n\nパックファイル[%s]が\nオープンできませんでした。"},
 };
+
+// Every built-in text belongs to a message of the id table, with its flag.
+constexpr bool BuiltInTextsAreInTheIdTable() {
+  for (const BuiltInText& builtIn : kBuiltInTexts) {
+    bool found = false;
+    for (const MessageId& id : kAllMessageIds) found = found || id == builtIn.mId;
+    if (!found) return false;
+  }
+  return true;
+}
+static_assert(BuiltInTextsAreInTheIdTable(), "a built-in text's id is missing from kAllMessageIds");
 
 constexpr const char* kUnknownIdText =
     "[内部エラー]\n\nエラー文字列の指定ミスです。\nシステム開発者までお問い合わせください。";
@@ -98,34 +109,34 @@ void OpenScriptInEditor() {
 
 void ClearMessageTexts() { g_messageTexts.clear(); }
 
-bool AddMessageText(int32_t id, std::string_view text) {
+bool AddMessageText(int32_t number, std::string_view text) {
   if (static_cast<int>(g_messageTexts.size()) >= kMaxMessageTexts) return false;
-  g_messageTexts.push_back({id, std::string(text.substr(0, SjisCutLength(text, kMessageTextLimit)))});
+  g_messageTexts.push_back({number, std::string(text.substr(0, SjisCutLength(text, kMessageTextLimit)))});
   return true;
 }
 
 int GetMessageTextCount() { return static_cast<int>(g_messageTexts.size()); }
 
-std::string GetMessageText(int32_t id) {
+std::string GetMessageText(int32_t number) {
   for (const BuiltInText& builtIn : kBuiltInTexts) {
-    if (builtIn.mId == id) return builtIn.mText;
+    if (builtIn.mId.mNumber == number) return builtIn.mText;
   }
   for (const MessageText& entry : g_messageTexts) {
-    if (entry.mId == id) return entry.mText;
+    if (entry.mNumber == number) return entry.mText;
   }
   return kUnknownIdText;
 }
 
-std::string BuildErrorText(int32_t id, int fatal) {
+std::string BuildErrorText(MessageId id) {
   g_ErrorScriptName.clear();
   g_ErrorLine = 1;
   std::string text = GetMessageText(id);
-  ApplyFatal(fatal);
+  ApplyFatal(id.mFatal);
   return text;
 }
 
-std::string BuildErrorTextAtScript(int32_t id, int fatal) {
-  std::string text = BuildErrorText(id, fatal);
+std::string BuildErrorTextAtScript(MessageId id) {
+  std::string text = BuildErrorText(id);
   std::string scriptName;
   int line = 1;
   if (g_ScriptLocationSource == nullptr || !g_ScriptLocationSource(&scriptName, &line)) return text;
@@ -150,8 +161,8 @@ void ShowErrorDialog(const std::string& text) {
   RunErrorDialog(GetMainPlatformWindow(), request, OpenScriptInEditor);
 }
 
-void ReportErrorArgs(int32_t id, int fatal, bool atScript, std::initializer_list<FormatArgument> arguments) {
-  std::string text = atScript ? BuildErrorTextAtScript(id, fatal) : BuildErrorText(id, fatal);
+void ReportErrorArgs(MessageId id, bool atScript, std::initializer_list<FormatArgument> arguments) {
+  std::string text = atScript ? BuildErrorTextAtScript(id) : BuildErrorText(id);
   g_LastErrorText = FormatTextArgs(text, arguments, kMessageTextLimit);
   ShowErrorDialog(g_LastErrorText);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/format_text.h"
+#include "core/message_ids.h"
 
 // Every report text and box text holds at most this many bytes.
 constexpr size_t kMessageTextLimit = 1023;
@@ -15,33 +16,50 @@ constexpr int kMaxMessageTexts = 256;
 // Message texts of the compiled message file, in file order. Adding past the
 // limit returns false.
 void ClearMessageTexts();
-bool AddMessageText(int32_t id, std::string_view text);
+bool AddMessageText(int32_t number, std::string_view text);
 int GetMessageTextCount();
 
-// The text of a message id: a built-in text first, then the message file,
-// then the internal-error text.
-std::string GetMessageText(int32_t id);
+// The text of a message number: a built-in text first, then the message
+// file, then the internal-error text.
+std::string GetMessageText(int32_t number);
+inline std::string GetMessageText(MessageId id) { return GetMessageText(id.mNumber); }
 
 // Builds the report text (no location), applies the fatal flag, and returns it.
-std::string BuildErrorText(int32_t id, int fatal);
+std::string BuildErrorText(MessageId id);
 // The same with the script file and line in front while a task is stepped.
-std::string BuildErrorTextAtScript(int32_t id, int fatal);
+std::string BuildErrorTextAtScript(MessageId id);
 
 // Shows the first report of a run in the error dialog; later ones only build
 // their text and apply their fatal flag.
 void ShowErrorDialog(const std::string& text);
 
-void ReportErrorArgs(int32_t id, int fatal, bool atScript, std::initializer_list<FormatArgument> arguments);
+// Reports a numbered message with its fatal flag (see core/message_ids.h).
+void ReportErrorArgs(MessageId id, bool atScript, std::initializer_list<FormatArgument> arguments);
 
-inline void ReportError(int32_t id, int fatal) { ReportErrorArgs(id, fatal, false, {}); }
-inline void ReportErrorAtScript(int32_t id, int fatal) { ReportErrorArgs(id, fatal, true, {}); }
+inline void ReportError(MessageId id) { ReportErrorArgs(id, false, {}); }
+inline void ReportErrorAtScript(MessageId id) { ReportErrorArgs(id, true, {}); }
+template <typename... Args>
+void ReportErrorFmt(MessageId id, const Args&... arguments) {
+  ReportErrorArgs(id, false, {FormatArgument(arguments)...});
+}
+template <typename... Args>
+void ReportErrorAtScriptFmt(MessageId id, const Args&... arguments) {
+  ReportErrorArgs(id, true, {FormatArgument(arguments)...});
+}
+
+// The same reports by number and fatal flag, for ids that come from game
+// data or callers outside the engine; the engine's own code names its ids.
+inline std::string BuildErrorText(int32_t id, int fatal) { return BuildErrorText(MessageId{id, fatal}); }
+inline std::string BuildErrorTextAtScript(int32_t id, int fatal) { return BuildErrorTextAtScript(MessageId{id, fatal}); }
+inline void ReportError(int32_t id, int fatal) { ReportErrorArgs(MessageId{id, fatal}, false, {}); }
+inline void ReportErrorAtScript(int32_t id, int fatal) { ReportErrorArgs(MessageId{id, fatal}, true, {}); }
 template <typename... Args>
 void ReportErrorFmt(int32_t id, int fatal, const Args&... arguments) {
-  ReportErrorArgs(id, fatal, false, {FormatArgument(arguments)...});
+  ReportErrorArgs(MessageId{id, fatal}, false, {FormatArgument(arguments)...});
 }
 template <typename... Args>
 void ReportErrorAtScriptFmt(int32_t id, int fatal, const Args&... arguments) {
-  ReportErrorArgs(id, fatal, true, {FormatArgument(arguments)...});
+  ReportErrorArgs(MessageId{id, fatal}, true, {FormatArgument(arguments)...});
 }
 
 // A system-modal box without owner; the text is formatted with the arguments

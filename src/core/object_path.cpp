@@ -27,7 +27,7 @@ bool NameEquals(const ObjectTreeNode* node, std::string_view name) {
 int RefusePath(std::string_view text) {
   // The text in the message is cut so that the message stays readable.
   std::string shown(text.substr(0, SjisCutLength(text, kJoinedPathLimit)));
-  ReportErrorAtScriptFmt(100242, 1, shown);
+  ReportErrorAtScriptFmt(kMsgBlankInName, shown);
   return kPathError;
 }
 
@@ -96,7 +96,7 @@ int NormalizeObjectPath(char* output, const char* path, const char* base, uint8_
     std::string_view segment = text.substr(index, end - index);
     if (allowBlanks == 0 && segment.find(' ') != std::string_view::npos) {
       output[0] = '\0';
-      ReportErrorAtScriptFmt(100242, 1, joined);
+      ReportErrorAtScriptFmt(kMsgBlankInName, joined);
       return kPathError;
     }
     bool followedBySlash = end < text.size();

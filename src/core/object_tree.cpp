@@ -66,7 +66,7 @@ ObjectTreeNode* WalkToParent(std::string_view path, ObjectTreeNode* base, size_t
       std::string_view component = path.substr(start, index - start);
       ObjectTreeNode* child = FindChildByName(node, component.data(), static_cast<int32_t>(component.size()));
       if (child == nullptr) {
-        ReportErrorFmt(100230, 1, std::string(component));
+        ReportErrorFmt(kMsgObjectGroupMissing, std::string(component));
         return nullptr;
       }
       node = child;
@@ -91,7 +91,7 @@ ObjectTreeNode* ResolveParentPath(const char* path, ObjectTreeNode* base) {
 
 ObjectTreeNode* CreateTreeNode(ObjectTreeNode* base, const char* path, int64_t orderKey, uint8_t isGroup) {
   if (path == nullptr || base == nullptr) {
-    ReportError(900020, 1);
+    ReportError(kMsgNullObjectPath);
     return nullptr;
   }
   // The node's name is the last component (empty after a final "/").
@@ -103,7 +103,7 @@ ObjectTreeNode* CreateTreeNode(ObjectTreeNode* base, const char* path, int64_t o
   // A full child index refuses the child: the index has no room for it, and
   // a child missing from the index could never be found again.
   if (parent->mIndexKeys != nullptr && parent->mIndexCount >= kMaxIndexedChildren) {
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return nullptr;
   }
 
@@ -112,7 +112,7 @@ ObjectTreeNode* CreateTreeNode(ObjectTreeNode* base, const char* path, int64_t o
   if (node == nullptr || nameCopy == nullptr || (parent->mIndexKeys == nullptr && !AllocateChildIndex(parent))) {
     std::free(node);
     std::free(nameCopy);
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return nullptr;
   }
   std::memcpy(nameCopy, name.data(), name.size());

@@ -90,7 +90,7 @@ int RunScriptCompiler() {
   // the engine does not start.
   if (!GameFileExists(kCompilerProgram)) {
     g_ErrorDialogCaption = "License Information";
-    ReportError(100000, 1);
+    ReportError(kMsgOpenSourceNotice);
     return 1;
   }
   LinkBlocks blocks;
@@ -161,7 +161,7 @@ int ReadResourceFromCompilerOutput(ResourceLocation* location, const char* name)
   if (index < 0 || static_cast<size_t>(index) >= g_CompilerOutput.size()) return -3;
   const CompilerOutputRecord& record = g_CompilerOutput[static_cast<size_t>(index)];
   if (!AllocResourceData(location, record.mSize)) {
-    ReportErrorFmt(104030, 1, name);
+    ReportErrorFmt(kMsgNoMemoryForFile, name);
     return -3;
   }
   if (record.mSize > 0) std::memcpy(location->mData, record.mData, record.mSize);

@@ -83,7 +83,7 @@ int CheckDuplicateEntry(IndexBuildNames* names, uint32_t entry, uint32_t hash, b
     // An entry replaced earlier no longer carries the hash.
     if (g_PackEntryHashes[other] != hash || !EqualsSjisNoCase(names->Name(other), name)) continue;
     if (!updatePack) {
-      ReportErrorFmt(104150, 0, std::string(name));
+      ReportErrorFmt(kMsgDuplicatePackEntry, std::string(name));
       return -1;
     }
     // Replaced: a hash that no lookup of this name computes.
@@ -100,7 +100,7 @@ int ReadPackIndex(int32_t pack, uint32_t* entry, IndexBuildNames* names) {
   const std::string& path = g_PackNames[pack];
   PackFileHandle handle;
   if (!OpenPackFile(&handle, path)) {
-    ReportErrorFmt(901040, 1, path);
+    ReportErrorFmt(kMsgCannotOpenPack, path);
     return -1;
   }
   uint32_t indexSize = 0;
@@ -111,12 +111,12 @@ int ReadPackIndex(int32_t pack, uint32_t* entry, IndexBuildNames* names) {
       !ReadPackU32(&handle, &indexSize) ||
       static_cast<int64_t>(indexSize) > handle.mSize - static_cast<int64_t>(kPackHeaderBytes) ||
       count * kPackEntryFixedBytes > indexSize) {
-    ReportErrorFmt(104120, 1, path);
+    ReportErrorFmt(kMsgPackVersionMismatch, path);
     return -1;
   }
   std::vector<uint8_t> index(indexSize);
   if (!SeekPackFile(&handle, kPackHeaderBytes) || !ReadPackBytes(&handle, index.data(), index.size())) {
-    ReportErrorFmt(104120, 1, path);
+    ReportErrorFmt(kMsgPackVersionMismatch, path);
     return -1;
   }
   bool updatePack = UpdatePackNumber(path) != 0;
@@ -126,7 +126,7 @@ int ReadPackIndex(int32_t pack, uint32_t* entry, IndexBuildNames* names) {
     size_t length = index.size() - position >= 5 ? g_NameLengthTable[255 - index[position + 4]] : 0;
     if (index.size() - position < kPackEntryFixedBytes + length) {
       // The entries overrun the stated index size.
-      ReportErrorFmt(104120, 1, path);
+      ReportErrorFmt(kMsgPackVersionMismatch, path);
       return -1;
     }
     uint32_t hash = LoadLe32(&index[position]);
@@ -155,13 +155,13 @@ int InitDataKeys() {
 
 int RegisterPackFile(const char* path) {
   if (g_PackCount >= kMaxPacks) {
-    ReportErrorFmt(104130, 1, kMaxPacks);
+    ReportErrorFmt(kMsgTooManyPacks, kMaxPacks);
     return -1;
   }
   g_PackNames[g_PackCount] = path;
   PackFileHandle handle;
   if (!OpenPackFile(&handle, path)) {
-    ReportErrorFmt(901040, 1, path);
+    ReportErrorFmt(kMsgCannotOpenPack, path);
     return -2;
   }
   char magic[4];
@@ -173,12 +173,12 @@ int RegisterPackFile(const char* path) {
   uint32_t version = 0;
   uint32_t count = 0;
   if (!ReadPackU32(&handle, &version) || version < kPackMinVersion || !ReadPackU32(&handle, &count)) {
-    ReportErrorFmt(104120, 1, path);
+    ReportErrorFmt(kMsgPackVersionMismatch, path);
     return -1;
   }
   uint64_t total = g_PackEntryTotal + count;
   if (total > kMaxPackEntries) {
-    ReportErrorFmt(104140, 1, static_cast<int32_t>(kMaxPackEntries));
+    ReportErrorFmt(kMsgTooManyPackEntries, static_cast<int32_t>(kMaxPackEntries));
     return -1;
   }
   g_PackEntryCounts[g_PackCount] = count;
@@ -201,11 +201,11 @@ int ScanPackFolders(int32_t maxDepth, const char* root) {
       if (entry.mIsFolder) {
         if (!EqualsSjisNoCase(entry.mName, "pac") || maxDepth < depth) continue;
         if (queue.size() >= static_cast<size_t>(kMaxPackFolders)) {
-          ReportError(104110, 1);
+          ReportError(kMsgTooManyPackFolders);
           return -1;
         }
         if (depth >= kMaxPackFolderDepth) {
-          ReportError(104111, 1);
+          ReportError(kMsgPackFoldersTooDeep);
           return -1;
         }
         queue.push_back({folder + "\\" + entry.mName, depth + 1});
@@ -267,7 +267,7 @@ int BuildPackIndex() {
     names.mNextOfHash.assign(total, IndexBuildNames::kNone);
     names.mFirstOfHash.reserve(total);
   } catch (const std::bad_alloc&) {
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return -1;
   }
   uint32_t entry = 0;

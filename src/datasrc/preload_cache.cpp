@@ -83,7 +83,7 @@ int ReadResourceFromPreloadCache(ResourceLocation* location, const char* name) {
     // Another thread moved the entry since it was found: look again.
     ResourceLocation again;
     if (FindInPreloadCache(&again, name) != SOURCE_PRELOAD) {
-      ReportErrorFmt(104010, 1, name);
+      ReportErrorFmt(kMsgCannotReadFile, name);
       return -3;
     }
     list = again.mPreloadList;
@@ -91,7 +91,7 @@ int ReadResourceFromPreloadCache(ResourceLocation* location, const char* name) {
   }
   const PreloadSlot& entry = g_PreloadLists[list][static_cast<size_t>(slot)];
   if (!AllocResourceData(location, entry.mSize)) {
-    ReportErrorFmt(104030, 1, name);
+    ReportErrorFmt(kMsgNoMemoryForFile, name);
     return -3;
   }
   if (entry.mSize > 0) std::memcpy(location->mData, entry.mData.get(), entry.mSize);

@@ -45,11 +45,11 @@ int ReadZlibEntry(PackFileHandle* handle, const PackDescriptor& descriptor, Reso
   try {
     packed.resize(descriptor.mPackedSize);
   } catch (const std::bad_alloc&) {
-    ReportErrorFmt(104030, 1, name);
+    ReportErrorFmt(kMsgNoMemoryForFile, name);
     return -3;
   }
   if (!ReadPackBytes(handle, packed.data(), packed.size())) {
-    ReportErrorFmt(104100, 1, packPath, name);
+    ReportErrorFmt(kMsgDamagedPackEntry, packPath, name);
     return -2;
   }
   bool repaired = false;
@@ -59,19 +59,19 @@ int ReadZlibEntry(PackFileHandle* handle, const PackDescriptor& descriptor, Reso
     if (result == Z_OK) {
       // Fewer bytes than the entry states are a damaged entry too.
       if (unpacked == descriptor.mUnpackedSize) return 0;
-      ReportErrorFmt(104100, 1, packPath, name);
+      ReportErrorFmt(kMsgDamagedPackEntry, packPath, name);
       return -2;
     }
     if (result == Z_DATA_ERROR) {
       // The repair trailer follows the packed bytes; one try.
       if (repaired || CheckAndRepairPackData(handle, packed.data(), packed.size(), descriptor.mHash) < 0) {
-        ReportErrorFmt(104100, 1, packPath, name);
+        ReportErrorFmt(kMsgDamagedPackEntry, packPath, name);
         return -2;
       }
       repaired = true;
       continue;
     }
-    ReportErrorFmt(result == Z_BUF_ERROR ? 900040 : 106010, 1, name);
+    ReportErrorFmt(result == Z_BUF_ERROR ? kMsgDecompressBufferTooSmall : kMsgCannotDecompress, name);
     return -2;
   }
 }
@@ -97,7 +97,7 @@ void ReleaseResourceData(ResourceLocation* location) {
 int ReadResourceFromFile(ResourceLocation* location, const char* name) {
   FILE* file = OpenGameFile(name, "rb");
   if (file == nullptr) {
-    ReportErrorFmt(104010, 1, name);
+    ReportErrorFmt(kMsgCannotReadFile, name);
     return -3;
   }
   // One unbuffered read of the whole length into the final buffer.
@@ -106,12 +106,12 @@ int ReadResourceFromFile(ResourceLocation* location, const char* name) {
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
   if (length < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
     std::fclose(file);
-    ReportErrorFmt(104010, 1, name);
+    ReportErrorFmt(kMsgCannotReadFile, name);
     return -3;
   }
   if (!AllocResourceData(location, static_cast<size_t>(length))) {
     std::fclose(file);
-    ReportErrorFmt(104030, 1, name);
+    ReportErrorFmt(kMsgNoMemoryForFile, name);
     return -3;
   }
   size_t read = std::fread(location->mData, 1, location->mSize, file);
@@ -129,16 +129,16 @@ int ReadResourceFromPack(ResourceLocation* location, const char* name) {
   const std::string& packPath = g_PackNames[location->mPackNumber];
   PackFileHandle handle;
   if (!OpenPackFile(&handle, GetPackOpenPath(location->mPackNumber))) {
-    ReportErrorFmt(901040, 1, packPath);
+    ReportErrorFmt(kMsgCannotOpenPack, packPath);
     return -3;
   }
   PackDescriptor descriptor;
   if (!ReadPackDescriptor(&handle, location->mDataPosition, &descriptor)) {
-    ReportErrorFmt(104100, 1, packPath, name);
+    ReportErrorFmt(kMsgDamagedPackEntry, packPath, name);
     return -2;
   }
   if (descriptor.mCompression != kPackStored && descriptor.mCompression != kPackZlib) {
-    ReportErrorFmt(901040, 1, packPath);
+    ReportErrorFmt(kMsgCannotOpenPack, packPath);
     return -3;
   }
   // Every size lies inside the pack; a stored entry is as long as the file.
@@ -150,18 +150,18 @@ int ReadResourceFromPack(ResourceLocation* location, const char* name) {
     sizesValid = sizesValid && descriptor.mUnpackedSize <= descriptor.mPackedSize * kMaxZlibRatio + 64;
   }
   if (!sizesValid || !SeekPackFile(&handle, static_cast<int64_t>(descriptor.mDataOffset))) {
-    ReportErrorFmt(104100, 1, packPath, name);
+    ReportErrorFmt(kMsgDamagedPackEntry, packPath, name);
     return -2;
   }
   if (!AllocResourceData(location, descriptor.mUnpackedSize)) {
-    ReportErrorFmt(104030, 1, name);
+    ReportErrorFmt(kMsgNoMemoryForFile, name);
     return -3;
   }
   int result = 0;
   if (descriptor.mCompression == kPackStored) {
     if (!ReadPackBytes(&handle, location->mData, location->mSize) ||
         CheckAndRepairPackData(&handle, location->mData, location->mSize, descriptor.mHash) < 0) {
-      ReportErrorFmt(104100, 1, packPath, name);
+      ReportErrorFmt(kMsgDamagedPackEntry, packPath, name);
       result = -2;
     }
   } else {
@@ -189,15 +189,15 @@ int ReadResource(ResourceLocation* location, const char* name) {
 int LoadResourceWhole(ResourceLocation* location, const char* name) {
   int found = LocateResource(location, name, 0);
   if (found == 0) {
-    ReportErrorFmt(104060, 1, name);
+    ReportErrorFmt(kMsgFileNotFound, name);
     return -1;
   }
   if (found == -2) {
-    ReportErrorFmt(901040, 1, name);
+    ReportErrorFmt(kMsgCannotOpenPack, name);
     return -1;
   }
   if (found < 0) {
-    ReportErrorFmt(104010, 1, name);
+    ReportErrorFmt(kMsgCannotReadFile, name);
     return -1;
   }
   return ReadResource(location, name);

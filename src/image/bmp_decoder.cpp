@@ -16,11 +16,11 @@ namespace {
 
 constexpr size_t kBmpHeaderBytes = 54;
 
-int Fail(ResourceLocation* location, int32_t id, const char* fileName, bool atScript = true) {
+int Fail(ResourceLocation* location, MessageId id, const char* fileName, bool atScript = true) {
   if (atScript) {
-    ReportErrorAtScriptFmt(id, 1, fileName);
+    ReportErrorAtScriptFmt(id, fileName);
   } else {
-    ReportErrorFmt(id, 1, fileName);
+    ReportErrorFmt(id, fileName);
   }
   ReleaseResourceData(location);
   return -1;
@@ -44,19 +44,19 @@ int DecodeBmpImage(ResourceLocation* location, LayerRecord* record, const char* 
   if (ReadImageResource(location, fileName, 1, 0) != 0) return -1;
   const uint8_t* data = location->mData;
   size_t size = location->mSize;
-  if (data == nullptr || size < 2 || data[0] != 'B' || data[1] != 'M') return Fail(location, 100070, fileName);
-  if (size < kBmpHeaderBytes) return Fail(location, 100080, fileName);
+  if (data == nullptr || size < 2 || data[0] != 'B' || data[1] != 'M') return Fail(location, kMsgBmpNoMagic, fileName);
+  if (size < kBmpHeaderBytes) return Fail(location, kMsgBmpDamaged, fileName);
   uint32_t pixelOffset = LoadLe32(data + 10);
-  if (pixelOffset <= 10) return Fail(location, 100080, fileName);
+  if (pixelOffset <= 10) return Fail(location, kMsgBmpDamaged, fileName);
   auto width = static_cast<int32_t>(LoadLe32(data + 18));
   auto height = static_cast<int32_t>(LoadLe32(data + 22));
   int bits = LoadLe16(data + 28);
   uint32_t compression = LoadLe32(data + 30);
   uint32_t coloursUsed = LoadLe32(data + 46);
-  if (width > kMaxImageSide || height > kMaxImageSide || width < 1) return Fail(location, 100091, fileName);
-  if (height < 0) return Fail(location, 100092, fileName);
-  if (height == 0) return Fail(location, 100091, fileName);
-  if ((bits == 4 || bits == 8) && compression != 0) return Fail(location, 100090, fileName, false);
+  if (width > kMaxImageSide || height > kMaxImageSide || width < 1) return Fail(location, kMsgImageTooLarge, fileName);
+  if (height < 0) return Fail(location, kMsgBmpTopDown, fileName);
+  if (height == 0) return Fail(location, kMsgImageTooLarge, fileName);
+  if ((bits == 4 || bits == 8) && compression != 0) return Fail(location, kMsgBmpCompressed, fileName, false);
 
   // The palette (always at offset 54) and the stored rows must lie inside the file.
   uint32_t palette[256];
@@ -64,13 +64,13 @@ int DecodeBmpImage(ResourceLocation* location, LayerRecord* record, const char* 
   size_t paletteRead = 0;
   if (bits == 1 || bits == 4 || bits == 8) {
     paletteRead = coloursUsed == 0 ? paletteSize : std::min<size_t>(coloursUsed, paletteSize);
-    if (paletteRead * 4 > size - kBmpHeaderBytes) return Fail(location, 100080, fileName);
+    if (paletteRead * 4 > size - kBmpHeaderBytes) return Fail(location, kMsgBmpDamaged, fileName);
     for (size_t i = 0; i < 256; ++i) palette[i] = 0xFF000000u;
     for (size_t i = 0; i < paletteRead; ++i) palette[i] |= LoadLe32(data + kBmpHeaderBytes + i * 4);
   }
   size_t rowBytes = StoredRowBytes(bits, static_cast<size_t>(width));
   if (rowBytes != 0 && (pixelOffset > size || rowBytes * static_cast<size_t>(height) > size - pixelOffset)) {
-    return Fail(location, 100080, fileName);
+    return Fail(location, kMsgBmpDamaged, fileName);
   }
 
   if (InstallNewPixelBlock(record, width, height, fileName) != 0) {

@@ -262,8 +262,7 @@ int RenderGifFrame(LayerRecord* record, int frameNumber) {
 int DecodeGifImage(ResourceLocation* location, LayerRecord* record, const char* fileName) {
   if (ReadImageResource(location, fileName, 1, 0) != 0) return 1;
   GifReader reader{location->mData, location->mSize, 0};
-  auto fail = [&](int32_t message) {
-    if (message != 0) ReportErrorAtScriptFmt(message, 1, fileName);
+  auto fail = [&]() {
     ReleaseResourceData(location);
     return 1;
   };
@@ -278,15 +277,16 @@ int DecodeGifImage(ResourceLocation* location, LayerRecord* record, const char* 
   uint8_t localPalette[256 * 3];
   if ((flags & 0x80) != 0) ReadColourTable(&reader, flags, globalPalette);
   if (screenWidth > kMaxImageSide || screenHeight > kMaxImageSide || screenWidth < 1 || screenHeight < 1) {
-    return fail(100091);
+    ReportErrorAtScriptFmt(kMsgImageTooLarge, fileName);
+    return fail();
   }
   if (record->mGifFrames == nullptr) {
     record->mGifFrames = static_cast<GifFrame**>(std::calloc(kGifFrameTableSize, sizeof(GifFrame*)));
-    if (record->mGifFrames == nullptr) return fail(0);
+    if (record->mGifFrames == nullptr) return fail();
   }
 
   auto* lzw = static_cast<GifLzwState*>(std::malloc(sizeof(GifLzwState)));
-  if (lzw == nullptr) return fail(0);
+  if (lzw == nullptr) return fail();
   GraphicControl control;
   int frameCount = 0;
   // Set when the graphic control of any image has the transparent flag, so
@@ -311,7 +311,7 @@ int DecodeGifImage(ResourceLocation* location, LayerRecord* record, const char* 
         palette = localPalette;
       }
       if (width > kMaxImageSide || height > kMaxImageSide) {
-        ReportErrorAtScriptFmt(100091, 1, fileName);
+        ReportErrorAtScriptFmt(kMsgImageTooLarge, fileName);
         result = 1;
         break;
       }
@@ -387,9 +387,9 @@ int DecodeGifImage(ResourceLocation* location, LayerRecord* record, const char* 
     std::free(record->mGifFrames[i]);
     record->mGifFrames[i] = nullptr;
   }
-  if (result != 0) return fail(0);
-  if (frameCount == 0) return fail(0);
-  if (InstallNewPixelBlock(record, screenWidth, screenHeight, fileName) != 0) return fail(0);
+  if (result != 0) return fail();
+  if (frameCount == 0) return fail();
+  if (InstallNewPixelBlock(record, screenWidth, screenHeight, fileName) != 0) return fail();
   record->mHasAlpha = anyTransparent ? 1 : 0;
   RenderGifFrame(record, 0);
   ReleaseResourceData(location);

@@ -55,7 +55,7 @@ int ReadJpegRows(LayerRecord* record, const char* fileName, const uint8_t* data,
   if (info.image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
       info.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
     jpeg_destroy_decompress(&info);
-    ReportErrorAtScriptFmt(100091, 1, fileName);
+    ReportErrorAtScriptFmt(kMsgImageTooLarge, fileName);
     return kJpegTooLarge;
   }
   bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;

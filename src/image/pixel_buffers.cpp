@@ -31,7 +31,7 @@ void FreeDerivedPixels(LayerRecord* record) {
 
 void ReportImageTooLarge(int64_t width, int64_t height) {
   ShowMessageBox("", "ＣＧサイズが大きすぎます。X=%d, Y=%d", width, height);
-  ReportError(100010, 1);
+  ReportError(kMsgOutOfMemory);
 }
 
 // The canvas of a new group: 0, or -1 after the report with the record
@@ -48,7 +48,7 @@ int InstallBlankCanvas(LayerRecord* record, int64_t width, int64_t height) {
   // Zeroed with the spare row, so that nothing unwritten is ever read.
   auto* block = static_cast<uint8_t*>(AllocZeroed(PixelBlockBytes(sideWidth, sideHeight)));
   if (block == nullptr) {
-    ReportError(104030, 1);
+    ReportError(kMsgNoMemoryForFile);
     return -1;
   }
   FreeDerivedPixels(record);
@@ -80,9 +80,9 @@ uint8_t* AllocPixelBuffer(uint8_t* oldBlock, int32_t width, int32_t height, cons
   auto* block = static_cast<uint8_t*>(AllocZeroed(PixelBlockBytes(width, height)));
   if (block == nullptr) {
     if (fileName != nullptr) {
-      ReportError(100010, 1);
+      ReportError(kMsgOutOfMemory);
     } else {
-      ReportError(104030, 1);
+      ReportError(kMsgNoMemoryForFile);
     }
     return nullptr;
   }
@@ -139,13 +139,13 @@ int DecodeLocatedImage(LayerRecord* record, ResourceLocation* location, const ch
     case FILE_TYPE_PNG: result = DecodePngImage(location, record, resolvedName) != 0 ? -1 : 0; break;
     case FILE_TYPE_JPG:
       if (DecodeJpegImage(location, record, resolvedName) != 0) {
-        ReportErrorAtScriptFmt(100210, 1, resolvedName);
+        ReportErrorAtScriptFmt(kMsgJpegDecodeFailed, resolvedName);
         result = -1;
       }
       break;
     case FILE_TYPE_GIF:
       if (DecodeGifImage(location, record, resolvedName) != 0) {
-        ReportErrorAtScriptFmt(100215, 1, resolvedName);
+        ReportErrorAtScriptFmt(kMsgGifDecodeFailed, resolvedName);
         result = -1;
       }
       break;
@@ -238,7 +238,7 @@ void ReportUnloadableImageKind(const char* fileName) {
   if (kLayerCommandSlot < g_CommandCount && g_CommandNames[kLayerCommandSlot] != nullptr) {
     command = g_CommandNames[kLayerCommandSlot];
   }
-  ReportErrorAtScriptFmt(100030, 1, command, fileName);
+  ReportErrorAtScriptFmt(kMsgUnsupportedFileType, command, fileName);
 }
 
 int ReadImageResource(ResourceLocation* location, const char* name, int report, int lookup) {

@@ -270,7 +270,7 @@ int StartPixelWorkers() {
   }
   if (g_StartedWorkers == 0) {
     g_WorkersIdle.store(1);
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return -1;
   }
   g_WorkerCount = static_cast<uint8_t>(g_StartedWorkers);

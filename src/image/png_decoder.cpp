@@ -104,8 +104,8 @@ int DecodePngImage(ResourceLocation* location, LayerRecord* record, const char* 
   ReleaseResourceData(location);
   switch (result) {
     case kPngRead: return 0;
-    case kPngTooLarge: ReportErrorAtScriptFmt(100091, 1, fileName); return 1;
+    case kPngTooLarge: ReportErrorAtScriptFmt(kMsgImageTooLarge, fileName); return 1;
     case kPngNoMemory: return 1;
-    default: ReportErrorAtScriptFmt(100200, 1, fileName); return 1;
+    default: ReportErrorAtScriptFmt(kMsgPngDecodeFailed, fileName); return 1;
   }
 }

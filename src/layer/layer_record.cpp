@@ -23,7 +23,7 @@ int CreateLayerRecord(ObjectTreeNode* node) {
     delete record;
     std::free(rulePath);
     std::free(secondPath);
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return 1;
   }
   record->mRuleLayerPath = rulePath;

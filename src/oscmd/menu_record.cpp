@@ -15,7 +15,7 @@ MenuItemRecord* CreateMenuItemRecord(ObjectTreeNode* node, const char* text) {
   if (record == nullptr || buffer == nullptr) {
     std::free(record);
     std::free(buffer);
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return nullptr;
   }
   CopySjisBounded(buffer, kMenuTextBytes, text != nullptr ? text : "");

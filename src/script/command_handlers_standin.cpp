@@ -6,7 +6,7 @@
 
 namespace {
 int32_t CmdUndefined() {
-  ReportErrorAtScript(900050, 1);
+  ReportErrorAtScript(kMsgUndefinedCommand);
   return -1;
 }
 }  // namespace

@@ -47,11 +47,11 @@ bool ReadConfigFile(ResourceLocation* location) {
   if (found == SOURCE_NONE) found = FindInCompilerOutput(location, kConfigFile);
   if (found == SOURCE_NONE) found = FindInPackIndex(location, kConfigFile);
   if (found == SOURCE_NONE) {
-    ReportErrorFmt(104060, 1, kConfigFile);
+    ReportErrorFmt(kMsgFileNotFound, kConfigFile);
     return false;
   }
   if (found < 0) {
-    ReportErrorFmt(901040, 1, kConfigFile);
+    ReportErrorFmt(kMsgCannotOpenPack, kConfigFile);
     return false;
   }
   return ReadResource(location, kConfigFile) == 0 && location->mData != nullptr;
@@ -99,7 +99,7 @@ int LoadEngineConfig() {
   }
   ReleaseResourceData(&location);
   if (!complete) {
-    ReportErrorFmt(104010, 1, kConfigFile);
+    ReportErrorFmt(kMsgCannotReadFile, kConfigFile);
     return 1;
   }
 
@@ -110,7 +110,7 @@ int LoadEngineConfig() {
     screenHeight = g_DesktopHeight;
   } else if (screenWidth < kMinWidth || screenWidth > kMaxSide || screenHeight < kMinHeight ||
              screenHeight > kMaxSide) {
-    ReportError(901020, 1);
+    ReportError(kMsgBadEngineSetting);
     return 1;
   }
   WindowObject* main = g_WindowTable[0];
@@ -121,14 +121,14 @@ int LoadEngineConfig() {
   }
 
   if (titleLength > kMaxWindowTitleBytes) {
-    ReportError(901000, 1);
+    ReportError(kMsgWindowTitleTooLong);
     return 1;
   }
   g_WindowTitle = title.empty() ? " " : title;
 
   uint32_t threaded = switches[0];
   if (threaded > 1) {
-    ReportError(901020, 1);
+    ReportError(kMsgBadEngineSetting);
     return 1;
   }
   g_ThreadedStep.store(static_cast<uint8_t>(threaded));

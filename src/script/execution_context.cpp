@@ -9,7 +9,7 @@ ExecutionContext* CreateExecutionContext(ObjectTreeNode* node) {
   if (node == nullptr) return nullptr;
   auto* context = static_cast<ExecutionContext*>(std::calloc(1, sizeof(ExecutionContext)));
   if (context == nullptr) {
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return nullptr;
   }
   context->mEnable1 = 1;

@@ -52,7 +52,7 @@ LayerRecord* CreateLayerRootRecord(int32_t width, int32_t height) {
 }
 
 int Fail() {
-  ReportError(100010, 1);
+  ReportError(kMsgOutOfMemory);
   return 1;
 }
 

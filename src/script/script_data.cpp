@@ -63,12 +63,12 @@ constexpr uint32_t kMaxScripts = 0x10000;
 uint8_t* g_commandImage = nullptr;
 
 int NoMemory() {
-  ReportError(100010, 1);
+  ReportError(kMsgOutOfMemory);
   return -1;
 }
 
 int RefuseFile(const char* name) {
-  ReportErrorFmt(104010, 1, name);
+  ReportErrorFmt(kMsgCannotReadFile, name);
   return -1;
 }
 
@@ -259,7 +259,7 @@ int LoadVariableTable() {
   ReleaseResourceData(&location);
   if (reader.mFailed) return RefuseFile(kVariableFile);
   if (version != kVariableFileVersion) {
-    ReportError(105000, 1);
+    ReportError(kMsgVariableFileVersion);
     return -1;
   }
   // Variable numbers are 16-bit wherever scripts name them.
@@ -322,7 +322,7 @@ int LoadScriptList() {
       break;
     }
     if (script >= count) {
-      ReportError(901030, 1);
+      ReportError(kMsgScriptNumberOutOfRange);
       result = -1;
       break;
     }
@@ -383,7 +383,7 @@ int InitScriptVariables(int32_t script) {
       break;
     }
     if (definition.mVariable >= g_VariableCount) {
-      ReportError(900070, 1);
+      ReportError(kMsgVariableNumberOutOfRange);
       result = -1;
       break;
     }
@@ -503,7 +503,7 @@ int LoadScriptData() {
   static constexpr char kStartLabel[] = "SYSTEM_START";
   int32_t label = FindLabel(kStartLabel, sizeof(kStartLabel) - 1);
   if (label < 0) {
-    ReportErrorFmt(108180, 1, kStartLabel);
+    ReportErrorFmt(kMsgLabelNotFound, kStartLabel);
     return -1;
   }
   ObjectTreeNode* mainTask = FindLeafChildByName(g_TaskRoot, "SYSTEM", 6);

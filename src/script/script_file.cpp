@@ -168,7 +168,7 @@ void FreeScriptFileRecord(ScriptFileRecord* record) {
 
 int LoadScriptFile(uint16_t script) {
   if (g_ScriptFileTable == nullptr || script >= g_ScriptCount) {
-    ReportError(901030, 1);
+    ReportError(kMsgScriptNumberOutOfRange);
     return 0;
   }
   if (g_ScriptFileTable[script] != nullptr) return 1;
@@ -181,7 +181,7 @@ int LoadScriptFile(uint16_t script) {
   auto* record = static_cast<ScriptFileRecord*>(std::calloc(1, sizeof(ScriptFileRecord)));
   if (record == nullptr) {
     ReleaseResourceData(&location);
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return 0;
   }
   record->mImage = location.mData;
@@ -202,7 +202,7 @@ int LoadScriptFile(uint16_t script) {
                static_cast<uint64_t>(count) * 4 <= lineBytes;
   if (!valid) {
     FreeScriptFileRecord(record);
-    ReportErrorFmt(104010, 1, name);
+    ReportErrorFmt(kMsgCannotReadFile, name);
     return 0;
   }
 
@@ -232,7 +232,7 @@ int LoadScriptFile(uint16_t script) {
       record->mArgCounts == nullptr || record->mArgRecords == nullptr || record->mLines == nullptr ||
       record->mCallLabels == nullptr) {
     FreeScriptFileRecord(record);
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return 0;
   }
   for (size_t index = 0; index < recordCount; ++index) record->mCallLabels[index] = -1;
@@ -249,7 +249,7 @@ int LoadScriptFile(uint16_t script) {
   }
   if (!valid) {
     FreeScriptFileRecord(record);
-    ReportErrorFmt(104010, 1, name);
+    ReportErrorFmt(kMsgCannotReadFile, name);
     return 0;
   }
 

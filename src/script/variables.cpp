@@ -16,11 +16,11 @@ int64_t ComputeElementCount(const VariableRecord* record) {
     if (count > kMaxElementCount || count <= 0) break;
   }
   if (count > kMaxElementCount) {
-    ReportErrorAtScriptFmt(101100, 1, static_cast<int64_t>(kMaxElementCount));
+    ReportErrorAtScriptFmt(kMsgArrayTooLarge, static_cast<int64_t>(kMaxElementCount));
     return -1;
   }
   if (count <= 0) {
-    ReportErrorAtScript(101110, 1);
+    ReportErrorAtScript(kMsgArrayCountNotPositive);
     return -1;
   }
   return count;
@@ -60,7 +60,7 @@ int MakeIntArray(uint32_t n, int64_t value) {
   record->mVarType = kVarInt;
   record->mInts = static_cast<int64_t*>(std::malloc(record->mCount * sizeof(int64_t)));
   if (record->mInts == nullptr) {
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return -1;
   }
   for (int64_t index = 0; index < record->mCount; ++index) record->mInts[index] = value;
@@ -73,7 +73,7 @@ int MakeRealArray(uint32_t n, double value) {
   record->mVarType = kVarReal;
   record->mReals = static_cast<double*>(std::malloc(record->mCount * sizeof(double)));
   if (record->mReals == nullptr) {
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return -1;
   }
   for (int64_t index = 0; index < record->mCount; ++index) record->mReals[index] = value;
@@ -87,13 +87,13 @@ int MakeStringArray(uint32_t n, const char* text, size_t length) {
   record->mStrings = static_cast<char**>(std::calloc(record->mCount, sizeof(char*)));
   record->mCapacities = static_cast<uint16_t*>(std::calloc(record->mCount, sizeof(uint16_t)));
   if (record->mStrings == nullptr || record->mCapacities == nullptr) {
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return -1;
   }
   for (int64_t index = 0; index < record->mCount; ++index) {
     record->mStrings[index] = static_cast<char*>(std::malloc(length + 1));
     if (record->mStrings[index] == nullptr) {
-      ReportError(100010, 1);
+      ReportError(kMsgOutOfMemory);
       return -1;
     }
     std::memcpy(record->mStrings[index], text, length);

@@ -142,14 +142,14 @@ bool AllocBackBuffer(int32_t width, int32_t height) {
   ReleaseBackBuffer();
   if (width > kMaxBackBufferWidth || height > kMaxBackBufferWidth || width < 0 || height < 0) {
     ShowMessageBox("", "ＣＧサイズが大きすぎます。X=%d, Y=%d", width, height);
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return false;
   }
   size_t rowBytes = static_cast<size_t>(width) * 4;
   size_t bytes = rowBytes + rowBytes * static_cast<size_t>(height) + 4;
   g_BackBuffer = static_cast<uint8_t*>(std::calloc(bytes, 1));
   if (g_BackBuffer == nullptr) {
-    ReportError(104030, 1);
+    ReportError(kMsgNoMemoryForFile);
     return false;
   }
   return true;
@@ -185,7 +185,7 @@ int StartEngine(int argc, char** argv) {
   if (IsArgument("/info")) {
     Step("licence notice");
     g_ErrorDialogCaption = "License Information";
-    ReportError(100000, 1);
+    ReportError(kMsgOpenSourceNotice);
     return -1;
   }
   Step("compression library");

@@ -11,7 +11,7 @@ SoundRecord* CreateSoundRecord(ObjectTreeNode* node) {
   if (node == nullptr) return nullptr;
   auto* record = static_cast<SoundRecord*>(AllocZeroed(sizeof(SoundRecord)));
   if (record == nullptr) {
-    ReportError(100010, 1);
+    ReportError(kMsgOutOfMemory);
     return nullptr;
   }
   record->mVolume = 256;

@@ -13,6 +13,10 @@
 
 namespace {
 
+// Messages that only a game's message file defines.
+constexpr MessageId kFileMessage{500000, 0};
+constexpr MessageId kLongFileMessage{500001, 0};
+
 class ErrorReportTest : public testing::Test {
  protected:
   void SetUp() override { ResetEngineState(); }
@@ -21,13 +25,62 @@ class ErrorReportTest : public testing::Test {
 };
 
 TEST_F(ErrorReportTest, TextsComeFromBuiltInsThenTheMessageFileThenTheUnknownText) {
-  ASSERT_TRUE(AddMessageText(104060, "file text for 104060"));
+  ASSERT_TRUE(AddMessageText(kMsgFileNotFound.mNumber, "file text for 104060"));
   ASSERT_TRUE(AddMessageText(200001, "first %d"));
   ASSERT_TRUE(AddMessageText(200001, "second"));
-  EXPECT_EQ(GetMessageText(104060), "[%s]ファイルが\n存在しません。");
+  EXPECT_EQ(GetMessageText(kMsgFileNotFound), "[%s]ファイルが\n存在しません。");
   EXPECT_EQ(GetMessageText(200001), "first %d");
   EXPECT_EQ(GetMessageText(999999),
             "[内部エラー]\n\nエラー文字列の指定ミスです。\nシステム開発者までお問い合わせください。");
+}
+
+TEST_F(ErrorReportTest, TheBuiltInTextsBelongToTheirNamedIds) {
+  struct Case {
+    MessageId mId;
+    int32_t mNumber;
+    const char* mText;
+  };
+  const Case cases[] = {
+      {kMsgOutOfMemory, 100010, "メモリ不足です。"},
+      {kMsgCannotReadFile, 104010, "[%s]ファイルを\n読み込めませんでした。"},
+      {kMsgNoMemoryForFile, 104030, "メモリ不足のため[%s]ファイルを\n読み込めませんでした。"},
+      {kMsgFileNotFound, 104060, "[%s]ファイルが\n存在しません。"},
+      {kMsgDamagedPackEntry, 104100, "パックファイル中に破損ファイルが見つかりました。\n\nPacFile = %s\nFile = %s"},
+      {kMsgTooManyPackFolders, 104110, "フォルダの数が多すぎます。"},
+      {kMsgPackFoldersTooDeep, 104111, "フォルダの階層が深すぎます。"},
+      {kMsgPackVersionMismatch, 104120, "パックファイル仕様が現在の仕様と一致しません。\n\n[%s]"},
+      {kMsgTooManyPacks, 104130, "パックファイルを同時に扱えるのは %d 個までです。"},
+      {kMsgTooManyPackEntries, 104140, "パックファイル内に含まれるファイルが、合計 %d 個を超えました。"},
+      {kMsgDuplicatePackEntry, 104150, "パックファイル内のファイル\n[%s]が\n重複しています。"},
+      {kMsgCannotDecompress, 106010, "メモリ不足により\n[%s]ファイルを展開出来ませんでした。"},
+      {kMsgDecompressBufferTooSmall, 900040, "[内部エラー]\n\nバッファ不足により\n[%s]ファイルを展開出来ませんでした。"},
+      {kMsgCannotOpenPack, 901040, "[内部エラー]\n\nパックファイル[%s]が\nオープンできませんでした。"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.mId.mNumber, c.mNumber);
+    // A message file's text of the same number does not replace it.
+    ASSERT_TRUE(AddMessageText(c.mNumber, "from the message file"));
+    EXPECT_EQ(GetMessageText(c.mId), c.mText) << c.mNumber;
+  }
+  EXPECT_EQ(kMsgOpenSourceNotice.mNumber, 100000);
+  EXPECT_NE(GetMessageText(kMsgOpenSourceNotice), GetMessageText(999999));
+}
+
+TEST_F(ErrorReportTest, EachTableEntryReportsWithItsFatalFlag) {
+  for (const MessageId& id : kAllMessageIds) {
+    for (bool atScript : {false, true}) {
+      g_QuitFlag.store(0);
+      ReportErrorArgs(id, atScript, {});
+      EXPECT_EQ(g_QuitFlag.load(), id.mFatal) << id.mNumber;
+      // The other flag, for one call.
+      g_QuitFlag.store(0);
+      ReportErrorArgs(WithFatal(id, 1 - id.mFatal), atScript, {});
+      EXPECT_EQ(g_QuitFlag.load(), 1 - id.mFatal) << id.mNumber;
+    }
+  }
+  // Only the duplicate pack entry is reported without ending the run.
+  EXPECT_EQ(kMsgDuplicatePackEntry.mFatal, 0);
+  EXPECT_EQ(kMsgCannotOpenPack.mFatal, 1);
 }
 
 TEST_F(ErrorReportTest, TheMessageTableHoldsAtMost256Texts) {
@@ -37,10 +90,10 @@ TEST_F(ErrorReportTest, TheMessageTableHoldsAtMost256Texts) {
 }
 
 TEST_F(ErrorReportTest, OnlyTheFirstReportOpensTheDialogAndFatalSetsTheQuitFlag) {
-  ReportErrorFmt(104060, 0, "a.png");
+  ReportErrorFmt(WithFatal(kMsgFileNotFound, 0), "a.png");
   EXPECT_EQ(g_QuitFlag.load(), 0) << "a non-fatal report leaves the flag";
-  ReportErrorFmt(104010, 1, "b.png");
-  ReportError(100010, 1);
+  ReportErrorFmt(kMsgCannotReadFile, "b.png");
+  ReportError(kMsgOutOfMemory);
   ASSERT_EQ(dialogs.mErrorDialogs.size(), 1u);
   EXPECT_EQ(dialogs.mErrorDialogs[0].mText, "[a.png]ファイルが\n存在しません。");
   EXPECT_EQ(dialogs.mErrorDialogs[0].mCaption, "ORVANE Debug Info.");
@@ -50,24 +103,24 @@ TEST_F(ErrorReportTest, OnlyTheFirstReportOpensTheDialogAndFatalSetsTheQuitFlag)
 
 TEST_F(ErrorReportTest, TextsFromGameDataFormatOnlyTheArgumentsGiven) {
   // A message file may hold more conversions than a report passes.
-  ASSERT_TRUE(AddMessageText(500000, "%s and %s, %d%% of %n %x"));
-  ReportErrorFmt(500000, 0, "one");
+  ASSERT_TRUE(AddMessageText(kFileMessage.mNumber, "%s and %s, %d%% of %n %x"));
+  ReportErrorFmt(kFileMessage, "one");
   EXPECT_EQ(g_LastErrorText, "one and , % of %n ");
-  ReportError(500000, 0);
+  ReportError(kFileMessage);
   EXPECT_EQ(g_LastErrorText, " and , % of %n ");
 }
 
 TEST_F(ErrorReportTest, LongTextsAreCutOnACharacterBoundary) {
   std::string longName(1021, 'a');
-  ASSERT_TRUE(AddMessageText(500001, "%sあい"));
-  ReportErrorFmt(500001, 0, longName);
+  ASSERT_TRUE(AddMessageText(kLongFileMessage.mNumber, "%sあい"));
+  ReportErrorFmt(kLongFileMessage, longName);
   // 1021 + 2 bytes fit in 1023; the next double-byte character does not.
   EXPECT_EQ(g_LastErrorText.size(), 1023u);
   EXPECT_EQ(g_LastErrorText.substr(1021), "あ");
 }
 
 TEST_F(ErrorReportTest, AReportOutsideTaskSteppingHasNoLocation) {
-  ReportErrorAtScriptFmt(104060, 0, "x.png");
+  ReportErrorAtScriptFmt(WithFatal(kMsgFileNotFound, 0), "x.png");
   EXPECT_EQ(g_LastErrorText, "[x.png]ファイルが\n存在しません。");
   EXPECT_TRUE(g_ErrorScriptName.empty());
   EXPECT_EQ(g_ErrorLine, 1);
@@ -75,10 +128,10 @@ TEST_F(ErrorReportTest, AReportOutsideTaskSteppingHasNoLocation) {
 
 TEST_F(ErrorReportTest, TheEditButtonFollowsTheDebugModeAndTheLocation) {
   g_DebugMode = 0;
-  ReportError(100010, 0);
+  ReportError(WithFatal(kMsgOutOfMemory, 0));
   g_ErrorDialogShown = false;
   g_DebugMode = 1;
-  ReportError(100010, 0);
+  ReportError(WithFatal(kMsgOutOfMemory, 0));
   ASSERT_EQ(dialogs.mErrorDialogs.size(), 2u);
   EXPECT_EQ(dialogs.mErrorDialogs[0].mEditButton, EditButtonState::Absent);
   EXPECT_EQ(dialogs.mErrorDialogs[1].mEditButton, EditButtonState::Disabled);
@@ -125,6 +178,25 @@ TEST(EditorCommandTest, EachEditorGetsTheLineInItsOwnForm) {
   EXPECT_EQ(BuildEditorCommand("someeditor", path, 5), (std::vector<std::string>{"someeditor", path}));
   EXPECT_TRUE(BuildEditorCommand("", path, 5).empty());
   EXPECT_TRUE(BuildEditorCommand("   ", path, 5).empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Ids that come from game data are reported by number and fatal flag; the
+// text and the quit flag are those of the same id named.
+TEST(NumberedReportTest, ANumberAndFlagReportLikeTheNamedId) {
+  ResetEngineState();
+  DialogRecorder dialogs;
+  ReportErrorFmt(kMsgCannotReadFile.mNumber, 0, "a.txt");
+  std::string byNumber = g_LastErrorText;
+  EXPECT_EQ(g_QuitFlag.load(), 0) << "fatal flag 0 leaves the program running";
+  ReportErrorFmt(WithFatal(kMsgCannotReadFile, 0), "a.txt");
+  EXPECT_EQ(g_LastErrorText, byNumber);
+  ReportError(kMsgOutOfMemory.mNumber, 1);
+  EXPECT_EQ(g_QuitFlag.load(), 1);
+  ResetEngineState();
 }
 
 }  // namespace

@@ -66,16 +66,16 @@ TEST(NormalizeObjectPathTest, Table) {
 
 TEST(NormalizeObjectPathTest, BlankInASegmentIsRefused) {
   ScriptTestEnvironment env;
-  InstallTaggedMessages({100242});
+  InstallTaggedMessages({kMsgBlankInName});
   char output[kObjectPathBytes];
   EXPECT_EQ(NormalizeObjectPath(output, "ui/a b", "W0", 0), kPathError);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(100242, {"W0/ui/a b"}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgBlankInName, {"W0/ui/a b"}));
   EXPECT_EQ(g_QuitFlag.load(), 1);
 }
 
 TEST(NormalizeObjectPathTest, OverlongPathsAreRefused) {
   ScriptTestEnvironment env;
-  InstallTaggedMessages({100242});
+  InstallTaggedMessages({kMsgBlankInName});
   char output[kObjectPathBytes];
   // The joined text may hold 255 bytes: base "W0", "/" and 252 more.
   std::string fits = "x/" + std::string(250, 'a');

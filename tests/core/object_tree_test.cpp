@@ -150,19 +150,19 @@ TEST_F(ObjectTreeTest, EmptyPathCreatesTheEmptyName) {
 }
 
 TEST_F(ObjectTreeTest, MissingGroupIsReportedWithItsComponent) {
-  InstallTaggedMessages({100230, 900020});
+  InstallTaggedMessages({kMsgObjectGroupMissing, kMsgNullObjectPath});
   CreateTreeNode(mRoot, "leaf", 1, 0);
   // "leaf" names a leaf, not a group: the component is missing.
   EXPECT_EQ(CreateTreeNode(mRoot, "leaf/child", 1, 0), nullptr);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(100230, {"leaf"}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgObjectGroupMissing, {"leaf"}));
   EXPECT_EQ(g_QuitFlag.load(), 1);
   EXPECT_EQ(mRoot->mChildCount, 1);
 
   EXPECT_EQ(CreateTreeNode(mRoot, "nothere/deeper/name", 1, 0), nullptr);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(100230, {"nothere"}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgObjectGroupMissing, {"nothere"}));
 
   EXPECT_EQ(CreateTreeNode(mRoot, nullptr, 1, 0), nullptr);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(900020));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgNullObjectPath));
 }
 
 TEST_F(ObjectTreeTest, ShiftJisNamesStayWhole) {
@@ -184,7 +184,7 @@ TEST_F(ObjectTreeTest, FullChildIndexRefusesTheNextChild) {
   EXPECT_EQ(g_QuitFlag.load(), 0);
   EXPECT_EQ(CreateTreeNode(mRoot, "one-too-many", 1, 0), nullptr);
   EXPECT_EQ(g_QuitFlag.load(), 1);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(100010));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgOutOfMemory));
   EXPECT_EQ(mRoot->mChildCount, kMaxIndexedChildren);
   EXPECT_EQ(mRoot->mIndexCount, kMaxIndexedChildren);
   // After a detach there is room again.
@@ -384,7 +384,7 @@ TEST(CreateObjectTreesTest, WithoutAWindowZeroTheWindowGroupIsSizeless) {
 
 TEST(CreateObjectTreesTest, AWindowZeroWiderThanTheLimitIsAFatalReport) {
   ScriptTestEnvironment env;
-  InstallTaggedMessages({100010});
+  InstallTaggedMessages({kMsgOutOfMemory});
   WindowObject window;
   ConstructWindowObject(&window, 0);
   window.mWidth = 8193;
@@ -394,7 +394,7 @@ TEST(CreateObjectTreesTest, AWindowZeroWiderThanTheLimitIsAFatalReport) {
   EXPECT_NE(CreateObjectTrees(), 0);
   ASSERT_EQ(env.mDialogs.mBoxes.size(), 1u);
   EXPECT_EQ(env.mDialogs.mBoxes[0].mText, "ＣＧサイズが大きすぎます。X=8193, Y=100");
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(100010));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgOutOfMemory));
   EXPECT_EQ(g_QuitFlag.load(), 1);
   EXPECT_EQ(window.mShownLayerSet, nullptr);
   ReleaseObjectTrees();

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string>
 
+#include "core/message_ids.h"
 #include "datasrc/data_source_fixture.h"
 #include "platform/shared_memory.h"
 
@@ -49,7 +50,7 @@ class CompilerLinkTest : public DataSourceTest {
 TEST_F(CompilerLinkTest, WithoutTheCompilerTheLicenceNoticeStopsStartUp) {
   EXPECT_EQ(RunScriptCompiler(), 1);
   EXPECT_EQ(g_ErrorDialogCaption, "License Information");
-  EXPECT_EQ(g_LastErrorText, ReportText(100000));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgOpenSourceNotice));
   EXPECT_EQ(g_QuitFlag.load(), 1);
 }
 

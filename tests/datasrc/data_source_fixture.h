@@ -53,7 +53,7 @@ class DataSourceTest : public testing::Test {
 
   // The text a report of `id` with these arguments shows.
   template <typename... Args>
-  static std::string ReportText(int32_t id, const Args&... arguments) {
+  static std::string ReportText(MessageId id, const Args&... arguments) {
     return FormatBounded(kMessageTextLimit, GetMessageText(id), arguments...);
   }
 

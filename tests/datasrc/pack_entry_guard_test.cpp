@@ -81,7 +81,7 @@ class PackEntryGuardTest : public DataSourceTest {
     return entry;
   }
 
-  std::string Damaged() const { return ReportText(104100, ".\\data.qpf", "e.bin"); }
+  std::string Damaged() const { return ReportText(kMsgDamagedPackEntry, ".\\data.qpf", "e.bin"); }
 };
 
 // zlib never makes more than 1032 bytes of one, so a larger stated size is a
@@ -115,7 +115,7 @@ TEST_F(PackEntryGuardTest, AStatedSizeBeyondAnyPackingIsRefusedBeforeUnpacking) 
 struct ZlibFailureCase {
   const char* mLabel;
   int mResult;
-  int32_t mMessage;
+  MessageId mMessage;
 };
 
 void PrintTo(const ZlibFailureCase& zlibCase, std::ostream* out) { *out << zlibCase.mLabel; }
@@ -139,10 +139,10 @@ TEST_P(ZlibFailureTest, EachFailureHasItsMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Results, ZlibFailureTest,
-                         testing::Values(ZlibFailureCase{"OutOfMemory", Z_MEM_ERROR, 106010},
-                                         ZlibFailureCase{"StreamError", Z_STREAM_ERROR, 106010},
-                                         ZlibFailureCase{"VersionError", Z_VERSION_ERROR, 106010},
-                                         ZlibFailureCase{"OutputTooSmall", Z_BUF_ERROR, 900040}),
+                         testing::Values(ZlibFailureCase{"OutOfMemory", Z_MEM_ERROR, kMsgCannotDecompress},
+                                         ZlibFailureCase{"StreamError", Z_STREAM_ERROR, kMsgCannotDecompress},
+                                         ZlibFailureCase{"VersionError", Z_VERSION_ERROR, kMsgCannotDecompress},
+                                         ZlibFailureCase{"OutputTooSmall", Z_BUF_ERROR, kMsgDecompressBufferTooSmall}),
                          [](const testing::TestParamInfo<ZlibFailureCase>& info) { return info.param.mLabel; });
 
 // Trailers that fail whenever they are read; intact bytes never read them.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "core/checksums.h"
+#include "core/message_ids.h"
 #include "datasrc/data_source_fixture.h"
 
 namespace {
@@ -35,14 +36,14 @@ TEST_F(PackIndexTest, HeaderRefusals) {
   WritePack("old.qpf", old);
   ResetErrorReporting();
   EXPECT_EQ(BuildPackIndex(), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104120, ".\\old.qpf"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgPackVersionMismatch, ".\\old.qpf"));
   EXPECT_EQ(g_QuitFlag.load(), 1);
 }
 
 TEST_F(PackIndexTest, PackThatCannotBeOpened) {
   ASSERT_EQ(symlink("missing-target", Native("broken.qpf").c_str()), 0);
   EXPECT_EQ(BuildPackIndex(), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(901040, ".\\broken.qpf"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgCannotOpenPack, ".\\broken.qpf"));
 }
 
 TEST_F(PackIndexTest, FolderScanOrderIgnoresLetterCase) {
@@ -92,7 +93,7 @@ TEST_F(PackIndexTest, PlainDuplicateStopsTheBuildWithoutQuitting) {
   WritePack("data.qpf", OnePack("bg\\x.png", "1"));
   WritePack("more.qpf", OnePack("BG\\X.PNG", "2"));
   EXPECT_EQ(BuildPackIndex(), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104150, "BG\\X.PNG"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgDuplicatePackEntry, "BG\\X.PNG"));
   EXPECT_EQ(g_QuitFlag.load(), 0);
 }
 
@@ -102,7 +103,7 @@ TEST_F(PackIndexTest, ANameEndingInUpdateAfterADoubleByteCharacterIsNoUpdatePack
   WritePack("data.qpf", OnePack("a.txt", "1"));
   WritePack("\xe3\x82\xbd" "update1.qpf", OnePack("a.txt", "2"));
   EXPECT_EQ(BuildPackIndex(), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104150, "a.txt"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgDuplicatePackEntry, "a.txt"));
 }
 
 TEST_F(PackIndexTest, DuplicateInsideOnePack) {
@@ -111,7 +112,7 @@ TEST_F(PackIndexTest, DuplicateInsideOnePack) {
   AddPackFile(&pack, "a.txt", "2");
   WritePack("data.qpf", pack);
   EXPECT_EQ(BuildPackIndex(), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104150, "a.txt"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgDuplicatePackEntry, "a.txt"));
 }
 
 TEST_F(PackIndexTest, EqualHashesWithDifferentNames) {
@@ -204,7 +205,7 @@ TEST_F(PackIndexTest, OneHundredPacksAtMost) {
   for (int count = 0; count < kMaxPacks; ++count) ASSERT_EQ(RegisterPackFile(".\\empty.qpf"), 0) << count;
   EXPECT_TRUE(g_LastErrorText.empty());
   EXPECT_EQ(RegisterPackFile(".\\empty.qpf"), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104130, 100));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgTooManyPacks, 100));
   EXPECT_EQ(g_PackCount, kMaxPacks);
 }
 
@@ -221,11 +222,11 @@ TEST_F(PackIndexTest, EntryTotalLimit) {
   EXPECT_EQ(g_PackEntryTotal, 200000u);
   EXPECT_TRUE(g_LastErrorText.empty());
   EXPECT_EQ(RegisterPackFile(".\\c.qpf"), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104140, 200000));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgTooManyPackEntries, 200000));
   // A count that would wrap a 32-bit total.
   ResetErrorReporting();
   EXPECT_EQ(RegisterPackFile(".\\d.qpf"), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104140, 200000));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgTooManyPackEntries, 200000));
   EXPECT_EQ(g_PackEntryTotal, 200000u);
   EXPECT_EQ(g_PackCount, 2);
 }
@@ -252,7 +253,7 @@ TEST_F(PackIndexTest, IndexThatDoesNotFitIsRefused) {
     WritePack("data.qpf", pack);
     ResetErrorReporting();
     EXPECT_EQ(BuildPackIndex(), -1) << item.mLabel;
-    EXPECT_EQ(g_LastErrorText, ReportText(104120, ".\\data.qpf")) << item.mLabel;
+    EXPECT_EQ(g_LastErrorText, ReportText(kMsgPackVersionMismatch, ".\\data.qpf")) << item.mLabel;
   }
 }
 
@@ -262,7 +263,7 @@ TEST_F(PackIndexTest, FoldersTooDeep) {
   std::filesystem::create_directories(Native(path));
   EXPECT_EQ(ScanPackFolders(kMaxPackFolderDepth - 1, "."), 0);
   EXPECT_EQ(ScanPackFolders(1000, "."), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104111));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgPackFoldersTooDeep));
 }
 
 TEST_F(PackIndexTest, TooManyFolders) {
@@ -289,7 +290,7 @@ TEST_F(PackIndexTest, TooManyFolders) {
     }
   }
   EXPECT_EQ(ScanPackFolders(10, "."), -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(104110));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgTooManyPackFolders));
 }
 
 }  // namespace

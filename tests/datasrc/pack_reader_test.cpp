@@ -3,6 +3,7 @@
 
 #include "core/byte_order.h"
 #include "core/checksums.h"
+#include "core/message_ids.h"
 #include "datasrc/data_source_fixture.h"
 #include "datasrc/pack_repair.h"
 
@@ -38,7 +39,7 @@ class PackReaderTest : public DataSourceTest {
     return entry;
   }
 
-  std::string Damaged() const { return ReportText(104100, ".\\data.qpf", "e.bin"); }
+  std::string Damaged() const { return ReportText(kMsgDamagedPackEntry, ".\\data.qpf", "e.bin"); }
 };
 
 TEST_F(PackReaderTest, StoredAndCompressedEntriesReadBack) {
@@ -178,15 +179,15 @@ TEST_F(PackReaderTest, LyingSizesAreDamage) {
     std::optional<uint32_t> mUnpacked;
     std::optional<uint32_t> mStored;
     std::optional<uint64_t> mOffset;
-    int mMessage;
+    MessageId mMessage;
   };
   const Case cases[] = {
-      {"zlib gives fewer bytes than stated", true, 1010, std::nullopt, std::nullopt, 104100},
-      {"zlib needs more room than stated", true, 999, std::nullopt, std::nullopt, 900040},
-      {"zlib size beyond any packing", true, 0xFFFFFFF0, std::nullopt, std::nullopt, 104100},
-      {"stored sizes differ", false, 1001, std::nullopt, std::nullopt, 104100},
-      {"stored size past the end", false, 0x7FFFFFFF, 0x7FFFFFFF, std::nullopt, 104100},
-      {"data offset past the end", false, std::nullopt, std::nullopt, uint64_t{1} << 40, 104100},
+      {"zlib gives fewer bytes than stated", true, 1010, std::nullopt, std::nullopt, kMsgDamagedPackEntry},
+      {"zlib needs more room than stated", true, 999, std::nullopt, std::nullopt, kMsgDecompressBufferTooSmall},
+      {"zlib size beyond any packing", true, 0xFFFFFFF0, std::nullopt, std::nullopt, kMsgDamagedPackEntry},
+      {"stored sizes differ", false, 1001, std::nullopt, std::nullopt, kMsgDamagedPackEntry},
+      {"stored size past the end", false, 0x7FFFFFFF, 0x7FFFFFFF, std::nullopt, kMsgDamagedPackEntry},
+      {"data offset past the end", false, std::nullopt, std::nullopt, uint64_t{1} << 40, kMsgDamagedPackEntry},
   };
   for (const Case& item : cases) {
     PackBuilderEntry entry = Entry("e.bin", RandomText(1000, 7), item.mCompressed, false);
@@ -197,7 +198,7 @@ TEST_F(PackReaderTest, LyingSizesAreDamage) {
     ResetErrorReporting();
     EXPECT_EQ(LoadText("e.bin"), "<error -2>") << item.mLabel;
     EXPECT_EQ(g_LastErrorText,
-              item.mMessage == 104100 ? Damaged() : ReportText(item.mMessage, "e.bin"))
+              item.mMessage == kMsgDamagedPackEntry ? Damaged() : ReportText(item.mMessage, "e.bin"))
         << item.mLabel;
   }
 }
@@ -207,7 +208,7 @@ TEST_F(PackReaderTest, UnknownCompression) {
   entry.mCompression = 2;
   WriteDamagedPack(entry, [](BuiltPack*) {});
   EXPECT_EQ(LoadText("e.bin"), "<error -3>");
-  EXPECT_EQ(g_LastErrorText, ReportText(901040, ".\\data.qpf"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgCannotOpenPack, ".\\data.qpf"));
 }
 
 TEST_F(PackReaderTest, RepairTrailerChecks) {

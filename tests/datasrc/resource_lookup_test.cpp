@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/file_names.h"
+#include "core/message_ids.h"
 #include "datasrc/data_source_fixture.h"
 
 namespace {
@@ -135,7 +136,7 @@ TEST_F(ResourceLookupTest, NamesLongerThanTheLimitAreRefused) {
   EXPECT_EQ(LocateResource(&location, longest.c_str(), 0), 0);
   EXPECT_EQ(LocateResource(&location, tooLong.c_str(), 0), -1);
   EXPECT_EQ(LoadText(tooLong.c_str()), "<error -1>");
-  EXPECT_EQ(g_LastErrorText, ReportText(104010, tooLong));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgCannotReadFile, tooLong));
   EXPECT_EQ(g_QuitFlag.load(), 1);
   // An extension that would carry a name past the limit is refused too.
   std::string base(kMaxNameBytes - 3, 'b');
@@ -148,7 +149,7 @@ TEST_F(ResourceLookupTest, NamesLongerThanTheLimitAreRefused) {
 
 TEST_F(ResourceLookupTest, LoaderConventionReports) {
   EXPECT_EQ(LoadText("absent.txt"), "<error -1>");
-  EXPECT_EQ(g_LastErrorText, ReportText(104060, "absent.txt"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgFileNotFound, "absent.txt"));
   EXPECT_EQ(g_QuitFlag.load(), 1);
 
   // A pack that disappears after the index was built.
@@ -159,7 +160,7 @@ TEST_F(ResourceLookupTest, LoaderConventionReports) {
   ASSERT_EQ(BuildPackIndex(), 0);
   std::filesystem::remove(Native("data.qpf"));
   EXPECT_EQ(LoadText("gone.txt"), "<error -1>");
-  EXPECT_EQ(g_LastErrorText, ReportText(901040, "gone.txt"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgCannotOpenPack, "gone.txt"));
 }
 
 TEST_F(ResourceLookupTest, ReadsWithTheReaderOfTheSource) {
@@ -203,7 +204,7 @@ TEST_F(ResourceLookupTest, ShortLooseFileGivesMinusThreeWithoutMessage) {
   // The same file, now whole at its new length, reads.
   EXPECT_EQ(LoadText("short.bin"), bytes.substr(0, 10));
   EXPECT_EQ(ReadResourceFromFile(&location, "absent.bin"), -3);
-  EXPECT_EQ(g_LastErrorText, ReportText(104010, "absent.bin"));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgCannotReadFile, "absent.bin"));
 }
 
 class MediaLookupTest : public ResourceLookupTest {
@@ -301,7 +302,7 @@ TEST_F(MediaLookupTest, PathTextLongerThanTheNormaliserTakesIsReported) {
 
   std::string tooLong = "a" + fits;
   EXPECT_EQ(Find(tooLong.c_str(), 0).first, -1);
-  EXPECT_EQ(g_LastErrorText, ReportText(100242, tooLong.substr(0, 255)));
+  EXPECT_EQ(g_LastErrorText, ReportText(kMsgBlankInName, tooLong.substr(0, 255)));
   EXPECT_EQ(g_QuitFlag.load(), 1);
 }
 

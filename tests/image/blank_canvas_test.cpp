@@ -57,12 +57,12 @@ TEST(CreateBlankImageLayerTest, SidesOutsideTheLimitAreRefusedAndLeaveNoGroup) {
   for (const RefusedSize& c : cases) {
     SCOPED_TRACE(std::to_string(c.mWidth) + "x" + std::to_string(c.mHeight));
     LayerTreeEnvironment env(640, 480);
-    InstallTaggedMessages({100010});
+    InstallTaggedMessages({kMsgOutOfMemory});
     EXPECT_EQ(CreateBlankImageLayer("W0/big", c.mWidth, c.mHeight, 1), nullptr);
     ASSERT_EQ(env.mScript.mDialogs.mBoxes.size(), 1u);
     EXPECT_EQ(env.mScript.mDialogs.mBoxes[0].mText, "ＣＧサイズが大きすぎます。X=" + std::to_string(c.mWidth) +
                                                        ", Y=" + std::to_string(c.mHeight));
-    EXPECT_EQ(g_LastErrorText, ExpectedReport(100010));
+    EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgOutOfMemory));
     EXPECT_EQ(g_QuitFlag.load(), 1);
     EXPECT_EQ(FindObjectByPath(g_LayerRoot, "W0/big", kPathGroup), nullptr);
     EXPECT_EQ(env.mW0->mChildCount, 0);
@@ -80,9 +80,9 @@ TEST(CreateBlankImageLayerTest, TheWidestCanvasIsAccepted) {
 
 TEST(CreateBlankImageLayerTest, AMissingParentGroupIsReported) {
   LayerTreeEnvironment env(640, 480);
-  InstallTaggedMessages({100230});
+  InstallTaggedMessages({kMsgObjectGroupMissing});
   EXPECT_EQ(CreateBlankImageLayer("W0/nothere/panel", 10, 10, 1), nullptr);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(100230, {"nothere"}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgObjectGroupMissing, {"nothere"}));
   EXPECT_EQ(g_QuitFlag.load(), 1);
 }
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <random>
 
+#include "core/message_ids.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
 #include "support/image_fixtures.h"
@@ -118,37 +119,37 @@ TEST(BmpDecoder, DamagedAndRefusedFiles) {
   struct Case {
     const char* mName;
     std::vector<uint8_t> mFile;
-    int mId;
+    MessageId mId;  // none: checked on its own below
   };
   std::vector<Case> cases = {
-      {"no magic", patched(0, {'P', 'M'}), 100070},
-      {"one byte", withSize(1), 100070},
-      {"short header", withSize(40), 100080},
-      {"pixel offset 10", patched(10, {10, 0, 0, 0}), 100080},
-      {"pixel offset past the end", patched(10, {0xFF, 0xFF, 0, 0}), 100080},
-      {"rows past the end", withSize(valid.size() - 1), 100080},
-      {"palette past the end", patched(46, {0, 1, 0, 0}), 100080},
-      {"huge colour count", patched(46, {0xFF, 0xFF, 0xFF, 0xFF}), 0},
-      {"width 8193", patched(18, {0x01, 0x20, 0, 0}), 100091},
-      {"width 0", patched(18, {0, 0, 0, 0}), 100091},
-      {"negative width", patched(18, {0xFF, 0xFF, 0xFF, 0xFF}), 100091},
-      {"height 8193", patched(22, {0x01, 0x20, 0, 0}), 100091},
-      {"top-down", patched(22, {0xFE, 0xFF, 0xFF, 0xFF}), 100092},
-      {"compressed 8-bit", patched(30, {1, 0, 0, 0}), 100090},
+      {"no magic", patched(0, {'P', 'M'}), kMsgBmpNoMagic},
+      {"one byte", withSize(1), kMsgBmpNoMagic},
+      {"short header", withSize(40), kMsgBmpDamaged},
+      {"pixel offset 10", patched(10, {10, 0, 0, 0}), kMsgBmpDamaged},
+      {"pixel offset past the end", patched(10, {0xFF, 0xFF, 0, 0}), kMsgBmpDamaged},
+      {"rows past the end", withSize(valid.size() - 1), kMsgBmpDamaged},
+      {"palette past the end", patched(46, {0, 1, 0, 0}), kMsgBmpDamaged},
+      {"huge colour count", patched(46, {0xFF, 0xFF, 0xFF, 0xFF}), {}},
+      {"width 8193", patched(18, {0x01, 0x20, 0, 0}), kMsgImageTooLarge},
+      {"width 0", patched(18, {0, 0, 0, 0}), kMsgImageTooLarge},
+      {"negative width", patched(18, {0xFF, 0xFF, 0xFF, 0xFF}), kMsgImageTooLarge},
+      {"height 8193", patched(22, {0x01, 0x20, 0, 0}), kMsgImageTooLarge},
+      {"top-down", patched(22, {0xFE, 0xFF, 0xFF, 0xFF}), kMsgBmpTopDown},
+      {"compressed 8-bit", patched(30, {1, 0, 0, 0}), kMsgBmpCompressed},
   };
   for (const Case& c : cases) {
     reports.Clear();
     ScopedLayerRecord record;
     int result = DecodeBytesAs(record.get(), FILE_TYPE_BMP, c.mFile);
-    if (c.mId == 0) {
+    if (c.mId.mNumber == 0) {
       // A colour count beyond the palette reads the palette's 256 entries,
       // which lie past the end of this small file.
       EXPECT_EQ(result, -1) << c.mName;
-      EXPECT_EQ(reports.FirstId(), 100080) << c.mName;
+      EXPECT_EQ(reports.FirstId(), kMsgBmpDamaged.mNumber) << c.mName;
       continue;
     }
     EXPECT_EQ(result, -1) << c.mName;
-    EXPECT_EQ(reports.FirstId(), c.mId) << c.mName;
+    EXPECT_EQ(reports.FirstId(), c.mId.mNumber) << c.mName;
     EXPECT_TRUE(reports.Quit()) << c.mName;
     EXPECT_EQ(record->mWidth, 1) << c.mName;
   }
@@ -161,7 +162,7 @@ TEST(BmpDecoder, DamagedAndRefusedFiles) {
   four.mCompression = 2;
   ScopedLayerRecord record;
   EXPECT_EQ(DecodeBytesAs(record.get(), FILE_TYPE_BMP, WriteBmp(four)), -1);
-  EXPECT_EQ(reports.FirstId(), 100090);
+  EXPECT_EQ(reports.FirstId(), kMsgBmpCompressed.mNumber);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <random>
 
+#include "core/message_ids.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
 #include "support/image_fixtures.h"
@@ -302,23 +303,23 @@ TEST(GifDecoder, MalformedFiles) {
   struct Case {
     const char* mName;
     std::vector<uint8_t> mFile;
-    int mFirstId;
+    MessageId mFirstId;
   };
   std::vector<Case> failing = {
-      {"no image block", WriteGif(noImage), 100215},
-      {"frame wider than 8192", WriteGif(bigFrame), 100091},
-      {"screen higher than 8192", WriteGif(bigScreen), 100091},
-      {"unknown introducer", badIntroducer, 100215},
-      {"unknown extension", badLabel, 100215},
-      {"empty file", {}, 100091},
-      {"header only", std::vector<uint8_t>(valid.begin(), valid.begin() + 13 + 12), 100215},
+      {"no image block", WriteGif(noImage), kMsgGifDecodeFailed},
+      {"frame wider than 8192", WriteGif(bigFrame), kMsgImageTooLarge},
+      {"screen higher than 8192", WriteGif(bigScreen), kMsgImageTooLarge},
+      {"unknown introducer", badIntroducer, kMsgGifDecodeFailed},
+      {"unknown extension", badLabel, kMsgGifDecodeFailed},
+      {"empty file", {}, kMsgImageTooLarge},
+      {"header only", std::vector<uint8_t>(valid.begin(), valid.begin() + 13 + 12), kMsgGifDecodeFailed},
   };
   for (const Case& c : failing) {
     reports.Clear();
     ScopedLayerRecord record;
     EXPECT_EQ(DecodeBytesAs(record.get(), FILE_TYPE_GIF, c.mFile), -1) << c.mName;
-    EXPECT_EQ(reports.FirstId(), c.mFirstId) << c.mName;
-    EXPECT_EQ(reports.LastId(), 100215) << c.mName;
+    EXPECT_EQ(reports.FirstId(), c.mFirstId.mNumber) << c.mName;
+    EXPECT_EQ(reports.LastId(), kMsgGifDecodeFailed.mNumber) << c.mName;
     EXPECT_TRUE(reports.Quit()) << c.mName;
   }
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/alloc.h"
+#include "core/message_ids.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_primitives.h"
 #include "image/runtime_random.h"
@@ -66,7 +67,7 @@ TEST(PixelBuffers, SideLimitsAreCheckedForBothSides) {
       EXPECT_EQ(reports.Boxes()[0].mCaption, "");
       EXPECT_EQ(reports.Boxes()[0].mText, "ＣＧサイズが大きすぎます。X=" + std::to_string(c.mWidth) +
                                               ", Y=" + std::to_string(c.mHeight));
-      EXPECT_EQ(reports.FirstId(), 100010);
+      EXPECT_EQ(reports.FirstId(), kMsgOutOfMemory.mNumber);
       EXPECT_TRUE(reports.Quit());
     }
   }

@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "core/message_ids.h"
 #include "core/platform_facts.h"
 #include "core/process_state.h"
 #include "datasrc/compression.h"
@@ -160,7 +161,7 @@ TEST_F(PixelWorkers, RefusedThreadsShrinkThePoolOrFailTheStart) {
   g_WorkerCount = 4;
   EXPECT_NE(StartPixelWorkers(), 0);
   EXPECT_EQ(GetPixelWorkerCount(), 0);
-  EXPECT_EQ(reports.FirstId(), 100010);
+  EXPECT_EQ(reports.FirstId(), kMsgOutOfMemory.mNumber);
   EXPECT_TRUE(reports.Quit());
 }
 

@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 #include <random>
 
+#include "core/message_ids.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
 #include "support/image_fixtures.h"
@@ -186,19 +187,19 @@ TEST(PngDecoder, TooLargeAndDamagedFilesFailCleanly) {
   struct Case {
     const char* mName;
     std::vector<uint8_t> mFile;
-    int mId;
+    MessageId mId;
   };
-  std::vector<Case> cases = {{"8193 wide", WritePng(wide), 100091},
-                             {"8193 high", WritePng(tall), 100091},
-                             {"truncated", truncated, 100200},
-                             {"corrupted", corrupted, 100200},
-                             {"not a PNG", notPng, 100200},
-                             {"empty", {}, 100200}};
+  std::vector<Case> cases = {{"8193 wide", WritePng(wide), kMsgImageTooLarge},
+                             {"8193 high", WritePng(tall), kMsgImageTooLarge},
+                             {"truncated", truncated, kMsgPngDecodeFailed},
+                             {"corrupted", corrupted, kMsgPngDecodeFailed},
+                             {"not a PNG", notPng, kMsgPngDecodeFailed},
+                             {"empty", {}, kMsgPngDecodeFailed}};
   for (const Case& c : cases) {
     reports.Clear();
     ScopedLayerRecord record;
     EXPECT_EQ(DecodeBytesAs(record.get(), FILE_TYPE_PNG, c.mFile), -1) << c.mName;
-    EXPECT_EQ(reports.FirstId(), c.mId) << c.mName;
+    EXPECT_EQ(reports.FirstId(), c.mId.mNumber) << c.mName;
     EXPECT_TRUE(reports.Quit()) << c.mName;
   }
 }
@@ -412,20 +413,20 @@ TEST(JpegDecoder, RefusedAndDamagedFiles) {
   struct Case {
     const char* mName;
     std::vector<uint8_t> mFile;
-    int mFirstId;
+    MessageId mFirstId;
   };
   std::vector<Case> cases = {
-      {"8193 x 1", WriteJpeg(8193, 1, 3, wideSamples, 80), 100091},
-      {"not a JPEG", {0x12, 0x34, 0x56, 0x78}, 100210},
-      {"empty", {}, 100210},
-      {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 20), 100210},
+      {"8193 x 1", WriteJpeg(8193, 1, 3, wideSamples, 80), kMsgImageTooLarge},
+      {"not a JPEG", {0x12, 0x34, 0x56, 0x78}, kMsgJpegDecodeFailed},
+      {"empty", {}, kMsgJpegDecodeFailed},
+      {"header only", std::vector<uint8_t>(good.begin(), good.begin() + 20), kMsgJpegDecodeFailed},
   };
   for (const Case& c : cases) {
     reports.Clear();
     ScopedLayerRecord record;
     EXPECT_EQ(DecodeBytesAs(record.get(), FILE_TYPE_JPG, c.mFile), -1) << c.mName;
-    EXPECT_EQ(reports.FirstId(), c.mFirstId) << c.mName;
-    EXPECT_EQ(reports.LastId(), 100210) << c.mName;
+    EXPECT_EQ(reports.FirstId(), c.mFirstId.mNumber) << c.mName;
+    EXPECT_EQ(reports.LastId(), kMsgJpegDecodeFailed.mNumber) << c.mName;
     EXPECT_TRUE(reports.Quit()) << c.mName;
   }
   // Truncated or scrambled entropy data ends the image early or fails it;
@@ -439,7 +440,7 @@ TEST(JpegDecoder, RefusedAndDamagedFiles) {
       EXPECT_EQ(record->mWidth, 32);
       EXPECT_EQ(reports.LastReport(), "");
     } else {
-      EXPECT_EQ(reports.LastId(), 100210);
+      EXPECT_EQ(reports.LastId(), kMsgJpegDecodeFailed.mNumber);
     }
   }
 }

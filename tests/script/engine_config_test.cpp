@@ -27,7 +27,7 @@ class EngineConfigTest : public ::testing::Test {
     g_WindowTable[0] = &mWindow;
     g_DesktopWidth = 1920;
     g_DesktopHeight = 1080;
-    InstallTaggedMessages({901000, 901020});
+    InstallTaggedMessages({kMsgWindowTitleTooLong, kMsgBadEngineSetting});
   }
   // The window is the test's own: the table lets go of it first.
   void TearDown() override { g_WindowTable[0] = mSavedWindow; }
@@ -115,7 +115,7 @@ TEST_F(EngineConfigTest, ScreenSizeLimits) {
     } else {
       EXPECT_EQ(result, 1);
       EXPECT_EQ(g_QuitFlag.load(), 1);
-      EXPECT_EQ(g_LastErrorText, ExpectedReport(901020));
+      EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgBadEngineSetting));
       EXPECT_EQ(mWindow.mWidth, 0);
     }
   }
@@ -139,7 +139,7 @@ TEST_F(EngineConfigTest, TitleRules) {
   config.mTitle = std::string(129, 'T');
   EXPECT_EQ(Load(config), 1);
   EXPECT_EQ(g_QuitFlag.load(), 1);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(901000));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgWindowTitleTooLong));
   EXPECT_EQ(g_WindowTitle, "ab");
 }
 
@@ -151,7 +151,7 @@ TEST_F(EngineConfigTest, BadThreadedSwitchStopsAfterSizeAndTitle) {
   config.mThreadedStep = 2;
   config.mDebugMode = 1;
   EXPECT_EQ(Load(config), 1);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(901020));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgBadEngineSetting));
   EXPECT_EQ(mWindow.mWidth, 1024);
   EXPECT_EQ(g_WindowTitle, "kept");
   EXPECT_EQ(g_DebugMode, 0);  // not reached
@@ -160,7 +160,7 @@ TEST_F(EngineConfigTest, BadThreadedSwitchStopsAfterSizeAndTitle) {
 
 TEST_F(EngineConfigTest, MissingOrShortFile) {
   EXPECT_EQ(LoadEngineConfig(), -1);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(104060, {kConfigName}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgFileNotFound, {kConfigName}));
 
   Bytes image = BuildConfigFile(EngineConfigFile());
   for (size_t cut : {size_t{0}, size_t{20}, size_t{77}, image.size() - 1}) {
@@ -170,7 +170,7 @@ TEST_F(EngineConfigTest, MissingOrShortFile) {
     mEnv.Write({kConfigName, shorter});
     EXPECT_EQ(LoadEngineConfig(), 1);
     EXPECT_EQ(g_QuitFlag.load(), 1);
-    EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {kConfigName}));
+    EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgCannotReadFile, {kConfigName}));
   }
 }
 

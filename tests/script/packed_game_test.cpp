@@ -89,7 +89,7 @@ TEST_F(PackedGameTest, ADamagedPackedScriptFileIsReported) {
   ASSERT_EQ(LoadScriptData(), 0);
   EXPECT_EQ(LoadScriptFile(1), 0);
   EXPECT_EQ(g_QuitFlag.load(), 1);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {ScriptFileName(1)}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgCannotReadFile, {ScriptFileName(1)}));
 }
 
 }  // namespace

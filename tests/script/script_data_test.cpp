@@ -46,7 +46,7 @@ TEST_F(ScriptDataTest, FixtureGameLoadsWithTheMainTaskAtSystemStart) {
   EXPECT_EQ(g_QuitFlag.load(), 0);
 
   // Messages, commands, variables, scripts.
-  EXPECT_EQ(GetMessageText(105000), "E105000[%s][%s][%s]");
+  EXPECT_EQ(GetMessageText(kMsgVariableFileVersion), "E105000[%s][%s][%s]");
   EXPECT_EQ(g_CommandCount, 121);
   EXPECT_STREQ(g_CommandNames[44], "if");
   EXPECT_EQ(g_ArgDeclCounts[43], 49);
@@ -139,7 +139,7 @@ TEST_F(ScriptDataTest, ScriptFileLoadsOnceAndSetsUpItsVariables) {
   EXPECT_EQ(g_QuitFlag.load(), 0);
   // A number outside the script list is refused.
   EXPECT_EQ(LoadScriptFile(2), 0);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(901030));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgScriptNumberOutOfRange));
 }
 
 TEST_F(ScriptDataTest, ALaterDefinitionRebuildsTheVariable) {
@@ -180,7 +180,7 @@ TEST_F(ScriptDataTest, ReportsAtScriptCarryTheFileAndLine) {
   ASSERT_TRUE(GetCurrentScriptLocation(&name, &line));
   EXPECT_EQ(name, "main.txt");
   EXPECT_EQ(line, 500);
-  ReportErrorAtScriptFmt(900020, 0);
+  ReportErrorAtScriptFmt(WithFatal(kMsgNullObjectPath, 0));
   EXPECT_EQ(g_ErrorScriptName, "main.txt");
   EXPECT_EQ(g_ErrorLine, 500);
   EXPECT_NE(g_LastErrorText.find("main.txt"), std::string::npos);
@@ -198,10 +198,10 @@ TEST_F(ScriptDataTest, APercentSignInTheScriptNameIsShownAsItIs) {
   g_CurrentContext = MainContext();
   g_CurrentInstruction = 14;
   const std::string prefix = "[対象ファイル]\n100%_%s%d%%表.txt\n\n[場所]\n500 行目\n\n[内容]\n\n";
-  ReportErrorAtScriptFmt(104060, 0, "x.png");
+  ReportErrorAtScriptFmt(WithFatal(kMsgFileNotFound, 0), "x.png");
   EXPECT_EQ(g_LastErrorText, prefix + "[x.png]ファイルが\n存在しません。");
   EXPECT_EQ(g_ErrorScriptName, "100%_%s%d%%表.txt");
-  ReportErrorAtScript(100010, 0);
+  ReportErrorAtScript(WithFatal(kMsgOutOfMemory, 0));
   EXPECT_EQ(g_LastErrorText, prefix + "メモリ不足です。");
   g_CurrentContext = nullptr;
 }
@@ -239,7 +239,7 @@ TEST_F(ScriptDataTest, TheErrorDialogShowsTheLocationAndItsEditButtonOpensTheScr
   SetDetachedStartHook(RecordEditorStart, nullptr);
   mEnv.mDialogs.mErrorDialogPresses = {kErrorDialogEdit, kErrorDialogClose};
 
-  ReportErrorAtScriptFmt(104060, 0, "x%d.png");
+  ReportErrorAtScriptFmt(WithFatal(kMsgFileNotFound, 0), "x%d.png");
   SetDetachedStartHook(nullptr, nullptr);
   unsetenv("VISUAL");
 
@@ -260,40 +260,42 @@ TEST_F(ScriptDataTest, TheErrorDialogShowsTheLocationAndItsEditButtonOpensTheScr
 struct BrokenCase {
   const char* mWhat;
   std::function<void(ScriptData&)> mBreak;
-  int32_t mMessage;
+  MessageId mMessage;
   std::string mArgument;
 };
 
 TEST_F(ScriptDataTest, LoaderErrorTable) {
   const BrokenCase cases[] = {
-      {"version 553", [](ScriptData& data) { data.mVariableVersion = 553; }, 105000, ""},
-      {"version 555", [](ScriptData& data) { data.mVariableVersion = 555; }, 105000, ""},
-      {"script number = count", [](ScriptData& data) { data.mScripts[1].mNumber = 2; }, 901030, ""},
-      {"script number twice", [](ScriptData& data) { data.mScripts[1].mNumber = 0; }, 104010,
+      {"version 553", [](ScriptData& data) { data.mVariableVersion = 553; }, kMsgVariableFileVersion, ""},
+      {"version 555", [](ScriptData& data) { data.mVariableVersion = 555; }, kMsgVariableFileVersion, ""},
+      {"script number = count", [](ScriptData& data) { data.mScripts[1].mNumber = 2; }, kMsgScriptNumberOutOfRange, ""},
+      {"script number twice", [](ScriptData& data) { data.mScripts[1].mNumber = 0; }, kMsgCannotReadFile,
        "qvbin\\qvt_list.qbn"},
       {"definition past the variable count",
-       [](ScriptData& data) { data.mDefinitions[3].mVariable = 2000; }, 900070, ""},
-      {"no SYSTEM_START", [](ScriptData& data) { data.mLabels.erase(data.mLabels.begin()); }, 108180,
+       [](ScriptData& data) { data.mDefinitions[3].mVariable = 2000; }, kMsgVariableNumberOutOfRange, ""},
+      {"no SYSTEM_START", [](ScriptData& data) { data.mLabels.erase(data.mLabels.begin()); }, kMsgLabelNotFound,
        "SYSTEM_START"},
-      {"too many variables", [](ScriptData& data) { data.mVariableCount = 0x10000; }, 104010, "qvbin\\qvt.qbn"},
-      {"label in a missing script", [](ScriptData& data) { data.mLabels[1].mScript = 2; }, 104010,
+      {"too many variables", [](ScriptData& data) { data.mVariableCount = 0x10000; }, kMsgCannotReadFile,
+       "qvbin\\qvt.qbn"},
+      {"label in a missing script", [](ScriptData& data) { data.mLabels[1].mScript = 2; }, kMsgCannotReadFile,
        "qvbin\\qvl.qbn"},
-      {"label depth 64", [](ScriptData& data) { data.mLabels[1].mBlockDepth = 64; }, 104010, "qvbin\\qvl.qbn"},
-      {"label loop depth 64", [](ScriptData& data) { data.mLabels[1].mLoopDepth = 64; }, 104010,
+      {"label depth 64", [](ScriptData& data) { data.mLabels[1].mBlockDepth = 64; }, kMsgCannotReadFile,
        "qvbin\\qvl.qbn"},
-      {"label past the instructions", [](ScriptData& data) { data.mLabels[0].mPosition = 15; }, 104010,
+      {"label loop depth 64", [](ScriptData& data) { data.mLabels[1].mLoopDepth = 64; }, kMsgCannotReadFile,
+       "qvbin\\qvl.qbn"},
+      {"label past the instructions", [](ScriptData& data) { data.mLabels[0].mPosition = 15; }, kMsgCannotReadFile,
        "qvbin\\qvt00000.qbn"},
-      {"nine dimensions", [](ScriptData& data) { data.mDefinitions[1].mDims.assign(9, 1); }, 104010,
+      {"nine dimensions", [](ScriptData& data) { data.mDefinitions[1].mDims.assign(9, 1); }, kMsgCannotReadFile,
        "qvbin\\qvv.qbn"},
       {"more than 121 commands",
-       [](ScriptData& data) { data.mCommands.push_back({"extra", {}}); }, 104010, "qvbin\\qvc.qbn"},
-      {"check kind 29", [](ScriptData& data) { data.mCommands[104].mArgs[0].mCheckKind = 29; }, 104010,
+       [](ScriptData& data) { data.mCommands.push_back({"extra", {}}); }, kMsgCannotReadFile, "qvbin\\qvc.qbn"},
+      {"check kind 29", [](ScriptData& data) { data.mCommands[104].mArgs[0].mCheckKind = 29; }, kMsgCannotReadFile,
        "qvbin\\qvc.qbn"},
       {"more than 256 messages",
-       [](ScriptData& data) { data.mMessages.resize(257, {1, "x"}); }, 104010, "qvbin\\qve.qbn"},
-      {"element count 0", [](ScriptData& data) { data.mDefinitions[1].mDims = {0}; }, 101110, ""},
+       [](ScriptData& data) { data.mMessages.resize(257, {1, "x"}); }, kMsgCannotReadFile, "qvbin\\qve.qbn"},
+      {"element count 0", [](ScriptData& data) { data.mDefinitions[1].mDims = {0}; }, kMsgArrayCountNotPositive, ""},
       {"element count above the limit", [](ScriptData& data) { data.mDefinitions[1].mDims = {2000, 2001}; },
-       101100, "4000000"},
+       kMsgArrayTooLarge, "4000000"},
   };
   for (const BrokenCase& entry : cases) {
     SCOPED_TRACE(entry.mWhat);
@@ -321,7 +323,7 @@ TEST_F(ScriptDataTest, EveryFileIsRequired) {
     ASSERT_EQ(CreateObjectTrees(), 0);
     EXPECT_NE(LoadScriptData(), 0);
     EXPECT_EQ(g_QuitFlag.load(), 1);
-    EXPECT_EQ(g_LastErrorText, ExpectedReport(104060, {file}));
+    EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgFileNotFound, {file}));
   }
 }
 
@@ -355,7 +357,7 @@ TEST_F(ScriptDataTest, NegativeLabelBucketIsRefused) {
   mEnv.Write({"qvbin\\qvl.qbn", BuildLabelFile(data.mLabels, &buckets)});
   ASSERT_EQ(CreateObjectTrees(), 0);
   EXPECT_NE(LoadScriptData(), 0);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {"qvbin\\qvl.qbn"}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgCannotReadFile, {"qvbin\\qvl.qbn"}));
 }
 
 }  // namespace

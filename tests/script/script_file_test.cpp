@@ -106,7 +106,7 @@ TEST_F(ScriptFileTest, WrongKeyIsRefused) {
   std::array<uint8_t, 4> key = DefaultSectionKey();
   key[0] ^= 0xFF;
   EXPECT_EQ(LoadSubScript(BuildScriptFile(BuildScriptSections(code), key)), 0);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {ScriptFileName(1)}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgCannotReadFile, {ScriptFileName(1)}));
 }
 
 // One bad script file and whether it must be refused.
@@ -201,7 +201,7 @@ TEST_F(ScriptFileTest, MalformedScriptFilesAreRefused) {
     mEnv.Reset();
     EXPECT_EQ(LoadSubScript(entry.mBuild()), 0);
     EXPECT_EQ(g_QuitFlag.load(), 1);
-    EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {ScriptFileName(1)}));
+    EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgCannotReadFile, {ScriptFileName(1)}));
     // Nothing is kept of a refused file: a later load tries again.
     EXPECT_EQ(g_ScriptFileTable[1], nullptr);
   }
@@ -212,7 +212,7 @@ TEST_F(ScriptFileTest, CommandsMustBeDeclared) {
   mEnv.Write(BuildScriptDataFiles(mData));
   ASSERT_EQ(CreateObjectTrees(), 0);
   EXPECT_NE(LoadScriptData(), 0);
-  EXPECT_EQ(g_LastErrorText, ExpectedReport(104010, {ScriptFileName(0)}));
+  EXPECT_EQ(g_LastErrorText, ExpectedReport(kMsgCannotReadFile, {ScriptFileName(0)}));
 }
 
 TEST_F(ScriptFileTest, AnEmptyScriptLoads) {

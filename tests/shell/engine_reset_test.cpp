@@ -207,7 +207,7 @@ TEST_F(EngineResetTest, ASecondStartAfterAResetBehavesLikeTheFirst) {
   EXPECT_NE(between, first);
   ASSERT_EQ(PreloadFile(0, "extra.txt", 9), 0);
   EXPECT_EQ(GetPreloadCount(0), 1);
-  ReportError(100010, 0);
+  ReportError(WithFatal(kMsgOutOfMemory, 0));
   EXPECT_TRUE(g_ErrorDialogShown);
   PostWindowMessage(GetMainPlatformWindow(), kMsgCommand, 7, 0);
 
@@ -236,7 +236,7 @@ TEST_F(EngineResetTest, WhatARunLeavesOutsideStartUpIsGone) {
   ASSERT_TRUE(InitProcessPaths(programFileName));
 
   // Reports: the first shows the dialog, later ones do not.
-  ReportError(100010, 0);
+  ReportError(WithFatal(kMsgOutOfMemory, 0));
   ASSERT_EQ(dialogs.mErrorDialogs.size(), 1u);
   // The debug log's header belongs to the first write of a run.
   WriteDebugLog("debuglog.txt", false, kDebugLogBudget, "one");
@@ -269,7 +269,7 @@ TEST_F(EngineResetTest, WhatARunLeavesOutsideStartUpIsGone) {
   // the log gets a new header.
   ChooseGameFolder(2, argv.data(), &programFileName);
   ASSERT_TRUE(InitProcessPaths(programFileName));
-  ReportError(100010, 0);
+  ReportError(WithFatal(kMsgOutOfMemory, 0));
   EXPECT_EQ(dialogs.mErrorDialogs.size(), 2u);
   WriteDebugLog("debuglog.txt", false, kDebugLogBudget, "two");
   std::string log = game.ReadFile("debuglog.txt");

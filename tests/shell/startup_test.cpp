@@ -118,7 +118,7 @@ TEST_F(StartupTest, ADevelopmentFolderWithoutTheCompilerShowsTheLicenceNotice) {
   EXPECT_EQ(g_recordedSteps.back(), "script compiler");
   ASSERT_EQ(dialogs.mErrorDialogs.size(), 1u);
   EXPECT_EQ(dialogs.mErrorDialogs[0].mCaption, "License Information");
-  EXPECT_EQ(dialogs.mErrorDialogs[0].mText, GetMessageText(100000));
+  EXPECT_EQ(dialogs.mErrorDialogs[0].mText, GetMessageText(kMsgOpenSourceNotice));
   EXPECT_EQ(GetMainPlatformWindow(), nullptr) << "no window was made";
 }
 

@@ -1,13 +1,18 @@
 #include "support/fixture_game.h"
 
+#include "core/message_ids.h"
 #include "support/command_table.h"
 #include "support/pack_builder.h"
 #include "support/script_assembler.h"
 #include "support/script_test_env.h"
 
-const std::vector<int32_t>& FixtureMessageIds() {
-  static const std::vector<int32_t> ids{100230, 100242, 105000, 108180, 900020, 900050,
-                                        900070, 901000, 901020, 901030, 101100, 101110};
+const std::vector<MessageId>& FixtureMessageIds() {
+  static const std::vector<MessageId> ids{kMsgObjectGroupMissing,       kMsgBlankInName,
+                                          kMsgVariableFileVersion,      kMsgLabelNotFound,
+                                          kMsgNullObjectPath,           kMsgUndefinedCommand,
+                                          kMsgVariableNumberOutOfRange, kMsgWindowTitleTooLong,
+                                          kMsgBadEngineSetting,         kMsgScriptNumberOutOfRange,
+                                          kMsgArrayTooLarge,            kMsgArrayCountNotPositive};
   return ids;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A small game's compiled script data for the loader tests: two script
 // files, labels inside blocks and loops, variables of every kind and scope.
+#include "core/message_ids.h"
 #include "support/script_data_builder.h"
 
 // Variables of the fixture.
@@ -13,7 +14,7 @@ enum : uint16_t {
 
 // Message ids whose texts the fixture's message file tags (see
 // TaggedMessages).
-const std::vector<int32_t>& FixtureMessageIds();
+const std::vector<MessageId>& FixtureMessageIds();
 ScriptData MakeFixtureGame();
 
 // Packs game files into one pack file (a native path); false when it cannot

@@ -13,15 +13,17 @@
 
 namespace {
 
-const std::vector<int32_t> kImageMessageIds = {100010, 100030, 100070, 100080, 100090, 100091,
-                                               100092, 100200, 100210, 100215, 104030};
+const std::vector<MessageId> kImageMessageIds = {
+    kMsgOutOfMemory,     kMsgUnsupportedFileType, kMsgBmpNoMagic,      kMsgBmpDamaged,
+    kMsgBmpCompressed,   kMsgImageTooLarge,       kMsgBmpTopDown,      kMsgPngDecodeFailed,
+    kMsgJpegDecodeFailed, kMsgGifDecodeFailed,    kMsgNoMemoryForFile};
 
 // Ids with built-in texts keep them; the others read "E<id>...".
 int IdOf(const std::string& text) {
-  for (int id : {100010, 104030}) {
+  for (MessageId id : {kMsgOutOfMemory, kMsgNoMemoryForFile}) {
     std::string builtIn = GetMessageText(id);
     std::string prefix = builtIn.substr(0, builtIn.find('%'));
-    if (!prefix.empty() && text.compare(0, prefix.size(), prefix) == 0) return id;
+    if (!prefix.empty() && text.compare(0, prefix.size(), prefix) == 0) return id.mNumber;
   }
   if (text.size() < 2 || text[0] != 'E') return 0;
   return std::atoi(text.c_str() + 1);

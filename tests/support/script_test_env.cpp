@@ -27,18 +27,18 @@ void ScriptTestEnvironment::Remove(const std::string& gameName) const {
   std::filesystem::remove(std::filesystem::path(mFolder.Path()) / relative);
 }
 
-std::vector<MessageEntry> TaggedMessages(const std::vector<int32_t>& ids) {
+std::vector<MessageEntry> TaggedMessages(const std::vector<MessageId>& ids) {
   std::vector<MessageEntry> entries;
-  for (int32_t id : ids) entries.push_back({id, "E" + std::to_string(id) + "[%s][%s][%s]"});
+  for (MessageId id : ids) entries.push_back({id.mNumber, "E" + std::to_string(id.mNumber) + "[%s][%s][%s]"});
   return entries;
 }
 
-void InstallTaggedMessages(const std::vector<int32_t>& ids) {
+void InstallTaggedMessages(const std::vector<MessageId>& ids) {
   ClearMessageTexts();
   for (const MessageEntry& entry : TaggedMessages(ids)) AddMessageText(entry.mId, entry.mText);
 }
 
-std::string ExpectedReport(int32_t id, const std::vector<std::string>& arguments) {
+std::string ExpectedReport(MessageId id, const std::vector<std::string>& arguments) {
   std::string text = GetMessageText(id);
   switch (arguments.size()) {
     case 0:

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/message_ids.h"
 #include "support/dialog_recorder.h"
 #include "support/script_data_builder.h"
 #include "support/temp_folder.h"
@@ -32,8 +33,8 @@ class ScriptTestEnvironment {
 
 // Texts that make report ids visible: "E<id>" followed by each argument in
 // brackets. Ids with a built-in text keep it.
-std::vector<MessageEntry> TaggedMessages(const std::vector<int32_t>& ids);
+std::vector<MessageEntry> TaggedMessages(const std::vector<MessageId>& ids);
 // Loads such texts straight into the message table.
-void InstallTaggedMessages(const std::vector<int32_t>& ids);
+void InstallTaggedMessages(const std::vector<MessageId>& ids);
 // The text that a report of id with these text arguments produces.
-std::string ExpectedReport(int32_t id, const std::vector<std::string>& arguments = {});
+std::string ExpectedReport(MessageId id, const std::vector<std::string>& arguments = {});
