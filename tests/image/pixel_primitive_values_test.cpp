@@ -303,6 +303,48 @@ TEST_P(PrimitiveValues, EveryLevelFollowsTheSlotArithmetic) {
 INSTANTIATE_TEST_SUITE_P(EverySlot, PrimitiveValues, testing::Range(0, kPixelPrimitiveSlots),
                          [](const testing::TestParamInfo<int>& info) { return "Slot" + std::to_string(info.param); });
 
+// Picture-like sources: runs of clear and of opaque pixels (which the alpha
+// blends skip and copy) between ramps, at every level, against the model.
+TEST(PrimitiveValues, RunsOfClearAndOpaquePixels) {
+  std::mt19937 random(31);
+  static constexpr int kOpacities[] = {0, 100, 128, 255, 256};
+  for (int level = 1; level <= 3; ++level) {
+    const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level)};
+    for (int slot : {5, 6, 22, 23, 24, 25}) {
+      for (int round = 0; round < 200; ++round) {
+        constexpr size_t kPixels = 60;
+        alignas(16) uint8_t src[kPixels * 4 + 8];
+        alignas(16) uint8_t start[kPixels * 4 + 8];
+        alignas(16) uint8_t expected[kPixels * 4 + 8];
+        FillRow(random, src, sizeof(src));
+        FillRow(random, start, sizeof(start));
+        for (size_t p = 0; p < kPixels;) {
+          size_t run = 1 + random() % 12;
+          int kind = static_cast<int>(random() % 3);
+          for (size_t k = p; k < p + run && k < kPixels; ++k) {
+            if (kind < 2) src[k * 4 + 3] = kind == 0 ? 0 : 255;
+          }
+          p += run;
+        }
+        size_t misalign = (random() % 2) * 4 + (round % 3 == 0 ? 1 : 0);
+        size_t n = (kPixels - 2) * 4 - random() % 9;
+        int o = kOpacities[random() % std::size(kOpacities)];
+        int second = static_cast<int>(random() % 300);
+        std::memcpy(expected, start, sizeof(start));
+        Model(slot, {level, expected + misalign, misalign, src, nullptr, o, second, n});
+        for (const PixelPrimitiveTable* table : tables) {
+          alignas(16) uint8_t got[sizeof(start)];
+          std::memcpy(got, start, sizeof(start));
+          RunSlot(*table, slot, got + misalign, src, nullptr, o, second, n);
+          ASSERT_EQ(0, std::memcmp(got, expected, sizeof(got)))
+              << "slot " << slot << (table == tables[0] ? " engine" : " plain") << " level " << level << " round "
+              << round;
+        }
+      }
+    }
+  }
+}
+
 // Values worked out by hand from the slots' arithmetic, where the levels or
 // the block and single forms part ways. Rows start 8-aligned.
 struct HandCase {
