@@ -10,6 +10,11 @@ void RefAlphaOverRow(uint8_t* dst, const uint8_t* src, size_t n);
 void RefAlphaOverRowSourceOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
 void RefAlphaOverRowDestOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
 void RefAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpacity, int srcOpacity, size_t n);
+// Slots 22 to 25 with prepared reciprocal tables instead of divisions.
+void TableAlphaOverRow(uint8_t* dst, const uint8_t* src, size_t n);
+void TableAlphaOverRowSourceOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
+void TableAlphaOverRowDestOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
+void TableAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpacity, int srcOpacity, size_t n);
 // Slot 7 at level 1 (and at levels 2 and 3 with softness 256): the table
 // weight of each mask pixel's blue byte.
 void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n);

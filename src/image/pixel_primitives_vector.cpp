@@ -414,10 +414,10 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
       VecLinearBurnRow,
       VecLinearLightRow,
       VecDownscale2x2Row<L>,
-      RefAlphaOverRow,
-      RefAlphaOverRowSourceOpacity,
-      RefAlphaOverRowDestOpacity,
-      RefAlphaOverRowBothOpacity,
+      TableAlphaOverRow,
+      TableAlphaOverRowSourceOpacity,
+      TableAlphaOverRowDestOpacity,
+      TableAlphaOverRowBothOpacity,
   };
 }
 
