@@ -64,7 +64,10 @@ struct PixelWorker {
   bool mPosted = false;
 };
 
-PixelWorker g_Workers[kMaxPixelWorkers];
+// The pool is never destroyed: when the process ends through exit() (a
+// library may call it) while a worker waits for a job, static destructors
+// would destroy a running thread object. The threads end with the process.
+PixelWorker* const g_Workers = new PixelWorker[kMaxPixelWorkers];
 int g_StartedWorkers = 0;
 std::atomic<bool> g_StopWorkers{false};
 WorkerThreadStarter g_ThreadStarter = nullptr;
