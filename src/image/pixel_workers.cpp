@@ -39,7 +39,7 @@ class HandOffSignal {
   void Clear() { mSignalled.store(0, std::memory_order_relaxed); }
 
  private:
-  static constexpr int kSpins = 4000;
+  static constexpr int kSpins = 256;
   bool TryTake() {
     return mSignalled.load(std::memory_order_relaxed) != 0 && mSignalled.exchange(0, std::memory_order_acquire) != 0;
   }
