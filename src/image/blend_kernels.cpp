@@ -228,12 +228,16 @@ void InitProductTables() {
   }
 }
 
+void BuildBlendKernelTable(BlendKernelTable* table, int width) {
+  *table = BlendKernelTable();
+  FillAllModeKernels(table, std::make_integer_sequence<int, kBlendModeCount>());
+  if (width >= 0) InstallVectorBlendKernels(table, width);
+  InstallForwardedKernels(table);
+}
+
 void InitBlendKernels() {
-  FillAllModeKernels(&g_PlainBlendKernels, std::make_integer_sequence<int, kBlendModeCount>());
-  g_BlendKernels = g_PlainBlendKernels;
-  InstallVectorBlendKernels(&g_BlendKernels);
-  InstallForwardedKernels(&g_PlainBlendKernels);
-  InstallForwardedKernels(&g_BlendKernels);
+  BuildBlendKernelTable(&g_PlainBlendKernels, -1);
+  BuildBlendKernelTable(&g_BlendKernels, 0);
 
   for (int x = 0; x <= 510; ++x) {
     g_BlendLookupTables.mAddClamp[x] = static_cast<uint8_t>(std::min(x, 255));

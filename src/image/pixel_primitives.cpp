@@ -12,7 +12,7 @@
 uint8_t g_CpuFeatures[kCpuFeatureCount];
 int g_PixelLevel = 1;
 int32_t g_RuleWeightTable[256];
-PixelPrimitiveTable g_PixelPrimitives = GetVectorPrimitives(1);
+PixelPrimitiveTable g_PixelPrimitives = GetVectorPrimitives(1, false);
 
 void DetectCpuFeatures() {
   for (uint8_t& feature : g_CpuFeatures) feature = 0;
@@ -52,7 +52,7 @@ void InitPixelPrimitives() {
   g_PixelPrimitives = GetPixelPrimitives(level);
 }
 
-const PixelPrimitiveTable& GetPixelPrimitives(int level) { return GetVectorPrimitives(level); }
+const PixelPrimitiveTable& GetPixelPrimitives(int level) { return GetVectorPrimitives(level, true); }
 
 void* AllocZeroed(size_t n) {
   // calloc clears the block as slot 0 would, and gets fresh pages already zero.

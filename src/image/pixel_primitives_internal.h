@@ -20,4 +20,12 @@ void TableAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpaci
 void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n);
 
 // The vectorised set of a level; the plain set where the build has no SSE2.
-const PixelPrimitiveTable& GetVectorPrimitives(int level);
+// `wide`: the set that also runs AVX2 loops (where the processor has AVX2).
+const PixelPrimitiveTable& GetVectorPrimitives(int level, bool wide);
+
+// The processor runs AVX2 (checked once).
+bool HaveWideVectors();
+// The 32-byte block loop of the normal alpha rows (slots 5 and 6, o ignored
+// for 5) from byte i up to `end`, block bytes only; returns where it stopped
+// (end - i then below 32). Only called where HaveWideVectors().
+size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end);

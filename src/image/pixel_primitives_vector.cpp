@@ -11,6 +11,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
+#include "image/blend_simd.h"
+#include "image/simd_sse2.h"
+
 using namespace pixel_math;
 
 namespace {
@@ -109,89 +112,24 @@ void VecCrossFadeRow(uint8_t* dst, const uint8_t* a, const uint8_t* b, int w, si
   for (size_t i = end; i < n; ++i) dst[i] = LerpSingle(a[i], b[i], w);
 }
 
-// Blocks of slots 5 and 6 on 16 bytes (four pixels) with per-pixel weights a
-// (the source alpha, or the alpha times the opacity, 0..255). Level 1 floors
-// the sum s (a + 1) + d (256 - a), at most 255 * 257; levels 2 and 3 floor
-// each product (the high half of the product with the byte moved up by 8)
-// and saturate the sum.
-template <int L>
-inline __m128i AlphaBlockWords(__m128i d, __m128i s, __m128i a, bool high) {
-  __m128i zero = _mm_setzero_si128();
-  __m128i up = _mm_add_epi16(a, Words(1));
-  __m128i down = _mm_sub_epi16(Words(256), a);
-  if (L == 1) {
-    __m128i sw = high ? _mm_unpackhi_epi8(s, zero) : _mm_unpacklo_epi8(s, zero);
-    __m128i dw = high ? _mm_unpackhi_epi8(d, zero) : _mm_unpacklo_epi8(d, zero);
-    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sw, up), _mm_mullo_epi16(dw, down)), 8);
-  }
-  __m128i sw = high ? _mm_unpackhi_epi8(zero, s) : _mm_unpacklo_epi8(zero, s);
-  __m128i dw = high ? _mm_unpackhi_epi8(zero, d) : _mm_unpacklo_epi8(zero, d);
-  return _mm_add_epi16(_mm_mulhi_epu16(sw, up), _mm_mulhi_epu16(dw, down));
-}
-
-// The alpha of each pixel in all four word lanes of the pixel: the first two
-// pixels and the last two.
-inline void AlphaWords(__m128i s, __m128i* first, __m128i* last) {
-  __m128i a = _mm_srli_epi32(s, 24);
-  a = _mm_or_si128(a, _mm_slli_epi32(a, 16));
-  *first = _mm_unpacklo_epi32(a, a);
-  *last = _mm_unpackhi_epi32(a, a);
-}
-
-template <int L, bool kOpacity>
-inline __m128i AlphaBlock16(__m128i d, __m128i s, __m128i opacity) {
-  __m128i a0;
-  __m128i a1;
-  AlphaWords(s, &a0, &a1);
-  if (kOpacity) {
-    a0 = _mm_srli_epi16(_mm_mullo_epi16(a0, opacity), 8);
-    a1 = _mm_srli_epi16(_mm_mullo_epi16(a1, opacity), 8);
-  }
-  return _mm_packus_epi16(AlphaBlockWords<L>(d, s, a0, false), AlphaBlockWords<L>(d, s, a1, true));
-}
-
-// Block bytes of pixels with alpha 0 stay as they are and those with alpha
-// 255 become the source (alpha included), at every level: a run of either
-// kind is skipped or copied. The mask has the alpha byte of every pixel.
-inline int AllAlphaEqual(__m128i s, __m128i value) {
-  return (_mm_movemask_epi8(_mm_cmpeq_epi8(s, value)) & 0x8888) == 0x8888;
-}
-
-template <int L>
+// Slots 5 and 6: the block loops of blend_simd.h (32 bytes a step where the
+// processor has AVX2, then 16), an 8-byte block, and the single pixels.
+template <int L, bool kWide>
 void VecBlendRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   size_t i = 0;
   if (L >= 2) {
     for (; n - i >= 4 && !Aligned8(dst + i); i += 4) LerpPixelColour(dst + i, src + i, src[i + 3] + 1);
   }
   size_t end = i + ((n - i) & ~size_t{7});
+  if (kWide) i = WideAlphaBlocks(L, false, dst, src, 0, i, end);
+  i = simd::AlphaBlocks<Sse2Ops, L, false>(dst, src, 0, i, end);
   __m128i none = _mm_setzero_si128();
-  __m128i opaque = _mm_set1_epi8(-1);
-  while (end - i >= 16) {
-    __m128i s = Load(src + i);
-    if (AllAlphaEqual(s, none)) {
-      i += 16;
-      continue;
-    }
-    if (AllAlphaEqual(s, opaque)) {
-      // Copy the whole run of opaque pixels at once.
-      Store(dst + i, s);
-      i += 16;
-      while (end - i >= 16) {
-        s = Load(src + i);
-        if (!AllAlphaEqual(s, opaque)) break;
-        Store(dst + i, s);
-        i += 16;
-      }
-      continue;
-    }
-    Store(dst + i, AlphaBlock16<L, false>(Load(dst + i), s, none));
-    i += 16;
-  }
-  i = ForBlocks(dst, src, i, end, [none](__m128i d, __m128i s) { return AlphaBlock16<L, false>(d, s, none); });
+  i = ForBlocks(dst, src, i, end,
+                [none](__m128i d, __m128i s) { return simd::AlphaBlock<Sse2Ops, L, false>(d, s, none); });
   if (n - i >= 4) LerpPixelColour(dst + i, src + i, src[i + 3] + 1);
 }
 
-template <int L>
+template <int L, bool kWide>
 void VecBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   size_t i = 0;
   if (L >= 2) {
@@ -200,15 +138,11 @@ void VecBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) 
     }
   }
   size_t end = i + ((n - i) & ~size_t{7});
+  if (kWide) i = WideAlphaBlocks(L, true, dst, src, o, i, end);
+  i = simd::AlphaBlocks<Sse2Ops, L, true>(dst, src, o, i, end);
   __m128i opacity = Words(o);
-  __m128i none = _mm_setzero_si128();
-  // With an opacity only transparent runs are left as they are.
-  while (end - i >= 16) {
-    __m128i s = Load(src + i);
-    if (!AllAlphaEqual(s, none)) Store(dst + i, AlphaBlock16<L, true>(Load(dst + i), s, opacity));
-    i += 16;
-  }
-  i = ForBlocks(dst, src, i, end, [opacity](__m128i d, __m128i s) { return AlphaBlock16<L, true>(d, s, opacity); });
+  i = ForBlocks(dst, src, i, end,
+                [opacity](__m128i d, __m128i s) { return simd::AlphaBlock<Sse2Ops, L, true>(d, s, opacity); });
   if (n - i >= 4) {
     int a = (src[i + 3] * o) >> 8;
     if (L == 1) {
@@ -389,7 +323,7 @@ void VecDownscale2x2Row(uint8_t* dst, const uint8_t* src, size_t stride, size_t 
   GetReferencePrimitives(L).mDownscale2x2Row(dst, src, stride, count);
 }
 
-template <int L>
+template <int L, bool kWide>
 constexpr PixelPrimitiveTable MakeVectorTable() {
   return PixelPrimitiveTable{
       VecZeroBytes,
@@ -397,8 +331,8 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
       VecFillDwords,
       VecCopyBytes,
       VecBlendRowOpacity<L>,
-      VecBlendRowAlpha<L>,
-      VecBlendRowAlphaOpacity<L>,
+      VecBlendRowAlpha<L, kWide>,
+      VecBlendRowAlphaOpacity<L, kWide>,
       VecBlendRowRuleWeighted<L>,
       VecCrossFadeRow<L>,
       VecAddRowSaturate,
@@ -421,15 +355,20 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
   };
 }
 
-constexpr PixelPrimitiveTable kVectorLevel1 = MakeVectorTable<1>();
-constexpr PixelPrimitiveTable kVectorLevel2 = MakeVectorTable<2>();
+constexpr PixelPrimitiveTable kVectorLevel1 = MakeVectorTable<1, false>();
+constexpr PixelPrimitiveTable kVectorLevel2 = MakeVectorTable<2, false>();
+constexpr PixelPrimitiveTable kWideLevel1 = MakeVectorTable<1, true>();
+constexpr PixelPrimitiveTable kWideLevel2 = MakeVectorTable<2, true>();
 
 }  // namespace
 
-const PixelPrimitiveTable& GetVectorPrimitives(int level) { return level <= 1 ? kVectorLevel1 : kVectorLevel2; }
+const PixelPrimitiveTable& GetVectorPrimitives(int level, bool wide) {
+  if (wide && HaveWideVectors()) return level <= 1 ? kWideLevel1 : kWideLevel2;
+  return level <= 1 ? kVectorLevel1 : kVectorLevel2;
+}
 
 #else
 
-const PixelPrimitiveTable& GetVectorPrimitives(int level) { return GetReferencePrimitives(level); }
+const PixelPrimitiveTable& GetVectorPrimitives(int level, bool) { return GetReferencePrimitives(level); }
 
 #endif

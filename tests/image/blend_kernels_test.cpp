@@ -7,6 +7,8 @@
 #include <random>
 #include <vector>
 
+#include "image/blend_kernels_internal.h"
+#include "image/pixel_primitives_internal.h"
 #include "image/pixel_primitives.h"
 
 namespace {
@@ -228,15 +230,21 @@ TEST_F(BlendKernels, RuleWeightsZeroAndOneSkipAndFullWeightGivesTheMode) {
   }
 }
 
-// The kernels the engine runs against the plain kernels on random rows: every
-// group, mode and entry, rows of every length and misalignment, alphas and
-// rule weights where the rules change (weights outside 0..256 included).
-TEST_F(BlendKernels, EngineKernelsGiveThePlainKernelsBytes) {
-  if (g_CpuFeatures[kCpuSse2] != 0) {
+// The kernels the engine runs, and the vector kernels of each width the
+// processor has, against the plain kernels on random rows: every group, mode
+// and entry, rows of every length and misalignment, alphas and rule weights
+// where the rules change (weights outside 0..256 included).
+class VectorKernels : public BlendKernels, public testing::WithParamInterface<int> {};
+
+TEST_P(VectorKernels, GiveThePlainKernelsBytes) {
+  int width = GetParam();
+  BlendKernelTable table = g_BlendKernels;
+  if (width != 0) BuildBlendKernelTable(&table, width);
+  if (g_CpuFeatures[kCpuSse2] != 0 && (width != 32 || HaveWideVectors())) {
     // The vector forms are in place, so the comparison below is not of a
     // kernel with itself.
-    EXPECT_NE(g_BlendKernels.mAlpha[BLEND_OVERLAY * 2 + 1], g_PlainBlendKernels.mAlpha[BLEND_OVERLAY * 2 + 1]);
-    EXPECT_NE(g_BlendKernels.mMaskedAlpha[BLEND_NORMAL * 2], g_PlainBlendKernels.mMaskedAlpha[BLEND_NORMAL * 2]);
+    EXPECT_NE(table.mAlpha[BLEND_OVERLAY * 2 + 1], g_PlainBlendKernels.mAlpha[BLEND_OVERLAY * 2 + 1]);
+    EXPECT_NE(table.mMaskedAlpha[BLEND_NORMAL * 2], g_PlainBlendKernels.mMaskedAlpha[BLEND_NORMAL * 2]);
   }
   std::mt19937 random(2024);
   static constexpr int32_t kWeights[] = {-3, 0, 1, 2, 3, 127, 128, 129, 255, 256, 257, 300};
@@ -267,19 +275,19 @@ TEST_F(BlendKernels, EngineKernelsGiveThePlainKernelsBytes) {
             int softness = static_cast<int>(random() % 300);
             switch (group) {
               case 0:
-                g_BlendKernels.mPlain[entry](d1, src, o, n);
+                table.mPlain[entry](d1, src, o, n);
                 g_PlainBlendKernels.mPlain[entry](d2, src, o, n);
                 break;
               case 1:
-                g_BlendKernels.mAlpha[entry](d1, src, o, n);
+                table.mAlpha[entry](d1, src, o, n);
                 g_PlainBlendKernels.mAlpha[entry](d2, src, o, n);
                 break;
               case 2:
-                g_BlendKernels.mMasked[entry](d1, src, m, threshold, softness, n);
+                table.mMasked[entry](d1, src, m, threshold, softness, n);
                 g_PlainBlendKernels.mMasked[entry](d2, src, m, threshold, softness, n);
                 break;
               default:
-                g_BlendKernels.mMaskedAlpha[entry](d1, src, m, threshold, softness, n);
+                table.mMaskedAlpha[entry](d1, src, m, threshold, softness, n);
                 g_PlainBlendKernels.mMaskedAlpha[entry](d2, src, m, threshold, softness, n);
                 break;
             }
@@ -292,5 +300,7 @@ TEST_F(BlendKernels, EngineKernelsGiveThePlainKernelsBytes) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(EngineSse2AndAvx2, VectorKernels, testing::Values(0, 16, 32));
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/pixel_primitives.h"
+#include "image/pixel_primitives_internal.h"
 
 namespace {
 
@@ -268,7 +269,10 @@ TEST_P(PrimitiveValues, EveryLevelFollowsTheSlotArithmetic) {
   for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = w % 5 == 0 ? w % 3 : static_cast<int32_t>(random() % 257);
   static constexpr int kOpacities[] = {0, 1, 2, 64, 127, 128, 129, 200, 255, 256};
   for (int level = 1; level <= 3; ++level) {
-    const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level)};
+    // The engine's routines (AVX2 loops where the processor has them), the
+    // SSE2 ones and the plain ones.
+    const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level),
+                                           &GetVectorPrimitives(level, false)};
     for (size_t n = 0; n <= 72; ++n) {
       for (size_t misalign = 0; misalign < 8; ++misalign) {
         for (int o : kOpacities) {
@@ -291,7 +295,7 @@ TEST_P(PrimitiveValues, EveryLevelFollowsTheSlotArithmetic) {
             std::memcpy(got, start, sizeof(start));
             RunSlot(*table, slot, got + misalign, src, other, first, second, n);
             ASSERT_EQ(0, std::memcmp(got, expected, sizeof(got)))
-                << "slot " << slot << (table == tables[0] ? " engine" : " plain") << " level " << level << " n " << n
+                << "slot " << slot << (table == tables[0] ? " engine" : table == tables[1] ? " plain" : " sse2") << " level " << level << " n " << n
                 << " misalignment " << misalign << " arguments " << first << ", " << second;
           }
         }
@@ -309,7 +313,8 @@ TEST(PrimitiveValues, RunsOfClearAndOpaquePixels) {
   std::mt19937 random(31);
   static constexpr int kOpacities[] = {0, 100, 128, 255, 256};
   for (int level = 1; level <= 3; ++level) {
-    const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level)};
+    const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level),
+                                           &GetVectorPrimitives(level, false)};
     for (int slot : {5, 6, 22, 23, 24, 25}) {
       for (int round = 0; round < 200; ++round) {
         constexpr size_t kPixels = 60;
@@ -337,7 +342,7 @@ TEST(PrimitiveValues, RunsOfClearAndOpaquePixels) {
           std::memcpy(got, start, sizeof(start));
           RunSlot(*table, slot, got + misalign, src, nullptr, o, second, n);
           ASSERT_EQ(0, std::memcmp(got, expected, sizeof(got)))
-              << "slot " << slot << (table == tables[0] ? " engine" : " plain") << " level " << level << " round "
+              << "slot " << slot << (table == tables[0] ? " engine" : table == tables[1] ? " plain" : " sse2") << " level " << level << " round "
               << round;
         }
       }
@@ -426,7 +431,8 @@ TEST(PrimitiveValues, HandWorkedValuesAtEachLevel) {
   for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = 0;
   for (const HandCase& c : HandCases()) {
     for (int level = 1; level <= 3; ++level) {
-      const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level)};
+      const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level),
+                                             &GetVectorPrimitives(level, false)};
       for (const PixelPrimitiveTable* table : tables) {
         alignas(16) uint8_t dst[64] = {};
         alignas(16) uint8_t src[160] = {};
@@ -446,7 +452,7 @@ TEST(PrimitiveValues, HandWorkedValuesAtEachLevel) {
         RunSlot(*table, c.mSlot, dst, src, mask, c.mFirst, c.mSecond, n);
         const std::vector<uint8_t>& expected = level == 1 ? c.mLevel1 : c.mLevel23;
         EXPECT_EQ(std::vector<uint8_t>(dst, dst + expected.size()), expected)
-            << c.mWhat << " level " << level << (table == tables[0] ? " engine" : " plain");
+            << c.mWhat << " level " << level << (table == tables[0] ? " engine" : table == tables[1] ? " plain" : " sse2");
       }
     }
   }

@@ -1,0 +1,69 @@
+#pragma once
+// The 16-byte vector operations (SSE2) of the generic pixel loops in
+// blend_simd.h.
+#if defined(__SSE2__)
+#include <emmintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+struct Sse2Ops {
+  using T = __m128i;
+  static constexpr size_t kBytes = 16;
+  // The movemask bits of the alpha bytes.
+  static constexpr uint32_t kAlphaBits = 0x8888u;
+
+  static T Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
+  static T FromWords(const uint64_t* w) {
+    return _mm_set_epi64x(static_cast<long long>(w[1]), static_cast<long long>(w[0]));
+  }
+  static T Zero() { return _mm_setzero_si128(); }
+  static T Set8(int v) { return _mm_set1_epi8(static_cast<char>(v)); }
+  static T Set16(int v) { return _mm_set1_epi16(static_cast<int16_t>(v)); }
+  static T Set32(uint32_t v) { return _mm_set1_epi32(static_cast<int>(v)); }
+  static T And(T a, T b) { return _mm_and_si128(a, b); }
+  static T Or(T a, T b) { return _mm_or_si128(a, b); }
+  static T AndNot(T a, T b) { return _mm_andnot_si128(a, b); }
+  static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
+  static T Add8(T a, T b) { return _mm_add_epi8(a, b); }
+  static T Sub8(T a, T b) { return _mm_sub_epi8(a, b); }
+  static T Adds8u(T a, T b) { return _mm_adds_epu8(a, b); }
+  static T Subs8u(T a, T b) { return _mm_subs_epu8(a, b); }
+  static T Max8u(T a, T b) { return _mm_max_epu8(a, b); }
+  static T Min8u(T a, T b) { return _mm_min_epu8(a, b); }
+  static T Cmpeq8(T a, T b) { return _mm_cmpeq_epi8(a, b); }
+  static uint32_t Movemask8(T a) { return static_cast<uint32_t>(_mm_movemask_epi8(a)); }
+  static T Add16(T a, T b) { return _mm_add_epi16(a, b); }
+  static T Sub16(T a, T b) { return _mm_sub_epi16(a, b); }
+  static T Subs16u(T a, T b) { return _mm_subs_epu16(a, b); }
+  static T Mullo16(T a, T b) { return _mm_mullo_epi16(a, b); }
+  static T Mulhi16u(T a, T b) { return _mm_mulhi_epu16(a, b); }
+  static T Min16(T a, T b) { return _mm_min_epi16(a, b); }
+  static T Max16(T a, T b) { return _mm_max_epi16(a, b); }
+  static T Cmplt16(T a, T b) { return _mm_cmplt_epi16(a, b); }
+  static T Cmpeq16(T a, T b) { return _mm_cmpeq_epi16(a, b); }
+  template <int N>
+  static T Srli16(T a) {
+    return _mm_srli_epi16(a, N);
+  }
+  template <int N>
+  static T Srli32(T a) {
+    return _mm_srli_epi32(a, N);
+  }
+  template <int N>
+  static T Slli32(T a) {
+    return _mm_slli_epi32(a, N);
+  }
+  // Bytes to words: the low or high eight bytes of each 128-bit lane, as
+  // they are (Lo8, Hi8) or moved up by 8 bits (LoUp8, HiUp8).
+  static T Lo8(T a) { return _mm_unpacklo_epi8(a, _mm_setzero_si128()); }
+  static T Hi8(T a) { return _mm_unpackhi_epi8(a, _mm_setzero_si128()); }
+  static T LoUp8(T a) { return _mm_unpacklo_epi8(_mm_setzero_si128(), a); }
+  static T HiUp8(T a) { return _mm_unpackhi_epi8(_mm_setzero_si128(), a); }
+  static T Lo32(T a, T b) { return _mm_unpacklo_epi32(a, b); }
+  static T Hi32(T a, T b) { return _mm_unpackhi_epi32(a, b); }
+  static T PackUs16(T a, T b) { return _mm_packus_epi16(a, b); }
+};
+
+#endif
