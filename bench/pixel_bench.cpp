@@ -26,6 +26,7 @@
 #include "image/blend_kernels.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
+#include "image/pixel_primitives_internal.h"
 #include "image/pixel_workers.h"
 #include "layer/layer_record.h"
 #include "shell/platform_facts.h"
@@ -55,7 +56,11 @@ void SetUpTables() {
 
 std::string LevelLabel() {
   std::string label = "level " + std::to_string(g_PixelLevel);
-  label += g_CpuFeatures[kCpuSse2] != 0 ? ", SSE2 kernels" : ", plain kernels";
+  if (g_CpuFeatures[kCpuSse2] == 0) {
+    label += ", plain kernels";
+  } else {
+    label += HaveWideVectors() ? ", AVX2 loops" : ", SSE2 loops";
+  }
   return label;
 }
 

@@ -7,9 +7,9 @@
 // instantiate it (one per instruction set, each compiled for its set);
 // everything here has internal linkage.
 //
-// Most modes are computed in closed form, with the same floors as their
-// tables (floor(x/255) = (x + 1 + (x >> 8)) >> 8 for x up to 65280); the
-// modes that divide per byte read their tables. The weighted steps use
+// Every mode is computed in closed form, with the same floors as its table:
+// floor(x/255) = (x + 1 + (x >> 8)) >> 8 for x up to 65280, and the modes
+// that divide per byte in single precision, exact for their operands. The weighted steps use
 // d + floor((t - d) w / 256) = (d (256 - w) + t w) >> 8, which stays within an
 // unsigned word for w up to 256. The last bytes short of a whole vector, and
 // any weight outside 0..256, go to the plain kernels, which give the same bytes.
@@ -59,9 +59,114 @@ inline Vec<V> KeepAlpha(Vec<V> r, Vec<V> d) {
   return Select<V>(AlphaBytes<V>(), d, r);
 }
 
-constexpr bool IsTableMode(int mode) {
+// The modes whose formulas divide per byte, computed in single precision.
+constexpr bool IsDividingMode(int mode) {
   return mode == BLEND_DIVIDE || mode == BLEND_COLOR_DODGE || mode == BLEND_COLOR_BURN || mode == BLEND_SOFT_LIGHT ||
          mode == BLEND_VIVID_LIGHT;
+}
+
+// floor(num / den) as dwords, for integer-valued floats with |num| below 2^24
+// and 0 < den <= 510: the quotient of two exact floats is correctly rounded,
+// and a quotient that is not an integer lies at least 1/den from one, far
+// more than the rounding, so truncating it (one down for negative
+// non-integers) gives the exact floor.
+template <class V>
+inline Vec<V> FloorDiv(typename V::F num, typename V::F den) {
+  typename V::F q = V::FDiv(num, den);
+  Vec<V> t = V::ToInt(q);
+  return V::Add32(t, V::FCmplt(q, V::ToFloat(t)));
+}
+
+// T(s, d) of a dividing mode on four dwords (s, d as floats) before the
+// clamp to 0..255, which the packing to words and to bytes applies.
+template <class V, int M>
+inline Vec<V> DividingDwords(typename V::F s, typename V::F d) {
+  if constexpr (M == BLEND_DIVIDE) {
+    // d = 0 divides by 1: 255 for s > 0 and 0 for s = 0, as the mode says.
+    return FloorDiv<V>(V::FMul(s, V::FSet(255)), V::FMax(d, V::FSet(1)));
+  } else if constexpr (M == BLEND_COLOR_DODGE) {
+    return FloorDiv<V>(V::FMul(d, V::FSet(256)), V::FSub(V::FSet(256), s));
+  } else {
+    static_assert(M == BLEND_COLOR_BURN);
+    Vec<V> q = FloorDiv<V>(V::FMul(V::FSub(V::FSet(255), d), V::FSet(256)), V::FAdd(s, V::FSet(1)));
+    return V::Sub32(V::Set32(255), q);
+  }
+}
+
+// Splits eight words into two halves of four dwords (as floats), applies
+// Op::Apply to each and packs the dword results back to words with signed
+// saturation. (Functors rather than lambdas: a lambda's body is not compiled
+// for the wider instruction set of the code around it.)
+template <class V, class Op>
+inline Vec<V> ByDwords(Vec<V> s, Vec<V> d) {
+  Vec<V> low = Op::Apply(V::ToFloat(V::Lo16(s)), V::ToFloat(V::Lo16(d)));
+  Vec<V> high = Op::Apply(V::ToFloat(V::Hi16(s)), V::ToFloat(V::Hi16(d)));
+  return V::PackS32(low, high);
+}
+
+template <class V, int M>
+struct DividingOp {
+  static Vec<V> Apply(typename V::F s, typename V::F d) { return DividingDwords<V, M>(s, d); }
+};
+
+// Soft light: T = clamp(d + floor((s - 128) K / 2^k)), with K = k(d) =
+// 16384 - ceil(sqrt(256 - d)) (the truncation of 16384 - sqrt(256 - d)) and
+// k = 15 for s < 128; for s >= 128, K = trunc(16384 - (768 - 8d) sqrt(256 - d))
+// and k = 15 when d <= 32, else K = k(d) and k = 16. In single precision
+// both K agree with the table's for every d. The high half of the signed
+// word product is the floor of the product / 65536.
+template <class V>
+inline void SoftLightConstants(Vec<V> dw, Vec<V>* k, Vec<V>* k2) {
+  typename V::F df = V::ToFloat(dw);
+  typename V::F root = V::FSqrt(V::FSub(V::FSet(256), df));
+  Vec<V> whole = V::ToInt(root);
+  Vec<V> up = V::Sub32(whole, V::FCmplt(V::ToFloat(whole), root));
+  *k = V::Sub32(V::Set32(16384), up);
+  typename V::F factor = V::FSub(V::FSet(768), V::FMul(df, V::FSet(8)));
+  *k2 = V::ToInt(V::FSub(V::FSet(16384), V::FMul(factor, root)));
+}
+
+template <class V>
+inline Vec<V> SoftLightWords(Vec<V> s, Vec<V> d) {
+  Vec<V> k0;
+  Vec<V> k1;
+  Vec<V> small0;
+  Vec<V> small1;
+  SoftLightConstants<V>(V::Lo16(d), &k0, &small0);
+  SoftLightConstants<V>(V::Hi16(d), &k1, &small1);
+  Vec<V> kd = V::PackS32(k0, k1);
+  Vec<V> kSmall = V::PackS32(small0, small1);
+  Vec<V> centred = V::Sub16(s, V::Set16(128));
+  Vec<V> low = V::Cmplt16(s, V::Set16(128));
+  Vec<V> smallD = V::Cmplt16(d, V::Set16(33));
+  Vec<V> k = Select<V>(V::AndNot(low, smallD), kSmall, kd);
+  Vec<V> factor = Select<V>(V::Or(low, smallD), V::Add16(centred, centred), centred);
+  return V::Add16(d, V::Mulhi16(factor, k));
+}
+
+template <class V>
+struct VividBurnOp {
+  static Vec<V> Apply(typename V::F s, typename V::F d) {
+    typename V::F num = V::FSub(V::FAdd(V::FMul(d, V::FSet(255)), V::FMul(s, V::FSet(510))), V::FSet(65025));
+    return FloorDiv<V>(num, V::FMax(V::FAdd(s, s), V::FSet(1)));
+  }
+};
+template <class V>
+struct VividDodgeOp {
+  static Vec<V> Apply(typename V::F s, typename V::F d) {
+    return FloorDiv<V>(V::FMul(d, V::FSet(255)), V::FMax(V::FSub(V::FSet(510), V::FAdd(s, s)), V::FSet(1)));
+  }
+};
+
+// Vivid light: s = 0 gives 0, s = 255 gives 255; 1..127 the floor of
+// (255d + 510s - 65025) / 2s; 128..254 the floor of 255d / (510 - 2s).
+template <class V>
+inline Vec<V> VividLightWords(Vec<V> s, Vec<V> d) {
+  Vec<V> burn = ByDwords<V, VividBurnOp<V>>(s, d);
+  Vec<V> dodge = ByDwords<V, VividDodgeOp<V>>(s, d);
+  Vec<V> r = Select<V>(V::Cmplt16(s, V::Set16(128)), burn, dodge);
+  r = V::AndNot(V::Cmpeq16(s, V::Zero()), r);
+  return Select<V>(V::Cmpeq16(s, V::Set16(255)), V::Set16(255), r);
 }
 
 // The overlay and hard light shape on words: b picks the branch, a is the
@@ -103,24 +208,16 @@ inline Vec<V> ModeWords(Vec<V> s, Vec<V> d) {
   }
 }
 
-// T(s, d) on a vector of bytes; sp and dp address the same bytes (the tables
-// of the dividing modes are read through them). kColourOnly: the alpha bytes
-// of the result are not used.
-template <class V, int M, bool kColourOnly = false>
-inline Vec<V> ModeValues(const uint8_t* sp, const uint8_t* dp, Vec<V> s, Vec<V> d) {
-  if constexpr (IsTableMode(M)) {
-    const uint8_t* table = &g_BlendLookupTables.mMode[M][0][0];
-    uint64_t words[V::kBytes / 8];
-    for (size_t w = 0; w < V::kBytes / 8; ++w) {
-      uint64_t word = 0;
-      for (size_t k = 0; k < 8; ++k) {
-        size_t at = w * 8 + k;
-        if (kColourOnly && (at & 3) == 3) continue;
-        word |= static_cast<uint64_t>(table[sp[at] * 256 + dp[at]]) << (8 * k);
-      }
-      words[w] = word;
-    }
-    return V::FromWords(words);
+// T(s, d) on a vector of bytes.
+template <class V, int M>
+inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
+  if constexpr (M == BLEND_SOFT_LIGHT) {
+    return V::PackUs16(SoftLightWords<V>(V::Lo8(s), V::Lo8(d)), SoftLightWords<V>(V::Hi8(s), V::Hi8(d)));
+  } else if constexpr (M == BLEND_VIVID_LIGHT) {
+    return V::PackUs16(VividLightWords<V>(V::Lo8(s), V::Lo8(d)), VividLightWords<V>(V::Hi8(s), V::Hi8(d)));
+  } else if constexpr (IsDividingMode(M)) {
+    return V::PackUs16(ByDwords<V, DividingOp<V, M>>(V::Lo8(s), V::Lo8(d)),
+                       ByDwords<V, DividingOp<V, M>>(V::Hi8(s), V::Hi8(d)));
   } else if constexpr (M == BLEND_NORMAL) {
     return s;
   } else if constexpr (M == BLEND_ADD) {
@@ -156,9 +253,15 @@ template <class V, int M>
 void Opaque(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   size_t i = 0;
   for (; n - i >= V::kBytes; i += V::kBytes) {
-    V::Store(dst + i, ModeValues<V, M>(src + i, dst + i, V::Load(src + i), V::Load(dst + i)));
+    V::Store(dst + i, ModeValues<V, M>(V::Load(src + i), V::Load(dst + i)));
   }
   if (i < n) g_PlainBlendKernels.mPlain[M * 2 + 1](dst + i, src + i, o, n - i);
+}
+
+template <class V>
+inline Vec<V> ScaleGap(Vec<V> gap, Vec<V> w) {
+  return V::PackUs16(V::template Srli16<8>(V::Mullo16(V::Lo8(gap), w)),
+                     V::template Srli16<8>(V::Mullo16(V::Hi8(gap), w)));
 }
 
 // 2: every byte moves towards T by o/256; difference truncates toward zero.
@@ -169,20 +272,22 @@ void Opacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
     Vec<V> w = V::Set16(o);
     for (; n - i >= V::kBytes; i += V::kBytes) {
       Vec<V> d = V::Load(dst + i);
-      Vec<V> t = ModeValues<V, M>(src + i, dst + i, V::Load(src + i), d);
+      Vec<V> t = ModeValues<V, M>(V::Load(src + i), d);
       if constexpr (M == BLEND_DIFFERENCE) {
         // One of the two gaps is zero; each moves by floor(gap o / 256).
-        auto scale = [w](Vec<V> gap) {
-          return V::PackUs16(V::template Srli16<8>(V::Mullo16(V::Lo8(gap), w)),
-                             V::template Srli16<8>(V::Mullo16(V::Hi8(gap), w)));
-        };
-        V::Store(dst + i, V::Sub8(V::Add8(d, scale(V::Subs8u(t, d))), scale(V::Subs8u(d, t))));
+        V::Store(dst + i, V::Sub8(V::Add8(d, ScaleGap<V>(V::Subs8u(t, d), w)), ScaleGap<V>(V::Subs8u(d, t), w)));
       } else {
         V::Store(dst + i, WeighBytes<V>(d, t, w, w));
       }
     }
   }
   if (i < n) g_PlainBlendKernels.mPlain[M * 2](dst + i, src + i, o, n - i);
+}
+
+template <class V, bool kOpacity>
+inline Vec<V> AlphaWeight(Vec<V> alpha, Vec<V> opacity) {
+  Vec<V> w = V::Add16(alpha, V::Set16(1));
+  return kOpacity ? V::template Srli16<8>(V::Mullo16(w, opacity)) : w;
 }
 
 // 3 and 4: colour bytes move by the source alpha + 1 (times o / 256); the
@@ -192,18 +297,16 @@ void Alpha(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   size_t i = 0;
   if (!kOpacity || (o >= 0 && o <= 255)) {
     Vec<V> opacity = V::Set16(o);
-    auto weight = [opacity](Vec<V> alpha) {
-      Vec<V> w = V::Add16(alpha, V::Set16(1));
-      return kOpacity ? V::template Srli16<8>(V::Mullo16(w, opacity)) : w;
-    };
     for (; n - i >= V::kBytes; i += V::kBytes) {
       Vec<V> d = V::Load(dst + i);
       Vec<V> s = V::Load(src + i);
-      Vec<V> t = ModeValues<V, M, true>(src + i, dst + i, s, d);
+      Vec<V> t = ModeValues<V, M>(s, d);
       Vec<V> a0;
       Vec<V> a1;
       AlphaWords<V>(s, &a0, &a1);
-      V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t, weight(a0), weight(a1)), d));
+      V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t, AlphaWeight<V, kOpacity>(a0, opacity),
+                                                   AlphaWeight<V, kOpacity>(a1, opacity)),
+                                     d));
     }
   }
   if (i < n) g_PlainBlendKernels.mAlpha[M * 2 + (kOpacity ? 0 : 1)](dst + i, src + i, o, n - i);
@@ -247,7 +350,7 @@ void Masked(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold
       continue;
     }
     Vec<V> d = V::Load(dst + i);
-    Vec<V> t = ModeValues<V, M, true>(src + i, dst + i, V::Load(src + i), d);
+    Vec<V> t = ModeValues<V, M>(V::Load(src + i), d);
     Vec<V> w0;
     Vec<V> w1;
     PixelWords<V>(weights, &w0, &w1);
@@ -287,7 +390,7 @@ void MaskedAlpha(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int thre
     }
     Vec<V> d = V::Load(dst + i);
     Vec<V> s = V::Load(src + i);
-    Vec<V> t = ModeValues<V, M, true>(src + i, dst + i, s, d);
+    Vec<V> t = ModeValues<V, M>(s, d);
     Vec<V> w0;
     Vec<V> w1;
     PixelWords<V>(weights, &w0, &w1);

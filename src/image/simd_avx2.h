@@ -66,6 +66,27 @@ struct Avx2Ops {
   static T Lo32(T a, T b) { return _mm256_unpacklo_epi32(a, b); }
   static T Hi32(T a, T b) { return _mm256_unpackhi_epi32(a, b); }
   static T PackUs16(T a, T b) { return _mm256_packus_epi16(a, b); }
+  static T Mulhi16(T a, T b) { return _mm256_mulhi_epi16(a, b); }
+  static T Add32(T a, T b) { return _mm256_add_epi32(a, b); }
+  static T Sub32(T a, T b) { return _mm256_sub_epi32(a, b); }
+  // Words to dwords (the low or high four words of each 128-bit lane) and
+  // back with signed saturation.
+  static T Lo16(T a) { return _mm256_unpacklo_epi16(a, _mm256_setzero_si256()); }
+  static T Hi16(T a) { return _mm256_unpackhi_epi16(a, _mm256_setzero_si256()); }
+  static T PackS32(T a, T b) { return _mm256_packs_epi32(a, b); }
+
+  // Single-precision lanes, one per dword.
+  using F = __m256;
+  static F ToFloat(T a) { return _mm256_cvtepi32_ps(a); }
+  static T ToInt(F a) { return _mm256_cvttps_epi32(a); }
+  static F FSet(float v) { return _mm256_set1_ps(v); }
+  static F FAdd(F a, F b) { return _mm256_add_ps(a, b); }
+  static F FSub(F a, F b) { return _mm256_sub_ps(a, b); }
+  static F FMul(F a, F b) { return _mm256_mul_ps(a, b); }
+  static F FDiv(F a, F b) { return _mm256_div_ps(a, b); }
+  static F FMax(F a, F b) { return _mm256_max_ps(a, b); }
+  static F FSqrt(F a) { return _mm256_sqrt_ps(a); }
+  static T FCmplt(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_LT_OQ)); }
 };
 
 #endif

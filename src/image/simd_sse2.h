@@ -64,6 +64,27 @@ struct Sse2Ops {
   static T Lo32(T a, T b) { return _mm_unpacklo_epi32(a, b); }
   static T Hi32(T a, T b) { return _mm_unpackhi_epi32(a, b); }
   static T PackUs16(T a, T b) { return _mm_packus_epi16(a, b); }
+  static T Mulhi16(T a, T b) { return _mm_mulhi_epi16(a, b); }
+  static T Add32(T a, T b) { return _mm_add_epi32(a, b); }
+  static T Sub32(T a, T b) { return _mm_sub_epi32(a, b); }
+  // Words to dwords (the low or high four words of each 128-bit lane) and
+  // back with signed saturation.
+  static T Lo16(T a) { return _mm_unpacklo_epi16(a, _mm_setzero_si128()); }
+  static T Hi16(T a) { return _mm_unpackhi_epi16(a, _mm_setzero_si128()); }
+  static T PackS32(T a, T b) { return _mm_packs_epi32(a, b); }
+
+  // Single-precision lanes, one per dword.
+  using F = __m128;
+  static F ToFloat(T a) { return _mm_cvtepi32_ps(a); }
+  static T ToInt(F a) { return _mm_cvttps_epi32(a); }
+  static F FSet(float v) { return _mm_set1_ps(v); }
+  static F FAdd(F a, F b) { return _mm_add_ps(a, b); }
+  static F FSub(F a, F b) { return _mm_sub_ps(a, b); }
+  static F FMul(F a, F b) { return _mm_mul_ps(a, b); }
+  static F FDiv(F a, F b) { return _mm_div_ps(a, b); }
+  static F FMax(F a, F b) { return _mm_max_ps(a, b); }
+  static F FSqrt(F a) { return _mm_sqrt_ps(a); }
+  static T FCmplt(F a, F b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
 };
 
 #endif
