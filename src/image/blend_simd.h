@@ -8,8 +8,8 @@
 // everything here has internal linkage.
 //
 // Every mode is computed in closed form, with the same floors as its table:
-// floor(x/255) = (x + 1 + (x >> 8)) >> 8 for x up to 65280, and the modes
-// that divide per byte in single precision, exact for their operands. The weighted steps use
+// floor(x/255) = (x * 0x8081) >> 23 for 16-bit x, and the modes that divide
+// per byte in single precision, exact for their operands. The weighted steps use
 // d + floor((t - d) w / 256) = (d (256 - w) + t w) >> 8, which stays within an
 // unsigned word for w up to 256. The last bytes short of a whole vector, and
 // any weight outside 0..256, go to the plain kernels, which give the same bytes.
@@ -29,12 +29,12 @@ using Vec = typename V::T;
 
 template <class V>
 inline Vec<V> Select(Vec<V> mask, Vec<V> yes, Vec<V> no) {
-  return V::Or(V::And(mask, yes), V::AndNot(mask, no));
+  return V::Blend(mask, yes, no);
 }
-// floor(x / 255) for unsigned words x <= 65280.
+// floor(x / 255) for unsigned words: (x * 0x8081) >> 23.
 template <class V>
 inline Vec<V> Div255(Vec<V> x) {
-  return V::template Srli16<8>(V::Add16(V::Add16(x, V::Set16(1)), V::template Srli16<8>(x)));
+  return V::template Srli16<7>(V::Mulhi16u(x, V::Set16(0x8081)));
 }
 // A per-pixel 32-bit value (below 65536) in all four word lanes of its pixel:
 // the first two pixels of each 128-bit lane and the last two, matching the
@@ -208,17 +208,15 @@ inline Vec<V> ModeWords(Vec<V> s, Vec<V> d) {
   }
 }
 
-// T(s, d) on a vector of bytes.
+constexpr bool IsByteMode(int mode) {
+  return mode == BLEND_NORMAL || mode == BLEND_ADD || mode == BLEND_SUBTRACT || mode == BLEND_LIGHTEN ||
+         mode == BLEND_DARKEN || mode == BLEND_DIFFERENCE || mode == BLEND_LINEAR_BURN;
+}
+
+// T(s, d) of the modes computed on bytes.
 template <class V, int M>
-inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
-  if constexpr (M == BLEND_SOFT_LIGHT) {
-    return V::PackUs16(SoftLightWords<V>(V::Lo8(s), V::Lo8(d)), SoftLightWords<V>(V::Hi8(s), V::Hi8(d)));
-  } else if constexpr (M == BLEND_VIVID_LIGHT) {
-    return V::PackUs16(VividLightWords<V>(V::Lo8(s), V::Lo8(d)), VividLightWords<V>(V::Hi8(s), V::Hi8(d)));
-  } else if constexpr (IsDividingMode(M)) {
-    return V::PackUs16(ByDwords<V, DividingOp<V, M>>(V::Lo8(s), V::Lo8(d)),
-                       ByDwords<V, DividingOp<V, M>>(V::Hi8(s), V::Hi8(d)));
-  } else if constexpr (M == BLEND_NORMAL) {
+inline Vec<V> ModeBytes(Vec<V> s, Vec<V> d) {
+  if constexpr (M == BLEND_NORMAL) {
     return s;
   } else if constexpr (M == BLEND_ADD) {
     return V::Adds8u(d, s);
@@ -230,11 +228,57 @@ inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
     return V::Min8u(s, d);
   } else if constexpr (M == BLEND_DIFFERENCE) {
     return V::Or(V::Subs8u(s, d), V::Subs8u(d, s));
-  } else if constexpr (M == BLEND_LINEAR_BURN) {
+  } else {
+    static_assert(M == BLEND_LINEAR_BURN);
     // d + s - 255 = d - (255 - s), floored at 0.
     return V::Subs8u(d, V::Xor(s, V::Set8(-1)));
+  }
+}
+
+// T(s, d) of the other modes on words, possibly outside 0..255 (the caller
+// clamps).
+template <class V, int M>
+inline Vec<V> ModeWordsUnclamped(Vec<V> s, Vec<V> d) {
+  if constexpr (M == BLEND_SOFT_LIGHT) {
+    return SoftLightWords<V>(s, d);
+  } else if constexpr (M == BLEND_VIVID_LIGHT) {
+    return VividLightWords<V>(s, d);
+  } else if constexpr (IsDividingMode(M)) {
+    return ByDwords<V, DividingOp<V, M>>(s, d);
   } else {
-    return V::PackUs16(ModeWords<V, M>(V::Lo8(s), V::Lo8(d)), ModeWords<V, M>(V::Hi8(s), V::Hi8(d)));
+    return ModeWords<V, M>(s, d);
+  }
+}
+
+// T(s, d) on a vector of bytes.
+template <class V, int M>
+inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
+  if constexpr (IsByteMode(M)) {
+    return ModeBytes<V, M>(s, d);
+  } else {
+    return V::PackUs16(ModeWordsUnclamped<V, M>(V::Lo8(s), V::Lo8(d)),
+                       ModeWordsUnclamped<V, M>(V::Hi8(s), V::Hi8(d)));
+  }
+}
+
+// T(s, d) as words 0..255: the low and the high bytes of each 128-bit lane.
+template <class V, int M>
+inline void ModeHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
+  if constexpr (IsByteMode(M)) {
+    Vec<V> t = ModeBytes<V, M>(s, d);
+    *t0 = V::Lo8(t);
+    *t1 = V::Hi8(t);
+  } else {
+    Vec<V> r0 = ModeWordsUnclamped<V, M>(V::Lo8(s), V::Lo8(d));
+    Vec<V> r1 = ModeWordsUnclamped<V, M>(V::Hi8(s), V::Hi8(d));
+    constexpr bool kInRange = M == BLEND_MULTIPLY || M == BLEND_SCREEN || M == BLEND_EXCLUSION ||
+                              M == BLEND_OVERLAY || M == BLEND_HARD_LIGHT || M == BLEND_PIN_LIGHT;
+    if constexpr (!kInRange) {
+      r0 = V::Min16(V::Max16(r0, V::Zero()), V::Set16(255));
+      r1 = V::Min16(V::Max16(r1, V::Zero()), V::Set16(255));
+    }
+    *t0 = r0;
+    *t1 = r1;
   }
 }
 
@@ -243,9 +287,10 @@ template <class V>
 inline Vec<V> Weigh(Vec<V> d, Vec<V> t, Vec<V> w) {
   return V::template Srli16<8>(V::Add16(V::Mullo16(d, V::Sub16(V::Set16(256), w)), V::Mullo16(t, w)));
 }
+// The same on bytes, with T given as words (ModeHalves).
 template <class V>
-inline Vec<V> WeighBytes(Vec<V> d, Vec<V> t, Vec<V> wLo, Vec<V> wHi) {
-  return V::PackUs16(Weigh<V>(V::Lo8(d), V::Lo8(t), wLo), Weigh<V>(V::Hi8(d), V::Hi8(t), wHi));
+inline Vec<V> WeighBytes(Vec<V> d, Vec<V> t0, Vec<V> t1, Vec<V> wLo, Vec<V> wHi) {
+  return V::PackUs16(Weigh<V>(V::Lo8(d), t0, wLo), Weigh<V>(V::Hi8(d), t1, wHi));
 }
 
 // 1: every byte, alpha included, becomes T.
@@ -272,12 +317,16 @@ void Opacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
     Vec<V> w = V::Set16(o);
     for (; n - i >= V::kBytes; i += V::kBytes) {
       Vec<V> d = V::Load(dst + i);
-      Vec<V> t = ModeValues<V, M>(V::Load(src + i), d);
+      Vec<V> s = V::Load(src + i);
       if constexpr (M == BLEND_DIFFERENCE) {
         // One of the two gaps is zero; each moves by floor(gap o / 256).
+        Vec<V> t = ModeValues<V, M>(s, d);
         V::Store(dst + i, V::Sub8(V::Add8(d, ScaleGap<V>(V::Subs8u(t, d), w)), ScaleGap<V>(V::Subs8u(d, t), w)));
       } else {
-        V::Store(dst + i, WeighBytes<V>(d, t, w, w));
+        Vec<V> t0;
+        Vec<V> t1;
+        ModeHalves<V, M>(s, d, &t0, &t1);
+        V::Store(dst + i, WeighBytes<V>(d, t0, t1, w, w));
       }
     }
   }
@@ -300,11 +349,13 @@ void Alpha(uint8_t* dst, const uint8_t* src, int o, size_t n) {
     for (; n - i >= V::kBytes; i += V::kBytes) {
       Vec<V> d = V::Load(dst + i);
       Vec<V> s = V::Load(src + i);
-      Vec<V> t = ModeValues<V, M>(s, d);
+      Vec<V> t0;
+      Vec<V> t1;
+      ModeHalves<V, M>(s, d, &t0, &t1);
       Vec<V> a0;
       Vec<V> a1;
       AlphaWords<V>(s, &a0, &a1);
-      V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t, AlphaWeight<V, kOpacity>(a0, opacity),
+      V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t0, t1, AlphaWeight<V, kOpacity>(a0, opacity),
                                                    AlphaWeight<V, kOpacity>(a1, opacity)),
                                      d));
     }
@@ -350,11 +401,13 @@ void Masked(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold
       continue;
     }
     Vec<V> d = V::Load(dst + i);
-    Vec<V> t = ModeValues<V, M>(V::Load(src + i), d);
+    Vec<V> t0;
+    Vec<V> t1;
+    ModeHalves<V, M>(V::Load(src + i), d, &t0, &t1);
     Vec<V> w0;
     Vec<V> w1;
     PixelWords<V>(weights, &w0, &w1);
-    V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t, w0, w1), d));
+    V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t0, t1, w0, w1), d));
   }
   if (i < n) g_PlainBlendKernels.mMasked[M * 2](dst + i, src + i, mask + i, threshold, softness, n - i);
 }
@@ -390,15 +443,17 @@ void MaskedAlpha(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int thre
     }
     Vec<V> d = V::Load(dst + i);
     Vec<V> s = V::Load(src + i);
-    Vec<V> t = ModeValues<V, M>(s, d);
+    Vec<V> t0;
+    Vec<V> t1;
+    ModeHalves<V, M>(s, d, &t0, &t1);
     Vec<V> w0;
     Vec<V> w1;
     PixelWords<V>(weights, &w0, &w1);
     Vec<V> a0;
     Vec<V> a1;
     AlphaWords<V>(s, &a0, &a1);
-    Vec<V> r = V::PackUs16(WeighWide<V>(V::Lo8(d), V::Lo8(t), w0, V::Add16(a0, bonus)),
-                           WeighWide<V>(V::Hi8(d), V::Hi8(t), w1, V::Add16(a1, bonus)));
+    Vec<V> r = V::PackUs16(WeighWide<V>(V::Lo8(d), t0, w0, V::Add16(a0, bonus)),
+                           WeighWide<V>(V::Hi8(d), t1, w1, V::Add16(a1, bonus)));
     V::Store(dst + i, KeepAlpha<V>(r, d));
   }
   if (i < n) g_PlainBlendKernels.mMaskedAlpha[M * 2](dst + i, src + i, mask + i, threshold, softness, n - i);

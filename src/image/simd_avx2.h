@@ -27,6 +27,8 @@ struct Avx2Ops {
   static T And(T a, T b) { return _mm256_and_si256(a, b); }
   static T Or(T a, T b) { return _mm256_or_si256(a, b); }
   static T AndNot(T a, T b) { return _mm256_andnot_si256(a, b); }
+  // yes where the mask bytes are all ones, no where they are zero.
+  static T Blend(T mask, T yes, T no) { return _mm256_blendv_epi8(no, yes, mask); }
   static T Xor(T a, T b) { return _mm256_xor_si256(a, b); }
   static T Add8(T a, T b) { return _mm256_add_epi8(a, b); }
   static T Sub8(T a, T b) { return _mm256_sub_epi8(a, b); }

@@ -25,6 +25,8 @@ struct Sse2Ops {
   static T And(T a, T b) { return _mm_and_si128(a, b); }
   static T Or(T a, T b) { return _mm_or_si128(a, b); }
   static T AndNot(T a, T b) { return _mm_andnot_si128(a, b); }
+  // yes where the mask bytes are all ones, no where they are zero.
+  static T Blend(T mask, T yes, T no) { return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no)); }
   static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
   static T Add8(T a, T b) { return _mm_add_epi8(a, b); }
   static T Sub8(T a, T b) { return _mm_sub_epi8(a, b); }
