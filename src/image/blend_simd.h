@@ -144,17 +144,18 @@ inline Vec<V> SoftLightWords(Vec<V> s, Vec<V> d) {
   return V::Add16(d, V::Mulhi16(factor, k));
 }
 
+// The quotient of vivid light by branch: s < 128 divides
+// 255d + 510s - 65025 by 2s, s >= 128 divides 255d by 510 - 2s (divisors of
+// 0, at s = 0 and 255, become 1; those lanes are replaced afterwards).
 template <class V>
-struct VividBurnOp {
+struct VividOp {
   static Vec<V> Apply(typename V::F s, typename V::F d) {
-    typename V::F num = V::FSub(V::FAdd(V::FMul(d, V::FSet(255)), V::FMul(s, V::FSet(510))), V::FSet(65025));
-    return FloorDiv<V>(num, V::FMax(V::FAdd(s, s), V::FSet(1)));
-  }
-};
-template <class V>
-struct VividDodgeOp {
-  static Vec<V> Apply(typename V::F s, typename V::F d) {
-    return FloorDiv<V>(V::FMul(d, V::FSet(255)), V::FMax(V::FSub(V::FSet(510), V::FAdd(s, s)), V::FSet(1)));
+    typename V::F low = V::FCmpltMask(s, V::FSet(128));
+    typename V::F scaled = V::FMul(d, V::FSet(255));
+    typename V::F twice = V::FAdd(s, s);
+    typename V::F num = V::FBlend(low, V::FSub(V::FAdd(scaled, V::FMul(s, V::FSet(510))), V::FSet(65025)), scaled);
+    typename V::F den = V::FBlend(low, twice, V::FSub(V::FSet(510), twice));
+    return FloorDiv<V>(num, V::FMax(den, V::FSet(1)));
   }
 };
 
@@ -162,10 +163,7 @@ struct VividDodgeOp {
 // (255d + 510s - 65025) / 2s; 128..254 the floor of 255d / (510 - 2s).
 template <class V>
 inline Vec<V> VividLightWords(Vec<V> s, Vec<V> d) {
-  Vec<V> burn = ByDwords<V, VividBurnOp<V>>(s, d);
-  Vec<V> dodge = ByDwords<V, VividDodgeOp<V>>(s, d);
-  Vec<V> r = Select<V>(V::Cmplt16(s, V::Set16(128)), burn, dodge);
-  r = V::AndNot(V::Cmpeq16(s, V::Zero()), r);
+  Vec<V> r = V::AndNot(V::Cmpeq16(s, V::Zero()), ByDwords<V, VividOp<V>>(s, d));
   return Select<V>(V::Cmpeq16(s, V::Set16(255)), V::Set16(255), r);
 }
 

@@ -88,6 +88,9 @@ struct Avx2Ops {
   static F FDiv(F a, F b) { return _mm256_div_ps(a, b); }
   static F FMax(F a, F b) { return _mm256_max_ps(a, b); }
   static F FSqrt(F a) { return _mm256_sqrt_ps(a); }
+  // yes where the mask lane is all ones, no where it is zero.
+  static F FBlend(F mask, F yes, F no) { return _mm256_blendv_ps(no, yes, mask); }
+  static F FCmpltMask(F a, F b) { return _mm256_cmp_ps(a, b, _CMP_LT_OQ); }
   static T FCmplt(F a, F b) { return _mm256_castps_si256(_mm256_cmp_ps(a, b, _CMP_LT_OQ)); }
 };
 

@@ -86,6 +86,9 @@ struct Sse2Ops {
   static F FDiv(F a, F b) { return _mm_div_ps(a, b); }
   static F FMax(F a, F b) { return _mm_max_ps(a, b); }
   static F FSqrt(F a) { return _mm_sqrt_ps(a); }
+  // yes where the mask lane is all ones, no where it is zero.
+  static F FBlend(F mask, F yes, F no) { return _mm_or_ps(_mm_and_ps(mask, yes), _mm_andnot_ps(mask, no)); }
+  static F FCmpltMask(F a, F b) { return _mm_cmplt_ps(a, b); }
   static T FCmplt(F a, F b) { return _mm_castps_si128(_mm_cmplt_ps(a, b)); }
 };
 
