@@ -4,6 +4,7 @@
 // the engine runs and the plain ones are held to the model, at every level.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -437,9 +438,9 @@ TEST(PrimitiveValues, HandWorkedValuesAtEachLevel) {
         alignas(16) uint8_t dst[64] = {};
         alignas(16) uint8_t src[160] = {};
         alignas(16) uint8_t mask[64] = {};
-        std::memcpy(dst, c.mDst.data(), c.mDst.size());
-        std::memcpy(src, c.mSrc.data(), c.mSrc.size());
-        std::memcpy(mask, c.mMask.data(), c.mMask.size());
+        std::copy(c.mDst.begin(), c.mDst.end(), dst);
+        std::copy(c.mSrc.begin(), c.mSrc.end(), src);
+        std::copy(c.mMask.begin(), c.mMask.end(), mask);
         size_t n = c.mDst.size();
         if (c.mSlot == 21) {
           // Two source pixels of the row and the two 16 pixels below.
