@@ -126,22 +126,92 @@ inline void SoftLightConstants(Vec<V> dw, Vec<V>* k, Vec<V>* k2) {
   *k2 = V::ToInt(V::FSub(V::FSet(16384), V::FMul(factor, root)));
 }
 
+// With the byte shuffle both constants come from 16-byte tables: k(d) =
+// 16383 - isqrt(255 - d) (ceil(sqrt(x)) = 1 + isqrt(x - 1)), isqrt(y) being
+// isqrt(16h) or one more for the high nibble h of y (y < 16 looked up
+// directly); the constant for d <= 32 from tables of its low and high bytes.
+constexpr uint8_t kIsqrtOfNibble[16] = {0, 4, 5, 6, 8, 8, 9, 10, 11, 12, 12, 13, 13, 14, 14, 15};
+// (isqrt(16h) + 1)^2 - 1: y above it has the larger root (255: never).
+constexpr uint8_t kIsqrtStep[16] = {0, 24, 35, 48, 80, 80, 99, 120, 143, 168, 168, 195, 195, 224, 224, 255};
+constexpr uint8_t kIsqrtSmall[16] = {0, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3};
+// trunc(16384 - (768 - 8d) sqrt(256 - d)) for d = 0..31, low and high bytes;
+// d = 32 gives 8721.
+constexpr uint16_t kSoftLightSmall[32] = {4096, 4247, 4399, 4549, 4700, 4850, 4999, 5148, 5297, 5445, 5593,
+                                          5740, 5887, 6033, 6179, 6324, 6469, 6613, 6757, 6900, 7043, 7186,
+                                          7328, 7469, 7610, 7751, 7891, 8030, 8169, 8308, 8446, 8584};
+struct SoftLightByteTables {
+  uint8_t mLow[2][16];
+  uint8_t mHigh[2][16];
+  constexpr SoftLightByteTables() : mLow(), mHigh() {
+    for (int d = 0; d < 32; ++d) {
+      mLow[d / 16][d % 16] = static_cast<uint8_t>(kSoftLightSmall[d] & 255);
+      mHigh[d / 16][d % 16] = static_cast<uint8_t>(kSoftLightSmall[d] >> 8);
+    }
+  }
+};
+constexpr SoftLightByteTables kSoftLightBytes;
+
 template <class V>
-inline Vec<V> SoftLightWords(Vec<V> s, Vec<V> d) {
-  Vec<V> k0;
-  Vec<V> k1;
-  Vec<V> small0;
-  Vec<V> small1;
-  SoftLightConstants<V>(V::Lo16(d), &k0, &small0);
-  SoftLightConstants<V>(V::Hi16(d), &k1, &small1);
-  Vec<V> kd = V::PackS32(k0, k1);
-  Vec<V> kSmall = V::PackS32(small0, small1);
+inline void SoftLightShuffled(Vec<V> d, Vec<V>* k0, Vec<V>* k1, Vec<V>* small0, Vec<V>* small1) {
+  Vec<V> nibble = V::Set8(15);
+  Vec<V> y = V::Xor(d, V::Set8(-1));
+  Vec<V> high = V::And(V::template Srli16<4>(y), nibble);
+  Vec<V> base = V::Shuffle8(V::Table16(kIsqrtOfNibble), high);
+  Vec<V> atOrBelow = V::Cmpeq8(V::Subs8u(y, V::Shuffle8(V::Table16(kIsqrtStep), high)), V::Zero());
+  Vec<V> root = V::Add8(V::Add8(base, V::Set8(1)), atOrBelow);
+  root = Select<V>(V::Cmpeq8(high, V::Zero()), V::Shuffle8(V::Table16(kIsqrtSmall), y), root);
+  *k0 = V::Sub16(V::Set16(16383), V::Lo8(root));
+  *k1 = V::Sub16(V::Set16(16383), V::Hi8(root));
+  Vec<V> low = V::And(d, nibble);
+  Vec<V> first = V::Cmplt16(V::Lo8(d), V::Set16(16));
+  Vec<V> firstHigh = V::Cmplt16(V::Hi8(d), V::Set16(16));
+  Vec<V> lowBytes0 = V::Shuffle8(V::Table16(kSoftLightBytes.mLow[0]), low);
+  Vec<V> highBytes0 = V::Shuffle8(V::Table16(kSoftLightBytes.mHigh[0]), low);
+  Vec<V> lowBytes1 = V::Shuffle8(V::Table16(kSoftLightBytes.mLow[1]), low);
+  Vec<V> highBytes1 = V::Shuffle8(V::Table16(kSoftLightBytes.mHigh[1]), low);
+  Vec<V> at0 = Select<V>(first, V::Interleave8Lo(lowBytes0, highBytes0), V::Interleave8Lo(lowBytes1, highBytes1));
+  Vec<V> at1 = Select<V>(firstHigh, V::Interleave8Hi(lowBytes0, highBytes0), V::Interleave8Hi(lowBytes1, highBytes1));
+  *small0 = Select<V>(V::Cmpeq16(V::Lo8(d), V::Set16(32)), V::Set16(8721), at0);
+  *small1 = Select<V>(V::Cmpeq16(V::Hi8(d), V::Set16(32)), V::Set16(8721), at1);
+}
+
+// Soft light on words from the two constants of each byte.
+template <class V>
+inline Vec<V> SoftLightWords(Vec<V> s, Vec<V> d, Vec<V> kd, Vec<V> kSmall) {
   Vec<V> centred = V::Sub16(s, V::Set16(128));
   Vec<V> low = V::Cmplt16(s, V::Set16(128));
   Vec<V> smallD = V::Cmplt16(d, V::Set16(33));
   Vec<V> k = Select<V>(V::AndNot(low, smallD), kSmall, kd);
   Vec<V> factor = Select<V>(V::Or(low, smallD), V::Add16(centred, centred), centred);
   return V::Add16(d, V::Mulhi16(factor, k));
+}
+
+// Soft light of a vector of bytes as words (the low and high bytes of each
+// 128-bit lane), not yet clamped.
+template <class V>
+inline void SoftLightHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
+  Vec<V> k0;
+  Vec<V> k1;
+  Vec<V> small0;
+  Vec<V> small1;
+  if constexpr (V::kHasShuffle) {
+    SoftLightShuffled<V>(d, &k0, &k1, &small0, &small1);
+  } else {
+    Vec<V> a;
+    Vec<V> b;
+    Vec<V> c;
+    Vec<V> e;
+    SoftLightConstants<V>(V::Lo16(V::Lo8(d)), &a, &b);
+    SoftLightConstants<V>(V::Hi16(V::Lo8(d)), &c, &e);
+    k0 = V::PackS32(a, c);
+    small0 = V::PackS32(b, e);
+    SoftLightConstants<V>(V::Lo16(V::Hi8(d)), &a, &b);
+    SoftLightConstants<V>(V::Hi16(V::Hi8(d)), &c, &e);
+    k1 = V::PackS32(a, c);
+    small1 = V::PackS32(b, e);
+  }
+  *t0 = SoftLightWords<V>(V::Lo8(s), V::Lo8(d), k0, small0);
+  *t1 = SoftLightWords<V>(V::Hi8(s), V::Hi8(d), k1, small1);
 }
 
 // The quotient of vivid light by branch: s < 128 divides
@@ -237,9 +307,7 @@ inline Vec<V> ModeBytes(Vec<V> s, Vec<V> d) {
 // clamps).
 template <class V, int M>
 inline Vec<V> ModeWordsUnclamped(Vec<V> s, Vec<V> d) {
-  if constexpr (M == BLEND_SOFT_LIGHT) {
-    return SoftLightWords<V>(s, d);
-  } else if constexpr (M == BLEND_VIVID_LIGHT) {
+  if constexpr (M == BLEND_VIVID_LIGHT) {
     return VividLightWords<V>(s, d);
   } else if constexpr (IsDividingMode(M)) {
     return ByDwords<V, DividingOp<V, M>>(s, d);
@@ -253,6 +321,11 @@ template <class V, int M>
 inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
   if constexpr (IsByteMode(M)) {
     return ModeBytes<V, M>(s, d);
+  } else if constexpr (M == BLEND_SOFT_LIGHT) {
+    Vec<V> t0;
+    Vec<V> t1;
+    SoftLightHalves<V>(s, d, &t0, &t1);
+    return V::PackUs16(t0, t1);
   } else {
     return V::PackUs16(ModeWordsUnclamped<V, M>(V::Lo8(s), V::Lo8(d)),
                        ModeWordsUnclamped<V, M>(V::Hi8(s), V::Hi8(d)));
@@ -267,8 +340,14 @@ inline void ModeHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
     *t0 = V::Lo8(t);
     *t1 = V::Hi8(t);
   } else {
-    Vec<V> r0 = ModeWordsUnclamped<V, M>(V::Lo8(s), V::Lo8(d));
-    Vec<V> r1 = ModeWordsUnclamped<V, M>(V::Hi8(s), V::Hi8(d));
+    Vec<V> r0;
+    Vec<V> r1;
+    if constexpr (M == BLEND_SOFT_LIGHT) {
+      SoftLightHalves<V>(s, d, &r0, &r1);
+    } else {
+      r0 = ModeWordsUnclamped<V, M>(V::Lo8(s), V::Lo8(d));
+      r1 = ModeWordsUnclamped<V, M>(V::Hi8(s), V::Hi8(d));
+    }
     constexpr bool kInRange = M == BLEND_MULTIPLY || M == BLEND_SCREEN || M == BLEND_EXCLUSION ||
                               M == BLEND_OVERLAY || M == BLEND_HARD_LIGHT || M == BLEND_PIN_LIGHT;
     if constexpr (!kInRange) {

@@ -13,6 +13,7 @@ struct Avx2Ops {
   static constexpr size_t kBytes = 32;
   // The movemask bits of the alpha bytes.
   static constexpr uint32_t kAlphaBits = 0x88888888u;
+  static constexpr bool kHasShuffle = true;
 
   static T Load(const uint8_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
   static void Store(uint8_t* p, T v) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v); }
@@ -67,6 +68,15 @@ struct Avx2Ops {
   static T HiUp8(T a) { return _mm256_unpackhi_epi8(_mm256_setzero_si256(), a); }
   static T Lo32(T a, T b) { return _mm256_unpacklo_epi32(a, b); }
   static T Hi32(T a, T b) { return _mm256_unpackhi_epi32(a, b); }
+  // Byte lookups in a 16-byte table (the same in each 128-bit lane) by the
+  // low four bits of each index byte.
+  static T Table16(const uint8_t* table) {
+    return _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(table)));
+  }
+  static T Shuffle8(T table, T index) { return _mm256_shuffle_epi8(table, index); }
+  // Words from the bytes of a (low) and b (high), as Lo8 and Hi8 take them.
+  static T Interleave8Lo(T a, T b) { return _mm256_unpacklo_epi8(a, b); }
+  static T Interleave8Hi(T a, T b) { return _mm256_unpackhi_epi8(a, b); }
   static T PackUs16(T a, T b) { return _mm256_packus_epi16(a, b); }
   static T Mulhi16(T a, T b) { return _mm256_mulhi_epi16(a, b); }
   static T Add32(T a, T b) { return _mm256_add_epi32(a, b); }

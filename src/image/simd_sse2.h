@@ -12,6 +12,8 @@ struct Sse2Ops {
   static constexpr size_t kBytes = 16;
   // The movemask bits of the alpha bytes.
   static constexpr uint32_t kAlphaBits = 0x8888u;
+  // No byte shuffle (that came with SSSE3).
+  static constexpr bool kHasShuffle = false;
 
   static T Load(const uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
   static void Store(uint8_t* p, T v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
