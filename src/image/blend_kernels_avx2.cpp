@@ -1,5 +1,5 @@
-// The blend kernels of every mode and the block loops of the normal alpha
-// rows on AVX2 (32 bytes a step), used where the processor has it; the loops
+// The blend kernels of every mode and the block loops of the normal and add
+// alpha rows on AVX2 (32 bytes a step), used where the processor has it; the loops
 // are those of blend_simd.h, compiled here for AVX2 alone.
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +41,15 @@ size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t*
                      : simd::AlphaBlocks<Avx2Ops, 2, false>(dst, src, o, i, end);
 }
 
+size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t n) {
+  if (level == 1) {
+    return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 1, true>(dst, src, o, n)
+                       : simd::AddAlphaBlocks<Avx2Ops, 1, false>(dst, src, o, n);
+  }
+  return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 2, true>(dst, src, o, n)
+                     : simd::AddAlphaBlocks<Avx2Ops, 2, false>(dst, src, o, n);
+}
+
 #pragma GCC pop_options
 
 #else
@@ -48,5 +57,6 @@ size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t*
 bool HaveWideVectors() { return false; }
 bool InstallWideBlendKernels(BlendKernelTable*) { return false; }
 size_t WideAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t i, size_t) { return i; }
+size_t WideAddAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t) { return 0; }
 
 #endif

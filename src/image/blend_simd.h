@@ -616,5 +616,37 @@ size_t AlphaBlocks(uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end
   return i;
 }
 
+// Slots 11 and 12 on whole vectors from the start of the row: colour bytes
+// move by w/256 towards the saturated sum, w = sA + 1 (capped at 255 at
+// levels 2 and 3, times o / 256 for slot 12, o below 256); alpha stays.
+// Returns the bytes done.
+template <class V, int L, bool kOpacity>
+size_t AddAlphaBlocks(uint8_t* dst, const uint8_t* src, int o, size_t n) {
+  Vec<V> opacity = V::Set16(o);
+  size_t i = 0;
+  for (; n - i >= V::kBytes; i += V::kBytes) {
+    Vec<V> d = V::Load(dst + i);
+    Vec<V> s = V::Load(src + i);
+    Vec<V> gain = V::Subs8u(V::Adds8u(d, s), d);
+    Vec<V> a0;
+    Vec<V> a1;
+    AlphaWords<V>(s, &a0, &a1);
+    Vec<V> w0 = V::Add16(a0, V::Set16(1));
+    Vec<V> w1 = V::Add16(a1, V::Set16(1));
+    if (L >= 2) {
+      w0 = V::Min16(w0, V::Set16(255));
+      w1 = V::Min16(w1, V::Set16(255));
+    }
+    if (kOpacity) {
+      w0 = V::template Srli16<8>(V::Mullo16(w0, opacity));
+      w1 = V::template Srli16<8>(V::Mullo16(w1, opacity));
+    }
+    Vec<V> r0 = V::Add16(V::Lo8(d), V::template Srli16<8>(V::Mullo16(V::Lo8(gain), w0)));
+    Vec<V> r1 = V::Add16(V::Hi8(d), V::template Srli16<8>(V::Mullo16(V::Hi8(gain), w1)));
+    V::Store(dst + i, KeepAlpha<V>(V::PackUs16(r0, r1), d));
+  }
+  return i;
+}
+
 }  // namespace simd
 }  // namespace

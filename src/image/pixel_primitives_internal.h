@@ -29,3 +29,6 @@ bool HaveWideVectors();
 // for 5) from byte i up to `end`, block bytes only; returns where it stopped
 // (end - i then below 32). Only called where HaveWideVectors().
 size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end);
+// The 32-byte loop of the add rows with alpha (slots 11 and 12, o 0..255
+// for 12) over whole vectors from the start of the row; returns the bytes done.
+size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t n);

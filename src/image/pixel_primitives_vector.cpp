@@ -223,9 +223,10 @@ inline __m128i AddAlpha16(__m128i d, __m128i s, __m128i opacity) {
   return _mm_or_si128(_mm_andnot_si128(alphaMask, blended), _mm_and_si128(alphaMask, d));
 }
 
-template <int L>
+template <int L, bool kWide>
 void VecAddRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   size_t i = 0;
+  if (kWide) i = WideAddAlphaBlocks(L, false, dst, src, 0, n);
   __m128i none = _mm_setzero_si128();
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, false>(Load(dst + i), Load(src + i), none));
   for (; n - i >= 4; i += 4) {
@@ -234,14 +235,15 @@ void VecAddRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   }
 }
 
-template <int L>
+template <int L, bool kWide>
 void VecAddRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   if (o == 256) {
     // 256 * w / 256 is w: the product would not fit a word.
-    VecAddRowAlpha<L>(dst, src, n);
+    VecAddRowAlpha<L, kWide>(dst, src, n);
     return;
   }
   size_t i = 0;
+  if (kWide && o >= 0 && o < 256) i = WideAddAlphaBlocks(L, true, dst, src, o, n);
   __m128i opacity = Words(o);
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, true>(Load(dst + i), Load(src + i), opacity));
   for (; n - i >= 4; i += 4) {
@@ -337,8 +339,8 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
       VecCrossFadeRow<L>,
       VecAddRowSaturate,
       VecAddRowOpacity,
-      VecAddRowAlpha<L>,
-      VecAddRowAlphaOpacity<L>,
+      VecAddRowAlpha<L, kWide>,
+      VecAddRowAlphaOpacity<L, kWide>,
       VecSubtractRowSaturate,
       VecMultiplyRow,
       VecScreenRow,
