@@ -65,16 +65,13 @@ constexpr bool IsDividingMode(int mode) {
          mode == BLEND_VIVID_LIGHT;
 }
 
-// floor(num / den) as dwords, for integer-valued floats with |num| below 2^24
+// floor(num / den) as dwords, for integer-valued floats with 0 <= num < 2^24
 // and 0 < den <= 510: the quotient of two exact floats is correctly rounded,
-// and a quotient that is not an integer lies at least 1/den from one, far
-// more than the rounding, so truncating it (one down for negative
-// non-integers) gives the exact floor.
+// and a quotient that is not an integer lies at least 1/den below the next
+// one, far more than the rounding, so truncating it gives the exact floor.
 template <class V>
 inline Vec<V> FloorDiv(typename V::F num, typename V::F den) {
-  typename V::F q = V::FDiv(num, den);
-  Vec<V> t = V::ToInt(q);
-  return V::Add32(t, V::FCmplt(q, V::ToFloat(t)));
+  return V::ToInt(V::FDiv(num, den));
 }
 
 // T(s, d) of a dividing mode on four dwords (s, d as floats) before the
@@ -214,18 +211,21 @@ inline void SoftLightHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
   *t1 = SoftLightWords<V>(V::Hi8(s), V::Hi8(d), k1, small1);
 }
 
-// The quotient of vivid light by branch: s < 128 divides
-// 255d + 510s - 65025 by 2s, s >= 128 divides 255d by 510 - 2s (divisors of
-// 0, at s = 0 and 255, become 1; those lanes are replaced afterwards).
+// Vivid light by branch, from non-negative quotients: s < 128 gives
+// floor((255d + 510s - 65025) / 2s) = 255 - ceil(255 (255 - d) / 2s), the
+// ceiling taken as the floor of (255 (255 - d) + 2s - 1) / 2s; s >= 128
+// gives floor(255d / (510 - 2s)). Divisors of 0 (s = 0 and 255) become 1;
+// those lanes are replaced afterwards.
 template <class V>
 struct VividOp {
   static Vec<V> Apply(typename V::F s, typename V::F d) {
     typename V::F low = V::FCmpltMask(s, V::FSet(128));
-    typename V::F scaled = V::FMul(d, V::FSet(255));
     typename V::F twice = V::FAdd(s, s);
-    typename V::F num = V::FBlend(low, V::FSub(V::FAdd(scaled, V::FMul(s, V::FSet(510))), V::FSet(65025)), scaled);
-    typename V::F den = V::FBlend(low, twice, V::FSub(V::FSet(510), twice));
-    return FloorDiv<V>(num, V::FMax(den, V::FSet(1)));
+    typename V::F den = V::FMax(V::FBlend(low, twice, V::FSub(V::FSet(510), twice)), V::FSet(1));
+    typename V::F burn = V::FSub(V::FAdd(V::FMul(V::FSub(V::FSet(255), d), V::FSet(255)), den), V::FSet(1));
+    typename V::F num = V::FBlend(low, burn, V::FMul(d, V::FSet(255)));
+    Vec<V> q = FloorDiv<V>(num, den);
+    return V::Blend(V::FCmplt(s, V::FSet(128)), V::Sub32(V::Set32(255), q), q);
   }
 };
 
