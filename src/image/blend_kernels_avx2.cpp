@@ -24,6 +24,7 @@ bool HaveWideVectors() {
 #pragma GCC push_options
 #pragma GCC target("avx2")
 #include "image/blend_simd.h"
+#include "image/pixel_rows_simd.h"
 #include "image/simd_avx2.h"
 
 bool InstallWideBlendKernels(BlendKernelTable* table) {

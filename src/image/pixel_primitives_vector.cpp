@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 
 #include "image/blend_simd.h"
+#include "image/pixel_rows_simd.h"
 #include "image/simd_sse2.h"
 
 using namespace pixel_math;
