@@ -4,9 +4,11 @@
 #include <cmath>
 #include <utility>
 
+#include "image/blend_kernels_internal.h"
 #include "image/pixel_primitives.h"
 
 BlendKernelTable g_BlendKernels;
+BlendKernelTable g_PlainBlendKernels;
 ProductTables g_ProductTables;
 BlendLookupTables g_BlendLookupTables;
 
@@ -174,20 +176,41 @@ void LinearLightOpaque(uint8_t* dst, const uint8_t* src, int, size_t n) {
 }
 
 template <int M>
-void FillModeKernels() {
-  g_BlendKernels.mPlain[M * 2] = KernelOpacity<M>;
-  g_BlendKernels.mPlain[M * 2 + 1] = KernelOpaque<M>;
-  g_BlendKernels.mAlpha[M * 2] = KernelAlphaOpacity<M>;
-  g_BlendKernels.mAlpha[M * 2 + 1] = KernelAlpha<M>;
-  g_BlendKernels.mMasked[M * 2] = KernelMasked<M>;
-  g_BlendKernels.mMasked[M * 2 + 1] = KernelMasked<M>;
-  g_BlendKernels.mMaskedAlpha[M * 2] = KernelMaskedAlpha<M>;
-  g_BlendKernels.mMaskedAlpha[M * 2 + 1] = nullptr;
+void FillModeKernels(BlendKernelTable* table) {
+  table->mPlain[M * 2] = KernelOpacity<M>;
+  table->mPlain[M * 2 + 1] = KernelOpaque<M>;
+  table->mAlpha[M * 2] = KernelAlphaOpacity<M>;
+  table->mAlpha[M * 2 + 1] = KernelAlpha<M>;
+  table->mMasked[M * 2] = KernelMasked<M>;
+  table->mMasked[M * 2 + 1] = KernelMasked<M>;
+  table->mMaskedAlpha[M * 2] = KernelMaskedAlpha<M>;
+  table->mMaskedAlpha[M * 2 + 1] = nullptr;
 }
 
 template <int... M>
-void FillAllModeKernels(std::integer_sequence<int, M...>) {
-  (FillModeKernels<M>(), ...);
+void FillAllModeKernels(BlendKernelTable* table, std::integer_sequence<int, M...>) {
+  (FillModeKernels<M>(table), ...);
+}
+
+// The members of the pattern that forward to the row primitives.
+void InstallForwardedKernels(BlendKernelTable* table) {
+  table->mPlain[BLEND_NORMAL * 2 + 1] = NormalCopy;
+  table->mPlain[BLEND_NORMAL * 2] = NormalOpacity;
+  table->mAlpha[BLEND_NORMAL * 2 + 1] = NormalAlpha;
+  table->mAlpha[BLEND_NORMAL * 2] = NormalAlphaOpacity;
+  table->mMasked[BLEND_NORMAL * 2 + 1] = NormalRuleWeighted;
+  table->mPlain[BLEND_ADD * 2 + 1] = AddOpaque;
+  table->mPlain[BLEND_ADD * 2] = AddOpacity;
+  table->mAlpha[BLEND_ADD * 2 + 1] = AddAlpha;
+  table->mAlpha[BLEND_ADD * 2] = AddAlphaOpacity;
+  table->mPlain[BLEND_SUBTRACT * 2 + 1] = SubtractOpaque;
+  table->mPlain[BLEND_MULTIPLY * 2 + 1] = MultiplyOpaque;
+  table->mPlain[BLEND_SCREEN * 2 + 1] = ScreenOpaque;
+  table->mPlain[BLEND_SCREEN * 2] = ScreenOpacity;
+  table->mPlain[BLEND_LIGHTEN * 2 + 1] = LightenOpaque;
+  table->mPlain[BLEND_DARKEN * 2 + 1] = DarkenOpaque;
+  table->mPlain[BLEND_LINEAR_BURN * 2 + 1] = LinearBurnOpaque;
+  table->mPlain[BLEND_LINEAR_LIGHT * 2 + 1] = LinearLightOpaque;
 }
 
 }  // namespace
@@ -205,25 +228,16 @@ void InitProductTables() {
   }
 }
 
+void BuildBlendKernelTable(BlendKernelTable* table, int width) {
+  *table = BlendKernelTable();
+  FillAllModeKernels(table, std::make_integer_sequence<int, kBlendModeCount>());
+  if (width >= 0) InstallVectorBlendKernels(table, width);
+  InstallForwardedKernels(table);
+}
+
 void InitBlendKernels() {
-  FillAllModeKernels(std::make_integer_sequence<int, kBlendModeCount>());
-  g_BlendKernels.mPlain[BLEND_NORMAL * 2 + 1] = NormalCopy;
-  g_BlendKernels.mPlain[BLEND_NORMAL * 2] = NormalOpacity;
-  g_BlendKernels.mAlpha[BLEND_NORMAL * 2 + 1] = NormalAlpha;
-  g_BlendKernels.mAlpha[BLEND_NORMAL * 2] = NormalAlphaOpacity;
-  g_BlendKernels.mMasked[BLEND_NORMAL * 2 + 1] = NormalRuleWeighted;
-  g_BlendKernels.mPlain[BLEND_ADD * 2 + 1] = AddOpaque;
-  g_BlendKernels.mPlain[BLEND_ADD * 2] = AddOpacity;
-  g_BlendKernels.mAlpha[BLEND_ADD * 2 + 1] = AddAlpha;
-  g_BlendKernels.mAlpha[BLEND_ADD * 2] = AddAlphaOpacity;
-  g_BlendKernels.mPlain[BLEND_SUBTRACT * 2 + 1] = SubtractOpaque;
-  g_BlendKernels.mPlain[BLEND_MULTIPLY * 2 + 1] = MultiplyOpaque;
-  g_BlendKernels.mPlain[BLEND_SCREEN * 2 + 1] = ScreenOpaque;
-  g_BlendKernels.mPlain[BLEND_SCREEN * 2] = ScreenOpacity;
-  g_BlendKernels.mPlain[BLEND_LIGHTEN * 2 + 1] = LightenOpaque;
-  g_BlendKernels.mPlain[BLEND_DARKEN * 2 + 1] = DarkenOpaque;
-  g_BlendKernels.mPlain[BLEND_LINEAR_BURN * 2 + 1] = LinearBurnOpaque;
-  g_BlendKernels.mPlain[BLEND_LINEAR_LIGHT * 2 + 1] = LinearLightOpaque;
+  BuildBlendKernelTable(&g_PlainBlendKernels, -1);
+  BuildBlendKernelTable(&g_BlendKernels, 0);
 
   for (int x = 0; x <= 510; ++x) {
     g_BlendLookupTables.mAddClamp[x] = static_cast<uint8_t>(std::min(x, 255));

@@ -44,6 +44,10 @@ struct BlendKernelTable {
   RuleBlendKernel mMaskedAlpha[kBlendKernelEntries];
 };
 extern BlendKernelTable g_BlendKernels;
+// The same kernels as plain code, one byte or pixel at a time: they define the
+// bytes; the kernels the engine runs (vectorised where the processor allows)
+// give exactly the same.
+extern BlendKernelTable g_PlainBlendKernels;
 
 // The product tables: for c = 0..256 and x = -255..256 (index x + 255),
 // trunc(c*x/255) and trunc(c*x/256); and the byte table trunc(c*s/255).
@@ -64,7 +68,7 @@ struct BlendLookupTables {
 extern BlendLookupTables g_BlendLookupTables;
 
 void InitProductTables();
-// Fills the kernel table and builds the lookup tables. Needs the product
-// tables; the kernels that forward to the row primitives read the primitive
-// table when they run.
+// Fills the kernel tables and builds the lookup tables. Needs the product
+// tables and the processor features (InitPixelPrimitives); the kernels that
+// forward to the row primitives read the primitive table when they run.
 void InitBlendKernels();

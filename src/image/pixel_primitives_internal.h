@@ -10,9 +10,25 @@ void RefAlphaOverRow(uint8_t* dst, const uint8_t* src, size_t n);
 void RefAlphaOverRowSourceOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
 void RefAlphaOverRowDestOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
 void RefAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpacity, int srcOpacity, size_t n);
+// Slots 22 to 25 with prepared reciprocal tables instead of divisions.
+void TableAlphaOverRow(uint8_t* dst, const uint8_t* src, size_t n);
+void TableAlphaOverRowSourceOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
+void TableAlphaOverRowDestOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n);
+void TableAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpacity, int srcOpacity, size_t n);
 // Slot 7 at level 1 (and at levels 2 and 3 with softness 256): the table
 // weight of each mask pixel's blue byte.
 void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n);
 
 // The vectorised set of a level; the plain set where the build has no SSE2.
-const PixelPrimitiveTable& GetVectorPrimitives(int level);
+// `wide`: the set that also runs AVX2 loops (where the processor has AVX2).
+const PixelPrimitiveTable& GetVectorPrimitives(int level, bool wide);
+
+// The processor runs AVX2 (checked once).
+bool HaveWideVectors();
+// The 32-byte block loop of the normal alpha rows (slots 5 and 6, o ignored
+// for 5) from byte i up to `end`, block bytes only; returns where it stopped
+// (end - i then below 32). Only called where HaveWideVectors().
+size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end);
+// The 32-byte loop of the add rows with alpha (slots 11 and 12, o 0..255
+// for 12) over whole vectors from the start of the row; returns the bytes done.
+size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t n);

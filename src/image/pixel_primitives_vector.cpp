@@ -11,6 +11,10 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 
+#include "image/blend_simd.h"
+#include "image/pixel_rows_simd.h"
+#include "image/simd_sse2.h"
+
 using namespace pixel_math;
 
 namespace {
@@ -109,41 +113,24 @@ void VecCrossFadeRow(uint8_t* dst, const uint8_t* a, const uint8_t* b, int w, si
   for (size_t i = end; i < n; ++i) dst[i] = LerpSingle(a[i], b[i], w);
 }
 
-// Blocks of slots 5 and 6 on eight words (two pixels) with per-pixel weights.
-template <int L>
-inline __m128i AlphaBlockWords(__m128i d, __m128i s, __m128i a) {
-  __m128i sp = _mm_mullo_epi16(s, _mm_add_epi16(a, Words(1)));
-  __m128i dp = _mm_mullo_epi16(d, _mm_sub_epi16(Words(256), a));
-  if (L == 1) return _mm_srli_epi16(_mm_add_epi16(sp, dp), 8);
-  return _mm_add_epi16(_mm_srli_epi16(sp, 8), _mm_srli_epi16(dp, 8));
-}
-
-template <int L, bool kOpacity>
-inline __m128i AlphaBlock16(__m128i d, __m128i s, __m128i opacity) {
-  __m128i s0 = Lo(s);
-  __m128i s1 = Hi(s);
-  __m128i a0 = BroadcastAlpha(s0);
-  __m128i a1 = BroadcastAlpha(s1);
-  if (kOpacity) {
-    a0 = _mm_srli_epi16(_mm_mullo_epi16(a0, opacity), 8);
-    a1 = _mm_srli_epi16(_mm_mullo_epi16(a1, opacity), 8);
-  }
-  return _mm_packus_epi16(AlphaBlockWords<L>(Lo(d), s0, a0), AlphaBlockWords<L>(Hi(d), s1, a1));
-}
-
-template <int L>
+// Slots 5 and 6: the block loops of blend_simd.h (32 bytes a step where the
+// processor has AVX2, then 16), an 8-byte block, and the single pixels.
+template <int L, bool kWide>
 void VecBlendRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   size_t i = 0;
   if (L >= 2) {
     for (; n - i >= 4 && !Aligned8(dst + i); i += 4) LerpPixelColour(dst + i, src + i, src[i + 3] + 1);
   }
   size_t end = i + ((n - i) & ~size_t{7});
+  if (kWide) i = WideAlphaBlocks(L, false, dst, src, 0, i, end);
+  i = simd::AlphaBlocks<Sse2Ops, L, false>(dst, src, 0, i, end);
   __m128i none = _mm_setzero_si128();
-  i = ForBlocks(dst, src, i, end, [none](__m128i d, __m128i s) { return AlphaBlock16<L, false>(d, s, none); });
+  i = ForBlocks(dst, src, i, end,
+                [none](__m128i d, __m128i s) { return simd::AlphaBlock<Sse2Ops, L, false>(d, s, none); });
   if (n - i >= 4) LerpPixelColour(dst + i, src + i, src[i + 3] + 1);
 }
 
-template <int L>
+template <int L, bool kWide>
 void VecBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   size_t i = 0;
   if (L >= 2) {
@@ -152,8 +139,11 @@ void VecBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) 
     }
   }
   size_t end = i + ((n - i) & ~size_t{7});
+  if (kWide) i = WideAlphaBlocks(L, true, dst, src, o, i, end);
+  i = simd::AlphaBlocks<Sse2Ops, L, true>(dst, src, o, i, end);
   __m128i opacity = Words(o);
-  i = ForBlocks(dst, src, i, end, [opacity](__m128i d, __m128i s) { return AlphaBlock16<L, true>(d, s, opacity); });
+  i = ForBlocks(dst, src, i, end,
+                [opacity](__m128i d, __m128i s) { return simd::AlphaBlock<Sse2Ops, L, true>(d, s, opacity); });
   if (n - i >= 4) {
     int a = (src[i + 3] * o) >> 8;
     if (L == 1) {
@@ -234,9 +224,10 @@ inline __m128i AddAlpha16(__m128i d, __m128i s, __m128i opacity) {
   return _mm_or_si128(_mm_andnot_si128(alphaMask, blended), _mm_and_si128(alphaMask, d));
 }
 
-template <int L>
+template <int L, bool kWide>
 void VecAddRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   size_t i = 0;
+  if (kWide) i = WideAddAlphaBlocks(L, false, dst, src, 0, n);
   __m128i none = _mm_setzero_si128();
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, false>(Load(dst + i), Load(src + i), none));
   for (; n - i >= 4; i += 4) {
@@ -245,14 +236,15 @@ void VecAddRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   }
 }
 
-template <int L>
+template <int L, bool kWide>
 void VecAddRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   if (o == 256) {
     // 256 * w / 256 is w: the product would not fit a word.
-    VecAddRowAlpha<L>(dst, src, n);
+    VecAddRowAlpha<L, kWide>(dst, src, n);
     return;
   }
   size_t i = 0;
+  if (kWide && o >= 0 && o < 256) i = WideAddAlphaBlocks(L, true, dst, src, o, n);
   __m128i opacity = Words(o);
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, true>(Load(dst + i), Load(src + i), opacity));
   for (; n - i >= 4; i += 4) {
@@ -334,7 +326,7 @@ void VecDownscale2x2Row(uint8_t* dst, const uint8_t* src, size_t stride, size_t 
   GetReferencePrimitives(L).mDownscale2x2Row(dst, src, stride, count);
 }
 
-template <int L>
+template <int L, bool kWide>
 constexpr PixelPrimitiveTable MakeVectorTable() {
   return PixelPrimitiveTable{
       VecZeroBytes,
@@ -342,14 +334,14 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
       VecFillDwords,
       VecCopyBytes,
       VecBlendRowOpacity<L>,
-      VecBlendRowAlpha<L>,
-      VecBlendRowAlphaOpacity<L>,
+      VecBlendRowAlpha<L, kWide>,
+      VecBlendRowAlphaOpacity<L, kWide>,
       VecBlendRowRuleWeighted<L>,
       VecCrossFadeRow<L>,
       VecAddRowSaturate,
       VecAddRowOpacity,
-      VecAddRowAlpha<L>,
-      VecAddRowAlphaOpacity<L>,
+      VecAddRowAlpha<L, kWide>,
+      VecAddRowAlphaOpacity<L, kWide>,
       VecSubtractRowSaturate,
       VecMultiplyRow,
       VecScreenRow,
@@ -359,22 +351,27 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
       VecLinearBurnRow,
       VecLinearLightRow,
       VecDownscale2x2Row<L>,
-      RefAlphaOverRow,
-      RefAlphaOverRowSourceOpacity,
-      RefAlphaOverRowDestOpacity,
-      RefAlphaOverRowBothOpacity,
+      TableAlphaOverRow,
+      TableAlphaOverRowSourceOpacity,
+      TableAlphaOverRowDestOpacity,
+      TableAlphaOverRowBothOpacity,
   };
 }
 
-constexpr PixelPrimitiveTable kVectorLevel1 = MakeVectorTable<1>();
-constexpr PixelPrimitiveTable kVectorLevel2 = MakeVectorTable<2>();
+constexpr PixelPrimitiveTable kVectorLevel1 = MakeVectorTable<1, false>();
+constexpr PixelPrimitiveTable kVectorLevel2 = MakeVectorTable<2, false>();
+constexpr PixelPrimitiveTable kWideLevel1 = MakeVectorTable<1, true>();
+constexpr PixelPrimitiveTable kWideLevel2 = MakeVectorTable<2, true>();
 
 }  // namespace
 
-const PixelPrimitiveTable& GetVectorPrimitives(int level) { return level <= 1 ? kVectorLevel1 : kVectorLevel2; }
+const PixelPrimitiveTable& GetVectorPrimitives(int level, bool wide) {
+  if (wide && HaveWideVectors()) return level <= 1 ? kWideLevel1 : kWideLevel2;
+  return level <= 1 ? kVectorLevel1 : kVectorLevel2;
+}
 
 #else
 
-const PixelPrimitiveTable& GetVectorPrimitives(int level) { return GetReferencePrimitives(level); }
+const PixelPrimitiveTable& GetVectorPrimitives(int level, bool) { return GetReferencePrimitives(level); }
 
 #endif

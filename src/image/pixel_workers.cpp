@@ -4,9 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
+#include <thread>
 
 #include "core/errors.h"
 #include "core/platform_facts.h"
@@ -21,35 +20,75 @@ WorkerJob g_WorkerJobs[kMaxWorkerJobs];
 
 namespace {
 
-// The three events of a worker are made anew for every start of the pool. The
-// done event starts clear: the poster waits only for jobs it handed over.
+// An auto-reset signal for the hand-off between the poster and one worker: a
+// Set releases one Wait. A waiter spins briefly first (jobs of a frame come
+// in quick succession) and then sleeps on the word; no lock is taken.
+class HandOffSignal {
+ public:
+  void Set() {
+    mSignalled.store(1, std::memory_order_release);
+    mSignalled.notify_one();
+  }
+  void Wait() {
+    for (int spin = 0; spin < kSpins; ++spin) {
+      if (TryTake()) return;
+      Pause();
+    }
+    while (!TryTake()) mSignalled.wait(0, std::memory_order_acquire);
+  }
+  void Clear() { mSignalled.store(0, std::memory_order_relaxed); }
+
+ private:
+  static constexpr int kSpins = 256;
+  bool TryTake() {
+    return mSignalled.load(std::memory_order_relaxed) != 0 && mSignalled.exchange(0, std::memory_order_acquire) != 0;
+  }
+  static void Pause() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#else
+    std::this_thread::yield();
+#endif
+  }
+  std::atomic<uint32_t> mSignalled{0};
+};
+
+// The start and done signals of a worker are cleared at every start of the
+// pool: the poster waits only for jobs it handed over.
 struct PixelWorker {
   std::thread mThread;
-  std::unique_ptr<AutoResetEvent> mStart;
-  std::unique_ptr<AutoResetEvent> mAck;
-  std::unique_ptr<AutoResetEvent> mDone;
+  HandOffSignal mStart;
+  HandOffSignal mDone;
   std::atomic<bool> mRunning{false};
   // The job was handed to the thread (not run by the poster).
   bool mPosted = false;
 };
 
-PixelWorker g_Workers[kMaxPixelWorkers];
+// The pool is never destroyed: when the process ends through exit() (a
+// library may call it) while a worker waits for a job, static destructors
+// would destroy a running thread object. The threads end with the process.
+PixelWorker* const g_Workers = new PixelWorker[kMaxPixelWorkers];
 int g_StartedWorkers = 0;
 std::atomic<bool> g_StopWorkers{false};
 WorkerThreadStarter g_ThreadStarter = nullptr;
 
-// g_WorkersIdle is 1 exactly while no worker runs a job.
-std::mutex g_BusyMutex;
-std::condition_variable g_BusyChanged;
-int g_BusyWorkers = 0;
+// g_WorkersIdle is 1 exactly while no worker runs a job. A worker that changes
+// the count writes the flag from the count it saw and writes it again when
+// the count moved meanwhile, so the last write always matches the count.
+std::atomic<int> g_BusyWorkers{0};
+
+void PublishIdle() {
+  for (;;) {
+    int busy = g_BusyWorkers.load();
+    g_WorkersIdle.store(busy == 0 ? 1 : 0);
+    if (g_BusyWorkers.load() == busy) return;
+  }
+}
 
 void MarkWorkerBusy(bool busy) {
-  {
-    std::lock_guard<std::mutex> guard(g_BusyMutex);
-    g_BusyWorkers += busy ? 1 : -1;
-    g_WorkersIdle.store(g_BusyWorkers == 0 ? 1 : 0);
-  }
-  g_BusyChanged.notify_all();
+  int now = g_BusyWorkers.fetch_add(busy ? 1 : -1) + (busy ? 1 : -1);
+  PublishIdle();
+  if (now == 0) g_BusyWorkers.notify_all();
 }
 
 void RunBlendRowsJob(const WorkerJob& job) {
@@ -191,18 +230,17 @@ void PixelWorkerMain(int index) {
   WorkerJob& job = g_WorkerJobs[index];
   for (;;) {
     MarkWorkerBusy(false);
-    worker.mStart->Wait();
+    worker.mStart.Wait();
     MarkWorkerBusy(true);
-    worker.mAck->Set();
     if (g_QuitFlag.load() != 0 || g_StopWorkers.load()) {
       job.mRan = false;
       worker.mRunning.store(false);
-      worker.mDone->Set();
+      worker.mDone.Set();
       MarkWorkerBusy(false);
       return;
     }
     RunWorkerJob(&job, index);
-    worker.mDone->Set();
+    worker.mDone.Set();
   }
 }
 
@@ -243,27 +281,19 @@ int StartPixelWorkers() {
   if (g_StartedWorkers > 0) return 0;
   int wanted = std::clamp<int>(g_WorkerCount, 1, kMaxPixelWorkers);
   g_StopWorkers.store(false);
-  {
-    std::lock_guard<std::mutex> guard(g_BusyMutex);
-    g_BusyWorkers = 0;
-  }
+  g_BusyWorkers.store(0);
   for (int i = 0; i < wanted; ++i) {
     PixelWorker& worker = g_Workers[i];
     g_WorkerJobs[i] = WorkerJob();
     g_WorkerJobs[i].mIndex = i;
-    worker.mStart = std::make_unique<AutoResetEvent>();
-    worker.mAck = std::make_unique<AutoResetEvent>();
-    worker.mDone = std::make_unique<AutoResetEvent>();
+    worker.mStart.Clear();
+    worker.mDone.Clear();
     worker.mPosted = false;
-    {
-      std::lock_guard<std::mutex> guard(g_BusyMutex);
-      ++g_BusyWorkers;
-    }
+    g_BusyWorkers.fetch_add(1);
     worker.mRunning.store(true);
     if (!StartWorkerThread(worker.mThread, [i] { PixelWorkerMain(i); })) {
       worker.mRunning.store(false);
-      std::lock_guard<std::mutex> guard(g_BusyMutex);
-      --g_BusyWorkers;
+      g_BusyWorkers.fetch_sub(1);
       break;
     }
     ++g_StartedWorkers;
@@ -275,14 +305,14 @@ int StartPixelWorkers() {
   }
   g_WorkerCount = static_cast<uint8_t>(g_StartedWorkers);
   // Start-up ends with every worker waiting for its first job.
-  std::unique_lock<std::mutex> lock(g_BusyMutex);
-  g_BusyChanged.wait(lock, [] { return g_BusyWorkers == 0; });
+  for (int busy = g_BusyWorkers.load(); busy != 0; busy = g_BusyWorkers.load()) g_BusyWorkers.wait(busy);
+  PublishIdle();
   return 0;
 }
 
 void StopPixelWorkers() {
   g_StopWorkers.store(true);
-  for (int i = 0; i < g_StartedWorkers; ++i) g_Workers[i].mStart->Set();
+  for (int i = 0; i < g_StartedWorkers; ++i) g_Workers[i].mStart.Set();
   for (int i = 0; i < g_StartedWorkers; ++i) {
     PixelWorker& worker = g_Workers[i];
     if (worker.mThread.joinable()) worker.mThread.join();
@@ -290,8 +320,7 @@ void StopPixelWorkers() {
   }
   g_StartedWorkers = 0;
   g_StopWorkers.store(false);
-  std::lock_guard<std::mutex> guard(g_BusyMutex);
-  g_BusyWorkers = 0;
+  g_BusyWorkers.store(0);
   g_WorkersIdle.store(1);
 }
 
@@ -308,15 +337,14 @@ void PostWorkerJob(int worker) {
   }
   PixelWorker& thread = g_Workers[worker];
   thread.mPosted = true;
-  thread.mStart->Set();
-  thread.mAck->Wait();
+  thread.mStart.Set();
 }
 
 void WaitForWorkerJobs(int count) {
   for (int i = 0; i < count && i < kMaxPixelWorkers; ++i) {
     PixelWorker& worker = g_Workers[i];
     if (!worker.mPosted) continue;
-    worker.mDone->Wait();
+    worker.mDone.Wait();
     worker.mPosted = false;
     // A worker that ended on the quit flag left its job undone.
     if (!g_WorkerJobs[i].mRan) RunWorkerJob(&g_WorkerJobs[i], i);
@@ -342,7 +370,8 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
     job.mMaskPixels = masked && mask != nullptr ? mask->mPixels : nullptr;
   };
   int count = g_StartedWorkers;
-  if (count == 0) {
+  if (count == 0 || rows * width < kPoolJobMinPixels || (count > 1 && rows == 1)) {
+    // Waking a worker costs more than a small blend: the poster runs it.
     WorkerJob job;
     fill(job, 0, rows);
     RunWorkerJob(&job, -1);

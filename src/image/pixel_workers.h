@@ -1,9 +1,9 @@
 #pragma once
 // The pool of pixel worker threads. A poster hands every worker exactly one
-// job (worker by worker, each acknowledging before the next is filled), then
-// waits until all have finished; there is no queue. Only one thread posts at
-// a time (the frame-step thread, or the main thread's presentation, which
-// frame pacing keeps apart), so the pool takes no lock.
+// job (it fills each worker's own job block and signals it, all before it
+// waits), then waits until all have finished; there is no queue. Only one
+// thread posts at a time (the frame-step thread, or the main thread's
+// presentation, which frame pacing keeps apart), so the pool takes no lock.
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -29,6 +29,9 @@ enum WorkerJobCode : int32_t {
 };
 
 constexpr int kMaxWorkerJobs = 64;
+// Blends of fewer pixels than this run on the posting thread: waking the
+// workers would take longer than the blend.
+constexpr int64_t kPoolJobMinPixels = 16384;
 constexpr int kMaxPixelWorkers = 4;
 // The widest destination the smooth scale job serves (the image side limit).
 constexpr int32_t kSmoothScaleMaxWidth = 8192;
@@ -110,9 +113,10 @@ void StopPixelWorkers();
 int GetPixelWorkerCount();
 
 // The posting protocol: PostWorkerJob(i) for i = 0..count-1 (the job block i
-// filled first) hands the job over and waits for the acknowledgement;
-// WaitForWorkerJobs(count) then waits for every done signal. A worker that is
-// not running has its job run here on the posting thread.
+// filled first) hands the job over without waiting; WaitForWorkerJobs(count)
+// then waits for every done signal. A block is not written again until its
+// job is done. A worker that is not running has its job run here on the
+// posting thread.
 void PostWorkerJob(int worker);
 void WaitForWorkerJobs(int count);
 
@@ -121,7 +125,8 @@ void RunWorkerJob(WorkerJob* job, int worker);
 
 // Blends `rows` rows of `width` pixels: source (srcX, srcY) onto destination
 // (dstX, dstY), spread over the workers in contiguous bands; on the calling
-// thread when the pool is not running. code is one of the four blend jobs.
+// thread when the pool is not running or the blend is small (fewer than
+// kPoolJobMinPixels pixels, or a single row). code is one of the four blend jobs.
 void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, LayerRecord* mask, int64_t srcX,
                   int64_t srcY, int64_t dstX, int64_t dstY, int32_t width, int64_t rows);
 

@@ -7,7 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "image/blend_kernels_internal.h"
 #include "image/pixel_primitives.h"
+#include "image/pixel_primitives_internal.h"
 
 namespace {
 
@@ -227,5 +229,78 @@ TEST_F(BlendKernels, RuleWeightsZeroAndOneSkipAndFullWeightGivesTheMode) {
     EXPECT_EQ(d[11], 7);
   }
 }
+
+// The kernels the engine runs, and the vector kernels of each width the
+// processor has, against the plain kernels on random rows: every group, mode
+// and entry, rows of every length and misalignment, alphas and rule weights
+// where the rules change (weights outside 0..256 included).
+class VectorKernels : public BlendKernels, public testing::WithParamInterface<int> {};
+
+TEST_P(VectorKernels, GiveThePlainKernelsBytes) {
+  int width = GetParam();
+  BlendKernelTable table = g_BlendKernels;
+  if (width != 0) BuildBlendKernelTable(&table, width);
+  if (g_CpuFeatures[kCpuSse2] != 0 && (width != 32 || HaveWideVectors())) {
+    // The vector forms are in place, so the comparison below is not of a
+    // kernel with itself.
+    EXPECT_NE(table.mAlpha[BLEND_OVERLAY * 2 + 1], g_PlainBlendKernels.mAlpha[BLEND_OVERLAY * 2 + 1]);
+    EXPECT_NE(table.mMaskedAlpha[BLEND_NORMAL * 2], g_PlainBlendKernels.mMaskedAlpha[BLEND_NORMAL * 2]);
+  }
+  std::mt19937 random(2024);
+  static constexpr int32_t kWeights[] = {-3, 0, 1, 2, 3, 127, 128, 129, 255, 256, 257, 300};
+  static constexpr uint8_t kEdges[] = {0, 1, 2, 127, 128, 129, 254, 255};
+  static constexpr int kOpacities[] = {0, 1, 2, 64, 127, 128, 129, 200, 254, 255, 256};
+  auto fill = [&](uint8_t* data, size_t n) {
+    for (size_t i = 0; i < n; ++i) data[i] = (random() & 3) == 0 ? kEdges[random() % 8] : static_cast<uint8_t>(random());
+  };
+  for (int group = 0; group < 4; ++group) {
+    for (int mode = 0; mode < kBlendModeCount; ++mode) {
+      for (int o : kOpacities) {
+        int entry = group == 3 ? mode * 2 : mode * 2 + (o >> 8);
+        for (size_t n = 0; n <= 80; n += (n < 20 ? 1 : 7)) {
+          for (size_t misalign = 0; misalign < 8; misalign += 3) {
+            for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = kWeights[random() % std::size(kWeights)];
+            alignas(16) uint8_t engine[96];
+            alignas(16) uint8_t plain[96];
+            alignas(16) uint8_t s[96];
+            alignas(16) uint8_t m[96];
+            fill(engine, sizeof(engine));
+            fill(s, sizeof(s));
+            fill(m, sizeof(m));
+            std::memcpy(plain, engine, sizeof(engine));
+            uint8_t* d1 = engine + misalign;
+            uint8_t* d2 = plain + misalign;
+            const uint8_t* src = s + (misalign * 5) % 8;
+            int threshold = static_cast<int>(random() % 256);
+            int softness = static_cast<int>(random() % 300);
+            switch (group) {
+              case 0:
+                table.mPlain[entry](d1, src, o, n);
+                g_PlainBlendKernels.mPlain[entry](d2, src, o, n);
+                break;
+              case 1:
+                table.mAlpha[entry](d1, src, o, n);
+                g_PlainBlendKernels.mAlpha[entry](d2, src, o, n);
+                break;
+              case 2:
+                table.mMasked[entry](d1, src, m, threshold, softness, n);
+                g_PlainBlendKernels.mMasked[entry](d2, src, m, threshold, softness, n);
+                break;
+              default:
+                table.mMaskedAlpha[entry](d1, src, m, threshold, softness, n);
+                g_PlainBlendKernels.mMaskedAlpha[entry](d2, src, m, threshold, softness, n);
+                break;
+            }
+            ASSERT_EQ(0, std::memcmp(engine, plain, sizeof(engine)))
+                << "group " << group << " mode " << mode << " opacity " << o << " n " << n << " misalignment "
+                << misalign;
+          }
+        }
+      }
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(EngineSse2AndAvx2, VectorKernels, testing::Values(0, 16, 32));
 
 }  // namespace

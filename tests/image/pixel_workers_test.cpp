@@ -402,3 +402,92 @@ TEST_F(PixelWorkers, SmoothScaleSecondSubRowAtTheLastSourceRow) {
 }
 
 }  // namespace
+
+namespace {
+
+// Blends large enough to go through the pool: every band on its worker, the
+// bytes those of one call per row, the job blocks holding the bands.
+TEST_F(PixelWorkers, LargeBlendsRunInBandsOnTheWorkers) {
+  std::mt19937 random(17);
+  for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = static_cast<int32_t>(random() % 257);
+  constexpr int kWidth = 190;
+  constexpr int kRows = 101;
+  static_assert(static_cast<int64_t>(kWidth) * kRows >= kPoolJobMinPixels);
+  for (int workers : {2, 3, 4}) {
+    StartWith(workers);
+    for (int code : {JOB_BLEND_ROWS, JOB_BLEND_ROWS_MASKED, JOB_BLEND_ROWS_ALPHA, JOB_BLEND_ROWS_MASKED_ALPHA}) {
+      ScopedLayerRecord src;
+      ScopedLayerRecord mask;
+      ScopedLayerRecord pooled;
+      ScopedLayerRecord direct;
+      FillLayer(src.get(), 200, 110, random);
+      FillLayer(mask.get(), 205, 112, random);
+      FillLayer(pooled.get(), 196, 104, random);
+      FillLayer(direct.get(), 196, 104, random);
+      std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(196, 104));
+      src->mBlendMode = BLEND_OVERLAY;
+      src->mOpacity = 200;
+      src->mRuleThreshold = 70;
+      src->mRuleSoftness = 30;
+      bool masked = code == JOB_BLEND_ROWS_MASKED || code == JOB_BLEND_ROWS_MASKED_ALPHA;
+      LayerRecord* maskRecord = masked ? mask.get() : nullptr;
+      RunBlendJobs(code, pooled.get(), src.get(), maskRecord, 4, 6, 3, 2, kWidth, kRows);
+      BlendDirectly(code, direct.get(), src.get(), maskRecord, 4, 6, 3, 2, kWidth, kRows);
+      ASSERT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(196, 104)))
+          << workers << " workers, code " << code;
+      for (int i = 0; i < workers; ++i) {
+        EXPECT_EQ(g_WorkerJobs[i].mCode, code);
+        EXPECT_EQ(g_WorkerJobs[i].mFirstRow, kRows * i / workers);
+        EXPECT_EQ(g_WorkerJobs[i].mEndRow, kRows * (i + 1) / workers);
+        EXPECT_TRUE(g_WorkerJobs[i].mRan);
+      }
+    }
+    EXPECT_EQ(g_WorkersIdle.load(), 1);
+    StopPixelWorkers();
+  }
+}
+
+// A small blend runs on the posting thread: the job blocks stay as they were.
+TEST_F(PixelWorkers, SmallBlendsStayOnThePoster) {
+  StartWith(4);
+  for (int i = 0; i < 4; ++i) g_WorkerJobs[i].mCode = JOB_TEXTURE_LEVEL;
+  std::mt19937 random(4);
+  ScopedLayerRecord src;
+  ScopedLayerRecord pooled;
+  ScopedLayerRecord direct;
+  FillLayer(src.get(), 64, 64, random);
+  FillLayer(pooled.get(), 64, 64, random);
+  FillLayer(direct.get(), 64, 64, random);
+  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(64, 64));
+  src->mOpacity = 256;
+  RunBlendJobs(JOB_BLEND_ROWS_ALPHA, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 64);
+  BlendDirectly(JOB_BLEND_ROWS_ALPHA, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 64);
+  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(64, 64)));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(g_WorkerJobs[i].mCode, JOB_TEXTURE_LEVEL) << i;
+}
+
+// Workers woken by a large job with the quit flag set end without running it;
+// the poster runs their bands, and later jobs run there too.
+TEST_F(PixelWorkers, QuitFlagDuringALargeBlendLeavesNoBandUndone) {
+  StartWith(4);
+  std::mt19937 random(12);
+  ScopedLayerRecord src;
+  ScopedLayerRecord pooled;
+  ScopedLayerRecord direct;
+  FillLayer(src.get(), 160, 120, random);
+  FillLayer(pooled.get(), 160, 120, random);
+  FillLayer(direct.get(), 160, 120, random);
+  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(160, 120));
+  src->mOpacity = 90;
+  src->mBlendMode = BLEND_SOFT_LIGHT;
+  g_QuitFlag.store(1);
+  for (int round = 0; round < 2; ++round) {
+    RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 160, 120);
+    BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 160, 120);
+  }
+  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(160, 120)));
+  StopPixelWorkers();
+  EXPECT_EQ(g_WorkersIdle.load(), 1);
+}
+
+}  // namespace

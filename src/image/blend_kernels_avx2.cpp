@@ -1,0 +1,63 @@
+// The blend kernels of every mode and the block loops of the normal and add
+// alpha rows on AVX2 (32 bytes a step), used where the processor has it; the loops
+// are those of blend_simd.h, compiled here for AVX2 alone.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "image/blend_kernels.h"
+#include "image/blend_kernels_internal.h"
+#include "image/pixel_primitives.h"
+#include "image/pixel_primitives_internal.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+
+bool HaveWideVectors() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return have;
+}
+
+#pragma GCC push_options
+#pragma GCC target("avx2")
+#include "image/blend_simd.h"
+#include "image/pixel_rows_simd.h"
+#include "image/simd_avx2.h"
+
+bool InstallWideBlendKernels(BlendKernelTable* table) {
+  if (!HaveWideVectors()) return false;
+  simd::InstallModes<Avx2Ops>(table, std::make_integer_sequence<int, kBlendModeCount>());
+  return true;
+}
+
+size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end) {
+  if (level == 1) {
+    return withOpacity ? simd::AlphaBlocks<Avx2Ops, 1, true>(dst, src, o, i, end)
+                       : simd::AlphaBlocks<Avx2Ops, 1, false>(dst, src, o, i, end);
+  }
+  return withOpacity ? simd::AlphaBlocks<Avx2Ops, 2, true>(dst, src, o, i, end)
+                     : simd::AlphaBlocks<Avx2Ops, 2, false>(dst, src, o, i, end);
+}
+
+size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t n) {
+  if (level == 1) {
+    return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 1, true>(dst, src, o, n)
+                       : simd::AddAlphaBlocks<Avx2Ops, 1, false>(dst, src, o, n);
+  }
+  return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 2, true>(dst, src, o, n)
+                     : simd::AddAlphaBlocks<Avx2Ops, 2, false>(dst, src, o, n);
+}
+
+#pragma GCC pop_options
+
+#else
+
+bool HaveWideVectors() { return false; }
+bool InstallWideBlendKernels(BlendKernelTable*) { return false; }
+size_t WideAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t i, size_t) { return i; }
+size_t WideAddAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t) { return 0; }
+
+#endif
