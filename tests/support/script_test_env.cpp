@@ -7,10 +7,12 @@
 #include "core/object_tree.h"
 #include "core/process_state.h"
 #include "script/engine_config.h"
+#include "script/runtime_tables.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
 
 void ResetScriptEngineState() {
+  ReleaseScriptExecution();
   ReleaseScriptData();
   ReleaseObjectTrees();
   ResetEngineConfig();
