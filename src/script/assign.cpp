@@ -263,7 +263,23 @@ int32_t CmdAssign() {
   if (records == nullptr) return -1;
   const ArgumentRecord& target = records[0];
   const ArgumentRecord& value = records[1];
-  EvalByIntEntry(target.mValueType, Expression(data, target), target.mLength);
+  const uint8_t* targetExpression = Expression(data, target);
+  if (target.mLength == 6 && targetExpression[0] == 'H' && targetExpression[1] == 3 && targetExpression[2] == 0 &&
+      target.mValueType >= 1 && target.mValueType <= 4) {
+    // A plain variable: only the reference its evaluation leaves is used.
+    uint32_t number = targetExpression[4] | static_cast<uint32_t>(targetExpression[5]) << 8;
+    uint8_t sigil = targetExpression[3];
+    g_LastVarRef.mNumber = number;
+    g_LastVarRef.mElement = 0;
+    g_LastVarRef.mWholeVar = 0;
+    g_LastVarRef.mSigil = sigil == 0x60 ? kSigilGrave : sigil == '#' ? kSigilHash : kSigilNone;
+    if (number >= kFirstUserVariable && FindVariableRecord(number) == nullptr) {
+      ReportErrorAtScriptFmt(108010, 1, number);
+      return -1;
+    }
+  } else {
+    EvalByIntEntry(target.mValueType, targetExpression, target.mLength);
+  }
   uint32_t n = g_LastVarRef.mNumber;
   int64_t i = g_LastVarRef.mElement;
   uint8_t whole = g_LastVarRef.mWholeVar;

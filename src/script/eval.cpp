@@ -11,6 +11,7 @@
 #include "core/sjis.h"
 #include "script/eval_internal.h"
 #include "script/runtime_tables.h"
+#include "script/variables.h"
 
 uint8_t g_EvalMode = kEvalModeInt;
 uint16_t g_EvalDepth = 0;
@@ -36,30 +37,6 @@ uint16_t g_poolLengths[kEvalPoolEntries];
 int Malformed() {
   ReportErrorAtScript(900030, 1);
   return -1;
-}
-
-int PushIntValue(int64_t value) {
-  if (g_EvalDepth >= kEvalStackSlots) return Malformed();
-  uint16_t slot = g_EvalDepth++;
-  if (IntArithmetic()) {
-    g_EvalIntStack[slot] = value;
-  } else {
-    g_EvalRealStack[slot] = static_cast<double>(value);
-  }
-  g_EvalSlotString[slot] = 0;
-  return 0;
-}
-
-int PushRealValue(double value) {
-  if (g_EvalDepth >= kEvalStackSlots) return Malformed();
-  uint16_t slot = g_EvalDepth++;
-  if (IntArithmetic()) {
-    g_EvalIntStack[slot] = TruncateRealToInt(value);
-  } else {
-    g_EvalRealStack[slot] = value;
-  }
-  g_EvalSlotString[slot] = 0;
-  return 0;
 }
 
 char* NewPoolText(uint16_t* index) {
@@ -440,7 +417,14 @@ int NumberOperator(const uint8_t*, uint32_t) {
 
 }  // namespace
 
+namespace {
+// The table holds the standard handlers: the run loop may call the common
+// ones directly.
+bool g_standardTable = false;
+}  // namespace
+
 void FillOperatorTable(int allowVariables) {
+  g_standardTable = allowVariables != 0;
   for (OperatorHandler& handler : g_OperatorTable) handler = OperatorInvalid;
   g_OperatorTable['M'] = OpStringLiteral;
   g_OperatorTable['H'] = allowVariables != 0 ? OpVariableValue : OpVariableForbidden;
@@ -479,6 +463,62 @@ namespace {
 const bool g_operatorTableFilled = (FillOperatorTable(1), true);
 }  // namespace
 
+namespace {
+
+// "H" for a user variable's element 0 of an integer or real variable, the
+// common case, without the general value push.
+inline int FastVariableValue(const uint8_t* payload, uint32_t length) {
+  if (length >= 3 && g_DeclareMode == 0 && g_EvalDepth < kEvalStackSlots) {
+    uint32_t number = payload[1] | static_cast<uint32_t>(payload[2]) << 8;
+    uint8_t sigil = payload[0];
+    const VariableRecord* record = number >= kFirstUserVariable ? FindVariableRecord(number) : nullptr;
+    if (record != nullptr && sigil != 0x60 && sigil != '#' && record->mCount > 0) {
+      if (record->mVarType == kVarInt && record->mInts != nullptr) {
+        g_LastVarRef.mNumber = number;
+        g_LastVarRef.mElement = 0;
+        g_LastVarRef.mSigil = kSigilNone;
+        return PushIntValue(record->mInts[0]);
+      }
+      if (record->mVarType == kVarReal && record->mReals != nullptr) {
+        g_LastVarRef.mNumber = number;
+        g_LastVarRef.mElement = 0;
+        g_LastVarRef.mSigil = kSigilNone;
+        return PushRealValue(record->mReals[0]);
+      }
+    }
+  }
+  return OpVariableValue(payload, length);
+}
+
+// The common opcodes called directly (inlined); the rest through the table.
+inline int Dispatch(uint8_t opcode, const uint8_t* payload, uint32_t length) {
+  switch (opcode) {
+    case 'H': return FastVariableValue(payload, length);
+    case 'B': return OpInt8(payload, length);
+    case 'W': return OpInt16(payload, length);
+    case 'I': return OpInt32(payload, length);
+    case 'L': return OpInt64(payload, length);
+    case 'F': return OpReal(payload, length);
+    case 'M': return OpStringLiteral(payload, length);
+    case '+': return OpAdd(payload, length);
+    case '-': return NumberOperator<NumberOp::Sub>(payload, length);
+    case '*': return NumberOperator<NumberOp::Mul>(payload, length);
+    case '/': return NumberOperator<NumberOp::Div>(payload, length);
+    case '%': return NumberOperator<NumberOp::Rem>(payload, length);
+    case '=': return OpEqual(payload, length);
+    case '!': return OpNotEqual(payload, length);
+    case '>': return NumberOperator<NumberOp::Greater>(payload, length);
+    case '<': return NumberOperator<NumberOp::Less>(payload, length);
+    case 'Z': return NumberOperator<NumberOp::GreaterEqual>(payload, length);
+    case 'S': return NumberOperator<NumberOp::LessEqual>(payload, length);
+    case '&': return NumberOperator<NumberOp::And>(payload, length);
+    case '|': return NumberOperator<NumberOp::Or>(payload, length);
+    default: return g_OperatorTable[opcode](payload, length);
+  }
+}
+
+}  // namespace
+
 int RunExpression(const uint8_t* expression, uint32_t length) {
   g_EvalDepth = 0;
   g_EvalNextString = 1;
@@ -493,7 +533,9 @@ int RunExpression(const uint8_t* expression, uint32_t length) {
     const uint8_t* token = expression + position;
     uint32_t payloadLength = token[1] | static_cast<uint32_t>(token[2]) << 8;
     if (payloadLength > length - position - 3) return (Malformed(), -1);
-    if (g_OperatorTable[token[0]](token + 3, payloadLength) != 0) return -1;
+    int failed = g_standardTable ? Dispatch(token[0], token + 3, payloadLength)
+                                 : g_OperatorTable[token[0]](token + 3, payloadLength);
+    if (failed != 0) return -1;
     position += 3 + payloadLength;
   }
   return 0;

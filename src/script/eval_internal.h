@@ -13,8 +13,28 @@ inline bool IntArithmetic() { return (g_EvalMode & 1) != 0 || g_EvalSubscriptDep
 // Reports 900030 (malformed expression) and returns -1.
 int Malformed();
 // Push a number in the arithmetic in use; -1 on a full stack.
-int PushIntValue(int64_t value);
-int PushRealValue(double value);
+inline int PushIntValue(int64_t value) {
+  if (g_EvalDepth >= kEvalStackSlots) return Malformed();
+  uint16_t slot = g_EvalDepth++;
+  if (IntArithmetic()) {
+    g_EvalIntStack[slot] = value;
+  } else {
+    g_EvalRealStack[slot] = static_cast<double>(value);
+  }
+  g_EvalSlotString[slot] = 0;
+  return 0;
+}
+inline int PushRealValue(double value) {
+  if (g_EvalDepth >= kEvalStackSlots) return Malformed();
+  uint16_t slot = g_EvalDepth++;
+  if (IntArithmetic()) {
+    g_EvalIntStack[slot] = TruncateRealToInt(value);
+  } else {
+    g_EvalRealStack[slot] = value;
+  }
+  g_EvalSlotString[slot] = 0;
+  return 0;
+}
 // Takes a new pool buffer for a string; null after a report.
 char* NewPoolText(uint16_t* index);
 // Puts pool text `index` of `length` bytes into the next slot.
