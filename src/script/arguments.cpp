@@ -55,6 +55,7 @@ int Fetch(int command, bool callLabels) {
   const uint8_t* data = CurrentExpressionData();
   g_ArgCount = static_cast<uint8_t>(count);
   bool declared = command >= 0 && command < kCommandSlots && g_ArgValueKinds[command] != nullptr;
+  uint64_t expressionSize = CurrentExpressionSize();
   for (int slot = 1; slot <= count; ++slot) {
     const ArgumentRecord& record = records[slot - 1];
     g_ArgId[slot] = record.mId;
@@ -68,6 +69,12 @@ int Fetch(int command, bool callLabels) {
     if (!declared || record.mId >= g_ArgDeclCounts[command]) continue;
     const uint8_t* expression = data + record.mOffset;
     uint8_t kind = g_ArgValueKinds[command][record.mId];
+    // A record holding a branch target instead of an expression is never
+    // evaluated, whatever its declaration says.
+    if (static_cast<uint64_t>(record.mOffset) + record.mLength > expressionSize ||
+        (command == kCommandLoopBegin && slot == 2)) {
+      kind = kArgRaw;
+    }
     if (kind == kArgNumber) {
       g_ArgInt[slot] = EvalByIntEntry(record.mValueType, expression, record.mLength);
     } else if (kind == kArgString) {
@@ -109,6 +116,13 @@ const ArgumentRecord* CurrentArgumentRecords(int* count) {
   }
   *count = context->mArgCounts[g_CurrentInstruction];
   return context->mArgRecords[g_CurrentInstruction];
+}
+
+uint64_t CurrentExpressionSize() {
+  const ExecutionContext* context = g_CurrentContext;
+  if (context == nullptr || g_ScriptFileTable == nullptr || context->mScriptNumber >= g_ScriptCount) return 0;
+  const ScriptFileRecord* record = g_ScriptFileTable[context->mScriptNumber];
+  return record != nullptr && record->mExpressionData == context->mExpressionData ? record->mExpressionSize : 0;
 }
 
 const uint8_t* CurrentExpressionData() {

@@ -53,6 +53,8 @@ int64_t ApplyValueOpMin(int op, int64_t value, int64_t operand, int64_t minimum)
 // no task is being stepped.
 const ArgumentRecord* CurrentArgumentRecords(int* count);
 const uint8_t* CurrentExpressionData();
+// The size of the current script file's expression section.
+uint64_t CurrentExpressionSize();
 
 // Frees the string slots' buffers.
 void ReleaseArgumentSlots();
