@@ -326,6 +326,10 @@ TEST_F(TasksTest, QueriesOfTasks) {
         code.Op("task_query", {{"path", Str("q")}, {"out", Elem(kRunTextArray, {Num(0)})}, {"script_name", Num(1)}});
         code.Op("task_query", {{"path", Str("q")}, {"out", Elem(kRunTextArray, {Num(1)})}, {"context", Num(1)}});
         code.Op("task_query", {{"out", Var(kRunReal)}, {"line", Num(1)}});
+        // A task that never ran stands at instruction 0: its line is that
+        // instruction's.
+        StartTask(code, "never", {{"label", Str("SYSTEM_START")}, {"enable1", Num(0)}});
+        code.Op("task_query", {{"path", Str("never")}, {"out", Elem(kRunRealArray, {Num(0)})}, {"line", Num(1)}});
         code.Op("wait", {{"frames", Num(100)}});
       },
       [](ScriptAssembler& code) {
@@ -351,6 +355,7 @@ TEST_F(TasksTest, QueriesOfTasks) {
   // One open block, no calls, no loops.
   EXPECT_EQ(TextVar(kRunTextArray, 1).size(), 8u + 2 + 18 + 2 + 2 + 24 + std::strlen("script0.txt"));
   EXPECT_GT(RealVar(kRunReal), 0.0);  // the running instruction's line
+  EXPECT_EQ(RealVar(kRunRealArray, 0), 1.0);
 }
 
 TEST_F(TasksTest, ContextStringsRoundTrip) {
