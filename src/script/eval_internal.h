@@ -45,6 +45,11 @@ int PushText(const char* text, size_t length);
 size_t PoolTextLength(uint16_t index);
 void SetPoolTextLength(uint16_t index, size_t length);
 
+// Texts: "M", "s" and "i".
+int OpStringLiteral(const uint8_t* payload, uint32_t length);
+int OpToString(const uint8_t* payload, uint32_t length);
+int OpToNumber(const uint8_t* payload, uint32_t length);
+
 // The variable opcodes.
 int OpVariableValue(const uint8_t* payload, uint32_t length);
 int OpArrayBegin(const uint8_t* payload, uint32_t length);
