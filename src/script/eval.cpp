@@ -491,13 +491,9 @@ EvalEntry g_EvalEntry[kEvalEntries] = {
     {nullptr, EvalStringInt},  {nullptr, EvalStringInt}, {nullptr, EvalStringReal},
 };
 
-int64_t EvalByIntEntry(uint32_t type, const uint8_t* expression, uint32_t length) {
-  EvalIntFn entry = type < kEvalIntEntries ? g_EvalIntEntry[type] : nullptr;
-  if (entry == nullptr) {
-    ReportErrorAtScriptFmt(900030, 1, static_cast<int32_t>(type));
-    return 0;
-  }
-  return entry(expression, length);
+int64_t ReportEmptyIntEntry(uint32_t type) {
+  ReportErrorAtScriptFmt(900030, 1, static_cast<int32_t>(type));
+  return 0;
 }
 
 double EvalByRealEntry(uint32_t entry, const uint8_t* expression, uint32_t length) {

@@ -88,7 +88,11 @@ extern EvalEntry g_EvalEntry[kEvalEntries];
 // Through the tables, with the empty entries (and types beyond them)
 // reported as 900030 at the script location: the value is then 0, 0.0 or the
 // empty text.
-int64_t EvalByIntEntry(uint32_t type, const uint8_t* expression, uint32_t length);
+int64_t ReportEmptyIntEntry(uint32_t type);
+inline int64_t EvalByIntEntry(uint32_t type, const uint8_t* expression, uint32_t length) {
+  EvalIntFn entry = type < kEvalIntEntries ? g_EvalIntEntry[type] : nullptr;
+  return entry != nullptr ? entry(expression, length) : ReportEmptyIntEntry(type);
+}
 double EvalByRealEntry(uint32_t entry, const uint8_t* expression, uint32_t length);
 size_t EvalByStringEntry(uint32_t entry, char* buffer, const uint8_t* expression, uint32_t length);
 
