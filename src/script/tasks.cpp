@@ -290,6 +290,11 @@ int32_t DecodeContextString(const char* text, size_t length, ExecutionContext* c
   return static_cast<int32_t>(reader.mPosition);
 }
 
+int32_t DecodeContextString(const char* text, ExecutionContext* context) {
+  if (text == nullptr) return -1;
+  return DecodeContextString(text, std::strlen(text), context);
+}
+
 int32_t CmdTaskStart() {
   if (FetchCommandArguments(kCommandTaskStart) != 0) return -1;
   char normalized[kObjectPathBytes];
@@ -348,7 +353,7 @@ int32_t CmdTaskStart() {
   if (int slot = ArgSlot(2); slot != 0) context->mEnable2 = static_cast<uint8_t>(g_ArgInt[slot]);
   if (int slot = ArgSlot(35); slot != 0 && g_ArgString[slot] != nullptr) {
     uint16_t before = context->mScriptNumber;
-    if (DecodeContextString(g_ArgString[slot], std::strlen(g_ArgString[slot]), context) <= 0) return -1;
+    if (DecodeContextString(g_ArgString[slot], context) <= 0) return -1;
     if (context->mScriptNumber != before || context->mHandlers == nullptr) {
       uint16_t script = context->mScriptNumber;
       context->mHandlers = nullptr;

@@ -26,6 +26,8 @@ int32_t EncodeContextString(char* buffer, const ExecutionContext* context);
 // a script name not in the script list), with the context unchanged; -1
 // when either is null.
 int32_t DecodeContextString(const char* text, size_t length, ExecutionContext* context);
+// The same for a terminated text (a context string holds no zero byte).
+int32_t DecodeContextString(const char* text, ExecutionContext* context);
 
 // Ends a task: its node leaves the tree and is kept until the tasks are
 // released.

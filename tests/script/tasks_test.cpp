@@ -442,7 +442,9 @@ TEST_F(TasksTest, DecodingRefusesDamagedTexts) {
   ResetErrorReporting();
   g_QuitFlag.store(0);
   EXPECT_EQ(DecodeContextString(upper.data(), upper.size(), context), static_cast<int32_t>(upper.size()));
+  EXPECT_EQ(DecodeContextString(upper.c_str(), context), static_cast<int32_t>(upper.size()));
   EXPECT_EQ(DecodeContextString(nullptr, 0, context), -1);
+  EXPECT_EQ(DecodeContextString(upper.c_str(), nullptr), -1);
 }
 
 }  // namespace
