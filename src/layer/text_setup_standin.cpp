@@ -4,5 +4,6 @@
 #include "layer/text_setup.h"
 
 void CreateMessageText() { STAND_IN(); }
+void ClearMessageText() { STAND_IN(); }
 void InitFontList() { STAND_IN(); }
 void DeleteGlyphObjects() { STAND_IN(); }

@@ -121,6 +121,12 @@ bool GetDesktopFacts(DesktopFacts* facts) {
   return true;
 }
 
+bool GetGlobalCursorPosition(int* x, int* y) {
+  if (!InitPlatformVideo()) return false;
+  SDL_GetGlobalMouseState(x, y);
+  return true;
+}
+
 void SetSystemCursorVisible(bool visible) {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);

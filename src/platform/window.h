@@ -53,5 +53,8 @@ struct DesktopFacts {
 };
 bool GetDesktopFacts(DesktopFacts* facts);
 
+// The cursor position on the desktop; false when there is no display.
+bool GetGlobalCursorPosition(int* x, int* y);
+
 // Shows or hides the mouse cursor over the program's windows.
 void SetSystemCursorVisible(bool visible);

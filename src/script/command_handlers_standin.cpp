@@ -1,17 +1,74 @@
-// Stand-in until the command handlers are built: every command slot reports
-// an undefined command and ends the task's turn.
-#include "core/errors.h"
+// Stand-ins until the commands of the other subsystems are built: each one
+// reports an undefined command (900050) and ends the task's turn, as an
+// empty command slot does.
 #include "core/stand_in.h"
-#include "script/script_data.h"
+#include "script/command_handlers.h"
+#include "script/task_step.h"
 
-namespace {
-int32_t CmdUndefined() {
-  ReportErrorAtScript(kMsgUndefinedCommand);
-  return -1;
-}
-}  // namespace
+#define UNDEFINED_COMMAND(name) \
+  int32_t name() {              \
+    STAND_IN();                 \
+    return CmdUndefined();      \
+  }
 
-void InstallCommandHandlers() {
-  STAND_IN();
-  for (CommandHandler& handler : g_CommandTable) handler = CmdUndefined;
-}
+UNDEFINED_COMMAND(CmdLayerDefine)
+UNDEFINED_COMMAND(CmdImageOperation)
+UNDEFINED_COMMAND(CmdLayerDelete)
+UNDEFINED_COMMAND(CmdLayerQuery)
+UNDEFINED_COMMAND(CmdClipboardCopy)
+UNDEFINED_COMMAND(CmdClipboardPaste)
+UNDEFINED_COMMAND(CmdTextDataRead)
+UNDEFINED_COMMAND(CmdTextDataCount)
+UNDEFINED_COMMAND(CmdMessageBox)
+UNDEFINED_COMMAND(CmdEmoteControl)
+UNDEFINED_COMMAND(CmdFileUtility)
+UNDEFINED_COMMAND(CmdFileInfo)
+UNDEFINED_COMMAND(CmdFlashPlay)
+UNDEFINED_COMMAND(CmdFlashStop)
+UNDEFINED_COMMAND(CmdFlashQuery)
+UNDEFINED_COMMAND(CmdTextStyle)
+UNDEFINED_COMMAND(CmdTextStyleQuery)
+UNDEFINED_COMMAND(CmdFrameRate)
+UNDEFINED_COMMAND(CmdInputEnable)
+UNDEFINED_COMMAND(CmdLoadData)
+UNDEFINED_COMMAND(CmdMathFunction)
+UNDEFINED_COMMAND(CmdCameraProject)
+UNDEFINED_COMMAND(CmdMenuDefine)
+UNDEFINED_COMMAND(CmdMenuPopup)
+UNDEFINED_COMMAND(CmdMenuDelete)
+UNDEFINED_COMMAND(CmdMenuQuery)
+UNDEFINED_COMMAND(CmdValidateOnly66)
+UNDEFINED_COMMAND(CmdValidateOnly67)
+UNDEFINED_COMMAND(CmdValidateOnly68)
+UNDEFINED_COMMAND(CmdMouse)
+UNDEFINED_COMMAND(CmdMoviePlay)
+UNDEFINED_COMMAND(CmdMovieStop)
+UNDEFINED_COMMAND(CmdMovieQuery)
+UNDEFINED_COMMAND(CmdOgvOpen)
+UNDEFINED_COMMAND(CmdOgvClose)
+UNDEFINED_COMMAND(CmdOgvQuery)
+UNDEFINED_COMMAND(CmdValidateOnly76)
+UNDEFINED_COMMAND(CmdRegistryRead)
+UNDEFINED_COMMAND(CmdMessageEnd)
+UNDEFINED_COMMAND(CmdSaveData)
+UNDEFINED_COMMAND(CmdDiscardSaveRecords)
+UNDEFINED_COMMAND(CmdValidateOnly88)
+UNDEFINED_COMMAND(CmdSoundDefine)
+UNDEFINED_COMMAND(CmdSoundDelete)
+UNDEFINED_COMMAND(CmdSoundQuery)
+UNDEFINED_COMMAND(CmdScreenAndTimers)
+UNDEFINED_COMMAND(CmdTextFileRead)
+UNDEFINED_COMMAND(CmdValidateOnly99)
+UNDEFINED_COMMAND(CmdTrayIcon)
+UNDEFINED_COMMAND(CmdValidateOnly101)
+UNDEFINED_COMMAND(CmdVariableOps)
+UNDEFINED_COMMAND(CmdVariableInfo)
+UNDEFINED_COMMAND(CmdWindowControl)
+UNDEFINED_COMMAND(CmdWindowHide)
+UNDEFINED_COMMAND(CmdWindowQuery)
+UNDEFINED_COMMAND(CmdMessageAppendText)
+UNDEFINED_COMMAND(CmdFrameAnimation)
+UNDEFINED_COMMAND(CmdFrameAnimationRelease)
+UNDEFINED_COMMAND(CmdFrameAnimationQuery)
+UNDEFINED_COMMAND(CmdMessageAppendValue)
+UNDEFINED_COMMAND(CmdOsUtility)

@@ -7,3 +7,7 @@ void InitEvaluatorOperands();
 void FillOperatorTable(int mode);
 void FillAssignOperatorTable();
 void FillCommandSwitches();
+// Frees and resets what script execution keeps between instructions: the
+// evaluator's strings, the argument slots, the work buffers, the ended tasks
+// and the stepping state (tests run the engine more than once).
+void ReleaseScriptExecution();

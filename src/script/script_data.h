@@ -19,15 +19,31 @@ constexpr uint32_t kResolvedJumpTag = 0x10000000;
 // Command numbers the script-file loader looks at.
 enum : uint8_t {
   kCommandElse = 11,
+  kCommandEndProgram = 13,
+  kCommandSwitches = 14,
+  kCommandValidate15 = 15,
   kCommandRealDeclare = 25,
   kCommandJump = 42,
   kCommandCall = 43,
   kCommandBlockBegin = 44,
+  kCommandBlockGotoEnd = 45,
+  kCommandBlockBreak = 46,
+  kCommandBlockRepeat = 47,
+  kCommandBlockEnd = 48,
   kCommandIntDeclare = 50,
+  kCommandLabelExists = 52,
   kCommandAssign = 53,
   kCommandLoopBegin = 55,
+  kCommandLoopBreak = 56,
+  kCommandLoopContinue = 57,
+  kCommandLoopEnd = 58,
   kCommandReturn = 79,
   kCommandStringDeclare = 92,
+  kCommandScriptList = 94,
+  kCommandTaskStart = 95,
+  kCommandTaskEnd = 96,
+  kCommandTaskQuery = 97,
+  kCommandWait = 104,
 };
 
 // One argument of an instruction, 12 bytes in the script file, used in place.

@@ -92,7 +92,9 @@ bool CheckInstructions(ScriptFileRecord* record, const uint8_t* instructions, ui
         if (argument.mLength >= count) return false;
         continue;
       }
-      if (argument.mValueType < 1 || argument.mValueType > 4) return false;
+      // Value types 0-4 select an evaluator entry (0 has none: the command
+      // that reads the record gives it its meaning).
+      if (argument.mValueType > 4) return false;
       if (argument.mLength >= kResolvedJumpTag) return false;
       if (static_cast<uint64_t>(argument.mOffset) + argument.mLength > record->mExpressionSize) return false;
     }
@@ -268,6 +270,7 @@ bool EnterScriptFile(ExecutionContext* context, uint16_t script) {
   const ScriptFileRecord* record = g_ScriptFileTable[script];
   if (record == nullptr) return false;
   context->mScriptNumber = script;
+  context->mInstructionCount = record->mInstructionCount;
   context->mHandlers = record->mHandlers;
   context->mAuxWords = record->mAuxWords;
   context->mArgCounts = record->mArgCounts;

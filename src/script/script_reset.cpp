@@ -14,6 +14,7 @@ void ResetScriptState() {
   g_CurrentContext = nullptr;
   g_CurrentTaskNode = nullptr;
   g_CurrentInstruction = -1;
+  ReleaseScriptExecution();
   ReleaseScriptData();
   ReleaseObjectTrees();
   ResetEngineConfig();

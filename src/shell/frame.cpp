@@ -19,8 +19,6 @@
 #include "shell/window_objects.h"
 
 int64_t g_FrameCounter;
-int64_t g_StepCounter;
-int64_t g_RerunRequest;
 uint8_t g_SkipDraw;
 uint8_t g_PacingVerdict;
 uint8_t g_FirstFrameShown;

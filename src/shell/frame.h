@@ -2,9 +2,9 @@
 // The frame step and frame pacing.
 #include <cstdint>
 
+#include "script/task_step.h"
+
 extern int64_t g_FrameCounter;
-extern int64_t g_StepCounter;
-extern int64_t g_RerunRequest;
 extern uint8_t g_SkipDraw;
 extern uint8_t g_PacingVerdict;
 extern uint8_t g_FirstFrameShown;

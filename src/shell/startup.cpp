@@ -88,6 +88,7 @@ void InitRuntimeTables() {
   FillAssignOperatorTable();
   FillOperatorTable(1);
   FillCommandSwitches();
+  g_InactivePauseEnded = AddPausedTimeToStopwatches;
   CreateMessageText();
   InitFontList();
   int major = 0;

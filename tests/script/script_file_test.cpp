@@ -160,12 +160,6 @@ TEST_F(ScriptFileTest, MalformedScriptFilesAreRefused) {
       {"call with 17 strings",
        [] { return Plain({Instruction(Slot("call"), {Expression(0, Str("sub"))}, EncodeCallAux(0, 0, 17))}); }},
       {"argument id not declared", [] { return Plain({Instruction(Slot("wait"), {Expression(2, Num(1))})}); }},
-      {"value type 0",
-       [] {
-         RawArgument argument = Expression(0, Num(1));
-         argument.mValueType = 0;
-         return Plain({Instruction(Slot("wait"), {argument})});
-       }},
       {"value type 5",
        [] {
          RawArgument argument = Expression(0, Num(1));
@@ -216,9 +210,9 @@ TEST_F(ScriptFileTest, CommandsMustBeDeclared) {
 }
 
 TEST_F(ScriptFileTest, AnEmptyScriptLoads) {
-  EXPECT_EQ(LoadSubScript(std::vector<RawInstruction>{}), 0);  // the label "sub" points past it
+  EXPECT_EQ(LoadSubScript(std::vector<RawInstruction>{}), 0);  // the labels of script 1 point past it
   mEnv.Reset();
-  mData.mLabels.pop_back();
+  std::erase_if(mData.mLabels, [](const LabelEntry& label) { return label.mScript == 1; });
   EXPECT_EQ(LoadSubScript(std::vector<RawInstruction>{}), 1);
   EXPECT_EQ(g_ScriptFileTable[1]->mInstructionCount, 0);
 }

@@ -138,7 +138,7 @@ constexpr CommandRow kCommands[] = {
     {96, "task_end", 1, "0:path:s"},
     {97, "task_query", 20,
      "0:path:s 1:out 2:exists 3:enable1 4:enable2 5:order 6:script_name 7:script 8:line 9:top_script_name "
-     "10:top_script 11:top_line 12:tag1 13:tag2 14:context 16:block_depth 17:call_depth 18:loop_depth"},
+     "10:top_script 11:top_line 12:tag1 13:tag2 16:block_depth 17:call_depth 18:loop_depth 19:context"},
     {98, "textfile_read", 3, "0:file:s 1:out 2:reset"},
     {99, "validate99", 0, ""},
     {100, "tray", 4, "0:show 1:tip:s 2:icon:s 3:menu:s"},

@@ -46,6 +46,12 @@ ScriptData MakeFixtureGame() {
   sub.Label("sub");
   sub.Op("wait", {{"ms", Num(10)}});
   sub.Return({{Num(3)}, {}, {}});
+  // Where the main script's computed jump lands: the game then waits until
+  // it is told to end.
+  sub.Label("42");
+  sub.Loop(Num(-1));
+  sub.Op("wait", {{"frames", Num(1)}});
+  sub.EndLoop();
   AddScript(data, sub, "sub\\sub.txt");
 
   auto define = [](uint8_t scope, uint8_t group, uint16_t script, uint16_t variable, uint8_t type) {

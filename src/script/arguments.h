@@ -1,0 +1,60 @@
+#pragma once
+// Command arguments: decoding an instruction's argument records into
+// argument slots, the range checks the command table declares, and the
+// relative operations of number arguments.
+#include <cstddef>
+#include <cstdint>
+
+struct ArgumentRecord;
+
+// Argument ids are bytes: the id map has an entry for each.
+constexpr int kArgumentIds = 256;
+// Slots 1..255 (an instruction's argument count is a byte).
+constexpr int kArgumentSlots = 256;
+
+// Value kinds of the command table.
+enum : uint8_t { kArgNumber = 0, kArgString = 1, kArgRaw = 2 };
+
+extern uint8_t g_ArgSlotOfId[kArgumentIds];
+extern int32_t g_ArgId[kArgumentSlots];
+extern int32_t g_ArgExprType[kArgumentSlots];
+extern int32_t g_ArgOperator[kArgumentSlots];
+extern int32_t g_ArgExprLength[kArgumentSlots];
+extern int32_t g_ArgExprOffset[kArgumentSlots];
+extern int64_t g_ArgInt[kArgumentSlots];
+extern char* g_ArgString[kArgumentSlots];
+extern const uint8_t* g_ArgRawPointer[kArgumentSlots];
+extern int32_t g_ArgVarId[kArgumentSlots];
+extern int64_t g_ArgVarElement[kArgumentSlots];
+extern uint8_t g_ArgWholeVar[kArgumentSlots];
+extern uint8_t g_ArgCount;
+
+// Decodes the current instruction's arguments for the command: 0, or -1
+// after the first failed check (reported, fatal).
+int FetchCommandArguments(int command);
+// The same, with string arguments always evaluated as texts with integer
+// arithmetic (the call's label record carries a resolved label instead of a
+// value type).
+int FetchCallArguments(int command);
+// Applies the check kind to a value: true when accepted; false after the
+// report naming the command and argument.
+bool CheckArgumentValue(int command, int id, uint8_t checkKind, int64_t value);
+
+// The slot of an argument id (0 when absent) and the values of present ones.
+inline int ArgSlot(int id) { return g_ArgSlotOfId[static_cast<uint8_t>(id)]; }
+
+// Relative operations: 0 set, 1 add, 2 subtract, 3 multiply, 4 divide (a
+// zero operand keeps the value); other codes keep the value. All wrap.
+int64_t ApplyValueOp(int op, int64_t value, int64_t operand);
+int64_t ApplyValueOpClamped(int op, int64_t value, int64_t operand, int64_t minimum, int64_t maximum);
+int64_t ApplyValueOpMin(int op, int64_t value, int64_t operand, int64_t minimum);
+
+// The current instruction's argument records and expression data; null when
+// no task is being stepped.
+const ArgumentRecord* CurrentArgumentRecords(int* count);
+const uint8_t* CurrentExpressionData();
+// The size of the current script file's expression section.
+uint64_t CurrentExpressionSize();
+
+// Frees the string slots' buffers.
+void ReleaseArgumentSlots();
