@@ -33,7 +33,11 @@ struct PixelWorker {
   bool mPosted = false;
 };
 
-PixelWorker g_Workers[kMaxPixelWorkers];
+// The pool and its events are never destroyed: when the process ends through
+// exit() (a library may call it) while a worker waits on its event, the
+// static destructors would destroy that event under the waiter, which never
+// returns. The threads end with the process.
+PixelWorker* const g_Workers = new PixelWorker[kMaxPixelWorkers];
 int g_StartedWorkers = 0;
 std::atomic<bool> g_StopWorkers{false};
 WorkerThreadStarter g_ThreadStarter = nullptr;

@@ -10,8 +10,10 @@
 
 namespace {
 
-std::mutex g_queueMutex;
-std::deque<WindowMessage> g_queue;
+// Any thread may post until the process ends, exit() included: the queue is
+// never destroyed.
+std::mutex& g_queueMutex = *new std::mutex;
+std::deque<WindowMessage>& g_queue = *new std::deque<WindowMessage>;
 std::atomic<WindowProcedure> g_procedure{nullptr};
 
 void Enqueue(const WindowMessage& message) {
@@ -40,6 +42,8 @@ void TranslateEvent(const SDL_Event& event) {
 void GatherEvents() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   ServeActivationRequests();
+  // Nothing more comes from a display that is gone.
+  if (IsDisplayLost()) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) TranslateEvent(event);
 }
@@ -71,7 +75,7 @@ bool GetWindowMessage(WindowMessage* message) {
         return message->mMessage != kMsgQuit;
       }
     }
-    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0 && !IsDisplayLost()) {
       SDL_WaitEventTimeout(nullptr, 10);
     } else {
       SDL_Delay(1);

@@ -22,6 +22,10 @@ struct PlatformWindowDesc {
 // no display.
 bool InitPlatformVideo();
 void QuitPlatformVideo();
+// True once the connection to the display broke (its server ended): nothing
+// shows any more and the program should close. Windows and video calls stay
+// safe to make; they do nothing.
+bool IsDisplayLost();
 
 // nullptr when the window cannot be created.
 PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc);

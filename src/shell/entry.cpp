@@ -42,7 +42,9 @@ namespace {
 // at least every 20 ms, so this only ends a wait for a thread that hangs.
 constexpr uint32_t kThreadEndTimeoutMs = 5000;
 
-std::thread g_ScriptThread;
+// Never destroyed: a process that ends through exit() while the thread runs
+// (a library may call it) must not destroy a running thread object.
+std::thread& g_ScriptThread = *new std::thread;
 std::atomic<bool> g_CloseRequested{false};
 int g_ExitCode = 0;
 
@@ -130,6 +132,12 @@ int RunMessageLoop() {
   g_ExitCode = 0;
   DrainMessages();
   while (g_Running.load() != 0) {
+    if (IsDisplayLost() && !g_CloseRequested.load()) {
+      // Nothing can show any more: the program closes as it does when told
+      // to, and its threads and locks go in order.
+      std::fputs("orvane: the display went away; closing\n", stderr);
+      RequestClose();
+    }
     if (g_QuitFlag.load() != 0) {
       // Whatever set the flag, the window closes: nothing else would end the
       // loop once frames stop.
