@@ -42,8 +42,6 @@ void TranslateEvent(const SDL_Event& event) {
 void GatherEvents() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   ServeActivationRequests();
-  // Nothing more comes from a display that is gone.
-  if (IsDisplayLost()) return;
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) TranslateEvent(event);
 }
@@ -75,7 +73,7 @@ bool GetWindowMessage(WindowMessage* message) {
         return message->mMessage != kMsgQuit;
       }
     }
-    if (SDL_WasInit(SDL_INIT_VIDEO) != 0 && !IsDisplayLost()) {
+    if (SDL_WasInit(SDL_INIT_VIDEO) != 0) {
       SDL_WaitEventTimeout(nullptr, 10);
     } else {
       SDL_Delay(1);

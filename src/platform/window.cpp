@@ -1,7 +1,6 @@
 #include "platform/window.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 #include <dlfcn.h>
 
 #include <algorithm>
@@ -22,75 +21,48 @@ struct PlatformWindow {
 namespace {
 // Windows are created and used on the main thread only.
 std::vector<PlatformWindow*> g_windows;
-std::atomic<bool> g_displayLost{false};
+std::atomic<DisplayLostRoutine> g_displayLostRoutine{nullptr};
 
-#if defined(SDL_VIDEO_DRIVER_X11)
-// The X library ends the whole process with exit() when the connection to
-// the server breaks (the server ended, a virtual display was killed), from
-// inside whatever call noticed it. The program must close in order instead,
-// so the loss is only recorded here and the X library is told to return to
-// its caller; every later request on that connection then fails at once.
-// The library is SDL's own copy of libX11 (already loaded by SDL's X11
-// backend), found without linking it.
-using XIoErrorHandler = int (*)(Display*);
-using XIoErrorExitHandler = void (*)(Display*, void*);
+// The X library calls its connection-error handler from inside whatever call
+// found the server gone; by default the handler ends the process with exit().
+// No call on a broken connection can go on usefully (a call that waits for an
+// answer, such as hiding a window, would wait for ever), so the handler hands
+// the end of the program to the routine the program registered. The library
+// is SDL's own copy of libX11, already loaded by SDL's X11 backend: it is
+// found without linking it.
+using XIoErrorHandler = int (*)(struct _XDisplay*);
 using SetIoErrorHandlerRoutine = XIoErrorHandler (*)(XIoErrorHandler);
-using SetIoErrorExitHandlerRoutine = void (*)(Display*, XIoErrorExitHandler, void*);
 
 SetIoErrorHandlerRoutine g_setIoErrorHandler = nullptr;
-SetIoErrorExitHandlerRoutine g_setIoErrorExitHandler = nullptr;
 XIoErrorHandler g_previousIoErrorHandler = nullptr;
-bool g_ioErrorHandlerSet = false;
 
-int OnDisplayConnectionBroken(Display*) {
-  g_displayLost.store(true);
+int OnDisplayConnectionBroken(struct _XDisplay*) {
+  if (DisplayLostRoutine routine = g_displayLostRoutine.load()) routine();
+  // Only without a routine: the library goes on to end the process.
   return 0;
 }
 
-void ReturnAfterConnectionBroken(Display*, void*) {
-  // Returning keeps the process alive: the shell sees IsDisplayLost() and
-  // closes the program.
-}
-
-void WatchX11Connection() {
-  if (g_ioErrorHandlerSet) return;
+void WatchDisplayConnection() {
+  if (g_setIoErrorHandler != nullptr) return;
   const char* driver = SDL_GetCurrentVideoDriver();
   if (driver == nullptr || SDL_strcmp(driver, "x11") != 0) return;
   void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
   if (library == nullptr) return;
-  g_setIoErrorHandler = reinterpret_cast<SetIoErrorHandlerRoutine>(dlsym(library, "XSetIOErrorHandler"));
-  // Only X libraries from 1.7 on can return after a broken connection.
-  g_setIoErrorExitHandler = reinterpret_cast<SetIoErrorExitHandlerRoutine>(dlsym(library, "XSetIOErrorExitHandler"));
-  // The library stays loaded as long as SDL uses it; this reference is not
-  // kept.
+  auto setHandler = reinterpret_cast<SetIoErrorHandlerRoutine>(dlsym(library, "XSetIOErrorHandler"));
+  // SDL keeps the library loaded while its video runs; this reference is not
+  // needed.
   dlclose(library);
-  if (g_setIoErrorHandler == nullptr || g_setIoErrorExitHandler == nullptr) return;
-  g_previousIoErrorHandler = g_setIoErrorHandler(OnDisplayConnectionBroken);
-  g_ioErrorHandlerSet = true;
+  if (setHandler == nullptr) return;
+  g_previousIoErrorHandler = setHandler(OnDisplayConnectionBroken);
+  g_setIoErrorHandler = setHandler;
 }
 
-void UnwatchX11Connection() {
-  if (!g_ioErrorHandlerSet) return;
+void UnwatchDisplayConnection() {
+  if (g_setIoErrorHandler == nullptr) return;
   g_setIoErrorHandler(g_previousIoErrorHandler);
+  g_setIoErrorHandler = nullptr;
   g_previousIoErrorHandler = nullptr;
-  g_ioErrorHandlerSet = false;
 }
-
-// The exit step is set per connection: on the one of each window.
-void KeepRunningOnBrokenConnection(SDL_Window* sdl) {
-  if (!g_ioErrorHandlerSet) return;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(sdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
-  if (info.info.x11.display != nullptr) {
-    g_setIoErrorExitHandler(info.info.x11.display, ReturnAfterConnectionBroken, nullptr);
-  }
-}
-#else
-void WatchX11Connection() {}
-void UnwatchX11Connection() {}
-void KeepRunningOnBrokenConnection(SDL_Window*) {}
-#endif
 
 }  // namespace
 
@@ -101,25 +73,20 @@ bool InitPlatformVideo() {
   // the quit event then comes only from a termination signal.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-  g_displayLost.store(false);
-  WatchX11Connection();
+  WatchDisplayConnection();
   return true;
 }
 
 void QuitPlatformVideo() {
   for (PlatformWindow* window : std::vector<PlatformWindow*>(g_windows)) DestroyPlatformWindow(window);
-  // A broken connection is left as it is: closing SDL's connections waits for
-  // the server that is gone, and SDL's second connection has no way back
-  // from the X library's exit. The process is ending.
-  if (g_displayLost.load()) return;
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
-  UnwatchX11Connection();
+  UnwatchDisplayConnection();
 }
 
-bool IsDisplayLost() { return g_displayLost.load(); }
+void SetDisplayLostRoutine(DisplayLostRoutine routine) { g_displayLostRoutine.store(routine); }
 
 PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc) {
-  if (!InitPlatformVideo() || g_displayLost.load()) return nullptr;
+  if (!InitPlatformVideo()) return nullptr;
   std::string title = ConvertCp932ToUtf8(desc.mTitle);
   uint32_t flags = SDL_WINDOW_HIDDEN;
   if (desc.mResizable) flags |= SDL_WINDOW_RESIZABLE;
@@ -131,7 +98,6 @@ PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc) {
   window->mSdl = sdl;
   window->mActivationListener = desc.mClassName.empty() ? -1 : OpenActivationListener(desc.mClassName);
   SDL_SetWindowData(sdl, "orvane", window);
-  KeepRunningOnBrokenConnection(sdl);
   g_windows.push_back(window);
   if (desc.mVisible) ShowPlatformWindow(window, true);
   return window;
@@ -142,34 +108,30 @@ void DestroyPlatformWindow(PlatformWindow* window) {
   std::erase(g_windows, window);
   DropWindowMessages(window);
   CloseActivationListener(window->mActivationListener);
-  // Without its display SDL would wait for ever for the window to unmap;
-  // the window went with the server.
-  if (!g_displayLost.load()) SDL_DestroyWindow(window->mSdl);
+  SDL_DestroyWindow(window->mSdl);
   delete window;
 }
 
 void ShowPlatformWindow(PlatformWindow* window, bool shown) {
   if (window == nullptr) return;
-  window->mShown = shown;
-  // Showing and hiding wait for the server's answer.
-  if (g_displayLost.load()) return;
   if (shown) {
     SDL_ShowWindow(window->mSdl);
   } else {
     SDL_HideWindow(window->mSdl);
   }
+  window->mShown = shown;
 }
 
 bool IsPlatformWindowShown(PlatformWindow* window) { return window != nullptr && window->mShown; }
 
 void BringPlatformWindowForward(PlatformWindow* window) {
-  if (window == nullptr || g_displayLost.load()) return;
+  if (window == nullptr) return;
   if ((SDL_GetWindowFlags(window->mSdl) & SDL_WINDOW_MINIMIZED) != 0) SDL_RestoreWindow(window->mSdl);
   SDL_RaiseWindow(window->mSdl);
 }
 
 void SetPlatformWindowTitle(PlatformWindow* window, const char* title) {
-  if (window == nullptr || g_displayLost.load()) return;
+  if (window == nullptr) return;
   SDL_SetWindowTitle(window->mSdl, ConvertCp932ToUtf8(title != nullptr ? title : "").c_str());
 }
 
@@ -210,6 +172,6 @@ bool GetDesktopFacts(DesktopFacts* facts) {
 }
 
 void SetSystemCursorVisible(bool visible) {
-  if (SDL_WasInit(SDL_INIT_VIDEO) == 0 || g_displayLost.load()) return;
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }

@@ -22,10 +22,12 @@ struct PlatformWindowDesc {
 // no display.
 bool InitPlatformVideo();
 void QuitPlatformVideo();
-// True once the connection to the display broke (its server ended): nothing
-// shows any more and the program should close. Windows and video calls stay
-// safe to make; they do nothing.
-bool IsDisplayLost();
+// Called when the connection to the display breaks (its server ended, a
+// virtual display was killed): on the thread whose video call found it, from
+// inside that call, which cannot go on. The routine ends the process; when
+// there is none, or it returns, the process ends with exit(1).
+using DisplayLostRoutine = void (*)();
+void SetDisplayLostRoutine(DisplayLostRoutine routine);
 
 // nullptr when the window cannot be created.
 PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc);
