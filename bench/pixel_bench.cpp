@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "core/platform_facts.h"
 #include "image/blend_kernels.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
 #include "image/pixel_workers.h"
 #include "layer/layer_record.h"
-#include "shell/platform_facts.h"
 
 #if defined(ORVANE_HAVE_PIXMAN)
 #include <pixman.h>

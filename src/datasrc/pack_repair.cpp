@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "datasrc/byte_order.h"
-#include "datasrc/checksums.h"
+#include "core/byte_order.h"
+#include "core/checksums.h"
 #include "datasrc/pack_file.h"
 
 int CheckAndRepairPackData(PackFileHandle* handle, uint8_t* bytes, size_t size, uint32_t expectedHash) {

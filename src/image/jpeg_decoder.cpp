@@ -1,11 +1,11 @@
 // JPEG files through libjpeg, decoded from memory straight into B, G, R, A
 // rows (the library's extended BGRA output gives alpha 255).
+#include "core/errors.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/jpeg_memory.h"
 #include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
-#include "shell/errors.h"
 
 namespace {
 

@@ -3,16 +3,17 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datasrc/byte_order.h"
+#include "core/alloc.h"
+#include "core/byte_order.h"
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
+#include "core/sjis.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_primitives.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
-#include "script/object_tree.h"
-#include "shell/errors.h"
-#include "shell/frame.h"
-#include "shell/sjis.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include <random>
 #include <string>
 
-#include "datasrc/byte_order.h"
-#include "datasrc/checksums.h"
+#include "core/byte_order.h"
+#include "core/checksums.h"
 #include "datasrc/data_source_fixture.h"
 #include "datasrc/pack_repair.h"
 

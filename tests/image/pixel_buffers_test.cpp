@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/alloc.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_primitives.h"
 #include "image/runtime_random.h"

@@ -4,11 +4,11 @@
 
 #include <SDL.h>
 
+#include "core/process_state.h"
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
-#include "shell/process_state.h"
 #include "shell/window_objects.h"
 #include "support/fake_clock.h"
 

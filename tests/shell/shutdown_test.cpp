@@ -8,13 +8,13 @@
 #include <chrono>
 #include <cstdlib>
 
+#include "core/platform_facts.h"
+#include "core/process_state.h"
 #include "image/pixel_workers.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
-#include "shell/platform_facts.h"
-#include "shell/process_state.h"
 
 namespace {
 
