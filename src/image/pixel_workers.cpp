@@ -33,18 +33,18 @@ struct PixelWorker {
   bool mPosted = false;
 };
 
-// The pool and its events are never destroyed: when the process ends through
-// exit() (a library may call it) while a worker waits on its event, the
-// static destructors would destroy that event under the waiter, which never
-// returns. The threads end with the process.
+// The pool, its events and the busy count's condition are never destroyed:
+// when the process ends through exit() (a library may call it) while a
+// worker waits on its event, the static destructors would destroy that event
+// under the waiter, which never returns. The threads end with the process.
 PixelWorker* const g_Workers = new PixelWorker[kMaxPixelWorkers];
 int g_StartedWorkers = 0;
 std::atomic<bool> g_StopWorkers{false};
 WorkerThreadStarter g_ThreadStarter = nullptr;
 
 // g_WorkersIdle is 1 exactly while no worker runs a job.
-std::mutex g_BusyMutex;
-std::condition_variable g_BusyChanged;
+std::mutex& g_BusyMutex = *new std::mutex;
+std::condition_variable& g_BusyChanged = *new std::condition_variable;
 int g_BusyWorkers = 0;
 
 void MarkWorkerBusy(bool busy) {
