@@ -64,9 +64,10 @@ struct PixelWorker {
   bool mPosted = false;
 };
 
-// The pool is never destroyed: when the process ends through exit() (a
-// library may call it) while a worker waits for a job, static destructors
-// would destroy a running thread object. The threads end with the process.
+// The pool, its events and the busy count's condition are never destroyed:
+// when the process ends through exit() (a library may call it) while a
+// worker waits on its event, the static destructors would destroy that event
+// under the waiter, which never returns. The threads end with the process.
 PixelWorker* const g_Workers = new PixelWorker[kMaxPixelWorkers];
 int g_StartedWorkers = 0;
 std::atomic<bool> g_StopWorkers{false};

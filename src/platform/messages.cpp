@@ -10,8 +10,10 @@
 
 namespace {
 
-std::mutex g_queueMutex;
-std::deque<WindowMessage> g_queue;
+// Any thread may post until the process ends, exit() included: the queue is
+// never destroyed.
+std::mutex& g_queueMutex = *new std::mutex;
+std::deque<WindowMessage>& g_queue = *new std::deque<WindowMessage>;
 std::atomic<WindowProcedure> g_procedure{nullptr};
 
 void Enqueue(const WindowMessage& message) {

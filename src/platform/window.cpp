@@ -1,8 +1,10 @@
 #include "platform/window.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 #include "platform/instance_lock.h"
@@ -19,6 +21,49 @@ struct PlatformWindow {
 namespace {
 // Windows are created and used on the main thread only.
 std::vector<PlatformWindow*> g_windows;
+std::atomic<DisplayLostRoutine> g_displayLostRoutine{nullptr};
+
+// The X library calls its connection-error handler from inside whatever call
+// found the server gone; by default the handler ends the process with exit().
+// No call on a broken connection can go on usefully (a call that waits for an
+// answer, such as hiding a window, would wait for ever), so the handler hands
+// the end of the program to the routine the program registered. The library
+// is SDL's own copy of libX11, already loaded by SDL's X11 backend: it is
+// found without linking it.
+using XIoErrorHandler = int (*)(struct _XDisplay*);
+using SetIoErrorHandlerRoutine = XIoErrorHandler (*)(XIoErrorHandler);
+
+SetIoErrorHandlerRoutine g_setIoErrorHandler = nullptr;
+XIoErrorHandler g_previousIoErrorHandler = nullptr;
+
+int OnDisplayConnectionBroken(struct _XDisplay*) {
+  if (DisplayLostRoutine routine = g_displayLostRoutine.load()) routine();
+  // Only without a routine: the library goes on to end the process.
+  return 0;
+}
+
+void WatchDisplayConnection() {
+  if (g_setIoErrorHandler != nullptr) return;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver == nullptr || SDL_strcmp(driver, "x11") != 0) return;
+  void* library = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
+  if (library == nullptr) return;
+  auto setHandler = reinterpret_cast<SetIoErrorHandlerRoutine>(dlsym(library, "XSetIOErrorHandler"));
+  // SDL keeps the library loaded while its video runs; this reference is not
+  // needed.
+  dlclose(library);
+  if (setHandler == nullptr) return;
+  g_previousIoErrorHandler = setHandler(OnDisplayConnectionBroken);
+  g_setIoErrorHandler = setHandler;
+}
+
+void UnwatchDisplayConnection() {
+  if (g_setIoErrorHandler == nullptr) return;
+  g_setIoErrorHandler(g_previousIoErrorHandler);
+  g_setIoErrorHandler = nullptr;
+  g_previousIoErrorHandler = nullptr;
+}
+
 }  // namespace
 
 bool InitPlatformVideo() {
@@ -27,13 +72,18 @@ bool InitPlatformVideo() {
   // Closing the last window is the game's own decision (it may ask first):
   // the quit event then comes only from a termination signal.
   SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-  return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  WatchDisplayConnection();
+  return true;
 }
 
 void QuitPlatformVideo() {
   for (PlatformWindow* window : std::vector<PlatformWindow*>(g_windows)) DestroyPlatformWindow(window);
   if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  UnwatchDisplayConnection();
 }
+
+void SetDisplayLostRoutine(DisplayLostRoutine routine) { g_displayLostRoutine.store(routine); }
 
 PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc) {
   if (!InitPlatformVideo()) return nullptr;

@@ -22,6 +22,12 @@ struct PlatformWindowDesc {
 // no display.
 bool InitPlatformVideo();
 void QuitPlatformVideo();
+// Called when the connection to the display breaks (its server ended, a
+// virtual display was killed): on the thread whose video call found it, from
+// inside that call, which cannot go on. The routine ends the process; when
+// there is none, or it returns, the process ends with exit(1).
+using DisplayLostRoutine = void (*)();
+void SetDisplayLostRoutine(DisplayLostRoutine routine);
 
 // nullptr when the window cannot be created.
 PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc);

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <thread>
 #if defined(__SSE__)
 #include <xmmintrin.h>
@@ -41,8 +42,13 @@ namespace {
 // How long shutdown waits for a thread to notice the quit flag. Both poll it
 // at least every 20 ms, so this only ends a wait for a thread that hangs.
 constexpr uint32_t kThreadEndTimeoutMs = 5000;
+// After the display is lost the end must not wait long: a thread that needs
+// the frame lock the interrupted call holds would never end.
+constexpr uint32_t kLostDisplayWaitMs = 400;
 
-std::thread g_ScriptThread;
+// Never destroyed: a process that ends through exit() while the thread runs
+// (a library may call it) must not destroy a running thread object.
+std::thread& g_ScriptThread = *new std::thread;
 std::atomic<bool> g_CloseRequested{false};
 int g_ExitCode = 0;
 
@@ -70,6 +76,34 @@ void DrainMessages() {
   std::lock_guard<std::recursive_mutex> frame(g_FrameLock);
   g_DispatchWaiting.store(0);
   DispatchPendingMessages();
+}
+
+// The display's server is gone. This runs inside the video call that found
+// it, which cannot go on, so the program ends here as a close ends it: the
+// quit flag, the threads ended and joined, the instance locks released; the
+// exit code is that of a close.
+void EndAfterDisplayLoss() {
+  static std::atomic<bool> ending{false};
+  if (ending.exchange(true)) {
+    // Another thread found the loss too and is ending the process.
+    for (;;) SleepMs(1000);
+  }
+  std::fputs("orvane: the display went away; closing\n", stderr);
+  g_QuitFlag.store(1);
+  if (WaitForThreadState(g_SoundThreadState, 1, kLostDisplayWaitMs)) JoinSoundThread();
+  bool onScriptThread = g_ScriptThread.joinable() && g_ScriptThread.get_id() == std::this_thread::get_id();
+  if (!onScriptThread && WaitForThreadState(g_ScriptThreadState, 9, kLostDisplayWaitMs) &&
+      g_ScriptThread.joinable()) {
+    g_ScriptThread.join();
+  }
+  // A script thread still running waits for the frame lock in pacing, where
+  // it posts no work.
+  StopPixelWorkers();
+  ReleaseInstanceMutexes();
+  std::fflush(nullptr);
+  // No destructors: the interrupted call and a thread left waiting still use
+  // what they would destroy.
+  std::_Exit(0);
 }
 
 void SetFlushToZero() {
@@ -256,6 +290,7 @@ int WinMain(int argc, char** argv) {
   }
   // The process-wide lock exists from the start; COM has no counterpart here.
   SetWindowProcedure(MainWndProc);
+  SetDisplayLostRoutine(EndAfterDisplayLoss);
   g_Running.store(1);
   int exitCode = 0;
   if (StartEngine(g_ArgumentCount, g_ArgumentVector) == 0) exitCode = RunMessageLoop();

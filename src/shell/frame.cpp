@@ -104,11 +104,13 @@ uint8_t RunFrame() {
     for (int window = 0; window < kWindowCount; ++window) {
       if (RenderWindowLayers(window) != 0) return 1;
     }
-    if (g_FirstFrameShown == 0) {
-      g_FirstFrameShown = 1;
-      WindowObject* main = g_WindowTable[0];
-      if (main != nullptr && main->mDisplayState == 1) ShowPlatformWindow(main->mWindow, true);
-    }
+  }
+  // The main window appears with the first frame, drawn or not: a first
+  // frame that starts an opening movie draws nothing.
+  if (g_FirstFrameShown == 0) {
+    g_FirstFrameShown = 1;
+    WindowObject* main = g_WindowTable[0];
+    if (main != nullptr && main->mDisplayState == 1) ShowPlatformWindow(main->mWindow, true);
   }
   g_PacingVerdict = PaceFrame();
   if (g_EmoteEnabled != 0 && IsEmoteAnimating()) g_GpuRedrawRequest = 1;

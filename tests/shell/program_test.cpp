@@ -113,4 +113,71 @@ TEST_F(ProgramTest, AGameRunsUntilItIsToldToEndAndASecondCopyEndsAtOnce) {
   EXPECT_EQ(ended.mExitCode, 0) << ended.mOutput;
 }
 
+// Waits until the copy of the game started as `program` has its window (it
+// answers activation requests then); false when it ended first.
+bool WaitForGameWindow(const BackgroundProgram& program) {
+  for (int attempt = 0; attempt < 2000; ++attempt) {
+    if (SendActivationRequest(g_InstanceName)) return true;
+    if (!IsProgramRunning(program)) return false;
+    usleep(10000);
+  }
+  return false;
+}
+
+struct DisplayLossCase {
+  const char* mName;
+  uint32_t mThreadedStep;  // the game's threaded-stepping switch
+  // The program is told to end at the moment its display dies (Ctrl+C on a
+  // run under xvfb-run reaches both): the server goes while the window
+  // closes.
+  bool mSignalledToo;
+};
+
+class DisplayLossTest : public ProgramTest, public testing::WithParamInterface<DisplayLossCase> {};
+
+TEST_P(DisplayLossTest, LosingTheDisplayEndsTheGameInOrderAndFreesItsLocks) {
+  if (FindVirtualDisplayServer().empty()) GTEST_SKIP() << "Xvfb is not installed";
+  ScriptData data = MakeFixtureGame();
+  data.mConfig.mThreadedStep = GetParam().mThreadedStep;
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(data)));
+  ComputeLockNames();
+  VirtualDisplay display;
+  ASSERT_TRUE(StartVirtualDisplay(&display, 20000));
+
+  std::vector<std::string> onDisplay = Environment();
+  onDisplay[1] = "SDL_VIDEODRIVER=x11";
+  onDisplay.push_back("DISPLAY=" + display.mName);
+  BackgroundProgram first = StartProgram({ORVANE_BINARY_PATH, game.Path()}, onDisplay);
+  bool shown = WaitForGameWindow(first);
+  if (!shown) StopVirtualDisplay(&display);
+  ASSERT_TRUE(shown) << FinishProgram(&first, 1000).mOutput;
+  // Frames run and the pixel workers wait for work when the display dies.
+  usleep(300000);
+  if (GetParam().mSignalledToo) kill(first.mPid, SIGINT);
+  StopVirtualDisplay(&display);
+
+  ProgramResult ended = FinishProgram(&first, 5000);
+  EXPECT_FALSE(ended.mTimedOut) << "the program hung after its display went away\n" << ended.mOutput;
+  EXPECT_EQ(ended.mExitCode, 0) << "the program did not end as a close does\n" << ended.mOutput;
+
+  // The locks went with it: a new start of the same game runs.
+  BackgroundProgram second = StartProgram({ORVANE_BINARY_PATH, game.Path()}, Environment());
+  EXPECT_TRUE(WaitForGameWindow(second)) << "the game's instance locks were kept";
+  EXPECT_TRUE(IsProgramRunning(second));
+  kill(second.mPid, SIGTERM);
+  ProgramResult again = FinishProgram(&second, 30000);
+  EXPECT_FALSE(again.mTimedOut);
+  EXPECT_EQ(again.mExitCode, 0) << again.mOutput;
+  ResetEngineState();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DisplayLossTest,
+                         testing::Values(DisplayLossCase{"SteppingOnTheMainThread", 0, false},
+                                         DisplayLossCase{"SteppingOnTheScriptThread", 1, false},
+                                         DisplayLossCase{"WhileClosingOnASignal", 0, true},
+                                         DisplayLossCase{"WhileClosingOnASignalWithTheScriptThread", 1, true}),
+                         [](const testing::TestParamInfo<DisplayLossCase>& info) {
+                           return std::string(info.param.mName);
+                         });
+
 }  // namespace

@@ -1,9 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 
+#include "core/platform_facts.h"
 #include "core/process_state.h"
+#include "image/pixel_workers.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "shell/engine_reset.h"
@@ -66,5 +73,61 @@ TEST_F(ThreadedSteppingTest, WindowMessagesAreHandledOnlyWhileTheStepperSleeps) 
   EXPECT_EQ(g_overlaps.load(), 0);
   EXPECT_GT(g_FrameCounter, 0);
 }
+
+// A library may end the process with exit() while the engine's threads run
+// (the display library did on a broken connection): the process must end,
+// and with the code it was given.
+struct ExitCase {
+  const char* mName;
+  void (*mPrepare)();
+};
+
+void StartParkedWorkers() {
+  g_WorkerCount = kMaxPixelWorkers;
+  if (StartPixelWorkers() != 0) _exit(90);
+  // Every worker now waits on its start event.
+}
+
+void StartRunningScriptThread() {
+  g_ThreadedStep.store(1);
+  StartScriptThread();
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (g_ScriptThreadState.load() != 0) {
+    if (std::chrono::steady_clock::now() >= deadline) _exit(91);
+    SleepMs(1);
+  }
+}
+
+class ExitWithThreadsTest : public testing::TestWithParam<ExitCase> {
+ protected:
+  void SetUp() override { ResetEngineState(); }
+  void TearDown() override { ResetEngineState(); }
+};
+
+TEST_P(ExitWithThreadsTest, ExitEndsTheProcess) {
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    g_FrameRate = 500;
+    GetParam().mPrepare();
+    std::exit(7);
+  }
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int status = 0;
+  pid_t done = 0;
+  while ((done = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) SleepMs(5);
+  if (done == 0) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    FAIL() << "the process hung in exit()";
+  }
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  EXPECT_EQ(WEXITSTATUS(status), 7);
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, ExitWithThreadsTest,
+                         testing::Values(ExitCase{"PixelWorkersWaitingForWork", StartParkedWorkers},
+                                         ExitCase{"ScriptThreadStepping", StartRunningScriptThread}),
+                         [](const testing::TestParamInfo<ExitCase>& info) { return std::string(info.param.mName); });
 
 }  // namespace

@@ -23,3 +23,16 @@ BackgroundProgram StartProgram(const std::vector<std::string>& arguments, const 
 ProgramResult FinishProgram(BackgroundProgram* program, uint32_t timeoutMs);
 // True while the program runs.
 bool IsProgramRunning(const BackgroundProgram& program);
+
+// A private X server (Xvfb) on a display number it chose itself.
+struct VirtualDisplay {
+  BackgroundProgram mServer;
+  std::string mName;  // ":N", for DISPLAY
+};
+// The path of Xvfb found in PATH; empty when it is not installed.
+std::string FindVirtualDisplayServer();
+// Starts Xvfb and waits until it accepts connections; false when it cannot
+// be started or does not get ready within the time limit.
+bool StartVirtualDisplay(VirtualDisplay* display, uint32_t timeoutMs);
+// Ends the server (as a session ending kills it) and collects it.
+void StopVirtualDisplay(VirtualDisplay* display);
