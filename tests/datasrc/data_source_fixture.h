@@ -58,6 +58,19 @@ class DataSourceTest : public testing::Test {
   }
 
   // Locates and reads a name; the bytes as text, or "<error N>".
+  // One pack entry of the text; the repair trailer as asked.
+  static PackBuilderEntry Entry(const std::string& name, const std::string& text, bool compressed, bool trailer) {
+    PackBuilderEntry entry;
+    entry.mName = name;
+    entry.mData.assign(text.begin(), text.end());
+    entry.mCompressed = compressed;
+    entry.mRepairTrailer = trailer;
+    return entry;
+  }
+
+  // The report of a damaged entry "e.bin" in the pack "data.qpf".
+  static std::string Damaged() { return ReportText(kMsgDamagedPackEntry, ".\\data.qpf", "e.bin"); }
+
   static std::string LoadText(const char* name) {
     ResourceLocation location;
     int result = LoadResourceWhole(&location, name);

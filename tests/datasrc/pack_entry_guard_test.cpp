@@ -72,16 +72,10 @@ class PackEntryGuardTest : public DataSourceTest {
     return built;
   }
 
+  // The one entry "e.bin" these tests read, with its repair trailer.
   static PackBuilderEntry Entry(const std::string& text, bool compressed) {
-    PackBuilderEntry entry;
-    entry.mName = "e.bin";
-    entry.mData.assign(text.begin(), text.end());
-    entry.mCompressed = compressed;
-    entry.mRepairTrailer = true;
-    return entry;
+    return DataSourceTest::Entry("e.bin", text, compressed, true);
   }
-
-  std::string Damaged() const { return ReportText(kMsgDamagedPackEntry, ".\\data.qpf", "e.bin"); }
 };
 
 // zlib never makes more than 1032 bytes of one, so a larger stated size is a

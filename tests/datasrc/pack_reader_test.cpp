@@ -30,16 +30,6 @@ class PackReaderTest : public DataSourceTest {
     ASSERT_EQ(BuildPackIndex(), 0);
   }
 
-  static PackBuilderEntry Entry(const std::string& name, const std::string& text, bool compressed, bool trailer) {
-    PackBuilderEntry entry;
-    entry.mName = name;
-    entry.mData.assign(text.begin(), text.end());
-    entry.mCompressed = compressed;
-    entry.mRepairTrailer = trailer;
-    return entry;
-  }
-
-  std::string Damaged() const { return ReportText(kMsgDamagedPackEntry, ".\\data.qpf", "e.bin"); }
 };
 
 TEST_F(PackReaderTest, StoredAndCompressedEntriesReadBack) {
