@@ -16,7 +16,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
-bash scripts/setup-deps.sh
+bash scripts/setup-deps.sh fuzz
 
 seconds="${1:-20}"
 shift || true
@@ -30,7 +30,9 @@ CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelW
   -DORVANE_BUILD_FUZZ=ON >/dev/null
 cmake --build "$build_dir" -j"${ORVANE_BUILD_JOBS:-$(nproc)}"
 
-export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+# A small quarantine and short allocation stacks: the loaders allocate on every
+# input, and the default 256 MB quarantine turns that into page faults.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:quarantine_size_mb=16:malloc_context_size=10}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 

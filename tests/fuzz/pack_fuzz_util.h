@@ -19,11 +19,11 @@ inline void WriteFolderFile(const std::string& name, const std::vector<uint8_t>&
   WriteGameFile(".", {name, bytes});
 }
 
-// Looks a name up in every source and reads it whole; the data is dropped.
+// Looks a name up in the pack index and reads it whole; the data is dropped.
 // The result of the read, or the lookup's when nothing was found.
-inline int LocateAndRead(const char* name) {
+inline int FindAndReadInPacks(const char* name) {
   ResourceLocation location;
-  int found = LocateResource(&location, name, 1);
+  int found = FindInPackIndex(&location, name);
   if (found <= 0) return found;
   int result = ReadResource(&location, name);
   if (result == 0 && location.mData != nullptr && location.mData[location.mSize] != 0) std::abort();

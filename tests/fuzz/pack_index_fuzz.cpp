@@ -3,7 +3,7 @@
 // pack update1.qpf, so that it replaces entries of the fixture's own pack
 // (base.qpf, always present), else data.qpf beside it. The index is built as
 // at start-up, then every entry the input's index names is looked up and read
-// (stored or zlib, with the repair of a damaged block).
+// (stored or zlib, with the repair of a damaged block) from the packs.
 #include <cstring>
 
 #include "datasrc/file_names.h"
@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kMaxEntriesRead = 64;
+constexpr size_t kMaxEntriesRead = 16;
 
 void WriteSeeds() {
   const std::vector<GameFile>& files = fuzz::FixtureFiles();
@@ -77,11 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (std::string entry : EntryNames(pack, packSize)) {
       if (entry.empty() || entry.size() > kMaxNameBytes || entry.find('\0') != std::string::npos) continue;
       LowerCaseName(entry);
-      fuzz::LocateAndRead(entry.c_str());
+      fuzz::FindAndReadInPacks(entry.c_str());
       ResetErrorReporting();
       g_QuitFlag.store(0);
     }
-    fuzz::LocateAndRead("qvbin\\qvcfg.qbn");
+    fuzz::FindAndReadInPacks("qvbin\\qvcfg.qbn");
   }
   RemoveGameFile(name);
   fuzz::ResetPacks();

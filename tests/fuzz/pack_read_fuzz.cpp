@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InitDataKeys();
   if (BuildPackIndex() == 0) {
     ResourceLocation location;
-    if (LocateResource(&location, kEntryName, 1) == SOURCE_PACK && ReadResource(&location, kEntryName) == 0) {
+    if (FindInPackIndex(&location, kEntryName) == SOURCE_PACK && ReadResource(&location, kEntryName) == 0) {
       size_t fileSize = size - kHeaderBytes;
       bool exact = location.mSize == fileSize && std::memcmp(location.mData, data + kHeaderBytes, fileSize) == 0;
       if (!entry.mCompressed && !exact) std::abort();
