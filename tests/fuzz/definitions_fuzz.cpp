@@ -10,10 +10,15 @@ namespace {
 
 constexpr char kInputName[] = "qvbin\\qvv.qbn";
 
+// Only records an input touched are cleared (a sanitizer build records a
+// stack trace for every call of free, even of a null pointer).
 void ClearVariableRecords() {
+  static const VariableRecord kUntouched{};
   for (uint32_t number = 0; number < g_VariableCount; ++number) {
-    FreeVariableStorage(g_VariableTable[number]);
-    std::memset(g_VariableTable[number], 0, sizeof(VariableRecord));
+    VariableRecord* record = g_VariableTable[number];
+    if (std::memcmp(record, &kUntouched, sizeof(VariableRecord)) == 0) continue;
+    FreeVariableStorage(record);
+    std::memset(record, 0, sizeof(VariableRecord));
   }
 }
 

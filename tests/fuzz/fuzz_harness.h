@@ -15,12 +15,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -119,6 +121,14 @@ inline void WriteSeed(const std::string& seedName, const Bytes& bytes) {
   if (file == nullptr) return;
   std::fwrite(bytes.data(), 1, bytes.size(), file);
   std::fclose(file);
+}
+
+// A seed: a few leading bytes of a target's own, then a file.
+inline Bytes Prefixed(std::initializer_list<uint8_t> head, const Bytes& tail) {
+  Bytes joined(head.size() + tail.size());
+  std::copy(head.begin(), head.end(), joined.begin());
+  std::copy(tail.begin(), tail.end(), joined.begin() + static_cast<std::ptrdiff_t>(head.size()));
+  return joined;
 }
 
 // Reads a little-endian word of an input; 0 beyond its end.

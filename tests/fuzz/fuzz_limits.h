@@ -17,7 +17,7 @@ namespace fuzz {
 // Variables of a variable table (the engine takes up to 0xFFFF).
 constexpr uint32_t kMaxFuzzVariables = 2048;
 // Elements of one variable's array (the engine takes up to 4,000,000).
-constexpr int64_t kMaxFuzzElements = 1 << 16;
+constexpr int64_t kMaxFuzzElements = 1024;
 // Pixels of a decoded image or of one GIF frame (the engine takes sides up to
 // 8192).
 constexpr uint64_t kMaxFuzzPixels = 1 << 20;

@@ -39,8 +39,7 @@ void WriteSeedsFrom(const char* folder) {
     Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (file.empty()) continue;
     for (uint8_t storage : {0, 3}) {
-      Bytes input{file[0], storage};
-      input.insert(input.end(), file.begin() + 1, file.end());
+      Bytes input = fuzz::Prefixed({file[0], storage}, Bytes(file.begin() + 1, file.end()));
       fuzz::WriteSeed(item.path().filename().string() + "_" + std::to_string(storage) + ".seed", input);
     }
   }

@@ -1,9 +1,9 @@
 // Fuzzes the pack index and the pack reader: the input is a whole pack file.
 // The first byte of the input is not part of the pack: its bit 0 names the
-// pack update1.qpf, so that it replaces entries of the fixture's own pack
-// (base.qpf, always present), else data.qpf beside it. The index is built as
-// at start-up, then every entry the input's index names is looked up and read
-// (stored or zlib, with the repair of a damaged block) from the packs.
+// pack update1.qpf (an update pack, whose entries replace earlier ones of the
+// same name), else data.qpf. The index is built as at start-up, then the
+// first entries the input's index names are looked up and read (stored or
+// zlib, with the repair of a damaged block) from the pack.
 #include <cstring>
 
 #include "datasrc/file_names.h"
@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kMaxEntriesRead = 16;
+constexpr size_t kMaxEntriesRead = 8;
 
 void WriteSeeds() {
   const std::vector<GameFile>& files = fuzz::FixtureFiles();
@@ -23,13 +23,15 @@ void WriteSeeds() {
       entry.mCompressed = (variant & 1) != 0;
       entry.mRepairTrailer = (variant & 2) != 0;
     }
+    size_t damaged = pack.mEntries.size();
     AddPackFile(&pack, "bg\\sky.png", std::string(3000, 'x')).mRepairTrailer = true;
+    // The update pack names one file twice: the later entry replaces it.
+    if (variant == 3) AddPackFile(&pack, files[0].mName, std::string("again"));
     BuiltPack built = BuildPack(pack);
-    // One damaged byte in the last entry, which its trailer repairs.
-    built.mBytes[built.mEntries.back().mDataOffset + 1500] ^= 0x5A;
-    Bytes input{static_cast<uint8_t>(variant == 3 ? 1 : 0)};
-    input.insert(input.end(), built.mBytes.begin(), built.mBytes.end());
-    fuzz::WriteSeed("pack_index_" + std::to_string(variant) + ".seed", input);
+    // One damaged byte, which the entry's trailer repairs.
+    built.mBytes[built.mEntries[damaged].mDataOffset + 1500] ^= 0x5A;
+    fuzz::WriteSeed("pack_index_" + std::to_string(variant) + ".seed",
+                    fuzz::Prefixed({static_cast<uint8_t>(variant == 3 ? 1 : 0)}, built.mBytes));
   }
 }
 
@@ -59,19 +61,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ready = true;
     fuzz::SetUpOnce();
     WriteSeeds();
-    // The fixture's files live in its pack only.
+    // The input is the only source of game files.
     std::filesystem::remove_all("qvbin");
-    PackBuilder base;
-    for (const GameFile& file : fuzz::FixtureFiles()) AddPackFile(&base, file.mName, file.mBytes).mCompressed = true;
-    if (!WritePackFile("base.qpf", base)) std::abort();
   }
   if (size == 0) return 0;
   const uint8_t* pack = data + 1;
   size_t packSize = size - 1;
   uint32_t declared = fuzz::InputLe32(pack, packSize, 8);
   if (!fuzz::CountWithinCap(declared, fuzz::kMaxFuzzPackEntries, kMaxPackEntries)) return -1;
-  const char* name = (data[0] & 1) != 0 ? "update1.qpf" : "data.qpf";
-  fuzz::WriteFolderFile(name, Bytes(pack, pack + packSize));
+  // Both names always exist, so the folder (and the engine's cached listing
+  // of it) stays the same: the other one holds no pack and is skipped.
+  bool update = (data[0] & 1) != 0;
+  fuzz::WriteFolderFile(update ? "update1.qpf" : "data.qpf", Bytes(pack, pack + packSize));
+  fuzz::WriteFolderFile(update ? "data.qpf" : "update1.qpf", Bytes{'-'});
   InitDataKeys();
   if (BuildPackIndex() == 0) {
     for (std::string entry : EntryNames(pack, packSize)) {
@@ -83,7 +85,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     fuzz::FindAndReadInPacks("qvbin\\qvcfg.qbn");
   }
-  RemoveGameFile(name);
   fuzz::ResetPacks();
   return 0;
 }

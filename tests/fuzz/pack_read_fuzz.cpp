@@ -25,9 +25,10 @@ void WriteSeeds() {
   for (uint8_t flag : flags) {
     // No damage, then one byte of the second block damaged.
     for (uint16_t position : {uint16_t{0xFFFF}, uint16_t{1100}}) {
-      Bytes input{flag, static_cast<uint8_t>(position), static_cast<uint8_t>(position >> 8), 0x21, 0xFF, 0xFF, 0};
-      input.insert(input.end(), file.begin(), file.end());
-      fuzz::WriteSeed("pack_read_" + std::to_string(flag) + "_" + std::to_string(position) + ".seed", input);
+      fuzz::WriteSeed(
+          "pack_read_" + std::to_string(flag) + "_" + std::to_string(position) + ".seed",
+          fuzz::Prefixed({flag, static_cast<uint8_t>(position), static_cast<uint8_t>(position >> 8), 0x21, 0xFF, 0xFF, 0},
+                         file));
     }
   }
 }

@@ -13,9 +13,7 @@ void WriteSeeds() {
   ByteWriter words;
   for (uint32_t word = 0; word < 32; ++word) words.U32(word % 5 == 0 ? 1 : word % 4);
   for (uint8_t which = 1; which <= 3; ++which) {
-    Bytes input{which};
-    input.insert(input.end(), words.mBytes.begin(), words.mBytes.end());
-    fuzz::WriteSeed("settings_" + std::to_string(which) + ".seed", input);
+    fuzz::WriteSeed("settings_" + std::to_string(which) + ".seed", fuzz::Prefixed({which}, words.mBytes));
   }
 }
 
@@ -39,9 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::strcpy(g_MyDocumentsFolder, "c:\\users\\fuzz\\documents");
   const Bytes file(data + 1, data + size);
   for (auto [bit, name] : {std::pair{1, "qvcfg.dat"}, std::pair{2, "qvsfs.dat"}}) {
+    // Files are removed only when they exist: the folder then changes only
+    // when a file comes or goes.
     if ((data[0] & bit) != 0) {
       WriteGameFile(".", {name, file});
-    } else {
+    } else if (GameFileExists(name)) {
       RemoveGameFile(name);
     }
   }
