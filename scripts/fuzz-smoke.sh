@@ -69,22 +69,30 @@ run_target() {
   if [ "$target" = image_decoder ]; then cp "$work/image-seeds"/* "$seeds"/; fi
   # Absolute folders: the targets change their current folder.
   local status=0
-  "$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
-    -artifact_prefix="$artifacts/" "$corpus" "$seeds" >"$work/logs-$target" 2>&1 || status=$?
-  local runs rate
+  local TIMEFORMAT='%R %U %S'
+  { time "$binary" -max_total_time="$seconds" -print_final_stats=1 -timeout=10 -rss_limit_mb=2048 \
+      -artifact_prefix="$artifacts/" "$corpus" "$seeds" >"$work/logs-$target" 2>&1 || status=$?; } \
+    2>"$work/times-$target"
+  local runs rate cpu_rate
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/logs-$target" | tail -1)"
   rate="$(sed -n 's/^stat::average_exec_per_sec: *//p' "$work/logs-$target" | tail -1)"
+  # Runs per second of processor time: the figure that does not depend on
+  # what else the machine is doing.
+  cpu_rate="$(awk -v runs="${runs:-0}" '{ cpu = $2 + $3; if (cpu > 0) printf "%d", runs / cpu; else print "?" }' \
+    "$work/times-$target")"
   if [ "$status" -ne 0 ]; then
     echo "FAIL $target (exit $status): log $work/logs-$target, inputs in $artifacts" >&2
     grep -E "ERROR|SUMMARY|==[0-9]+==|runtime error" "$work/logs-$target" | head -20 >&2 || true
-    printf '%-16s %10s runs %8s runs/s  FAILED\n' "$target" "${runs:-?}" "${rate:-?}" >"$work/result-$target"
+    printf '%-16s %10s runs %8s runs/s %8s runs/cpu-s  FAILED\n' "$target" "${runs:-?}" "${rate:-?}" \
+      "${cpu_rate:-?}" >"$work/result-$target"
     return 1
   fi
   local note=""
   if [ "$min_rate" -gt 0 ] && [ "${target#image_}" = "$target" ] && [ "${rate:-0}" -lt "$min_rate" ]; then
     note="  BELOW $min_rate"
   fi
-  printf '%-16s %10s runs %8s runs/s%s\n' "$target" "${runs:-?}" "${rate:-?}" "$note" >"$work/result-$target"
+  printf '%-16s %10s runs %8s runs/s %8s runs/cpu-s%s\n' "$target" "${runs:-?}" "${rate:-?}" "${cpu_rate:-?}" \
+    "$note" >"$work/result-$target"
   [ -z "$note" ]
 }
 

@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr size_t kMaxEntriesRead = 8;
+constexpr size_t kMaxEntriesRead = 4;
 
 void WriteSeeds() {
   const std::vector<GameFile>& files = fuzz::FixtureFiles();
