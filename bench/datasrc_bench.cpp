@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/process_state.h"
 #include "datasrc/pack_index.h"
 #include "datasrc/resource_lookup.h"
 #include "platform/game_files.h"
-#include "shell/process_state.h"
 #include "support/pack_builder.h"
 #include "support/temp_folder.h"
 

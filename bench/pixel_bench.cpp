@@ -12,12 +12,13 @@
 #include <thread>
 #include <vector>
 
+#include "core/platform_facts.h"
+#include "core/settings.h"
 #include "image/blend_kernels.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
 #include "image/pixel_workers.h"
 #include "layer/layer_record.h"
-#include "shell/platform_facts.h"
 
 #if defined(ORVANE_HAVE_PIXMAN)
 #include <pixman.h>
@@ -32,6 +33,8 @@ constexpr int kRowPixels = 1920;
 void SetUpTables() {
   static bool ready = false;
   if (ready) return;
+  // The settings' start values allow both vector levels, as the engine runs.
+  ResetEngineSettings();
   InitPixelPrimitives();
   InitProductTables();
   InitBlendKernels();

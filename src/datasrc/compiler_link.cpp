@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <cstring>
 
-#include "datasrc/byte_order.h"
+#include "core/byte_order.h"
+#include "core/errors.h"
+#include "core/sjis.h"
 #include "datasrc/resource_lookup.h"
 #include "platform/clock.h"
 #include "platform/game_files.h"
 #include "platform/process.h"
 #include "platform/shared_memory.h"
-#include "shell/errors.h"
-#include "shell/sjis.h"
 
 std::vector<CompilerOutputRecord> g_CompilerOutput;
 std::vector<uint8_t> g_CompilerOutputBlock;

@@ -18,7 +18,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/process_state.h"
+#include "core/process_state.h"
 
 struct ResourceLocation;
 

@@ -1,14 +1,14 @@
 #include "datasrc/pack_file.h"
 
-#include "datasrc/byte_order.h"
+#include "core/byte_order.h"
+#include "core/process_state.h"
 #include "platform/game_files.h"
-#include "shell/appended_data.h"
-#include "shell/process_state.h"
 
 static_assert(sizeof(long) >= 8, "pack offsets are 64-bit");
 
 uint8_t g_NameLengthTable[256];
 int64_t g_AppendedPackBase = 0;
+uint8_t g_DataAppended = 0;
 
 PackFileHandle::~PackFileHandle() { ClosePackFile(this); }
 

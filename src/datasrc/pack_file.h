@@ -59,6 +59,8 @@ extern uint8_t g_NameLengthTable[256];
 // appended to it (g_DataAppended): the appended block's offset plus its pack
 // data position.
 extern int64_t g_AppendedPackBase;
+// 1 when the program file carries an appended data block (set at start-up).
+extern uint8_t g_DataAppended;
 
 // An open pack. Every position is relative to the base offset; mSize is the
 // number of bytes from the base to the end of the file, the bound of every

@@ -6,17 +6,16 @@
 #include <string_view>
 #include <unordered_map>
 
-#include "datasrc/byte_order.h"
-#include "datasrc/checksums.h"
-#include "datasrc/file_names.h"
+#include "core/byte_order.h"
+#include "core/checksums.h"
+#include "core/errors.h"
+#include "core/file_names.h"
+#include "core/process_state.h"
+#include "core/sjis.h"
 #include "datasrc/pack_file.h"
 #include "datasrc/resource_lookup.h"
 #include "platform/game_files.h"
 #include "script/script_data.h"
-#include "shell/appended_data.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
-#include "shell/sjis.h"
 
 uint8_t g_ReleaseLayout = 0;
 int32_t g_PackScanDepth = 1;

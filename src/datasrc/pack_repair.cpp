@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "datasrc/byte_order.h"
-#include "datasrc/checksums.h"
+#include "core/byte_order.h"
+#include "core/checksums.h"
 #include "datasrc/pack_file.h"
 
 int CheckAndRepairPackData(PackFileHandle* handle, uint8_t* bytes, size_t size, uint32_t expectedHash) {
@@ -22,19 +22,28 @@ int CheckAndRepairPackData(PackFileHandle* handle, uint8_t* bytes, size_t size, 
     return -1;
   }
 
-  // The XOR of the blocks as they are now.
-  uint8_t current[kRepairBlockBytes] = {};
-  for (size_t offset = 0; offset < size; ++offset) current[offset % kRepairBlockBytes] ^= bytes[offset];
+  // `before`, the XOR of the blocks as they are now, picks the positions to
+  // rebuild and is not updated while blocks are rebuilt. `live` follows the
+  // blocks as they stand: byte k of the other blocks is live[k] XOR the
+  // block's own byte k.
+  uint8_t before[kRepairBlockBytes] = {};
+  uint8_t live[kRepairBlockBytes] = {};
+  for (size_t offset = 0; offset < size; ++offset) {
+    before[offset % kRepairBlockBytes] ^= bytes[offset];
+    live[offset % kRepairBlockBytes] ^= bytes[offset];
+  }
 
   for (size_t block = 0; block < expectedBlocks; ++block) {
     size_t start = block * kRepairBlockBytes;
     size_t length = size - start < kRepairBlockBytes ? size - start : kRepairBlockBytes;
     uint16_t stored = LoadLe16(&checksums[2 * block]);
     if (static_cast<uint16_t>(Crc32(bytes + start, length)) == stored) continue;
-    // Byte k becomes parity[k] XOR byte k of every other block; that is the
-    // byte itself XOR parity[k] XOR current[k].
+    // Byte k becomes parity[k] XOR byte k of every other block as it stands
+    // now, which includes the blocks rebuilt before this one.
     for (size_t k = 0; k < length; ++k) {
-      bytes[start + k] = static_cast<uint8_t>(bytes[start + k] ^ parity[k] ^ current[k]);
+      if (parity[k] == before[k]) continue;
+      bytes[start + k] = static_cast<uint8_t>(parity[k] ^ live[k] ^ bytes[start + k]);
+      live[k] = parity[k];  // the blocks now XOR to the parity here
     }
   }
   return MurmurHash2(bytes, size) == expectedHash ? 1 : -1;

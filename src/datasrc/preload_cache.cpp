@@ -5,10 +5,10 @@
 #include <mutex>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/process_state.h"
+#include "core/sjis.h"
 #include "datasrc/resource_lookup.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
-#include "shell/sjis.h"
 
 namespace {
 

@@ -5,14 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "core/file_names.h"
+#include "core/object_path.h"
+#include "core/sjis.h"
 #include "datasrc/compiler_link.h"
-#include "datasrc/file_names.h"
+#include "datasrc/pack_file.h"
 #include "datasrc/pack_index.h"
 #include "datasrc/preload_cache.h"
-#include "layer/object_path.h"
 #include "platform/game_files.h"
-#include "shell/appended_data.h"
-#include "shell/sjis.h"
 
 uint8_t g_LooseFirstDev = 0;
 uint8_t g_LooseFirstRelease = 0;

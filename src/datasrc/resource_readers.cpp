@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "core/errors.h"
 #include "datasrc/compiler_link.h"
 #include "datasrc/pack_file.h"
 #include "datasrc/pack_index.h"
@@ -15,7 +16,6 @@
 #include "datasrc/preload_cache.h"
 #include "datasrc/resource_lookup.h"
 #include "platform/game_files.h"
-#include "shell/errors.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datasrc/byte_order.h"
+#include "core/byte_order.h"
+#include "core/errors.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
-#include "shell/errors.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datasrc/byte_order.h"
+#include "core/byte_order.h"
+#include "core/errors.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
-#include "shell/errors.h"
 
 namespace {
 
@@ -289,7 +289,9 @@ int DecodeGifImage(ResourceLocation* location, LayerRecord* record, const char* 
   if (lzw == nullptr) return fail(0);
   GraphicControl control;
   int frameCount = 0;
-  int32_t frame0Transparent = 0;
+  // Set when the graphic control of any image has the transparent flag, so
+  // that no frame shows its transparent pixels as opaque colour.
+  bool anyTransparent = false;
   size_t frameBytes = 0;
   int result = 0;
   bool done = false;
@@ -339,8 +341,8 @@ int DecodeGifImage(ResourceLocation* location, LayerRecord* record, const char* 
         frame->mTransparentIndex = control.mTransparentIndex;
         frame->mLoopCount = control.mLoopCount;
         std::memcpy(frame->mPalette, palette, sizeof(frame->mPalette));
-        if (frameCount == 0) frame0Transparent = control.mTransparentFlag;
       }
+      if (control.mTransparentFlag != 0) anyTransparent = true;
       // Images past the frame table are read over and not kept.
       DecodeGifRows(&reader, lzw, frame != nullptr ? frame->Indices() : nullptr, width, height,
                     (imageFlags & 0x40) != 0);
@@ -388,7 +390,7 @@ int DecodeGifImage(ResourceLocation* location, LayerRecord* record, const char* 
   if (result != 0) return fail(0);
   if (frameCount == 0) return fail(0);
   if (InstallNewPixelBlock(record, screenWidth, screenHeight, fileName) != 0) return fail(0);
-  record->mHasAlpha = frame0Transparent != 0 ? 1 : 0;
+  record->mHasAlpha = anyTransparent ? 1 : 0;
   RenderGifFrame(record, 0);
   ReleaseResourceData(location);
   return 0;

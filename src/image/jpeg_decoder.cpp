@@ -1,11 +1,13 @@
 // JPEG files through libjpeg, decoded from memory straight into B, G, R, A
-// rows (the library's extended BGRA output gives alpha 255).
+// rows (the library's extended BGRA output gives alpha 255). Four-channel
+// files come out of the library as C, M, Y, K (YCCK converted by it) and are
+// turned into colour here.
+#include "core/errors.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/jpeg_memory.h"
 #include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
-#include "shell/errors.h"
 
 namespace {
 
@@ -14,6 +16,27 @@ enum JpegReadResult : int {
   kJpegLibraryFailed = -2,
   kJpegTooLarge = -3,
 };
+
+// Turns a row of C, M, Y, K samples into B, G, R, A in place. Files with an
+// Adobe marker store the inks inverted (0 = full ink), the way Adobe writes
+// them; others store them plainly. Each colour is its ink's complement
+// scaled by the black's: R = (255 - C) * (255 - K) / 255, rounded.
+void ConvertCmykRow(uint8_t* row, size_t width, bool inverted) {
+  for (size_t x = 0; x < width; ++x, row += 4) {
+    // Each of c, m, y, k becomes 255 - the ink.
+    unsigned c = row[0], m = row[1], y = row[2], k = row[3];
+    if (!inverted) {
+      c = 255 - c;
+      m = 255 - m;
+      y = 255 - y;
+      k = 255 - k;
+    }
+    row[0] = static_cast<uint8_t>((y * k + 127) / 255);
+    row[1] = static_cast<uint8_t>((m * k + 127) / 255);
+    row[2] = static_cast<uint8_t>((c * k + 127) / 255);
+    row[3] = 255;
+  }
+}
 
 // No object with a destructor lives in this frame: libjpeg leaves it by
 // longjmp on an error.
@@ -28,11 +51,6 @@ int ReadJpegRows(LayerRecord* record, const char* fileName, const uint8_t* data,
   jpeg_create_decompress(&info);
   SetJpegMemorySource(&info, data, size);
   jpeg_read_header(&info, TRUE);
-  // Four-channel files would come out as unconverted bytes: refused.
-  if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || info.num_components > 3) {
-    jpeg_destroy_decompress(&info);
-    return kJpegLibraryFailed;
-  }
   // The size is checked before the decompressor allocates anything for it.
   if (info.image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
       info.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
@@ -40,7 +58,8 @@ int ReadJpegRows(LayerRecord* record, const char* fileName, const uint8_t* data,
     ReportErrorAtScriptFmt(100091, 1, fileName);
     return kJpegTooLarge;
   }
-  info.out_color_space = JCS_EXT_BGRA;
+  bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+  info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGRA;
   jpeg_start_decompress(&info);
   auto width = static_cast<int32_t>(info.output_width);
   auto height = static_cast<int32_t>(info.output_height);
@@ -52,9 +71,11 @@ int ReadJpegRows(LayerRecord* record, const char* fileName, const uint8_t* data,
     jpeg_destroy_decompress(&info);
     return kJpegTooLarge;
   }
+  bool inverted = info.saw_Adobe_marker != 0;
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = record->mPixels + static_cast<size_t>(info.output_scanline) * static_cast<size_t>(width) * 4;
     if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
+    if (cmyk) ConvertCmykRow(row, static_cast<size_t>(width), inverted);
   }
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);

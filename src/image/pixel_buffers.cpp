@@ -3,22 +3,23 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datasrc/byte_order.h"
+#include "core/alloc.h"
+#include "core/byte_order.h"
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
+#include "core/sjis.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_primitives.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
-#include "script/object_tree.h"
-#include "shell/errors.h"
-#include "shell/frame.h"
-#include "shell/sjis.h"
+#include "script/script_data.h"
 
 namespace {
 
-// Message 100030 names the layer command as the compiled command table spells
-// it; the image side has no access to that table, so the name stays empty.
-constexpr const char* kLayerCommandName = "";
+// The command slot of the layer command, whose name message 100030 shows.
+constexpr int kLayerCommandSlot = 1;
 
 void FreeDerivedPixels(LayerRecord* record) {
   if (record->mDerivedPixels != nullptr) {
@@ -153,7 +154,7 @@ int DecodeLocatedImage(LayerRecord* record, ResourceLocation* location, const ch
     case FILE_TYPE_PSB: result = LoadEmoteImage(location, record, resolvedName) != 0 ? -1 : 0; break;
     case FILE_TYPE_WEBP: result = DecodeWebpImage(location, record, resolvedName) != 0 ? -1 : 0; break;
     default:
-      ReportErrorAtScriptFmt(100030, 1, kLayerCommandName, resolvedName);
+      ReportUnloadableImageKind(resolvedName);
       result = -1;
       break;
   }
@@ -228,6 +229,16 @@ uint8_t* BuildMemoryBmp(int32_t width, int32_t height, uint32_t colour, size_t* 
   }
   *totalBytes = pixelBytes + 54;
   return file;
+}
+
+void ReportUnloadableImageKind(const char* fileName) {
+  // The name as the loaded command table spells it; empty before the table
+  // is loaded.
+  const char* command = "";
+  if (kLayerCommandSlot < g_CommandCount && g_CommandNames[kLayerCommandSlot] != nullptr) {
+    command = g_CommandNames[kLayerCommandSlot];
+  }
+  ReportErrorAtScriptFmt(100030, 1, command, fileName);
 }
 
 int ReadImageResource(ResourceLocation* location, const char* name, int report, int lookup) {

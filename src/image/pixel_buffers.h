@@ -55,6 +55,11 @@ int SetPixelBuffer(LayerRecord* record, uint8_t* block, int32_t width, int32_t h
 // std::malloc, or null. *totalBytes receives its size.
 uint8_t* BuildMemoryBmp(int32_t width, int32_t height, uint32_t colour, size_t* totalBytes);
 
+// Message 100030 (fatal) for a file of a kind no decoder loads: its
+// arguments are the layer command's name, from the loaded command table,
+// and the file name.
+void ReportUnloadableImageKind(const char* fileName);
+
 // Reads the located file whole (mData, mSize) by its source kind (1..4); -2
 // for another kind, else the reader's result. With the lookup flag set the
 // name is located first.

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 
+#include "core/settings.h"
 #include "image/pixel_primitives_internal.h"
-#include "shell/settings.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
@@ -53,8 +53,3 @@ void InitPixelPrimitives() {
 }
 
 const PixelPrimitiveTable& GetPixelPrimitives(int level) { return GetVectorPrimitives(level); }
-
-void* AllocZeroed(size_t n) {
-  // calloc clears the block as slot 0 would, and gets fresh pages already zero.
-  return std::calloc(n == 0 ? 1 : n, 1);
-}

@@ -89,7 +89,3 @@ void InitPixelPrimitives();
 // the processor allows) and as plain reference code; both give the same bytes.
 const PixelPrimitiveTable& GetPixelPrimitives(int level);
 const PixelPrimitiveTable& GetReferencePrimitives(int level);
-
-// The engine-wide zeroed allocation: n bytes from the heap, cleared; null
-// without a message when the heap refuses. Freed with std::free.
-void* AllocZeroed(size_t n);

@@ -8,14 +8,14 @@
 #include <memory>
 #include <mutex>
 
+#include "core/errors.h"
+#include "core/platform_facts.h"
+#include "core/process_state.h"
 #include "datasrc/compression.h"
 #include "image/blend_kernels.h"
 #include "image/pixel_primitives.h"
 #include "layer/layer_record.h"
 #include "platform/threads.h"
-#include "shell/errors.h"
-#include "shell/platform_facts.h"
-#include "shell/process_state.h"
 
 WorkerJob g_WorkerJobs[kMaxWorkerJobs];
 

@@ -4,11 +4,11 @@
 #include <csetjmp>
 #include <cstring>
 
+#include "core/errors.h"
 #include "datasrc/resource_lookup.h"
 #include "image/image_decoders.h"
 #include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
-#include "shell/errors.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstdint>
 #include <limits>
 
+#include "core/object_tree.h"
+#include "core/window_table.h"
 #include "layer/composition.h"
 #include "layer/layer_record.h"
 #include "render/direct3d.h"
-#include "script/object_tree.h"
-#include "shell/window_objects.h"
 
 uint8_t g_RedrawOption = 1;
 

@@ -3,15 +3,16 @@
 #include <cstdlib>
 #include <new>
 
+#include "core/alloc.h"
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/window_table.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
 #include "layer/frame_animation.h"
 #include "movie/emote.h"
 #include "render/direct3d.h"
 #include "render/layer_textures.h"
-#include "script/object_tree.h"
-#include "shell/errors.h"
-#include "shell/window_objects.h"
 
 int CreateLayerRecord(ObjectTreeNode* node) {
   if (node == nullptr) return 1;

@@ -1,6 +1,6 @@
 #include "movie/emote.h"
 
-#include "shell/errors.h"
+#include "core/errors.h"
 
 uint8_t g_EmoteEnabled = 0;
 void* g_EmoteDriver = nullptr;

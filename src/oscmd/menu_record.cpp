@@ -2,10 +2,11 @@
 
 #include <cstdlib>
 
+#include "core/alloc.h"
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/sjis.h"
 #include "image/pixel_primitives.h"
-#include "script/object_tree.h"
-#include "shell/errors.h"
-#include "shell/sjis.h"
 
 MenuItemRecord* CreateMenuItemRecord(ObjectTreeNode* node, const char* text) {
   if (node == nullptr) return nullptr;

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "platform/sjis_chars.h"
 #include "platform/text_codec.h"
-#include "shell/sjis.h"
 
 namespace {
 

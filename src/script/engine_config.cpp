@@ -4,12 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "core/byte_reader.h"
+#include "core/errors.h"
+#include "core/platform_facts.h"
+#include "core/process_state.h"
+#include "core/window_table.h"
 #include "datasrc/resource_lookup.h"
-#include "script/byte_reader.h"
-#include "shell/errors.h"
-#include "shell/platform_facts.h"
-#include "shell/process_state.h"
-#include "shell/window_objects.h"
 #include "sound/sound_device.h"
 
 uint8_t g_DebugMode = 0;

@@ -10,14 +10,14 @@
 #include <string>
 #include <string_view>
 
-#include "datasrc/checksums.h"
+#include "core/byte_reader.h"
+#include "core/checksums.h"
+#include "core/errors.h"
+#include "core/object_path.h"
+#include "core/object_tree.h"
 #include "datasrc/resource_lookup.h"
-#include "layer/object_path.h"
-#include "script/byte_reader.h"
 #include "script/eval.h"
-#include "script/object_tree.h"
 #include "script/variables.h"
-#include "shell/errors.h"
 
 CommandHandler g_CommandTable[kCommandSlots];
 int32_t g_CommandCount = 0;

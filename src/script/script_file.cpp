@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datasrc/checksums.h"
+#include "core/byte_reader.h"
+#include "core/checksums.h"
+#include "core/errors.h"
 #include "datasrc/resource_lookup.h"
-#include "script/byte_reader.h"
 #include "script/eval.h"
 #include "script/runtime_tables.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
-#include "shell/errors.h"
 
 static_assert(std::endian::native == std::endian::little, "argument records are read in place");
 

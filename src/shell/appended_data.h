@@ -2,7 +2,8 @@
 // The data block appended to the program file, and the screen-saver mode.
 #include <cstdint>
 
-extern uint8_t g_DataAppended;
+#include "datasrc/pack_file.h"  // g_DataAppended: the packs read it
+
 extern uint8_t g_ScreenSaverMode;
 // Negative: the program must end.
 int CheckAppendedData();

@@ -7,6 +7,10 @@
 #include <xmmintrin.h>
 #endif
 
+#include "core/debug_log.h"
+#include "core/errors.h"
+#include "core/process_state.h"
+#include "core/settings.h"
 #include "datasrc/compression.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_workers.h"
@@ -24,14 +28,10 @@
 #include "render/direct3d.h"
 #include "savedata/save_slots.h"
 #include "shell/appended_data.h"
-#include "shell/debug_log.h"
 #include "shell/display.h"
-#include "shell/errors.h"
 #include "shell/frame.h"
 #include "shell/input.h"
 #include "shell/menus.h"
-#include "shell/process_state.h"
-#include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/window_objects.h"
 #include "sound/sound_device.h"

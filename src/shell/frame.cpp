@@ -2,6 +2,9 @@
 
 #include <climits>
 
+#include "core/object_tree.h"
+#include "core/process_state.h"
+#include "core/settings.h"
 #include "layer/composition.h"
 #include "movie/emote.h"
 #include "movie/movies.h"
@@ -9,13 +12,10 @@
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "render/direct3d.h"
-#include "script/object_tree.h"
 #include "script/task_step.h"
 #include "shell/display.h"
 #include "shell/input.h"
 #include "shell/menus.h"
-#include "shell/process_state.h"
-#include "shell/settings.h"
 #include "shell/window_objects.h"
 
 int64_t g_FrameCounter;
@@ -27,7 +27,6 @@ uint8_t g_FirstFrameShown;
 int32_t g_FrameRate = 60;
 int32_t g_FrameSkip = 1;
 uint32_t g_FrameIntervalFixed;
-uint32_t g_LastFrameTime;
 uint32_t g_PaceNow;
 uint32_t g_StepsThisSecond;
 uint32_t g_DrawnThisSecond;
@@ -213,8 +212,6 @@ void EndScriptPause() {
   AddPausedTimeToStopwatches(paused);
   g_ScriptPauseStart = 0;
 }
-
-void ResetFrameClock() { g_LastFrameTime = GetTimeMs(); }
 
 void ResetFrameState() {
   g_FrameCounter = 0;

@@ -11,7 +11,6 @@ extern uint8_t g_FirstFrameShown;
 extern int32_t g_FrameRate;
 extern int32_t g_FrameSkip;
 extern uint32_t g_FrameIntervalFixed;
-extern uint32_t g_LastFrameTime;
 extern uint32_t g_PaceNow;
 extern uint32_t g_StepsThisSecond;
 extern uint32_t g_DrawnThisSecond;
@@ -36,7 +35,5 @@ void BeginScriptPause();
 void EndScriptPause();
 // Adds the time paused since `start` to the pausable stopwatches.
 void AddPausedTimeToStopwatches(uint32_t pausedMs);
-// After a slow load the next frame is timed from now.
-void ResetFrameClock();
 // Back to the values of a new process.
 void ResetFrameState();

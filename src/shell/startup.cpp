@@ -5,6 +5,12 @@
 #include <ctime>
 #include <new>
 
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/platform_facts.h"
+#include "core/process_state.h"
+#include "core/settings.h"
+#include "core/sjis.h"
 #include "datasrc/compiler_link.h"
 #include "datasrc/compression.h"
 #include "datasrc/pack_index.h"
@@ -22,20 +28,14 @@
 #include "render/direct3d.h"
 #include "savedata/save_slots.h"
 #include "script/engine_config.h"
-#include "script/object_tree.h"
 #include "script/runtime_tables.h"
 #include "script/script_data.h"
 #include "shell/appended_data.h"
 #include "shell/display.h"
 #include "shell/entry.h"
-#include "shell/errors.h"
 #include "shell/frame.h"
 #include "shell/input.h"
 #include "shell/menus.h"
-#include "shell/platform_facts.h"
-#include "shell/process_state.h"
-#include "shell/settings.h"
-#include "shell/sjis.h"
 #include "shell/window_objects.h"
 #include "sound/sound_device.h"
 

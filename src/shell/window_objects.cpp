@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/process_state.h"
+#include "core/sjis.h"
 #include "oscmd/tray_icon.h"
 #include "platform/dialogs.h"
 #include "platform/window.h"
@@ -9,11 +11,7 @@
 #include "shell/frame.h"
 #include "shell/input.h"
 #include "shell/menus.h"
-#include "shell/process_state.h"
-#include "shell/sjis.h"
 
-WindowObject* g_WindowTable[kWindowCount];
-int32_t g_WindowIds[kWindowCount] = {-1, -1, -1, -1};
 uint8_t g_CloseRequest;
 uint8_t g_InCloseQuestion;
 
@@ -119,10 +117,6 @@ void DestroyGameWindow(WindowObject* object) {
   SendWindowMessage(object->mWindow, kMsgDestroy, 0, 0);
   DestroyPlatformWindow(object->mWindow);
   object->mWindow = nullptr;
-}
-
-PlatformWindow* GetMainPlatformWindow() {
-  return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mWindow : nullptr;
 }
 
 bool OnSysCommand(WindowObject* object, uint64_t command) {

@@ -2,9 +2,10 @@
 
 #include <cstdlib>
 
+#include "core/alloc.h"
+#include "core/errors.h"
+#include "core/object_tree.h"
 #include "image/pixel_primitives.h"
-#include "script/object_tree.h"
-#include "shell/errors.h"
 
 SoundRecord* CreateSoundRecord(ObjectTreeNode* node) {
   if (node == nullptr) return nullptr;

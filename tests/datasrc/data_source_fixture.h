@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/format_text.h"
+#include "core/process_state.h"
 #include "datasrc/compiler_link.h"
 #include "datasrc/pack_file.h"
 #include "datasrc/pack_index.h"
@@ -15,9 +18,6 @@
 #include "datasrc/resource_lookup.h"
 #include "platform/game_files.h"
 #include "shell/appended_data.h"
-#include "shell/errors.h"
-#include "shell/format_text.h"
-#include "shell/process_state.h"
 #include "support/dialog_recorder.h"
 #include "support/pack_builder.h"
 #include "support/temp_folder.h"

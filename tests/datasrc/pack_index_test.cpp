@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "datasrc/checksums.h"
+#include "core/checksums.h"
 #include "datasrc/data_source_fixture.h"
 
 namespace {

@@ -1,8 +1,8 @@
 #include <random>
 #include <string>
 
-#include "datasrc/byte_order.h"
-#include "datasrc/checksums.h"
+#include "core/byte_order.h"
+#include "core/checksums.h"
 #include "datasrc/data_source_fixture.h"
 #include "datasrc/pack_repair.h"
 
@@ -84,6 +84,60 @@ TEST_F(PackReaderTest, TwoDamagedBlocksAreNotRepaired) {
   EXPECT_EQ(LoadText("e.bin"), "<error -2>");
   EXPECT_EQ(g_LastErrorText, Damaged());
   EXPECT_EQ(g_QuitFlag.load(), 1);
+}
+
+// A block whose stored checksum is damaged while its bytes are intact is
+// rebuilt too, byte by byte from the other blocks as they stand when its turn
+// comes: after a damaged block earlier in the entry was restored, that gives
+// its own bytes back; before it, the damage is copied into it.
+TEST_F(PackReaderTest, RebuildsUseTheBlocksAsTheyStandAtTheirTurn) {
+  struct Case {
+    size_t mDamagedBlock;   // its bytes 100 and 700 are changed
+    size_t mChecksumBlock;  // its stored checksum is changed, its bytes are not
+    int mResult;
+  };
+  const Case cases[] = {{0, 2, 1}, {0, 1, 1}, {1, 2, 1}, {2, 0, -1}, {1, 0, -1}};
+  // 2500 bytes: blocks of 1024, 1024 and 452.
+  const std::string text = RandomText(2500, 9);
+  for (const Case& item : cases) {
+    SCOPED_TRACE("bytes of block " + std::to_string(item.mDamagedBlock) + ", checksum of block " +
+                 std::to_string(item.mChecksumBlock));
+    auto damage = [&](BuiltPack* built) {
+      const BuiltPackEntry& placed = built->mEntries[0];
+      for (size_t k : {size_t{100}, size_t{700}}) {
+        built->mBytes[placed.mDataOffset + item.mDamagedBlock * 1024 + k] ^= 0x3C;
+      }
+      built->mBytes[placed.mTrailerOffset + 8 + 2 * item.mChecksumBlock] ^= 0x01;
+    };
+    // The reader gives the restored bytes, or reports the entry as damaged.
+    ResetErrorReporting();
+    g_QuitFlag.store(0);
+    WriteDamagedPack(Entry("e.bin", text, false, true), damage);
+    if (item.mResult == 1) {
+      EXPECT_EQ(LoadText("e.bin"), text);
+      EXPECT_TRUE(g_LastErrorText.empty());
+    } else {
+      EXPECT_EQ(LoadText("e.bin"), "<error -2>");
+      EXPECT_EQ(g_LastErrorText, Damaged());
+    }
+
+    // The check itself: its result, and the bytes it leaves.
+    PackBuilder pack;
+    pack.mEntries.push_back(Entry("e.bin", text, false, true));
+    BuiltPack built = BuildPack(pack);
+    damage(&built);
+    const BuiltPackEntry& placed = built.mEntries[0];
+    PackFileHandle handle;
+    ASSERT_TRUE(OpenPackFile(&handle, "data.qpf"));
+    ASSERT_TRUE(SeekPackFile(&handle, static_cast<int64_t>(placed.mTrailerOffset)));
+    std::string data(reinterpret_cast<const char*>(&built.mBytes[placed.mDataOffset]), placed.mStoredSize);
+    EXPECT_EQ(CheckAndRepairPackData(&handle, reinterpret_cast<uint8_t*>(data.data()), data.size(),
+                                     MurmurHash2(text.data(), text.size())),
+              item.mResult);
+    if (item.mResult == 1) {
+      EXPECT_EQ(data, text);
+    }
+  }
 }
 
 TEST_F(PackReaderTest, DamageWithoutATrailerIsReported) {

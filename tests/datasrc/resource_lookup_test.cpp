@@ -3,7 +3,7 @@
 #include <iterator>
 #include <string>
 
-#include "datasrc/file_names.h"
+#include "core/file_names.h"
 #include "datasrc/data_source_fixture.h"
 
 namespace {

@@ -26,13 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
 #include "datasrc/compiler_link.h"
 #include "platform/dialogs.h"
 #include "platform/game_files.h"
-#include "script/object_tree.h"
 #include "script/script_data.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
 #include "support/fixture_game.h"
 #include "support/script_data_builder.h"
 #include "support/script_test_env.h"

@@ -4,14 +4,14 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/errors.h"
+#include "core/process_state.h"
 #include "datasrc/resource_lookup.h"
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/fuzz_limits.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
 #include "layer/layer_record.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool ready = false;

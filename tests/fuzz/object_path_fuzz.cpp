@@ -3,8 +3,8 @@
 // base.
 #include <cstring>
 
+#include "core/object_path.h"
 #include "fuzz/fuzz_harness.h"
-#include "layer/object_path.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static bool seeded = false;

@@ -6,7 +6,7 @@
 // zlib, with the repair of a damaged block) from the pack.
 #include <cstring>
 
-#include "datasrc/file_names.h"
+#include "core/file_names.h"
 #include "fuzz/fuzz_limits.h"
 #include "fuzz/pack_fuzz_util.h"
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "fuzz/fuzz_harness.h"
-#include "shell/settings.h"
+#include "core/settings.h"
 
 namespace {
 

@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/errors.h"
+#include "core/object_path.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
 #include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
-#include "layer/object_path.h"
-#include "script/object_tree.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
 #include "support/layer_tree_env.h"
 
 namespace {

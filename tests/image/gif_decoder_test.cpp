@@ -159,9 +159,9 @@ TEST(GifDecoder, AnimationKeepsOneRecordPerImage) {
   EXPECT_EQ(0, std::memcmp(f2.Indices(), third.mIndices.data(), third.mIndices.size()));
   // The graphic control applies to the images after it.
   EXPECT_EQ(f2.mDelay, 30);
-  // Frame 0 is drawn at its place; frame 0 has no transparency, so the
-  // image has no alpha even though a later control block had it.
-  EXPECT_EQ(record->mHasAlpha, 0);
+  // Frame 0 is drawn at its place; frame 1 has a transparent index, so the
+  // image has alpha.
+  EXPECT_EQ(record->mHasAlpha, 1);
   ExpectImage(record, first, gif.mGlobalPalette);
   EXPECT_EQ(record.Pixel(0, 0), TRANSPARENT_COLOUR);
   EXPECT_EQ(record.Pixel(9, 7), TRANSPARENT_COLOUR);
@@ -185,6 +185,56 @@ TEST(GifDecoder, AnimationKeepsOneRecordPerImage) {
   for (int i = 0; i < 9; ++i) {
     uint32_t pixel = record.Pixel(i % 3, i / 3);
     EXPECT_EQ(pixel, only.mIndices[i] == 1 ? TRANSPARENT_COLOUR : PaletteColour(single.mGlobalPalette, 0)) << i;
+  }
+}
+
+// The alpha flag holds for every frame of the file: it is set when any
+// image's graphic control has the transparent flag, whichever frame it is.
+TEST(GifDecoder, AlphaFlagWhenAnyFrameHasATransparentIndex) {
+  ImageReportRecorder reports;
+  std::mt19937 random(15);
+  struct Case {
+    const char* mName;
+    std::vector<bool> mTransparent;  // per image: a graphic control with the flag, or one without
+    int mHasAlpha;
+  };
+  const Case cases[] = {
+      {"only the second of three", {false, true, false}, 1},
+      {"only the last", {false, false, true}, 1},
+      {"only the first", {true, false, false}, 1},
+      {"none", {false, false, false}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mName);
+    GifFixture gif;
+    gif.mScreenWidth = 6;
+    gif.mScreenHeight = 4;
+    gif.mGlobalPalette = RandomPalette(4, random);
+    for (bool transparent : c.mTransparent) {
+      GifFixtureImage image = RandomImage(6, 4, 4, random);
+      image.mIndices[0] = 2;  // every frame shows index 2 somewhere
+      image.mHasControl = true;
+      image.mTransparent = transparent;
+      image.mTransparentIndex = 2;
+      gif.mImages.push_back(image);
+    }
+    ScopedLayerRecord record;
+    ASSERT_EQ(DecodeBytesAs(record.get(), FILE_TYPE_GIF, WriteGif(gif)), 0);
+    EXPECT_EQ(record->mHasAlpha, c.mHasAlpha);
+    // Each frame drawn: index 2 is transparent exactly in the frames whose
+    // control says so, and the record's flag makes that alpha count.
+    for (size_t n = 0; n < c.mTransparent.size(); ++n) {
+      RenderGifFrame(record.get(), static_cast<int>(n));
+      const GifFixtureImage& image = gif.mImages[n];
+      for (int i = 0; i < 24; ++i) {
+        uint32_t colour = PaletteColour(gif.mGlobalPalette, image.mIndices[i]);
+        uint32_t expected = c.mTransparent[n] && image.mIndices[i] == 2 ? colour & 0x00FFFFFFu : colour;
+        ASSERT_EQ(record.Pixel(i % 6, i / 6), expected) << "frame " << n << " pixel " << i;
+      }
+      if (c.mTransparent[n]) {
+        EXPECT_EQ(record->mHasAlpha, 1) << "frame " << n;
+      }
+    }
   }
 }
 

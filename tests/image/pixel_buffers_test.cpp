@@ -5,11 +5,15 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/alloc.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_primitives.h"
 #include "image/runtime_random.h"
+#include "script/script_data.h"
+#include "support/command_table.h"
 #include "support/image_fixtures.h"
 #include "support/image_test_env.h"
+#include "support/script_test_env.h"
 
 namespace {
 
@@ -130,14 +134,38 @@ TEST(PixelBuffers, MemoryBmpLayout) {
   std::free(file);
 }
 
-TEST(PixelBuffers, TypesWithoutADecoderAreRefused) {
+// Message 100030 names the layer command as the game's compiled command
+// table spells it (slot 1), then the file.
+TEST(PixelBuffers, TypesWithoutADecoderAreRefusedWithTheLayerCommandName) {
+  ScriptTestEnvironment game;
+  std::vector<CommandDecl> commands = StandardCommandTable();
+  commands[1].mName = "cg_layer";
+  game.Write(GameFile{"qvbin\\qvc.qbn", BuildCommandFile(commands)});
+  ASSERT_EQ(LoadCommandTable(), 0);
   ImageReportRecorder reports;
   for (int type : std::initializer_list<int>{FILE_TYPE_OTHER, FILE_TYPE_WAV, FILE_TYPE_OGG, 55}) {
     reports.Clear();
     ScopedLayerRecord record;
     EXPECT_EQ(DecodeBytesAs(record.get(), type, {1, 2, 3}, "voice.wav"), -1) << type;
-    EXPECT_EQ(reports.FirstId(), 100030) << type;
-    EXPECT_NE(reports.FirstReport().find("voice.wav"), std::string::npos);
+    EXPECT_EQ(reports.FirstReport(), "E100030[cg_layer][voice.wav][]") << type;
+    EXPECT_EQ(reports.LastReport(), reports.FirstReport()) << type;
+    EXPECT_TRUE(reports.Quit());
+  }
+}
+
+// The kinds whose decoders are not built yet refuse their files the same way.
+TEST(PixelBuffers, KindsNotYetDecodedAreRefusedWithTheLayerCommandName) {
+  ScriptTestEnvironment game;
+  std::vector<CommandDecl> commands = StandardCommandTable();
+  commands[1].mName = "cg_layer";
+  game.Write(GameFile{"qvbin\\qvc.qbn", BuildCommandFile(commands)});
+  ASSERT_EQ(LoadCommandTable(), 0);
+  ImageReportRecorder reports;
+  for (int type : std::initializer_list<int>{FILE_TYPE_PSD, FILE_TYPE_QCG, FILE_TYPE_PSB, FILE_TYPE_WEBP}) {
+    reports.Clear();
+    ScopedLayerRecord record;
+    EXPECT_EQ(DecodeBytesAs(record.get(), type, {1, 2, 3}, "pic.dat"), -1) << type;
+    EXPECT_EQ(reports.FirstReport(), "E100030[cg_layer][pic.dat][]") << type;
     EXPECT_TRUE(reports.Quit());
   }
 }

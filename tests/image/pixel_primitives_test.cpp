@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/settings.h"
+#include "core/alloc.h"
+#include "core/settings.h"
 
 namespace {
 

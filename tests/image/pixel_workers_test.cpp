@@ -8,13 +8,13 @@
 #include <random>
 #include <vector>
 
+#include "core/platform_facts.h"
+#include "core/process_state.h"
 #include "datasrc/compression.h"
 #include "image/blend_kernels.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
 #include "support/image_test_env.h"
-#include "shell/platform_facts.h"
-#include "shell/process_state.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <cstring>
 #include <limits>
 
+#include "core/object_tree.h"
 #include "layer/composition.h"
 #include "layer/layer_record.h"
 #include "render/direct3d.h"
-#include "script/object_tree.h"
 #include "support/layer_tree_env.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/object_path.h"
+#include "core/object_tree.h"
 #include "image/pixel_buffers.h"
 #include "layer/frame_animation.h"
-#include "layer/object_path.h"
 #include "movie/emote.h"
 #include "render/direct3d.h"
-#include "script/object_tree.h"
 #include "support/layer_tree_env.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "script/object_tree.h"
+#include "core/object_tree.h"
 #include "sound/sound_record.h"
 #include "support/script_test_env.h"
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#include "core/format_text.h"
+#include "core/sjis.h"
 #include "platform/game_files.h"
 #include "platform/text_codec.h"
-#include "shell/format_text.h"
-#include "shell/sjis.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -4,10 +4,10 @@
 
 #include <string>
 
+#include "core/errors.h"
+#include "core/platform_facts.h"
+#include "core/process_state.h"
 #include "datasrc/resource_lookup.h"
-#include "shell/errors.h"
-#include "shell/platform_facts.h"
-#include "shell/process_state.h"
 #include "shell/window_objects.h"
 #include "sound/sound_device.h"
 #include "support/script_data_builder.h"

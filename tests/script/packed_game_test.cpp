@@ -3,18 +3,18 @@
 
 #include <string>
 
+#include "core/errors.h"
+#include "core/object_path.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
 #include "datasrc/pack_index.h"
 #include "datasrc/resource_lookup.h"
-#include "layer/object_path.h"
 #include "platform/game_files.h"
 #include "script/engine_config.h"
 #include "script/execution_context.h"
-#include "script/object_tree.h"
 #include "script/script_data.h"
 #include "script/variables.h"
 #include "shell/appended_data.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
 #include "support/fixture_game.h"
 #include "support/pack_builder.h"
 #include "support/script_test_env.h"

@@ -6,16 +6,16 @@
 #include <functional>
 #include <string>
 
+#include "core/errors.h"
+#include "core/object_path.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
 #include "datasrc/pack_index.h"
-#include "layer/object_path.h"
-#include "script/object_tree.h"
+#include "platform/dialogs.h"
+#include "platform/process.h"
+#include "script/engine_config.h"
 #include "script/task_step.h"
 #include "script/variables.h"
-#include "shell/errors.h"
-#include "platform/process.h"
-#include "platform/dialogs.h"
-#include "script/engine_config.h"
-#include "shell/process_state.h"
 #include "support/command_table.h"
 #include "support/fixture_game.h"
 #include "support/script_assembler.h"

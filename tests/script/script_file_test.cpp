@@ -5,11 +5,11 @@
 #include <functional>
 #include <string>
 
-#include "datasrc/checksums.h"
-#include "script/object_tree.h"
+#include "core/checksums.h"
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
 #include "script/script_data.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
 #include "support/command_table.h"
 #include "support/fixture_game.h"
 #include "support/script_assembler.h"

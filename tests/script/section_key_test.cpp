@@ -1,4 +1,4 @@
-#include "datasrc/checksums.h"
+#include "core/checksums.h"
 
 #include <gtest/gtest.h>
 

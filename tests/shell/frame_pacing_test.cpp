@@ -3,9 +3,9 @@
 #include <numeric>
 #include <vector>
 
+#include "core/process_state.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
-#include "shell/process_state.h"
 #include "support/fake_clock.h"
 
 namespace {

@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/process_state.h"
 #include "platform/instance_lock.h"
 #include "platform/text_codec.h"
 #include "shell/entry.h"
-#include "shell/process_state.h"
 #include "support/fixture_game.h"
 #include "support/run_program.h"
 #include "support/script_data_builder.h"

@@ -3,11 +3,11 @@
 #include <atomic>
 #include <chrono>
 
+#include "core/process_state.h"
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
-#include "shell/process_state.h"
 
 namespace {
 

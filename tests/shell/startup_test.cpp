@@ -3,6 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "core/errors.h"
+#include "core/platform_facts.h"
+#include "core/process_state.h"
 #include "datasrc/pack_index.h"
 #include "platform/game_files.h"
 #include "platform/instance_lock.h"
@@ -10,9 +13,6 @@
 #include "platform/text_codec.h"
 #include "platform/window.h"
 #include "shell/entry.h"
-#include "shell/errors.h"
-#include "shell/platform_facts.h"
-#include "shell/process_state.h"
 #include "shell/startup.h"
 #include "shell/window_objects.h"
 #include "support/dialog_recorder.h"

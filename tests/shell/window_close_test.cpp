@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "core/process_state.h"
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "script/engine_config.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
-#include "shell/process_state.h"
 #include "shell/window_objects.h"
 #include "support/dialog_recorder.h"
 

@@ -3,11 +3,11 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "datasrc/byte_order.h"
+#include "core/byte_order.h"
+#include "core/errors.h"
+#include "core/process_state.h"
 #include "datasrc/resource_lookup.h"
 #include "image/pixel_buffers.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
 #include "support/script_test_env.h"
 
 namespace {

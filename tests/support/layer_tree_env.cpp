@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "core/object_path.h"
+#include "core/object_tree.h"
 #include "layer/composition.h"
 #include "layer/layer_record.h"
-#include "layer/object_path.h"
-#include "script/object_tree.h"
 
 LayerTreeEnvironment::LayerTreeEnvironment(int32_t width, int32_t height, bool keepStartState) {
   ConstructWindowObject(&mWindow, 0);

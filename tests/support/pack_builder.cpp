@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "datasrc/byte_order.h"
-#include "datasrc/checksums.h"
-#include "datasrc/file_names.h"
+#include "core/byte_order.h"
+#include "core/checksums.h"
+#include "core/file_names.h"
 #include "datasrc/pack_repair.h"
 #include "datasrc/resource_lookup.h"
 

@@ -3,7 +3,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "shell/sjis.h"
+#include "core/sjis.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <stdexcept>
 
-#include "datasrc/checksums.h"
+#include "core/checksums.h"
 #include "script/script_data.h"
 
 ByteWriter& ByteWriter::U8(uint32_t value) {

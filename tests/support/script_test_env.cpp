@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/process_state.h"
 #include "script/engine_config.h"
-#include "script/object_tree.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
-#include "shell/errors.h"
-#include "shell/process_state.h"
 
 void ResetScriptEngineState() {
   ReleaseScriptData();

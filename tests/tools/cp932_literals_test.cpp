@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cp932_literals/cp932_literals.h"
-#include "shell/errors.h"
+#include "core/errors.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "datasrc/byte_order.h"
+#include "core/byte_order.h"
 #include "datasrc/compiler_link.h"
 #include "platform/clock.h"
 #include "platform/shared_memory.h"

@@ -1,4 +1,0 @@
-// Stand-ins until the OS commands are built: there is no tray icon.
-#include "oscmd/tray_icon.h"
-
-void RemoveTrayIcon() {}

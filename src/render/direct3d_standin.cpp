@@ -1,0 +1,12 @@
+// Stand-ins until the GPU side is built. Direct3D drawing is switched on only
+// with the E-mote runtime, which this platform does not have.
+#include "core/stand_in.h"
+#include "render/direct3d.h"
+
+uint8_t g_GpuRedrawRequest = 0;
+int InitDirect3D() {
+  STAND_IN();
+  return 1;
+}
+void ReleaseGpuFrameTextures() { STAND_IN(); }
+void ReleaseDirect3D() { STAND_IN(); }
