@@ -6,6 +6,11 @@
 # their CP932 bytes and keeps every line where it was (the copy names the
 # original in a #line directive). The targets then compile the copies.
 #
+# The literals' bytes are the same as GCC's (the copies compile to the same
+# code with GCC). One thing differs: a macro that turns an expression into
+# text (a test assertion's failure message) shows such a literal with its
+# escapes rather than its characters.
+#
 # Include this file before any compile option is added (the converter is a
 # plain host tool), and call orvane_compile_converted_sources() once every
 # target exists.

@@ -27,7 +27,7 @@ min_rate="${ORVANE_FUZZ_MIN_RATE:-0}"
 
 CC=clang CXX=clang++ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORVANE_SANITIZE=address,undefined -DORVANE_BUILD_TESTS=ON -DORVANE_BUILD_BENCH=OFF \
-  -DORVANE_BUILD_FUZZ=ON >/dev/null
+  -DORVANE_BUILD_FUZZ=ON -DORVANE_WERROR=ON >/dev/null
 cmake --build "$build_dir" -j"${ORVANE_BUILD_JOBS:-$(nproc)}"
 
 # A small quarantine and short allocation stacks: the loaders allocate on every
