@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages ORVANE needs to build, test and run.
 # Does nothing when every package is already present.
+#   scripts/setup-deps.sh        the build, the tests and the benchmarks
+#   scripts/setup-deps.sh fuzz   also Clang with libFuzzer (scripts/fuzz-smoke.sh)
 set -euo pipefail
 
 PACKAGES=(
@@ -12,6 +14,12 @@ PACKAGES=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   xvfb xauth
 )
+for group in "$@"; do
+  case "$group" in
+    fuzz) PACKAGES+=(clang libclang-rt-14-dev) ;;
+    *) echo "setup-deps: unknown group $group" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${PACKAGES[@]}"; do

@@ -1,9 +1,14 @@
-// A standalone driver for the fuzz targets (the engine builds with GCC, so
-// libFuzzer is not available): it replays files and folders of inputs, or
-// mutates a corpus at random for a number of seconds and keeps every input
-// that crashes as the last file it wrote before the crash ("last-input").
+// A standalone driver for the fuzz targets of builds without libFuzzer (GCC):
+// it replays files and folders of inputs, or mutates a corpus at random for a
+// number of seconds. The input being run is kept in memory; when the process
+// dies on a signal or a sanitizer report it is written to "last-input" in the
+// folder the driver started in.
 //   driver FILE_OR_FOLDER...            replay
 //   driver -mutate SECONDS FOLDER...    random mutations of the inputs found
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -17,8 +22,53 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+// Present in sanitizer builds only.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
 
 namespace {
+
+// The input being run and where it goes when the process dies.
+const uint8_t* volatile g_runningData = nullptr;
+volatile size_t g_runningSize = 0;
+char g_lastInputPath[4096];
+
+// Async-signal-safe: open, write, close.
+void WriteRunningInput() {
+  if (g_lastInputPath[0] == '\0' || g_runningData == nullptr) return;
+  int file = open(g_lastInputPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (file < 0) return;
+  const uint8_t* data = g_runningData;
+  size_t left = g_runningSize;
+  while (left > 0) {
+    ssize_t written = write(file, data, left);
+    if (written <= 0) break;
+    data += written;
+    left -= static_cast<size_t>(written);
+  }
+  close(file);
+  g_runningData = nullptr;
+}
+
+void OnFatalSignal(int number) {
+  WriteRunningInput();
+  signal(number, SIG_DFL);
+  raise(number);
+}
+
+void KeepInputsOfCrashes() {
+  std::string path = std::filesystem::absolute("last-input").string();
+  if (path.size() < sizeof g_lastInputPath) std::memcpy(g_lastInputPath, path.c_str(), path.size() + 1);
+  for (int number : {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL}) signal(number, OnFatalSignal);
+  if (__sanitizer_set_death_callback != nullptr) __sanitizer_set_death_callback(WriteRunningInput);
+}
+
+int RunInput(const std::vector<uint8_t>& input) {
+  g_runningSize = input.size();
+  g_runningData = input.data();
+  int result = LLVMFuzzerTestOneInput(input.data(), input.size());
+  g_runningData = nullptr;
+  return result;
+}
 
 std::vector<uint8_t> ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -84,6 +134,7 @@ void Mutate(std::vector<uint8_t>& data, std::mt19937& random) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  KeepInputsOfCrashes();
   if (argc >= 4 && std::strcmp(argv[1], "-mutate") == 0) {
     double seconds = std::atof(argv[2]);
     std::vector<std::filesystem::path> files;
@@ -91,28 +142,23 @@ int main(int argc, char** argv) {
     std::vector<std::vector<uint8_t>> corpus;
     for (const auto& file : files) corpus.push_back(ReadAll(file));
     if (corpus.empty()) return 1;
-    std::filesystem::path last = std::filesystem::absolute("last-input");
     std::mt19937 random(static_cast<uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     uint64_t runs = 0;
     while (std::chrono::steady_clock::now() < end) {
       std::vector<uint8_t> input = corpus[random() % corpus.size()];
       Mutate(input, random);
-      {
-        std::ofstream out(last, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size()));
-      }
-      LLVMFuzzerTestOneInput(input.data(), input.size());
+      RunInput(input);
       ++runs;
     }
-    std::printf("%llu inputs ran clean\n", static_cast<unsigned long long>(runs));
+    double elapsed = seconds > 0 ? seconds : 1;
+    std::printf("%llu inputs ran clean, %.0f runs/s\n", static_cast<unsigned long long>(runs), runs / elapsed);
     return 0;
   }
   std::vector<std::filesystem::path> files;
   for (int i = 1; i < argc; ++i) Collect(argv[i], &files);
   for (const auto& file : files) {
-    std::vector<uint8_t> data = ReadAll(file);
-    LLVMFuzzerTestOneInput(data.data(), data.size());
+    RunInput(ReadAll(file));
   }
   std::printf("%zu inputs ran clean\n", files.size());
   return 0;
