@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/window_table.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "script/execution_context.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
@@ -76,7 +77,7 @@ int Fetch(int command, bool callLabels) {
       kind = kArgRaw;
     }
     if (kind == kArgNumber) {
-      g_ArgInt[slot] = EvalByIntEntry(record.mValueType, expression, record.mLength);
+      g_ArgInt[slot] = EvalScriptByIntEntry(record.mValueType, expression, record.mLength);
     } else if (kind == kArgString) {
       if (g_ArgString[slot] == nullptr) {
         g_ArgString[slot] = static_cast<char*>(std::malloc(kEvalStringBytes));

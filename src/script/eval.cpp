@@ -318,6 +318,8 @@ namespace {
 bool g_standardTable = false;
 }  // namespace
 
+bool EvalTableIsStandard() { return g_standardTable; }
+
 void FillOperatorTable(int allowVariables) {
   g_standardTable = allowVariables != 0;
   for (OperatorHandler& handler : g_OperatorTable) handler = OperatorInvalid;
