@@ -109,16 +109,6 @@ int Fetch(int command, bool callLabels) {
 
 }  // namespace
 
-const ArgumentRecord* CurrentArgumentRecords(int* count) {
-  const ExecutionContext* context = g_CurrentContext;
-  if (context == nullptr || context->mArgRecords == nullptr || g_CurrentInstruction < 0) {
-    *count = 0;
-    return nullptr;
-  }
-  *count = context->mArgCounts[g_CurrentInstruction];
-  return context->mArgRecords[g_CurrentInstruction];
-}
-
 uint64_t CurrentExpressionSize() {
   const ExecutionContext* context = g_CurrentContext;
   if (context == nullptr || g_ScriptFileTable == nullptr || context->mScriptNumber >= g_ScriptCount) return 0;

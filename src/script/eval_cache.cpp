@@ -148,6 +148,7 @@ inline uint64_t U(int64_t v) { return static_cast<uint64_t>(v); }
 // evaluator.
 bool RunSteps(const CacheEntry& entry) {
   int64_t stack[kMaxDepth];
+  stack[0] = 0;
   int depth = 0;
   uint32_t lastNumber = 0;
   bool referenced = false;
@@ -215,7 +216,9 @@ bool RunSteps(const CacheEntry& entry) {
     g_LastVarRef.mElement = 0;
   }
   g_EvalDepth = static_cast<uint16_t>(depth);
-  for (int slot = 0; slot < depth; ++slot) {
+  g_EvalIntStack[0] = stack[0];
+  g_EvalSlotString[0] = 0;
+  for (int slot = 1; slot < depth; ++slot) {
     g_EvalIntStack[slot] = stack[slot];
     g_EvalSlotString[slot] = 0;
   }
@@ -225,7 +228,7 @@ bool RunSteps(const CacheEntry& entry) {
 }  // namespace
 
 int64_t EvalScriptInt(const uint8_t* expression, uint32_t length) {
-  if (expression == nullptr || g_DeclareMode != 0 || !EvalTableIsStandard()) return EvalInt(expression, length);
+  if (expression == nullptr || g_DeclareMode != 0 || !g_EvalStandardTable) return EvalInt(expression, length);
   CacheEntry& entry = g_entries[EntryIndex(expression)];
   if (entry.mExpression != expression || entry.mLength != length || entry.mState == kEntryEmpty) {
     entry.mExpression = expression;
