@@ -43,8 +43,13 @@ constexpr int kMaxSteps = 24;
 constexpr int kMaxDepth = 16;
 constexpr int kEntries = 1024;
 
+// Where a binary step takes its right operand: the stack, or the constant or
+// variable pushed just before it, folded into the step.
+enum : uint8_t { kFromStack = 0, kFromConstant = 1, kFromVariable = 2 };
+
 struct Step {
   uint8_t mKind;
+  uint8_t mOperand;
   uint32_t mNumber;   // variable number
   int64_t mConstant;  // constant value
 };
@@ -132,8 +137,16 @@ bool Decode(const uint8_t* expression, uint32_t length, CacheEntry* entry) {
     } else {
       uint8_t kind = BinaryStep(opcode);
       if (kind == 0 || depth < 2) return false;
-      step.mKind = kind;
       depth -= 1;
+      Step& previous = entry->mSteps[count - 1];
+      // depth >= 2 means a step came before; a push right before is folded.
+      if (previous.mKind == kStepConstant || previous.mKind == kStepVariable) {
+        previous.mOperand = previous.mKind == kStepConstant ? kFromConstant : kFromVariable;
+        previous.mKind = kind;
+        continue;
+      }
+      step.mKind = kind;
+      step.mOperand = kFromStack;
     }
     count += 1;
   }
@@ -143,6 +156,22 @@ bool Decode(const uint8_t* expression, uint32_t length, CacheEntry* entry) {
 }
 
 inline uint64_t U(int64_t v) { return static_cast<uint64_t>(v); }
+
+// The value of a plain user variable in integer arithmetic; false when the
+// evaluator has to read it.
+inline bool ReadVariable(uint32_t number, int64_t* value) {
+  const VariableRecord* record = FindVariableRecord(number);
+  if (record == nullptr || record->mCount <= 0) return false;
+  if (record->mVarType == kVarInt && record->mInts != nullptr) {
+    *value = record->mInts[0];
+    return true;
+  }
+  if (record->mVarType == kVarReal && record->mReals != nullptr) {
+    *value = TruncateRealToInt(record->mReals[0]);
+    return true;
+  }
+  return false;
+}
 
 // Runs decoded steps in integer arithmetic; false when a variable needs the
 // evaluator.
@@ -159,28 +188,31 @@ bool RunSteps(const CacheEntry& entry) {
       case kStepConstant:
         stack[depth++] = step.mConstant;
         continue;
-      case kStepVariable: {
-        const VariableRecord* record = FindVariableRecord(step.mNumber);
-        if (record == nullptr || record->mCount <= 0) return false;
-        if (record->mVarType == kVarInt && record->mInts != nullptr) {
-          stack[depth++] = record->mInts[0];
-        } else if (record->mVarType == kVarReal && record->mReals != nullptr) {
-          stack[depth++] = TruncateRealToInt(record->mReals[0]);
-        } else {
-          return false;
-        }
+      case kStepVariable:
+        if (!ReadVariable(step.mNumber, &stack[depth])) return false;
+        depth += 1;
         lastNumber = step.mNumber;
         referenced = true;
         continue;
-      }
       case kStepNegate:
         *top = static_cast<int64_t>(0 - U(*top));
         continue;
       default:
         break;
     }
-    int64_t b = *top;
-    int64_t a = top[-1];
+    int64_t b = 0;
+    if (step.mOperand == kFromConstant) {
+      b = step.mConstant;
+    } else if (step.mOperand == kFromVariable) {
+      if (!ReadVariable(step.mNumber, &b)) return false;
+      lastNumber = step.mNumber;
+      referenced = true;
+    } else {
+      b = *top;
+      top -= 1;
+      depth -= 1;
+    }
+    int64_t a = *top;
     int64_t result = 0;
     switch (step.mKind) {
       case kStepAdd: result = static_cast<int64_t>(U(a) + U(b)); break;
@@ -201,8 +233,7 @@ bool RunSteps(const CacheEntry& entry) {
       case kStepBitXor: result = a ^ b; break;
       default: break;
     }
-    top[-1] = result;
-    depth -= 1;
+    *top = result;
   }
   // The state the evaluator leaves after the same run.
   g_EvalMode = kEvalModeInt;
@@ -237,11 +268,6 @@ int64_t EvalScriptInt(const uint8_t* expression, uint32_t length) {
   }
   if (entry.mState == kEntryDecoded && RunSteps(entry)) return g_EvalIntStack[0];
   return EvalInt(expression, length);
-}
-
-int64_t EvalScriptByIntEntry(uint32_t type, const uint8_t* expression, uint32_t length) {
-  if (type < kEvalIntEntries && g_EvalIntEntry[type] == EvalInt) return EvalScriptInt(expression, length);
-  return EvalByIntEntry(type, expression, length);
 }
 
 void DropEvalCache() { std::memset(static_cast<void*>(g_entries), 0, sizeof(g_entries)); }
