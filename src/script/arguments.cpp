@@ -116,9 +116,6 @@ uint64_t CurrentExpressionSize() {
   return record != nullptr && record->mExpressionData == context->mExpressionData ? record->mExpressionSize : 0;
 }
 
-const uint8_t* CurrentExpressionData() {
-  return g_CurrentContext != nullptr ? g_CurrentContext->mExpressionData : nullptr;
-}
 
 int FetchCommandArguments(int command) { return Fetch(command, false); }
 int FetchCallArguments(int command) { return Fetch(command, true); }

@@ -63,7 +63,9 @@ inline const ArgumentRecord* CurrentArgumentRecords(int* count) {
   *count = context->mArgCounts[g_CurrentInstruction];
   return context->mArgRecords[g_CurrentInstruction];
 }
-const uint8_t* CurrentExpressionData();
+inline const uint8_t* CurrentExpressionData() {
+  return g_CurrentContext != nullptr ? g_CurrentContext->mExpressionData : nullptr;
+}
 // The size of the current script file's expression section.
 uint64_t CurrentExpressionSize();
 

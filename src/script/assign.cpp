@@ -35,7 +35,7 @@ int WrongType() {
 
 // The instruction's first two argument records; null (reported) when it has
 // fewer.
-const ArgumentRecord* TwoRecords(const uint8_t** data) {
+inline const ArgumentRecord* TwoRecords(const uint8_t** data) {
   int count = 0;
   const ArgumentRecord* records = CurrentArgumentRecords(&count);
   *data = CurrentExpressionData();
