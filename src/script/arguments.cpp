@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "core/window_table.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "script/execution_context.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
@@ -76,7 +77,7 @@ int Fetch(int command, bool callLabels) {
       kind = kArgRaw;
     }
     if (kind == kArgNumber) {
-      g_ArgInt[slot] = EvalByIntEntry(record.mValueType, expression, record.mLength);
+      g_ArgInt[slot] = EvalScriptByIntEntry(record.mValueType, expression, record.mLength);
     } else if (kind == kArgString) {
       if (g_ArgString[slot] == nullptr) {
         g_ArgString[slot] = static_cast<char*>(std::malloc(kEvalStringBytes));
@@ -108,16 +109,6 @@ int Fetch(int command, bool callLabels) {
 
 }  // namespace
 
-const ArgumentRecord* CurrentArgumentRecords(int* count) {
-  const ExecutionContext* context = g_CurrentContext;
-  if (context == nullptr || context->mArgRecords == nullptr || g_CurrentInstruction < 0) {
-    *count = 0;
-    return nullptr;
-  }
-  *count = context->mArgCounts[g_CurrentInstruction];
-  return context->mArgRecords[g_CurrentInstruction];
-}
-
 uint64_t CurrentExpressionSize() {
   const ExecutionContext* context = g_CurrentContext;
   if (context == nullptr || g_ScriptFileTable == nullptr || context->mScriptNumber >= g_ScriptCount) return 0;
@@ -125,9 +116,6 @@ uint64_t CurrentExpressionSize() {
   return record != nullptr && record->mExpressionData == context->mExpressionData ? record->mExpressionSize : 0;
 }
 
-const uint8_t* CurrentExpressionData() {
-  return g_CurrentContext != nullptr ? g_CurrentContext->mExpressionData : nullptr;
-}
 
 int FetchCommandArguments(int command) { return Fetch(command, false); }
 int FetchCallArguments(int command) { return Fetch(command, true); }

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "script/execution_context.h"
+#include "script/task_step.h"
+
 struct ArgumentRecord;
 
 // Argument ids are bytes: the id map has an entry for each.
@@ -51,8 +54,18 @@ int64_t ApplyValueOpMin(int op, int64_t value, int64_t operand, int64_t minimum)
 
 // The current instruction's argument records and expression data; null when
 // no task is being stepped.
-const ArgumentRecord* CurrentArgumentRecords(int* count);
-const uint8_t* CurrentExpressionData();
+inline const ArgumentRecord* CurrentArgumentRecords(int* count) {
+  const ExecutionContext* context = g_CurrentContext;
+  if (context == nullptr || context->mArgRecords == nullptr || g_CurrentInstruction < 0) {
+    *count = 0;
+    return nullptr;
+  }
+  *count = context->mArgCounts[g_CurrentInstruction];
+  return context->mArgRecords[g_CurrentInstruction];
+}
+inline const uint8_t* CurrentExpressionData() {
+  return g_CurrentContext != nullptr ? g_CurrentContext->mExpressionData : nullptr;
+}
 // The size of the current script file's expression section.
 uint64_t CurrentExpressionSize();
 

@@ -7,6 +7,7 @@
 #include "core/errors.h"
 #include "script/arguments.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "script/script_data.h"
 #include "script/system_variables.h"
 #include "script/variables.h"
@@ -34,7 +35,7 @@ int WrongType() {
 
 // The instruction's first two argument records; null (reported) when it has
 // fewer.
-const ArgumentRecord* TwoRecords(const uint8_t** data) {
+inline const ArgumentRecord* TwoRecords(const uint8_t** data) {
   int count = 0;
   const ArgumentRecord* records = CurrentArgumentRecords(&count);
   *data = CurrentExpressionData();
@@ -278,7 +279,7 @@ int32_t CmdAssign() {
       return -1;
     }
   } else {
-    EvalByIntEntry(target.mValueType, targetExpression, target.mLength);
+    EvalScriptByIntEntry(target.mValueType, targetExpression, target.mLength);
   }
   uint32_t n = g_LastVarRef.mNumber;
   int64_t i = g_LastVarRef.mElement;
@@ -297,7 +298,7 @@ int32_t CmdAssign() {
   switch (record->mVarType) {
     case kVarInt:
       if (op >= kAssignOperators) return WrongType();
-      g_AssignOperatorTable[op].mInt(n, i, EvalByIntEntry(value.mValueType, Expression(data, value), value.mLength));
+      g_AssignOperatorTable[op].mInt(n, i, EvalScriptByIntEntry(value.mValueType, Expression(data, value), value.mLength));
       return 0;
     case kVarReal:
       if (op >= kAssignOperators) return WrongType();

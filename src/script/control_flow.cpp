@@ -8,6 +8,7 @@
 #include "core/object_tree.h"
 #include "script/arguments.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "script/execution_context.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
@@ -51,7 +52,7 @@ const ArgumentRecord* OwnRecords(int needed) {
 }
 
 int64_t Condition(const ArgumentRecord& record) {
-  return EvalByIntEntry(record.mValueType, CurrentExpressionData() + record.mOffset, record.mLength);
+  return EvalScriptByIntEntry(record.mValueType, CurrentExpressionData() + record.mOffset, record.mLength);
 }
 
 // Both depths below the limit; allocates every entry up to depth + 1.

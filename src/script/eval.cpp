@@ -312,14 +312,10 @@ int NumberOperator(const uint8_t*, uint32_t) {
 
 }  // namespace
 
-namespace {
-// The table holds the standard handlers: the run loop may call the common
-// ones directly.
-bool g_standardTable = false;
-}  // namespace
+bool g_EvalStandardTable = false;
 
 void FillOperatorTable(int allowVariables) {
-  g_standardTable = allowVariables != 0;
+  g_EvalStandardTable = allowVariables != 0;
   for (OperatorHandler& handler : g_OperatorTable) handler = OperatorInvalid;
   g_OperatorTable['M'] = OpStringLiteral;
   g_OperatorTable['H'] = allowVariables != 0 ? OpVariableValue : OpVariableForbidden;
@@ -428,7 +424,7 @@ int RunExpression(const uint8_t* expression, uint32_t length) {
     const uint8_t* token = expression + position;
     uint32_t payloadLength = token[1] | static_cast<uint32_t>(token[2]) << 8;
     if (payloadLength > length - position - 3) return (Malformed(), -1);
-    int failed = g_standardTable ? Dispatch(token[0], token + 3, payloadLength)
+    int failed = g_EvalStandardTable ? Dispatch(token[0], token + 3, payloadLength)
                                  : g_OperatorTable[token[0]](token + 3, payloadLength);
     if (failed != 0) return -1;
     position += 3 + payloadLength;

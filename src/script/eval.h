@@ -103,5 +103,8 @@ int64_t TruncateRealToInt(double value);
 // Fills the operator table; with allowVariables 0 the variable opcodes fail
 // the expression and set g_LabelEvalFailed instead.
 void FillOperatorTable(int allowVariables);
+// True while the operator table holds the standard handlers (the run loop
+// may then call the common ones directly).
+extern bool g_EvalStandardTable;
 // Frees the string pool (tests run the engine more than once).
 void ReleaseEvaluator();

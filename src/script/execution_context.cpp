@@ -19,9 +19,9 @@ Frame* Ensure(Frame** frames, int entry) {
 
 }  // namespace
 
-BlockFrame* EnsureBlockFrame(ExecutionContext* context, int entry) { return Ensure(context->mBlockFrames, entry); }
-LoopFrame* EnsureLoopFrame(ExecutionContext* context, int entry) { return Ensure(context->mLoopFrames, entry); }
-CallFrame* EnsureCallFrame(ExecutionContext* context, int entry) { return Ensure(context->mCallFrames, entry); }
+BlockFrame* AllocateBlockFrame(ExecutionContext* context, int entry) { return Ensure(context->mBlockFrames, entry); }
+LoopFrame* AllocateLoopFrame(ExecutionContext* context, int entry) { return Ensure(context->mLoopFrames, entry); }
+CallFrame* AllocateCallFrame(ExecutionContext* context, int entry) { return Ensure(context->mCallFrames, entry); }
 
 ExecutionContext* CreateExecutionContext(ObjectTreeNode* node) {
   if (node == nullptr) return nullptr;

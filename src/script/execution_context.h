@@ -98,6 +98,18 @@ ExecutionContext* CreateExecutionContext(ObjectTreeNode* node);
 void ReleaseExecutionContext(ExecutionContext* context);
 // Stack entry `entry` (1..64), allocated zeroed when missing; null after
 // reporting 100010.
-BlockFrame* EnsureBlockFrame(ExecutionContext* context, int entry);
-LoopFrame* EnsureLoopFrame(ExecutionContext* context, int entry);
-CallFrame* EnsureCallFrame(ExecutionContext* context, int entry);
+BlockFrame* AllocateBlockFrame(ExecutionContext* context, int entry);
+LoopFrame* AllocateLoopFrame(ExecutionContext* context, int entry);
+CallFrame* AllocateCallFrame(ExecutionContext* context, int entry);
+inline BlockFrame* EnsureBlockFrame(ExecutionContext* context, int entry) {
+  if (entry >= 1 && entry <= kStackEntries && context->mBlockFrames[entry] != nullptr) return context->mBlockFrames[entry];
+  return AllocateBlockFrame(context, entry);
+}
+inline LoopFrame* EnsureLoopFrame(ExecutionContext* context, int entry) {
+  if (entry >= 1 && entry <= kStackEntries && context->mLoopFrames[entry] != nullptr) return context->mLoopFrames[entry];
+  return AllocateLoopFrame(context, entry);
+}
+inline CallFrame* EnsureCallFrame(ExecutionContext* context, int entry) {
+  if (entry >= 1 && entry <= kStackEntries && context->mCallFrames[entry] != nullptr) return context->mCallFrames[entry];
+  return AllocateCallFrame(context, entry);
+}

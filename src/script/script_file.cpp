@@ -10,6 +10,7 @@
 #include "core/errors.h"
 #include "datasrc/resource_lookup.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "script/runtime_tables.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
@@ -157,6 +158,8 @@ void ScrambleSection(uint8_t* data, size_t size, const uint8_t key[4]) {
 
 void FreeScriptFileRecord(ScriptFileRecord* record) {
   if (record == nullptr) return;
+  // Its expressions may have been decoded.
+  DropEvalCache();
   std::free(record->mHandlers[0]);
   std::free(record->mHandlers[1]);
   std::free(record->mAuxWords);

@@ -6,6 +6,7 @@
 #include "core/object_tree.h"
 #include "script/engine_config.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "script/runtime_tables.h"
 #include "script/script_data.h"
 #include "script/task_step.h"
@@ -16,6 +17,7 @@ void ResetScriptState() {
   g_CurrentInstruction = -1;
   ReleaseScriptExecution();
   ReleaseScriptData();
+  DropEvalCache();
   ReleaseObjectTrees();
   ResetEngineConfig();
   FillOperatorTable(1);

@@ -78,10 +78,6 @@ int NoMemory() {
 
 }  // namespace
 
-bool ElementInRange(const VariableRecord* record, int64_t i) {
-  return record != nullptr && static_cast<uint32_t>(i) < static_cast<uint64_t>(record->mCount);
-}
-
 int64_t GetIntElement(uint32_t n, int64_t i) {
   const VariableRecord* record = FindVariableRecord(n);
   if (!ElementInRange(record, i)) return 0;

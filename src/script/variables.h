@@ -49,7 +49,9 @@ int SetStringElementBytes(uint32_t n, int64_t i, const char* bytes, size_t lengt
 // No checks beyond the buffer: grows it to length + 1 when needed.
 int WriteStringElement(uint32_t n, int64_t i, const char* bytes, size_t length);
 // True when i is an element of the variable.
-bool ElementInRange(const VariableRecord* record, int64_t i);
+inline bool ElementInRange(const VariableRecord* record, int64_t i) {
+  return record != nullptr && static_cast<uint32_t>(i) < static_cast<uint64_t>(record->mCount);
+}
 
 // The element count of the record's dimensions into mCount: 0, or -1 after
 // reporting 101100 (above 4,000,000) or 101110 (a dimension of 0 or less).

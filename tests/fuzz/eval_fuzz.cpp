@@ -2,6 +2,7 @@
 // in every mode and in declaration mode over the fixture game's variables.
 #include "fuzz/fuzz_harness.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "support/script_assembler.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -20,6 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto length = static_cast<uint32_t>(size);
   char text[kEvalStringBytes];
   EvalInt(data, length);
+  // Decoded once, then run from the table; the input's buffer does not
+  // outlive this call, so the table forgets it.
+  EvalScriptInt(data, length);
+  EvalScriptInt(data, length);
+  DropEvalCache();
   EvalReal(data, length);
   EvalStringInt(text, data, size);
   EvalStringReal(text, data, size);
