@@ -21,8 +21,15 @@ bool HaveWideVectors() {
   return have;
 }
 
+// Everything from here to the end of the section is compiled for AVX2. The
+// intrinsics header comes first so that only our own functions take the mark.
+#include <immintrin.h>
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 #include "image/blend_simd.h"
 #include "image/pixel_rows_simd.h"
 #include "image/simd_avx2.h"
@@ -51,7 +58,11 @@ size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8
                      : simd::AddAlphaBlocks<Avx2Ops, 2, false>(dst, src, o, n);
 }
 
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 #else
 

@@ -4,7 +4,8 @@
 #include <dlfcn.h>
 #include <zlib.h>
 
-#include <optional>
+#include <atomic>
+#include <climits>
 #include <ostream>
 #include <random>
 #include <string>
@@ -19,8 +20,10 @@ namespace {
 // zlib as the pack reader sees it: every call is counted, and a test can make
 // the next call fail with a result of its choice (zlib's only other failure
 // in practice is running out of memory, which a test cannot bring about).
-int g_uncompressCalls = 0;
-std::optional<int> g_uncompressFailure;
+// The qcg halves call it from two pixel workers at once, so both are atomic.
+constexpr int kNoFailure = INT_MIN;
+std::atomic<int> g_uncompressCalls = 0;
+std::atomic<int> g_uncompressFailure = kNoFailure;
 
 }  // namespace
 
@@ -28,11 +31,8 @@ std::optional<int> g_uncompressFailure;
 // does the work unless a failure is asked for.
 int uncompress(Bytef* destination, uLongf* destinationLength, const Bytef* source, uLong sourceLength) {
   ++g_uncompressCalls;
-  if (g_uncompressFailure) {
-    int result = *g_uncompressFailure;
-    g_uncompressFailure.reset();
-    return result;
-  }
+  int failure = g_uncompressFailure.exchange(kNoFailure);
+  if (failure != kNoFailure) return failure;
   using Uncompress = int (*)(Bytef*, uLongf*, const Bytef*, uLong);
   static auto real = reinterpret_cast<Uncompress>(dlsym(RTLD_NEXT, "uncompress"));
   if (real == nullptr) return Z_STREAM_ERROR;
@@ -53,10 +53,10 @@ class PackEntryGuardTest : public DataSourceTest {
   void SetUp() override {
     DataSourceTest::SetUp();
     g_uncompressCalls = 0;
-    g_uncompressFailure.reset();
+    g_uncompressFailure = kNoFailure;
   }
   void TearDown() override {
-    g_uncompressFailure.reset();
+    g_uncompressFailure = kNoFailure;
     DataSourceTest::TearDown();
   }
 

@@ -4,8 +4,8 @@
 // stay within its values and the save folder within its buffer.
 #include <cstring>
 
-#include "fuzz/fuzz_harness.h"
 #include "core/settings.h"
+#include "fuzz/fuzz_harness.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cp932_literals/cp932_literals.h"
 #include "core/errors.h"
+#include "cp932_literals/cp932_literals.h"
 
 namespace {
 
