@@ -9,149 +9,78 @@
 struct MessageId {
   int32_t mNumber;
   int mFatal;
-  friend constexpr bool operator==(const MessageId &,
-                                   const MessageId &) = default;
+  friend constexpr bool operator==(const MessageId&, const MessageId&) = default;
 };
 
 // The same message reported with another fatal flag at one call.
-constexpr MessageId WithFatal(MessageId id, int fatal) {
-  return MessageId{id.mNumber, fatal};
-}
+constexpr MessageId WithFatal(MessageId id, int fatal) { return MessageId{id.mNumber, fatal}; }
 
-inline constexpr MessageId kMsgOpenSourceNotice{
-    100000, 1}; // notice of the open-source components ("/info")
-inline constexpr MessageId kMsgOutOfMemory{100010, 1}; // out of memory
-inline constexpr MessageId kMsgUnsupportedFileType{
-    100030, 1}; // file type the command cannot load (command, file)
-inline constexpr MessageId kMsgBmpNoMagic{100070,
-                                          1}; // bitmap without "BM" (file)
-inline constexpr MessageId kMsgBmpDamaged{
-    100080, 1}; // bitmap header or data damaged (file)
-inline constexpr MessageId kMsgBmpCompressed{
-    100090, 1}; // compressed 4- or 8-bit bitmap (file)
-inline constexpr MessageId kMsgImageTooLarge{
-    100091, 1}; // image side above 8192 or below 1 (file)
-inline constexpr MessageId kMsgBmpTopDown{100092,
-                                          1}; // bitmap stored top-down (file)
-inline constexpr MessageId kMsgPngDecodeFailed{
-    100200, 1}; // PNG could not be decoded (file)
-inline constexpr MessageId kMsgJpegDecodeFailed{
-    100210, 1}; // JPEG could not be decoded (file)
-inline constexpr MessageId kMsgGifDecodeFailed{
-    100215, 1}; // GIF could not be decoded (file)
-inline constexpr MessageId kMsgObjectGroupMissing{
-    100230, 1}; // object path names a missing group (component)
-inline constexpr MessageId kMsgBlankInName{
-    100242, 1}; // blank inside a name segment (name)
-inline constexpr MessageId kMsgArgumentOutOfRange{
-    101000,
-    1}; // argument outside its range (command, argument, minimum, maximum)
-inline constexpr MessageId kMsgArgumentNegative{
-    101010, 1}; // argument below its minimum of 0 or 1
-inline constexpr MessageId kMsgArgumentNotColourOrMinusOne{
-    101020, 1}; // argument neither -1 nor a 24-bit colour
-inline constexpr MessageId kMsgArgumentNotColour{
-    101030, 1}; // argument not a 24-bit colour
-inline constexpr MessageId kMsgArrayTooLarge{
-    101100, 1}; // array of more than 4,000,000 elements (limit)
-inline constexpr MessageId kMsgArrayCountNotPositive{
-    101110, 1}; // array of zero or fewer elements
-inline constexpr MessageId kMsgElementTypeMismatch{
-    101140, 1}; // result written to a variable of another type, or an unknown
-                // assignment operator
-inline constexpr MessageId kMsgSystemVariableReadOnly{
-    101150, 1}; // system variable that cannot be written
-inline constexpr MessageId kMsgArgumentAboveLimit{
-    101210, 1}; // argument above its limit
-inline constexpr MessageId kMsgArgumentBelowZero{101220,
-                                                 1}; // negative argument
-inline constexpr MessageId kMsgTaskPathIsGroup{
-    101293, 1}; // task path naming a group (command, path)
-inline constexpr MessageId kMsgNoEnclosingFrame{
-    101300, 1}; // return, else or block end without its call or block
-inline constexpr MessageId kMsgTaskMissing{
-    101400, 1}; // task path that names no task (command, path)
-inline constexpr MessageId kMsgMainTaskRefused{
-    101420, 1}; // the main task "SYSTEM" where another task is wanted (command)
-inline constexpr MessageId kMsgEmptyTextCharClass{
-    101450, 1}; // first character asked of an empty text (command, argument)
-inline constexpr MessageId kMsgStackTooDeep{
-    101600, 1}; // block, loop or call nesting of 64
-inline constexpr MessageId kMsgContextScriptMissing{
-    102130, 1}; // script of a context string not in the script list
-inline constexpr MessageId kMsgCannotReadFile{
-    104010, 1}; // file cannot be opened or read (file)
-inline constexpr MessageId kMsgNoMemoryForFile{
-    104030, 1}; // out of memory reading a file (file)
-inline constexpr MessageId kMsgFileNotFound{104060,
-                                            1}; // file does not exist (file)
-inline constexpr MessageId kMsgDamagedPackEntry{
-    104100, 1}; // damaged file inside a pack (pack, file)
-inline constexpr MessageId kMsgTooManyPackFolders{104110,
-                                                  1}; // too many pack folders
-inline constexpr MessageId kMsgPackFoldersTooDeep{
-    104111, 1}; // pack folders nested too deep
-inline constexpr MessageId kMsgPackVersionMismatch{
-    104120, 1}; // pack of another version or damaged index (pack)
-inline constexpr MessageId kMsgTooManyPacks{
-    104130, 1}; // more packs than the table holds (limit)
-inline constexpr MessageId kMsgTooManyPackEntries{
-    104140, 1}; // more pack entries than allowed (limit)
-inline constexpr MessageId kMsgDuplicatePackEntry{
-    104150, 0}; // same file in two ordinary packs (file)
-inline constexpr MessageId kMsgVariableFileVersion{
-    105000, 1}; // variable table of another version
-inline constexpr MessageId kMsgCannotDecompress{
-    106010, 1}; // file cannot be decompressed (file)
-inline constexpr MessageId kMsgSubscriptsMissing{
-    107010, 1}; // fewer subscripts than dimensions
-inline constexpr MessageId kMsgIndirectSubscriptCount{
-    107020, 1}; // wrong subscript count for an indirect reference
-inline constexpr MessageId kMsgUndefinedVariable{
-    108010, 1}; // variable number without a record
-inline constexpr MessageId kMsgLoopEndWithoutLoop{108120,
-                                                  1}; // loop end without a loop
-inline constexpr MessageId kMsgLabelNotFound{108180,
-                                             1}; // label not found (label)
-inline constexpr MessageId kMsgConversionTypeMismatch{
-    108200, 1}; // number and text conversion between unsuitable variables
-inline constexpr MessageId kMsgTextNotANumber{
-    108210, 1}; // text that does not convert to a number
-inline constexpr MessageId kMsgNotAStringVariable{
-    108220, 1}; // a string variable wanted, or the result variable missing
-inline constexpr MessageId kMsgIndirectTypeMismatch{
-    108230, 1}; // indirect reference to a variable of another type
-inline constexpr MessageId kMsgSubstringStartPastEnd{
-    120010, 1}; // substring start beyond the text
-inline constexpr MessageId kMsgSubstringLengthPastEnd{
-    120020, 1}; // substring length past the end of the text
-inline constexpr MessageId kMsgRemovalStartPastEnd{
-    120110, 1}; // removal start beyond the text
-inline constexpr MessageId kMsgRemovalLengthPastEnd{
-    120120, 1}; // removal length past the end of the text
-inline constexpr MessageId kMsgStringWhereNumberWanted{
-    160010, 1}; // a string where a number is wanted
-inline constexpr MessageId kMsgMalformedScriptState{
-    900000, 1}; // malformed context string or compiled records, program counter
-                // out of range
-inline constexpr MessageId kMsgNullObjectPath{
-    900020, 1}; // internal: object path missing
-inline constexpr MessageId kMsgBadExpression{
-    900030, 1}; // expression the evaluator cannot run
-inline constexpr MessageId kMsgDecompressBufferTooSmall{
-    900040, 1}; // internal: decompression buffer too small (file)
-inline constexpr MessageId kMsgUndefinedCommand{
-    900050, 1}; // internal: command number without a handler
-inline constexpr MessageId kMsgVariableNumberOutOfRange{
-    900070, 1}; // internal: definition outside the variable table
-inline constexpr MessageId kMsgWindowTitleTooLong{
-    901000, 1}; // window title longer than 128 bytes
-inline constexpr MessageId kMsgBadEngineSetting{
-    901020, 1}; // screen size or threaded stepping out of range
-inline constexpr MessageId kMsgScriptNumberOutOfRange{
-    901030, 1}; // script number outside the script table
-inline constexpr MessageId kMsgCannotOpenPack{
-    901040, 1}; // internal: pack cannot be opened (pack)
+inline constexpr MessageId kMsgOpenSourceNotice{100000, 1};           // notice of the open-source components ("/info")
+inline constexpr MessageId kMsgOutOfMemory{100010, 1};                // out of memory
+inline constexpr MessageId kMsgUnsupportedFileType{100030, 1};        // file type the command cannot load (command, file)
+inline constexpr MessageId kMsgBmpNoMagic{100070, 1};                 // bitmap without "BM" (file)
+inline constexpr MessageId kMsgBmpDamaged{100080, 1};                 // bitmap header or data damaged (file)
+inline constexpr MessageId kMsgBmpCompressed{100090, 1};              // compressed 4- or 8-bit bitmap (file)
+inline constexpr MessageId kMsgImageTooLarge{100091, 1};              // image side above 8192 or below 1 (file)
+inline constexpr MessageId kMsgBmpTopDown{100092, 1};                 // bitmap stored top-down (file)
+inline constexpr MessageId kMsgPngDecodeFailed{100200, 1};            // PNG could not be decoded (file)
+inline constexpr MessageId kMsgJpegDecodeFailed{100210, 1};           // JPEG could not be decoded (file)
+inline constexpr MessageId kMsgGifDecodeFailed{100215, 1};            // GIF could not be decoded (file)
+inline constexpr MessageId kMsgObjectGroupMissing{100230, 1};         // object path names a missing group (component)
+inline constexpr MessageId kMsgBlankInName{100242, 1};                // blank inside a name segment (name)
+inline constexpr MessageId kMsgArgumentOutOfRange{101000, 1};         // argument outside its range (command, argument, minimum, maximum)
+inline constexpr MessageId kMsgArgumentNegative{101010, 1};           // argument below its minimum of 0 or 1
+inline constexpr MessageId kMsgArgumentNotColourOrMinusOne{101020, 1}; // argument neither -1 nor a 24-bit colour
+inline constexpr MessageId kMsgArgumentNotColour{101030, 1};          // argument not a 24-bit colour
+inline constexpr MessageId kMsgArrayTooLarge{101100, 1};              // array of more than 4,000,000 elements (limit)
+inline constexpr MessageId kMsgArrayCountNotPositive{101110, 1};      // array of zero or fewer elements
+inline constexpr MessageId kMsgElementTypeMismatch{101140, 1};        // result written to a variable of another type, or an unknown assignment operator
+inline constexpr MessageId kMsgSystemVariableReadOnly{101150, 1};     // system variable that cannot be written
+inline constexpr MessageId kMsgArgumentAboveLimit{101210, 1};         // argument above its limit
+inline constexpr MessageId kMsgArgumentBelowZero{101220, 1};          // negative argument
+inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
+inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
+inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
+inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
+inline constexpr MessageId kMsgEmptyTextCharClass{101450, 1};         // first character asked of an empty text (command, argument)
+inline constexpr MessageId kMsgStackTooDeep{101600, 1};               // block, loop or call nesting of 64
+inline constexpr MessageId kMsgContextScriptMissing{102130, 1};       // script of a context string not in the script list
+inline constexpr MessageId kMsgCannotReadFile{104010, 1};             // file cannot be opened or read (file)
+inline constexpr MessageId kMsgNoMemoryForFile{104030, 1};            // out of memory reading a file (file)
+inline constexpr MessageId kMsgFileNotFound{104060, 1};               // file does not exist (file)
+inline constexpr MessageId kMsgDamagedPackEntry{104100, 1};           // damaged file inside a pack (pack, file)
+inline constexpr MessageId kMsgTooManyPackFolders{104110, 1};         // too many pack folders
+inline constexpr MessageId kMsgPackFoldersTooDeep{104111, 1};         // pack folders nested too deep
+inline constexpr MessageId kMsgPackVersionMismatch{104120, 1};        // pack of another version or damaged index (pack)
+inline constexpr MessageId kMsgTooManyPacks{104130, 1};               // more packs than the table holds (limit)
+inline constexpr MessageId kMsgTooManyPackEntries{104140, 1};         // more pack entries than allowed (limit)
+inline constexpr MessageId kMsgDuplicatePackEntry{104150, 0};         // same file in two ordinary packs (file)
+inline constexpr MessageId kMsgVariableFileVersion{105000, 1};        // variable table of another version
+inline constexpr MessageId kMsgCannotDecompress{106010, 1};           // file cannot be decompressed (file)
+inline constexpr MessageId kMsgSubscriptsMissing{107010, 1};          // fewer subscripts than dimensions
+inline constexpr MessageId kMsgIndirectSubscriptCount{107020, 1};     // wrong subscript count for an indirect reference
+inline constexpr MessageId kMsgUndefinedVariable{108010, 1};          // variable number without a record
+inline constexpr MessageId kMsgLoopEndWithoutLoop{108120, 1};         // loop end without a loop
+inline constexpr MessageId kMsgLabelNotFound{108180, 1};              // label not found (label)
+inline constexpr MessageId kMsgConversionTypeMismatch{108200, 1};     // number and text conversion between unsuitable variables
+inline constexpr MessageId kMsgTextNotANumber{108210, 1};             // text that does not convert to a number
+inline constexpr MessageId kMsgNotAStringVariable{108220, 1};         // a string variable wanted, or the result variable missing
+inline constexpr MessageId kMsgIndirectTypeMismatch{108230, 1};       // indirect reference to a variable of another type
+inline constexpr MessageId kMsgSubstringStartPastEnd{120010, 1};      // substring start beyond the text
+inline constexpr MessageId kMsgSubstringLengthPastEnd{120020, 1};     // substring length past the end of the text
+inline constexpr MessageId kMsgRemovalStartPastEnd{120110, 1};        // removal start beyond the text
+inline constexpr MessageId kMsgRemovalLengthPastEnd{120120, 1};       // removal length past the end of the text
+inline constexpr MessageId kMsgStringWhereNumberWanted{160010, 1};    // a string where a number is wanted
+inline constexpr MessageId kMsgMalformedScriptState{900000, 1};       // malformed context string or compiled records, program counter out of range
+inline constexpr MessageId kMsgNullObjectPath{900020, 1};             // internal: object path missing
+inline constexpr MessageId kMsgBadExpression{900030, 1};              // expression the evaluator cannot run
+inline constexpr MessageId kMsgDecompressBufferTooSmall{900040, 1};   // internal: decompression buffer too small (file)
+inline constexpr MessageId kMsgUndefinedCommand{900050, 1};           // internal: command number without a handler
+inline constexpr MessageId kMsgVariableNumberOutOfRange{900070, 1};   // internal: definition outside the variable table
+inline constexpr MessageId kMsgWindowTitleTooLong{901000, 1};         // window title longer than 128 bytes
+inline constexpr MessageId kMsgBadEngineSetting{901020, 1};           // screen size or threaded stepping out of range
+inline constexpr MessageId kMsgScriptNumberOutOfRange{901030, 1};     // script number outside the script table
+inline constexpr MessageId kMsgCannotOpenPack{901040, 1};             // internal: pack cannot be opened (pack)
 
 // Every entry above, in the same order.
 inline constexpr MessageId kAllMessageIds[] = {
@@ -226,12 +155,10 @@ inline constexpr MessageId kAllMessageIds[] = {
 // Sorted by number, no number twice: checked when the header is compiled.
 constexpr bool MessageIdsSortedAndUnique() {
   int32_t previous = -1;
-  for (const MessageId &id : kAllMessageIds) {
-    if (id.mNumber <= previous)
-      return false;
+  for (const MessageId& id : kAllMessageIds) {
+    if (id.mNumber <= previous) return false;
     previous = id.mNumber;
   }
   return true;
 }
-static_assert(MessageIdsSortedAndUnique(),
-              "kAllMessageIds must be sorted by number without repeats");
+static_assert(MessageIdsSortedAndUnique(), "kAllMessageIds must be sorted by number without repeats");
