@@ -17,4 +17,4 @@ uint32_t NextRandom();
 int64_t RandomInRange(int64_t lo, int64_t hi, uint32_t r);
 // Reads the text (at most 1023 bytes, up to a line feed) as + - * / % ( )
 // over decimal numbers in wrapping 64-bit arithmetic.
-int64_t EvaluateIntegerText(const char *text);
+int64_t EvaluateIntegerText(const char* text);

@@ -2,9 +2,12 @@
 // state of a part not built into this engine yet (input slots, stopwatches,
 // start time, window requests, file list, message text) read 0 or the empty
 // text and note themselves once in the debug log.
+#include "script/system_variables.h"
+
+#include <sys/time.h>
+
 #include <cstring>
 #include <ctime>
-#include <sys/time.h>
 
 #include "core/errors.h"
 #include "core/object_tree.h"
@@ -15,60 +18,52 @@
 #include "core/stand_in.h"
 #include "datasrc/compiler_link.h"
 #include "platform/clock.h"
+#include "platform/memory_status.h"
 #include "script/engine_config.h"
 #include "script/eval.h"
 #include "script/execution_context.h"
 #include "script/script_data.h"
-#include "script/system_variables.h"
 #include "script/task_step.h"
 #include "script/variables.h"
+#include "sound/sound_device.h"
 
 namespace {
 
 // The current level's frame: call entry (call depth + 1) of the running task.
-CallFrame *LevelFrame() {
-  ExecutionContext *context = g_CurrentContext;
-  if (context == nullptr || context->mCallDepth < 0)
-    return nullptr;
+CallFrame* LevelFrame() {
+  ExecutionContext* context = g_CurrentContext;
+  if (context == nullptr || context->mCallDepth < 0) return nullptr;
   return context->mCallFrames[context->mCallDepth + 1];
 }
 
 // A 1-based value index below or at the count; 0 when invalid.
 int ValueIndex(int64_t e, uint8_t count) {
   auto k = static_cast<uint32_t>(e);
-  return k >= 1 && k <= count && k <= static_cast<uint32_t>(kCallValues)
-             ? static_cast<int>(k)
-             : 0;
+  return k >= 1 && k <= count && k <= static_cast<uint32_t>(kCallValues) ? static_cast<int>(k) : 0;
 }
 
-int64_t Presence(uint8_t count, const uint8_t *present, int64_t e) {
+int64_t Presence(uint8_t count, const uint8_t* present, int64_t e) {
   auto k = static_cast<uint32_t>(e);
-  if (k == 0)
-    return count > 0 ? 1 : 0;
+  if (k == 0) return count > 0 ? 1 : 0;
   int index = ValueIndex(e, count);
   return index != 0 ? present[index - 1] : 0;
 }
 
 // The variable and element of a reference; null below 1000 or without a
 // record.
-VariableRecord *Referenced(int64_t e, uint32_t *number, int64_t *element) {
+VariableRecord* Referenced(int64_t e, uint32_t* number, int64_t* element) {
   *number = static_cast<uint32_t>(static_cast<uint64_t>(e) >> 32);
   *element = static_cast<uint32_t>(e);
-  if (*number < kFirstUserVariable)
-    return nullptr;
-  VariableRecord *record = FindVariableRecord(*number);
-  return record != nullptr && ElementInRange(record, *element) ? record
-                                                               : nullptr;
+  if (*number < kFirstUserVariable) return nullptr;
+  VariableRecord* record = FindVariableRecord(*number);
+  return record != nullptr && ElementInRange(record, *element) ? record : nullptr;
 }
 
 // The type of the variable a reference names (the element is not needed).
 int64_t ReferencedType(int64_t e) {
   auto number = static_cast<uint32_t>(static_cast<uint64_t>(e) >> 32);
-  const VariableRecord *record =
-      number >= kFirstUserVariable ? FindVariableRecord(number) : nullptr;
-  if (record == nullptr || record->mVarType < kVarInt ||
-      record->mVarType > kVarString)
-    return 0;
+  const VariableRecord* record = number >= kFirstUserVariable ? FindVariableRecord(number) : nullptr;
+  if (record == nullptr || record->mVarType < kVarInt || record->mVarType > kVarString) return 0;
   return record->mVarType;
 }
 
@@ -80,41 +75,39 @@ int64_t LocalTimeField(uint32_t k) {
   tm local{};
   localtime_r(&seconds, &local);
   switch (k) {
-  case 0:
-    return local.tm_year + 1900;
-  case 1:
-    return local.tm_mon + 1;
-  case 2:
-    return local.tm_mday;
-  case 3:
-    return local.tm_wday;
-  case 4:
-    return local.tm_hour;
-  case 5:
-    return local.tm_min;
-  case 6:
-    return local.tm_sec;
-  case 7:
-    return now.tv_usec / 1000;
-  default:
-    return 0;
+    case 0:
+      return local.tm_year + 1900;
+    case 1:
+      return local.tm_mon + 1;
+    case 2:
+      return local.tm_mday;
+    case 3:
+      return local.tm_wday;
+    case 4:
+      return local.tm_hour;
+    case 5:
+      return local.tm_min;
+    case 6:
+      return local.tm_sec;
+    case 7:
+      return now.tv_usec / 1000;
+    default:
+      return 0;
   }
 }
 
-int64_t ChildCount(const ObjectTreeNode *node) {
+int64_t ChildCount(const ObjectTreeNode* node) {
   int64_t count = 0;
-  for (const ObjectTreeNode *child = node != nullptr ? node->mFirstChild
-                                                     : nullptr;
-       child != nullptr; child = child->mNextSibling) {
+  for (const ObjectTreeNode* child = node != nullptr ? node->mFirstChild : nullptr; child != nullptr;
+       child = child->mNextSibling) {
     ++count;
   }
   return count;
 }
 
 // Copies a path base, cut at 255 bytes on a character boundary.
-void SetPathBase(char *base, const char *text, size_t length) {
-  if (base == nullptr)
-    return;
+void SetPathBase(char* base, const char* text, size_t length) {
+  if (base == nullptr) return;
   CopySjisBounded(base, kPathBaseBytes, std::string_view(text, length));
 }
 
@@ -134,266 +127,236 @@ int NotWritable() {
 }
 
 bool IsLaterWritableInt(uint32_t n) {
-  return n == 15 || (n >= 117 && n <= 120) || n == 132 ||
-         (n >= 144 && n <= 280) || (n >= 281 && n <= 414);
+  return n == 15 || (n >= 117 && n <= 120) || n == 132 || (n >= 144 && n <= 280) || (n >= 281 && n <= 414);
 }
 
 int TaskLocal(int64_t e) {
   auto k = static_cast<uint32_t>(e);
-  return k >= 1 && k <= static_cast<uint32_t>(kTaskLocals) ? static_cast<int>(k)
-                                                           : 0;
+  return k >= 1 && k <= static_cast<uint32_t>(kTaskLocals) ? static_cast<int>(k) : 0;
 }
 
-} // namespace
+}  // namespace
 
 int64_t ReadSystemInt(uint32_t n, int64_t e) {
-  const CallFrame *frame = LevelFrame();
-  ExecutionContext *context = g_CurrentContext;
+  const CallFrame* frame = LevelFrame();
+  ExecutionContext* context = g_CurrentContext;
   switch (n) {
-  case kSysLoopCounter: {
-    if (context == nullptr || context->mLoopDepth <= 0)
+    case kSysLoopCounter: {
+      if (context == nullptr || context->mLoopDepth <= 0) return 0;
+      const LoopFrame* loop = context->mLoopFrames[context->mLoopDepth];
+      return loop != nullptr ? loop->mCounter : 0;
+    }
+    case kSysIndirectInt: {
+      uint32_t number = 0;
+      int64_t element = 0;
+      const VariableRecord* record = Referenced(e, &number, &element);
+      if (record == nullptr) return 0;
+      SetLastReference(number, element);
+      if (record->mVarType == kVarInt) return GetIntElement(number, element);
+      if (record->mVarType == kVarReal) return TruncateRealToInt(GetRealElement(number, element));
       return 0;
-    const LoopFrame *loop = context->mLoopFrames[context->mLoopDepth];
-    return loop != nullptr ? loop->mCounter : 0;
-  }
-  case kSysIndirectInt: {
-    uint32_t number = 0;
-    int64_t element = 0;
-    const VariableRecord *record = Referenced(e, &number, &element);
-    if (record == nullptr)
+    }
+    case kSysCallInt: {
+      int k = frame != nullptr ? ValueIndex(e, frame->mIntArgCount) : 0;
+      return k != 0 ? frame->mIntArgs[k - 1] : 0;
+    }
+    case kSysCallPresent:
+      if (frame == nullptr) return 0;
+      return Presence(frame->mIntArgCount, frame->mIntArgPresent, e) |
+             Presence(frame->mRealArgCount, frame->mRealArgPresent, e) |
+             Presence(frame->mStringArgCount, frame->mStringArgPresent, e);
+    case kSysCallIntPresent:
+      return frame != nullptr ? Presence(frame->mIntArgCount, frame->mIntArgPresent, e) : 0;
+    case kSysCallRealPresent:
+      return frame != nullptr ? Presence(frame->mRealArgCount, frame->mRealArgPresent, e) : 0;
+    case kSysCallStringPresent:
+      return frame != nullptr ? Presence(frame->mStringArgCount, frame->mStringArgPresent, e) : 0;
+    case kSysResultInt: {
+      int k = frame != nullptr ? ValueIndex(e, frame->mIntResultCount) : 0;
+      return k != 0 ? frame->mIntResults[k - 1] : 0;
+    }
+    case kSysResultPresent:
+      if (frame == nullptr) return 0;
+      return Presence(frame->mIntResultCount, frame->mIntResultPresent, e) |
+             Presence(frame->mRealResultCount, frame->mRealResultPresent, e) |
+             Presence(frame->mStringResultCount, frame->mStringResultPresent, e);
+    case kSysResultIntPresent:
+      return frame != nullptr ? Presence(frame->mIntResultCount, frame->mIntResultPresent, e) : 0;
+    case kSysResultRealPresent:
+      return frame != nullptr ? Presence(frame->mRealResultCount, frame->mRealResultPresent, e) : 0;
+    case kSysResultStringPresent:
+      return frame != nullptr ? Presence(frame->mStringResultCount, frame->mStringResultPresent, e) : 0;
+    case kSysTaskInt:
+      return context != nullptr && TaskLocal(e) != 0 ? context->mIntLocals[TaskLocal(e)] : 0;
+    case kSysIndirectType:
+      return ReferencedType(e);
+    case 0:
+      if (static_cast<uint32_t>(e) < 8) return LocalTimeField(static_cast<uint32_t>(e));
+      STAND_IN();  // the start-up time's fields
       return 0;
-    SetLastReference(number, element);
-    if (record->mVarType == kVarInt)
-      return GetIntElement(number, element);
-    if (record->mVarType == kVarReal)
-      return TruncateRealToInt(GetRealElement(number, element));
-    return 0;
-  }
-  case kSysCallInt: {
-    int k = frame != nullptr ? ValueIndex(e, frame->mIntArgCount) : 0;
-    return k != 0 ? frame->mIntArgs[k - 1] : 0;
-  }
-  case kSysCallPresent:
-    if (frame == nullptr)
+    case 1:
+      if (static_cast<uint32_t>(e) == 0) return GetTimeMs();
+      STAND_IN();  // the stopwatches
       return 0;
-    return Presence(frame->mIntArgCount, frame->mIntArgPresent, e) |
-           Presence(frame->mRealArgCount, frame->mRealArgPresent, e) |
-           Presence(frame->mStringArgCount, frame->mStringArgPresent, e);
-  case kSysCallIntPresent:
-    return frame != nullptr
-               ? Presence(frame->mIntArgCount, frame->mIntArgPresent, e)
-               : 0;
-  case kSysCallRealPresent:
-    return frame != nullptr
-               ? Presence(frame->mRealArgCount, frame->mRealArgPresent, e)
-               : 0;
-  case kSysCallStringPresent:
-    return frame != nullptr
-               ? Presence(frame->mStringArgCount, frame->mStringArgPresent, e)
-               : 0;
-  case kSysResultInt: {
-    int k = frame != nullptr ? ValueIndex(e, frame->mIntResultCount) : 0;
-    return k != 0 ? frame->mIntResults[k - 1] : 0;
-  }
-  case kSysResultPresent:
-    if (frame == nullptr)
+    case 2:
+      return g_OsCode;
+    case 3:
+      return g_DirectXVersion;
+    case 4:
+      return g_SoundSetting > 0 ? 1 : 0;
+    case 5:
+      return static_cast<int64_t>(GetMemoryStatus().mTotalBytes);
+    case 6:
+      return GetMemoryStatus().mLoadPercent;
+    case 7:
+      return static_cast<int64_t>(GetMemoryStatus().mAvailableBytes);
+    case 8:
       return 0;
-    return Presence(frame->mIntResultCount, frame->mIntResultPresent, e) |
-           Presence(frame->mRealResultCount, frame->mRealResultPresent, e) |
-           Presence(frame->mStringResultCount, frame->mStringResultPresent, e);
-  case kSysResultIntPresent:
-    return frame != nullptr
-               ? Presence(frame->mIntResultCount, frame->mIntResultPresent, e)
-               : 0;
-  case kSysResultRealPresent:
-    return frame != nullptr
-               ? Presence(frame->mRealResultCount, frame->mRealResultPresent, e)
-               : 0;
-  case kSysResultStringPresent:
-    return frame != nullptr ? Presence(frame->mStringResultCount,
-                                       frame->mStringResultPresent, e)
-                            : 0;
-  case kSysTaskInt:
-    return context != nullptr && TaskLocal(e) != 0
-               ? context->mIntLocals[TaskLocal(e)]
-               : 0;
-  case kSysIndirectType:
-    return ReferencedType(e);
-  case 0:
-    if (static_cast<uint32_t>(e) < 8)
-      return LocalTimeField(static_cast<uint32_t>(e));
-    STAND_IN(); // the start-up time's fields
-    return 0;
-  case 1:
-    if (static_cast<uint32_t>(e) == 0)
-      return GetTimeMs();
-    STAND_IN(); // the stopwatches
-    return 0;
-  case 2:
-    return g_OsCode;
-  case 3:
-    return g_DirectXVersion;
-  case 8:
-    return 0;
-  case 11:
-    return g_DebugMode;
-  case 13:
-    return g_CommandLineCount;
-  case 49:
-    return 999;
-  case 108:
-    return 554;
-  case 110:
-    return g_StepCounter;
-  case 112:
-    return g_SaveLocation;
-  case 113:
-    return g_GpuDrawing;
-  case 114:
-    return g_DesktopBits;
-  case 115:
-    return g_DesktopWidth;
-  case 116:
-    return g_DesktopHeight;
-  case 124:
-    return g_VariableFileValue;
-  case 126:
-    return ChildCount(g_TaskRoot);
-  case 143:
-    return 0;
-  default:
-    STAND_IN();
-    return 0;
+    case 11:
+      return g_DebugMode;
+    case 13:
+      return g_CommandLineCount;
+    case 49:
+      return 999;
+    case 108:
+      return 554;
+    case 110:
+      return g_StepCounter;
+    case 112:
+      return g_SaveLocation;
+    case 113:
+      return g_GpuDrawing;
+    case 114:
+      return g_DesktopBits;
+    case 115:
+      return g_DesktopWidth;
+    case 116:
+      return g_DesktopHeight;
+    case 124:
+      return g_VariableFileValue;
+    case 126:
+      return ChildCount(g_TaskRoot);
+    case 143:
+      return 0;
+    default:
+      STAND_IN();
+      return 0;
   }
 }
 
 double ReadSystemReal(uint32_t n, int64_t e) {
-  const CallFrame *frame = LevelFrame();
+  const CallFrame* frame = LevelFrame();
   switch (n) {
-  case kSysIndirectReal: {
-    uint32_t number = 0;
-    int64_t element = 0;
-    const VariableRecord *record = Referenced(e, &number, &element);
-    if (record == nullptr)
+    case kSysIndirectReal: {
+      uint32_t number = 0;
+      int64_t element = 0;
+      const VariableRecord* record = Referenced(e, &number, &element);
+      if (record == nullptr) return 0.0;
+      SetLastReference(number, element);
+      if (record->mVarType == kVarInt) return static_cast<double>(GetIntElement(number, element));
+      if (record->mVarType == kVarReal) return GetRealElement(number, element);
       return 0.0;
-    SetLastReference(number, element);
-    if (record->mVarType == kVarInt)
-      return static_cast<double>(GetIntElement(number, element));
-    if (record->mVarType == kVarReal)
-      return GetRealElement(number, element);
-    return 0.0;
-  }
-  case kSysCallReal: {
-    int k = frame != nullptr ? ValueIndex(e, frame->mRealArgCount) : 0;
-    return k != 0 ? frame->mRealArgs[k - 1] : 0.0;
-  }
-  case kSysResultReal: {
-    int k = frame != nullptr ? ValueIndex(e, frame->mRealResultCount) : 0;
-    return k != 0 ? frame->mRealResults[k - 1] : 0.0;
-  }
-  case kSysTaskReal:
-    return g_CurrentContext != nullptr && TaskLocal(e) != 0
-               ? g_CurrentContext->mRealLocals[TaskLocal(e)]
-               : 0.0;
-  case 10:
-    return 3.141592653589793;
-  default:
-    STAND_IN();
-    return 0.0;
+    }
+    case kSysCallReal: {
+      int k = frame != nullptr ? ValueIndex(e, frame->mRealArgCount) : 0;
+      return k != 0 ? frame->mRealArgs[k - 1] : 0.0;
+    }
+    case kSysResultReal: {
+      int k = frame != nullptr ? ValueIndex(e, frame->mRealResultCount) : 0;
+      return k != 0 ? frame->mRealResults[k - 1] : 0.0;
+    }
+    case kSysTaskReal:
+      return g_CurrentContext != nullptr && TaskLocal(e) != 0 ? g_CurrentContext->mRealLocals[TaskLocal(e)] : 0.0;
+    case 10:
+      return 3.141592653589793;
+    default:
+      STAND_IN();
+      return 0.0;
   }
 }
 
-void ReadSystemString(uint32_t n, char *buffer, int64_t e) {
+void ReadSystemString(uint32_t n, char* buffer, int64_t e) {
   buffer[0] = '\0';
-  const CallFrame *frame = LevelFrame();
-  const char *text = nullptr;
+  const CallFrame* frame = LevelFrame();
+  const char* text = nullptr;
   switch (n) {
-  case kSysIndirectString: {
-    uint32_t number = 0;
-    int64_t element = 0;
-    const VariableRecord *record = Referenced(e, &number, &element);
-    if (record == nullptr || record->mVarType != kVarString)
-      return;
-    SetLastReference(number, element);
-    text = GetStringElement(number, element);
-    break;
-  }
-  case kSysCallString: {
-    int k = frame != nullptr ? ValueIndex(e, frame->mStringArgCount) : 0;
-    text = k != 0 ? frame->mStringArgs[k - 1] : nullptr;
-    break;
-  }
-  case kSysResultString: {
-    int k = frame != nullptr ? ValueIndex(e, frame->mStringResultCount) : 0;
-    text = k != 0 ? frame->mStringResults[k - 1] : nullptr;
-    break;
-  }
-  case kSysTaskString:
-    text = g_CurrentContext != nullptr && TaskLocal(e) != 0
-               ? g_CurrentContext->mStringLocals[TaskLocal(e)]
-               : nullptr;
-    break;
-  case 12: {
-    // Only the arguments the command line gave.
-    auto k = static_cast<uint32_t>(e);
-    if (g_CommandLineCount > 0 &&
-        k < static_cast<uint32_t>(g_CommandLineCount) &&
-        k <= kMaxCommandLineArgs) {
-      text = g_CommandLineArgs[k].c_str();
+    case kSysIndirectString: {
+      uint32_t number = 0;
+      int64_t element = 0;
+      const VariableRecord* record = Referenced(e, &number, &element);
+      if (record == nullptr || record->mVarType != kVarString) return;
+      SetLastReference(number, element);
+      text = GetStringElement(number, element);
+      break;
     }
-    break;
+    case kSysCallString: {
+      int k = frame != nullptr ? ValueIndex(e, frame->mStringArgCount) : 0;
+      text = k != 0 ? frame->mStringArgs[k - 1] : nullptr;
+      break;
+    }
+    case kSysResultString: {
+      int k = frame != nullptr ? ValueIndex(e, frame->mStringResultCount) : 0;
+      text = k != 0 ? frame->mStringResults[k - 1] : nullptr;
+      break;
+    }
+    case kSysTaskString:
+      text = g_CurrentContext != nullptr && TaskLocal(e) != 0 ? g_CurrentContext->mStringLocals[TaskLocal(e)] : nullptr;
+      break;
+    case 12: {
+      // Only the arguments the command line gave.
+      auto k = static_cast<uint32_t>(e);
+      if (g_CommandLineCount > 0 && k < static_cast<uint32_t>(g_CommandLineCount) && k <= kMaxCommandLineArgs) {
+        text = g_CommandLineArgs[k].c_str();
+      }
+      break;
+    }
+    case 103:
+      text = g_ExeFolder;
+      break;
+    case 104:
+      text = g_GameFolder;
+      break;
+    case 105:
+      text = g_SaveFolder;
+      break;
+    case 106:
+      text = g_AppDataFolder;
+      break;
+    case 107:
+      text = g_MyDocumentsFolder;
+      break;
+    case 125:
+      text = g_CurrentTaskNode != nullptr && g_CurrentTaskNode->mName != nullptr ? g_CurrentTaskNode->mName : nullptr;
+      break;
+    case 127:
+      buffer[0] = static_cast<char>(static_cast<uint8_t>(e));
+      buffer[1] = '\0';
+      return;
+    case 128:
+      text = g_LayerPathBase;
+      break;
+    case 129:
+      text = g_SoundPathBase;
+      break;
+    case 130:
+      text = g_TaskPathBase;
+      break;
+    case 131:
+      text = g_MenuPathBase;
+      break;
+    default:
+      STAND_IN();
+      return;
   }
-  case 103:
-    text = g_ExeFolder;
-    break;
-  case 104:
-    text = g_GameFolder;
-    break;
-  case 105:
-    text = g_SaveFolder;
-    break;
-  case 106:
-    text = g_AppDataFolder;
-    break;
-  case 107:
-    text = g_MyDocumentsFolder;
-    break;
-  case 125:
-    text = g_CurrentTaskNode != nullptr && g_CurrentTaskNode->mName != nullptr
-               ? g_CurrentTaskNode->mName
-               : nullptr;
-    break;
-  case 127:
-    buffer[0] = static_cast<char>(static_cast<uint8_t>(e));
-    buffer[1] = '\0';
-    return;
-  case 128:
-    text = g_LayerPathBase;
-    break;
-  case 129:
-    text = g_SoundPathBase;
-    break;
-  case 130:
-    text = g_TaskPathBase;
-    break;
-  case 131:
-    text = g_MenuPathBase;
-    break;
-  default:
-    STAND_IN();
-    return;
-  }
-  if (text != nullptr)
-    CopySjisBounded(buffer, kEvalStringBytes, text);
+  if (text != nullptr) CopySjisBounded(buffer, kEvalStringBytes, text);
 }
 
 int WriteSystemInt(uint32_t n, int64_t e, uint8_t op, int64_t value) {
   if (n == kSysIndirectInt) {
     uint32_t number = 0;
     int64_t element = 0;
-    const VariableRecord *record = Referenced(e, &number, &element);
-    if (record == nullptr || record->mVarType != kVarInt)
-      return WrongIndirectType();
+    const VariableRecord* record = Referenced(e, &number, &element);
+    if (record == nullptr || record->mVarType != kVarInt) return WrongIndirectType();
     if (op >= kAssignOperators) {
       ReportErrorAtScript(kMsgElementTypeMismatch);
       return -1;
@@ -402,12 +365,11 @@ int WriteSystemInt(uint32_t n, int64_t e, uint8_t op, int64_t value) {
     return 0;
   }
   if (n == kSysCallInt) {
-    CallFrame *frame = LevelFrame();
+    CallFrame* frame = LevelFrame();
     int k = frame != nullptr ? ValueIndex(e, frame->mIntArgCount) : 0;
     // A division or remainder by 0 leaves the argument as it is.
     if (k != 0 && !((op == 4 || op == 5) && value == 0)) {
-      frame->mIntArgs[k - 1] =
-          ApplyIntAssign(op, frame->mIntArgs[k - 1], value);
+      frame->mIntArgs[k - 1] = ApplyIntAssign(op, frame->mIntArgs[k - 1], value);
     }
     return 0;
   }
@@ -422,30 +384,27 @@ int WriteSystemReal(uint32_t n, int64_t e, uint8_t op, double value) {
   if (n == kSysIndirectReal) {
     uint32_t number = 0;
     int64_t element = 0;
-    const VariableRecord *record = Referenced(e, &number, &element);
-    if (record == nullptr || record->mVarType != kVarReal)
-      return WrongIndirectType();
+    const VariableRecord* record = Referenced(e, &number, &element);
+    if (record == nullptr || record->mVarType != kVarReal) return WrongIndirectType();
     SetRealElement(number, element, value);
     return 0;
   }
   if (n == kSysCallReal) {
-    CallFrame *frame = LevelFrame();
+    CallFrame* frame = LevelFrame();
     int k = frame != nullptr ? ValueIndex(e, frame->mRealArgCount) : 0;
     double result = 0;
-    if (k != 0 && op <= 4 &&
-        ApplyRealAssign(op, frame->mRealArgs[k - 1], value, &result))
+    if (k != 0 && op <= 4 && ApplyRealAssign(op, frame->mRealArgs[k - 1], value, &result))
       frame->mRealArgs[k - 1] = result;
   }
   return 0;
 }
 
-int WriteSystemString(uint32_t n, int64_t e, const char *text, size_t length) {
+int WriteSystemString(uint32_t n, int64_t e, const char* text, size_t length) {
   if (n == kSysIndirectString) {
     uint32_t number = 0;
     int64_t element = 0;
-    const VariableRecord *record = Referenced(e, &number, &element);
-    if (record == nullptr || record->mVarType != kVarString)
-      return WrongIndirectType();
+    const VariableRecord* record = Referenced(e, &number, &element);
+    if (record == nullptr || record->mVarType != kVarString) return WrongIndirectType();
     SetStringElementBytes(number, element, text, length);
     return 0;
   }

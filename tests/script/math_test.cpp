@@ -1,6 +1,8 @@
 // The math command: the flags' order, each function, random ranges from a
 // fixed seed, CRC-32, the integer calculator and the absolute value by value
 // type.
+#include "script/math.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <random>
 
 #include "core/errors.h"
-#include "script/math.h"
 #include "script/runtime_tables.h"
 #include "script/variables.h"
 #include "support/command_table.h"
@@ -17,7 +18,7 @@
 namespace {
 
 // Runs one math instruction at the start of the main script.
-void RunMath(ScriptRunner &game, const std::vector<Arg> &args) {
+void RunMath(ScriptRunner& game, const std::vector<Arg>& args) {
   ScriptAssembler code = game.Script(0);
   code.Label("SYSTEM_START");
   code.Op("math", args);
@@ -30,13 +31,11 @@ void RunMath(ScriptRunner &game, const std::vector<Arg> &args) {
 TEST(RandomTest, MatchesTheStandardGenerator) {
   SeedRandom(5489u);
   std::mt19937 reference;
-  for (int i = 0; i < 9999; ++i)
-    ASSERT_EQ(NextRandom(), reference()) << "output " << i;
+  for (int i = 0; i < 9999; ++i) ASSERT_EQ(NextRandom(), reference()) << "output " << i;
   EXPECT_EQ(NextRandom(), 4123659995u);
   SeedRandom(12345u);
   std::mt19937 seeded(12345u);
-  for (int i = 0; i < 2000; ++i)
-    ASSERT_EQ(NextRandom(), seeded());
+  for (int i = 0; i < 2000; ++i) ASSERT_EQ(NextRandom(), seeded());
 }
 
 TEST(RandomTest, RangeSwapsBoundsAndSpansTheFullRange) {
@@ -54,18 +53,17 @@ TEST(RandomTest, RangeSwapsBoundsAndSpansTheFullRange) {
       {-2, 2, 9, 2},
       {INT64_MIN, INT64_MAX, 0xFFFFFFFFu, INT64_MIN + 0xFFFFFFFFll},
       {INT64_MIN, INT64_MAX, 0, INT64_MIN},
-      {-1, INT64_MAX, 10, 9}, // span 2^63 + 1 does not overflow
+      {-1, INT64_MAX, 10, 9},  // span 2^63 + 1 does not overflow
   };
-  for (const Case &entry : cases) {
-    SCOPED_TRACE(testing::Message()
-                 << entry.mLo << ".." << entry.mHi << " r " << entry.mR);
+  for (const Case& entry : cases) {
+    SCOPED_TRACE(testing::Message() << entry.mLo << ".." << entry.mHi << " r " << entry.mR);
     EXPECT_EQ(RandomInRange(entry.mLo, entry.mHi, entry.mR), entry.mExpected);
   }
 }
 
 TEST(IntegerCalculatorTest, Table) {
   struct Case {
-    const char *mText;
+    const char* mText;
     int64_t mExpected;
   };
   const Case cases[] = {
@@ -88,16 +86,16 @@ TEST(IntegerCalculatorTest, Table) {
       {"x+1", 0},
       {"1+2\n+5", 3},
       {"2*-3", -3},
-      {"5--3", 2},                            // a sign inside is a factor of 0
-      {"9223372036854775807+1", INT64_MIN},   // wraps
-      {"99999999999999999999999", INT64_MAX}, // the parse saturates
+      {"5--3", 2},                             // a sign inside is a factor of 0
+      {"9223372036854775807+1", INT64_MIN},    // wraps
+      {"99999999999999999999999", INT64_MAX},  // the parse saturates
       {"-9223372036854775807-1", INT64_MIN},
-      {"(0-9223372036854775807-1)/(0-1)", INT64_MIN}, // wrapping negate
+      {"(0-9223372036854775807-1)/(0-1)", INT64_MIN},  // wrapping negate
       {"(0-9223372036854775807-1)%(0-1)", 0},
       {"(0-7)%(0-1)", 0},
       {"4611686018427387904*4", 0},
   };
-  for (const Case &entry : cases) {
+  for (const Case& entry : cases) {
     SCOPED_TRACE(entry.mText);
     EXPECT_EQ(EvaluateIntegerText(entry.mText), entry.mExpected);
   }
@@ -110,7 +108,7 @@ TEST(IntegerCalculatorTest, ReadsOnlyTheFirst1023Bytes) {
 }
 
 struct FunctionCase {
-  const char *mFlag;
+  const char* mFlag;
   double mX;
   double mY;
   double mExpected;
@@ -118,22 +116,16 @@ struct FunctionCase {
 
 TEST(MathCommandTest, RealFunctions) {
   const FunctionCase cases[] = {
-      {"sin", 0.5, 0, std::sin(0.5)},        {"asin", 0.5, 0, std::asin(0.5)},
-      {"sinh", 0.5, 0, std::sinh(0.5)},      {"cos", 0.5, 0, std::cos(0.5)},
-      {"acos", 0.5, 0, std::acos(0.5)},      {"cosh", 0.5, 0, std::cosh(0.5)},
-      {"tan", 0.5, 0, std::tan(0.5)},        {"atan", 0.5, 0, std::atan(0.5)},
-      {"atan2", 1, 2, std::atan2(1.0, 2.0)}, {"tanh", 0.5, 0, std::tanh(0.5)},
-      {"sqrt", 2, 0, std::sqrt(2.0)},        {"exp", 1.5, 0, std::exp(1.5)},
-      {"log", 2, 0, std::log(2.0)},          {"log10", 50, 0, std::log10(50.0)},
-      {"pow", 2, 0.5, std::pow(2.0, 0.5)},
+      {"sin", 0.5, 0, std::sin(0.5)},   {"asin", 0.5, 0, std::asin(0.5)},   {"sinh", 0.5, 0, std::sinh(0.5)},
+      {"cos", 0.5, 0, std::cos(0.5)},   {"acos", 0.5, 0, std::acos(0.5)},   {"cosh", 0.5, 0, std::cosh(0.5)},
+      {"tan", 0.5, 0, std::tan(0.5)},   {"atan", 0.5, 0, std::atan(0.5)},   {"atan2", 1, 2, std::atan2(1.0, 2.0)},
+      {"tanh", 0.5, 0, std::tanh(0.5)}, {"sqrt", 2, 0, std::sqrt(2.0)},     {"exp", 1.5, 0, std::exp(1.5)},
+      {"log", 2, 0, std::log(2.0)},     {"log10", 50, 0, std::log10(50.0)}, {"pow", 2, 0.5, std::pow(2.0, 0.5)},
   };
-  for (const FunctionCase &entry : cases) {
+  for (const FunctionCase& entry : cases) {
     SCOPED_TRACE(entry.mFlag);
     ScriptRunner game;
-    RunMath(game, {{"out", Var(kRunReal)},
-                   {"x", Real(entry.mX)},
-                   {"y", Real(entry.mY)},
-                   {entry.mFlag, Num(1)}});
+    RunMath(game, {{"out", Var(kRunReal)}, {"x", Real(entry.mX)}, {"y", Real(entry.mY)}, {entry.mFlag, Num(1)}});
     EXPECT_EQ(g_LastErrorText, "");
     EXPECT_DOUBLE_EQ(RealVar(kRunReal), entry.mExpected);
   }
@@ -145,12 +137,8 @@ TEST(MathCommandTest, SinAndCosUseRealArithmeticForIntegerExpressions) {
   ScriptRunner game;
   ScriptAssembler code = game.Script(0);
   code.Label("SYSTEM_START");
-  code.Op("math", {{"out", Var(kRunReal)},
-                   {"x", Bin(Num(1), Num(2), '/')},
-                   {"sin", Num(1)}});
-  code.Op("math", {{"out", Elem(kRunRealArray, {Num(0)})},
-                   {"x", Bin(Num(1), Num(2), '/')},
-                   {"tan", Num(1)}});
+  code.Op("math", {{"out", Var(kRunReal)}, {"x", Bin(Num(1), Num(2), '/')}, {"sin", Num(1)}});
+  code.Op("math", {{"out", Elem(kRunRealArray, {Num(0)})}, {"x", Bin(Num(1), Num(2), '/')}, {"tan", Num(1)}});
   code.Op("end");
   game.Add(code);
   ASSERT_TRUE(game.Load());
@@ -166,18 +154,15 @@ TEST(MathCommandTest, FlagOrderPicksTheFirstPresent) {
   };
   const double x = 0.25;
   const Case cases[] = {
-      {{"asin", "tan"}, std::tan(x)},          {{"asin", "cos"}, std::cos(x)},
-      {{"tan", "sin"}, std::sin(x)},           {{"sinh", "acos"}, std::acos(x)},
-      {{"tanh", "cosh"}, std::cosh(x)},        {{"atan", "tanh"}, std::tanh(x)},
+      {{"asin", "tan"}, std::tan(x)},          {{"asin", "cos"}, std::cos(x)},   {{"tan", "sin"}, std::sin(x)},
+      {{"sinh", "acos"}, std::acos(x)},        {{"tanh", "cosh"}, std::cosh(x)}, {{"atan", "tanh"}, std::tanh(x)},
       {{"sqrt", "atan2"}, std::atan2(x, 0.0)}, {{"pow", "exp"}, std::exp(x)},
   };
-  for (const Case &entry : cases) {
+  for (const Case& entry : cases) {
     SCOPED_TRACE(entry.mFlags[0] + "+" + entry.mFlags[1]);
     ScriptRunner game;
-    std::vector<Arg> args = {
-        {"out", Var(kRunReal)}, {"x", Real(x)}, {"y", Real(0)}};
-    for (const std::string &flag : entry.mFlags)
-      args.push_back({flag, Num(1)});
+    std::vector<Arg> args = {{"out", Var(kRunReal)}, {"x", Real(x)}, {"y", Real(0)}};
+    for (const std::string& flag : entry.mFlags) args.push_back({flag, Num(1)});
     RunMath(game, args);
     EXPECT_DOUBLE_EQ(RealVar(kRunReal), entry.mExpected);
   }
@@ -203,24 +188,14 @@ TEST(MathCommandTest, RandomCrcAndCalculatorThroughTheCommand) {
   ScriptAssembler code = game.Script(0);
   code.Label("SYSTEM_START");
   code.Loop(Num(50));
-  code.Op("math", {{"out", Elem(kRunIntList, {Num(0)})},
-                   {"x", Num(5)},
-                   {"y", Num(1)},
-                   {"random", Num(1)}});
-  code.If(Bin(Bin(Elem(kRunIntList, {Num(0)}), Num(1), '<'),
-              Bin(Elem(kRunIntList, {Num(0)}), Num(5), '>'), '|'));
+  code.Op("math", {{"out", Elem(kRunIntList, {Num(0)})}, {"x", Num(5)}, {"y", Num(1)}, {"random", Num(1)}});
+  code.If(Bin(Bin(Elem(kRunIntList, {Num(0)}), Num(1), '<'), Bin(Elem(kRunIntList, {Num(0)}), Num(5), '>'), '|'));
   code.Op("assign", {{"target", Var(kRunInt2)}, {"value", Num(1)}});
   code.EndIf();
   code.EndLoop();
-  code.Op("math", {{"out", Elem(kRunIntList, {Num(1)})},
-                   {"x", Num(3)},
-                   {"y", Num(3)},
-                   {"random", Num(1)}});
-  code.Op("math",
-          {{"out", Var(kRunInt)}, {"text", Str("abc")}, {"crc32", Num(1)}});
-  code.Op("math", {{"out", Elem(kRunIntList, {Num(2)})},
-                   {"text", Str("(1+2)*3")},
-                   {"calc", Num(1)}});
+  code.Op("math", {{"out", Elem(kRunIntList, {Num(1)})}, {"x", Num(3)}, {"y", Num(3)}, {"random", Num(1)}});
+  code.Op("math", {{"out", Var(kRunInt)}, {"text", Str("abc")}, {"crc32", Num(1)}});
+  code.Op("math", {{"out", Elem(kRunIntList, {Num(2)})}, {"text", Str("(1+2)*3")}, {"calc", Num(1)}});
   code.Op("end");
   game.Add(code);
   ASSERT_TRUE(game.Load());
@@ -237,10 +212,7 @@ TEST(MathCommandTest, RandomFollowsTheGeneratorWithAFixedSeed) {
   ScriptRunner again;
   ScriptAssembler code = again.Script(0);
   code.Label("SYSTEM_START");
-  code.Op("math", {{"out", Var(kRunInt)},
-                   {"x", Num(1000)},
-                   {"y", Num(10)},
-                   {"random", Num(1)}});
+  code.Op("math", {{"out", Var(kRunInt)}, {"x", Num(1000)}, {"y", Num(10)}, {"random", Num(1)}});
   code.Op("end");
   again.Add(code);
   ASSERT_TRUE(again.Load());
@@ -251,8 +223,7 @@ TEST(MathCommandTest, RandomFollowsTheGeneratorWithAFixedSeed) {
 }
 
 // The absolute value with the x record's value type written as given.
-void RunAbs(ScriptRunner &game, uint32_t out, const Expr &x,
-            uint8_t valueType) {
+void RunAbs(ScriptRunner& game, uint32_t out, const Expr& x, uint8_t valueType) {
   int slot = FindCommandSlot("math");
   RawInstruction instruction;
   instruction.mCommand = static_cast<uint8_t>(slot);
@@ -308,4 +279,4 @@ TEST(MathCommandTest, MissingResultVariableIsReported) {
   EXPECT_TRUE(LastReportIs(kMsgNotAStringVariable)) << LastReportTag();
 }
 
-} // namespace
+}  // namespace
