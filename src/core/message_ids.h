@@ -42,6 +42,7 @@ inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task pa
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
 inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
+inline constexpr MessageId kMsgEmptyTextCharClass{101450, 1};         // first character asked of an empty text (command, argument)
 inline constexpr MessageId kMsgStackTooDeep{101600, 1};               // block, loop or call nesting of 64
 inline constexpr MessageId kMsgContextScriptMissing{102130, 1};       // script of a context string not in the script list
 inline constexpr MessageId kMsgCannotReadFile{104010, 1};             // file cannot be opened or read (file)
@@ -61,8 +62,14 @@ inline constexpr MessageId kMsgIndirectSubscriptCount{107020, 1};     // wrong s
 inline constexpr MessageId kMsgUndefinedVariable{108010, 1};          // variable number without a record
 inline constexpr MessageId kMsgLoopEndWithoutLoop{108120, 1};         // loop end without a loop
 inline constexpr MessageId kMsgLabelNotFound{108180, 1};              // label not found (label)
+inline constexpr MessageId kMsgConversionTypeMismatch{108200, 1};     // number and text conversion between unsuitable variables
 inline constexpr MessageId kMsgTextNotANumber{108210, 1};             // text that does not convert to a number
+inline constexpr MessageId kMsgNotAStringVariable{108220, 1};         // a string variable wanted, or the result variable missing
 inline constexpr MessageId kMsgIndirectTypeMismatch{108230, 1};       // indirect reference to a variable of another type
+inline constexpr MessageId kMsgSubstringStartPastEnd{120010, 1};      // substring start beyond the text
+inline constexpr MessageId kMsgSubstringLengthPastEnd{120020, 1};     // substring length past the end of the text
+inline constexpr MessageId kMsgRemovalStartPastEnd{120110, 1};        // removal start beyond the text
+inline constexpr MessageId kMsgRemovalLengthPastEnd{120120, 1};       // removal length past the end of the text
 inline constexpr MessageId kMsgStringWhereNumberWanted{160010, 1};    // a string where a number is wanted
 inline constexpr MessageId kMsgMalformedScriptState{900000, 1};       // malformed context string or compiled records, program counter out of range
 inline constexpr MessageId kMsgNullObjectPath{900020, 1};             // internal: object path missing
@@ -104,6 +111,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgNoEnclosingFrame,
     kMsgTaskMissing,
     kMsgMainTaskRefused,
+    kMsgEmptyTextCharClass,
     kMsgStackTooDeep,
     kMsgContextScriptMissing,
     kMsgCannotReadFile,
@@ -123,8 +131,14 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgUndefinedVariable,
     kMsgLoopEndWithoutLoop,
     kMsgLabelNotFound,
+    kMsgConversionTypeMismatch,
     kMsgTextNotANumber,
+    kMsgNotAStringVariable,
     kMsgIndirectTypeMismatch,
+    kMsgSubstringStartPastEnd,
+    kMsgSubstringLengthPastEnd,
+    kMsgRemovalStartPastEnd,
+    kMsgRemovalLengthPastEnd,
     kMsgStringWhereNumberWanted,
     kMsgMalformedScriptState,
     kMsgNullObjectPath,

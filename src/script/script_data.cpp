@@ -369,7 +369,11 @@ int LoadVariableDefinitions() {
   return 0;
 }
 
-int InitScriptVariables(int32_t script) {
+namespace {
+
+// Applies the definitions the selector picks, in order.
+template <typename Selector>
+int ApplyDefinitions(Selector selected) {
   if (g_VariableDefinitions == nullptr) return 0;
   char* buffer = static_cast<char*>(std::calloc(kEvalStringBytes, 1));
   if (buffer == nullptr) return NoMemory();
@@ -387,9 +391,7 @@ int InitScriptVariables(int32_t script) {
       result = -1;
       break;
     }
-    bool selected = (script == -1 && (definition.mScope == 1 || definition.mScope == 3)) ||
-                    (definition.mScope == 2 && definition.mScript == script);
-    if (!selected) continue;
+    if (!selected(definition)) continue;
     VariableRecord* record = g_VariableTable[definition.mVariable];
     record->mGroup = definition.mGroup;
     record->mVarType = definition.mType;
@@ -414,6 +416,24 @@ int InitScriptVariables(int32_t script) {
   }
   std::free(buffer);
   return result;
+}
+
+}  // namespace
+
+int InitScriptVariables(int32_t script) {
+  return ApplyDefinitions([script](const Definition& definition) {
+    return (script == -1 && (definition.mScope == 1 || definition.mScope == 3)) ||
+           (definition.mScope == 2 && definition.mScript == script);
+  });
+}
+
+int ResetVariablesFromDefinitions(int, int intMask, int realMask, int stringMask) {
+  return ApplyDefinitions([=](const Definition& definition) {
+    if (definition.mScope != 1) return false;
+    if (definition.mGroup < 1 || definition.mGroup > 4) return true;
+    int mask = definition.mType == kVarInt ? intMask : definition.mType == kVarReal ? realMask : stringMask;
+    return (mask & (1 << (definition.mGroup - 1))) != 0;
+  });
 }
 
 int LoadLabels() {

@@ -37,12 +37,15 @@ enum : uint8_t {
   kCommandLoopBreak = 56,
   kCommandLoopContinue = 57,
   kCommandLoopEnd = 58,
+  kCommandMath = 60,
   kCommandReturn = 79,
   kCommandStringDeclare = 92,
   kCommandScriptList = 94,
   kCommandTaskStart = 95,
   kCommandTaskEnd = 96,
   kCommandTaskQuery = 97,
+  kCommandVariableOps = 102,
+  kCommandVariableInfo = 103,
   kCommandWait = 104,
 };
 

@@ -1,18 +1,31 @@
-// Stand-in until the system variables are built: the call-frame arguments
-// and results, the task locals, the innermost loop counter and the
-// indirect-access variables are real; every other number reads 0 (or the
-// empty text) and notes itself once in the debug log, and a write to one of
-// the later writable numbers does nothing.
+// System variables: engine state read by number. Numbers that read the
+// state of a part not built into this engine yet (input slots, stopwatches,
+// start time, window requests, file list, message text) read 0 or the empty
+// text and note themselves once in the debug log.
+#include "script/system_variables.h"
+
+#include <sys/time.h>
+
 #include <cstring>
+#include <ctime>
 
 #include "core/errors.h"
+#include "core/object_tree.h"
+#include "core/platform_facts.h"
+#include "core/process_state.h"
+#include "core/settings.h"
 #include "core/sjis.h"
 #include "core/stand_in.h"
+#include "datasrc/compiler_link.h"
+#include "platform/clock.h"
+#include "platform/memory_status.h"
+#include "script/engine_config.h"
 #include "script/eval.h"
 #include "script/execution_context.h"
-#include "script/system_variables.h"
+#include "script/script_data.h"
 #include "script/task_step.h"
 #include "script/variables.h"
+#include "sound/sound_device.h"
 
 namespace {
 
@@ -42,7 +55,60 @@ VariableRecord* Referenced(int64_t e, uint32_t* number, int64_t* element) {
   *number = static_cast<uint32_t>(static_cast<uint64_t>(e) >> 32);
   *element = static_cast<uint32_t>(e);
   if (*number < kFirstUserVariable) return nullptr;
-  return FindVariableRecord(*number);
+  VariableRecord* record = FindVariableRecord(*number);
+  return record != nullptr && ElementInRange(record, *element) ? record : nullptr;
+}
+
+// The type of the variable a reference names (the element is not needed).
+int64_t ReferencedType(int64_t e) {
+  auto number = static_cast<uint32_t>(static_cast<uint64_t>(e) >> 32);
+  const VariableRecord* record = number >= kFirstUserVariable ? FindVariableRecord(number) : nullptr;
+  if (record == nullptr || record->mVarType < kVarInt || record->mVarType > kVarString) return 0;
+  return record->mVarType;
+}
+
+// Local time field k (0 year .. 7 millisecond).
+int64_t LocalTimeField(uint32_t k) {
+  timeval now{};
+  gettimeofday(&now, nullptr);
+  time_t seconds = now.tv_sec;
+  tm local{};
+  localtime_r(&seconds, &local);
+  switch (k) {
+    case 0:
+      return local.tm_year + 1900;
+    case 1:
+      return local.tm_mon + 1;
+    case 2:
+      return local.tm_mday;
+    case 3:
+      return local.tm_wday;
+    case 4:
+      return local.tm_hour;
+    case 5:
+      return local.tm_min;
+    case 6:
+      return local.tm_sec;
+    case 7:
+      return now.tv_usec / 1000;
+    default:
+      return 0;
+  }
+}
+
+int64_t ChildCount(const ObjectTreeNode* node) {
+  int64_t count = 0;
+  for (const ObjectTreeNode* child = node != nullptr ? node->mFirstChild : nullptr; child != nullptr;
+       child = child->mNextSibling) {
+    ++count;
+  }
+  return count;
+}
+
+// Copies a path base, cut at 255 bytes on a character boundary.
+void SetPathBase(char* base, const char* text, size_t length) {
+  if (base == nullptr) return;
+  CopySjisBounded(base, kPathBaseBytes, std::string_view(text, length));
 }
 
 void SetLastReference(uint32_t number, int64_t element) {
@@ -96,7 +162,8 @@ int64_t ReadSystemInt(uint32_t n, int64_t e) {
     }
     case kSysCallPresent:
       if (frame == nullptr) return 0;
-      return Presence(frame->mIntArgCount, frame->mIntArgPresent, e) | Presence(frame->mRealArgCount, frame->mRealArgPresent, e) |
+      return Presence(frame->mIntArgCount, frame->mIntArgPresent, e) |
+             Presence(frame->mRealArgCount, frame->mRealArgPresent, e) |
              Presence(frame->mStringArgCount, frame->mStringArgPresent, e);
     case kSysCallIntPresent:
       return frame != nullptr ? Presence(frame->mIntArgCount, frame->mIntArgPresent, e) : 0;
@@ -121,13 +188,56 @@ int64_t ReadSystemInt(uint32_t n, int64_t e) {
       return frame != nullptr ? Presence(frame->mStringResultCount, frame->mStringResultPresent, e) : 0;
     case kSysTaskInt:
       return context != nullptr && TaskLocal(e) != 0 ? context->mIntLocals[TaskLocal(e)] : 0;
-    case kSysIndirectType: {
-      uint32_t number = 0;
-      int64_t element = 0;
-      const VariableRecord* record = Referenced(e, &number, &element);
-      if (record == nullptr || record->mVarType < kVarInt || record->mVarType > kVarString) return 0;
-      return record->mVarType;
-    }
+    case kSysIndirectType:
+      return ReferencedType(e);
+    case 0:
+      if (static_cast<uint32_t>(e) < 8) return LocalTimeField(static_cast<uint32_t>(e));
+      STAND_IN();  // the start-up time's fields
+      return 0;
+    case 1:
+      if (static_cast<uint32_t>(e) == 0) return GetTimeMs();
+      STAND_IN();  // the stopwatches
+      return 0;
+    case 2:
+      return g_OsCode;
+    case 3:
+      return g_DirectXVersion;
+    case 4:
+      return g_SoundSetting > 0 ? 1 : 0;
+    case 5:
+      return static_cast<int64_t>(GetMemoryStatus().mTotalBytes);
+    case 6:
+      return GetMemoryStatus().mLoadPercent;
+    case 7:
+      return static_cast<int64_t>(GetMemoryStatus().mAvailableBytes);
+    case 8:
+      return 0;
+    case 11:
+      return g_DebugMode;
+    case 13:
+      return g_CommandLineCount;
+    case 49:
+      return 999;
+    case 108:
+      return 554;
+    case 110:
+      return g_StepCounter;
+    case 112:
+      return g_SaveLocation;
+    case 113:
+      return g_GpuDrawing;
+    case 114:
+      return g_DesktopBits;
+    case 115:
+      return g_DesktopWidth;
+    case 116:
+      return g_DesktopHeight;
+    case 124:
+      return g_VariableFileValue;
+    case 126:
+      return ChildCount(g_TaskRoot);
+    case 143:
+      return 0;
     default:
       STAND_IN();
       return 0;
@@ -157,6 +267,8 @@ double ReadSystemReal(uint32_t n, int64_t e) {
     }
     case kSysTaskReal:
       return g_CurrentContext != nullptr && TaskLocal(e) != 0 ? g_CurrentContext->mRealLocals[TaskLocal(e)] : 0.0;
+    case 10:
+      return 3.141592653589793;
     default:
       STAND_IN();
       return 0.0;
@@ -190,6 +302,48 @@ void ReadSystemString(uint32_t n, char* buffer, int64_t e) {
     case kSysTaskString:
       text = g_CurrentContext != nullptr && TaskLocal(e) != 0 ? g_CurrentContext->mStringLocals[TaskLocal(e)] : nullptr;
       break;
+    case 12: {
+      // Only the arguments the command line gave.
+      auto k = static_cast<uint32_t>(e);
+      if (g_CommandLineCount > 0 && k < static_cast<uint32_t>(g_CommandLineCount) && k <= kMaxCommandLineArgs) {
+        text = g_CommandLineArgs[k].c_str();
+      }
+      break;
+    }
+    case 103:
+      text = g_ExeFolder;
+      break;
+    case 104:
+      text = g_GameFolder;
+      break;
+    case 105:
+      text = g_SaveFolder;
+      break;
+    case 106:
+      text = g_AppDataFolder;
+      break;
+    case 107:
+      text = g_MyDocumentsFolder;
+      break;
+    case 125:
+      text = g_CurrentTaskNode != nullptr && g_CurrentTaskNode->mName != nullptr ? g_CurrentTaskNode->mName : nullptr;
+      break;
+    case 127:
+      buffer[0] = static_cast<char>(static_cast<uint8_t>(e));
+      buffer[1] = '\0';
+      return;
+    case 128:
+      text = g_LayerPathBase;
+      break;
+    case 129:
+      text = g_SoundPathBase;
+      break;
+    case 130:
+      text = g_TaskPathBase;
+      break;
+    case 131:
+      text = g_MenuPathBase;
+      break;
     default:
       STAND_IN();
       return;
@@ -213,7 +367,10 @@ int WriteSystemInt(uint32_t n, int64_t e, uint8_t op, int64_t value) {
   if (n == kSysCallInt) {
     CallFrame* frame = LevelFrame();
     int k = frame != nullptr ? ValueIndex(e, frame->mIntArgCount) : 0;
-    if (k != 0) frame->mIntArgs[k - 1] = ApplyIntAssign(op, frame->mIntArgs[k - 1], value);
+    // A division or remainder by 0 leaves the argument as it is.
+    if (k != 0 && !((op == 4 || op == 5) && value == 0)) {
+      frame->mIntArgs[k - 1] = ApplyIntAssign(op, frame->mIntArgs[k - 1], value);
+    }
     return 0;
   }
   if (IsLaterWritableInt(n)) {
@@ -236,7 +393,8 @@ int WriteSystemReal(uint32_t n, int64_t e, uint8_t op, double value) {
     CallFrame* frame = LevelFrame();
     int k = frame != nullptr ? ValueIndex(e, frame->mRealArgCount) : 0;
     double result = 0;
-    if (k != 0 && op <= 4 && ApplyRealAssign(op, frame->mRealArgs[k - 1], value, &result)) frame->mRealArgs[k - 1] = result;
+    if (k != 0 && op <= 4 && ApplyRealAssign(op, frame->mRealArgs[k - 1], value, &result))
+      frame->mRealArgs[k - 1] = result;
   }
   return 0;
 }
@@ -250,7 +408,11 @@ int WriteSystemString(uint32_t n, int64_t e, const char* text, size_t length) {
     SetStringElementBytes(number, element, text, length);
     return 0;
   }
-  if (n == 122 || n == 123 || n == 128 || n == 131) {
+  if (n == 128 || n == 131) {
+    SetPathBase(n == 128 ? g_LayerPathBase : g_MenuPathBase, text, length);
+    return 0;
+  }
+  if (n == 122 || n == 123) {
     STAND_IN();
     return 0;
   }
