@@ -28,6 +28,7 @@ inline constexpr MessageId kMsgJpegDecodeFailed{100210, 1};           // JPEG co
 inline constexpr MessageId kMsgGifDecodeFailed{100215, 1};            // GIF could not be decoded (file)
 inline constexpr MessageId kMsgObjectGroupMissing{100230, 1};         // object path names a missing group (component)
 inline constexpr MessageId kMsgBlankInName{100242, 1};                // blank inside a name segment (name)
+inline constexpr MessageId kMsgRuleMaskSizeMismatch{100310, 1};   // rule mask of another size than its layer (layer, width, height, mask, mask width, mask height)
 inline constexpr MessageId kMsgArgumentOutOfRange{101000, 1};         // argument outside its range (command, argument, minimum, maximum)
 inline constexpr MessageId kMsgArgumentNegative{101010, 1};           // argument below its minimum of 0 or 1
 inline constexpr MessageId kMsgArgumentNotColourOrMinusOne{101020, 1}; // argument neither -1 nor a 24-bit colour
@@ -90,6 +91,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgGifDecodeFailed,
     kMsgObjectGroupMissing,
     kMsgBlankInName,
+    kMsgRuleMaskSizeMismatch,
     kMsgArgumentOutOfRange,
     kMsgArgumentNegative,
     kMsgArgumentNotColourOrMinusOne,
