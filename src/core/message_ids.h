@@ -40,6 +40,7 @@ inline constexpr MessageId kMsgSystemVariableReadOnly{101150, 1};     // system 
 inline constexpr MessageId kMsgArgumentAboveLimit{101210, 1};         // argument above its limit
 inline constexpr MessageId kMsgArgumentBelowZero{101220, 1};          // negative argument
 inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
+inline constexpr MessageId kMsgLayerPointMissing{101295, 1};          // layer point query without both coordinates (command, argument)
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
 inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
@@ -103,6 +104,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgArgumentAboveLimit,
     kMsgArgumentBelowZero,
     kMsgTaskPathIsGroup,
+    kMsgLayerPointMissing,
     kMsgNoEnclosingFrame,
     kMsgTaskMissing,
     kMsgMainTaskRefused,

@@ -14,3 +14,7 @@ ObjectTreeNode* GetNthChild(ObjectTreeNode* node, int64_t n);
 // "." + number, always a leaf) into output (kObjectPathBytes). 0 leaf, 1
 // group, -1 after a report (or when id 0 is absent).
 int NormalizeLayerPathArguments(char* output);
+// The pixel of the layer under a window point: kind 1 colour 0xRRGGBB, 2
+// alpha, otherwise 0xAARRGGBB; -1 for a missing node or record, no pixels, or
+// a point off the layer.
+int64_t ReadLayerPixelAtPoint(ObjectTreeNode* node, int64_t x, int64_t y, int kind);
