@@ -28,6 +28,7 @@ inline constexpr MessageId kMsgJpegDecodeFailed{100210, 1};           // JPEG co
 inline constexpr MessageId kMsgGifDecodeFailed{100215, 1};            // GIF could not be decoded (file)
 inline constexpr MessageId kMsgObjectGroupMissing{100230, 1};         // object path names a missing group (component)
 inline constexpr MessageId kMsgBlankInName{100242, 1};                // blank inside a name segment (name)
+inline constexpr MessageId kMsgRuleMaskSizeMismatch{100310, 1};   // rule mask of another size than its layer (layer, width, height, mask, mask width, mask height)
 inline constexpr MessageId kMsgArgumentOutOfRange{101000, 1};         // argument outside its range (command, argument, minimum, maximum)
 inline constexpr MessageId kMsgArgumentNegative{101010, 1};           // argument below its minimum of 0 or 1
 inline constexpr MessageId kMsgArgumentNotColourOrMinusOne{101020, 1}; // argument neither -1 nor a 24-bit colour
@@ -39,6 +40,7 @@ inline constexpr MessageId kMsgSystemVariableReadOnly{101150, 1};     // system 
 inline constexpr MessageId kMsgArgumentAboveLimit{101210, 1};         // argument above its limit
 inline constexpr MessageId kMsgArgumentBelowZero{101220, 1};          // negative argument
 inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
+inline constexpr MessageId kMsgLayerPointMissing{101295, 1};          // layer point query without both coordinates (command, argument)
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
 inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
@@ -97,6 +99,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgGifDecodeFailed,
     kMsgObjectGroupMissing,
     kMsgBlankInName,
+    kMsgRuleMaskSizeMismatch,
     kMsgArgumentOutOfRange,
     kMsgArgumentNegative,
     kMsgArgumentNotColourOrMinusOne,
@@ -108,6 +111,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgArgumentAboveLimit,
     kMsgArgumentBelowZero,
     kMsgTaskPathIsGroup,
+    kMsgLayerPointMissing,
     kMsgNoEnclosingFrame,
     kMsgTaskMissing,
     kMsgMainTaskRefused,

@@ -23,6 +23,8 @@ extern std::atomic<uint8_t> g_SoundThreadState;
 // Start the program again after shutdown.
 extern std::atomic<uint8_t> g_RelaunchOnExit;
 extern int32_t g_ShowCommand;
+// Frames stepped since the start (the frame step counts them).
+extern int64_t g_FrameCounter;
 
 // The threaded-stepping hand-over. The thread that runs the frame steps holds
 // g_FrameLock except while it sleeps in frame pacing; the main thread takes it

@@ -87,19 +87,38 @@ int UnionDirtyRect(ObjectTreeNode* node, int64_t rect[4]) {
   return 0;
 }
 
-int InvalidateLayerToRoot(ObjectTreeNode* node) {
-  LayerRecord* record = RecordOf(node);
-  if (record == nullptr) return -1;
+namespace {
+
+// Unions the node's whole area into every ancestor below the layer root.
+void InvalidatePlace(ObjectTreeNode* node, LayerRecord* record) {
   int64_t rect[4] = {0, 0, static_cast<int64_t>(record->mWidth) - 1, static_cast<int64_t>(record->mHeight) - 1};
   ObjectTreeNode* current = node;
   LayerRecord* currentRecord = record;
-  while (current->mParent != nullptr && current->mParent != g_LayerRoot) {
+  while (current->mParent != nullptr && current->mParent != g_LayerRoot && currentRecord != nullptr) {
     Translate(rect, currentRecord->mX, currentRecord->mY);
     // Clipped away: no further ancestor takes it.
     if (UnionDirtyRect(current->mParent, rect) != 0) break;
     current = current->mParent;
     currentRecord = RecordOf(current);
   }
+}
+
+// Every other node that shows the record (a shared record is shown in
+// several places).
+void InvalidateOtherPlaces(ObjectTreeNode* first, const ObjectTreeNode* except, LayerRecord* record) {
+  for (ObjectTreeNode* node = first; node != nullptr; node = node->mNextSibling) {
+    if (node != except && node->mPayload == record) InvalidatePlace(node, record);
+    if (node->mFirstChild != nullptr) InvalidateOtherPlaces(node->mFirstChild, except, record);
+  }
+}
+
+}  // namespace
+
+int InvalidateLayerToRoot(ObjectTreeNode* node) {
+  LayerRecord* record = RecordOf(node);
+  if (record == nullptr) return -1;
+  InvalidatePlace(node, record);
+  if (record->mRefCount > 1 && g_LayerRoot != nullptr) InvalidateOtherPlaces(g_LayerRoot->mFirstChild, node, record);
   return 0;
 }
 

@@ -22,7 +22,8 @@ extern uint8_t g_RedrawOption;
 // 0, or -1 when it lies outside (it then becomes the outside value on all
 // four sides) or the node has no record.
 int UnionDirtyRect(ObjectTreeNode* node, int64_t rect[4]);
-// Unions the node's whole area into every ancestor below the layer root.
+// Unions the node's whole area into every ancestor below the layer root;
+// a record shown by several nodes is invalidated at every one of them.
 // 0; -1 for a missing node or record.
 int InvalidateLayerToRoot(ObjectTreeNode* node);
 // Unions the group's visible members (with g_RedrawOption) and then its own

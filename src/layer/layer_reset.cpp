@@ -1,9 +1,13 @@
 #include "layer/layer_reset.h"
 
+#include <cstring>
+
+#include "layer/composition.h"
 #include "layer/dirty_rects.h"
 #include "layer/text_setup.h"
 
 void ResetLayerState() {
   DeleteGlyphObjects();
   g_RedrawOption = 1;
+  std::memset(g_WindowPresentRequest, 0, sizeof g_WindowPresentRequest);
 }
