@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/object_path.h"
 #include "core/errors.h"
+#include "core/object_path.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
 #include "core/window_table.h"

@@ -10,8 +10,8 @@
 #include "image/pixel_buffers.h"
 #include "layer/layer_commands.h"
 #include "layer/layer_record.h"
-#include "support/script_assembler.h"
 #include "script/variables.h"
+#include "support/script_assembler.h"
 #include "support/script_runner.h"
 
 namespace {
