@@ -20,7 +20,7 @@ double g_EvalRealStack[kEvalStackSlots];
 uint16_t g_EvalSlotString[kEvalStackSlots];
 char* g_EvalStringPool[kEvalPoolEntries];
 uint16_t g_EvalNextString = 1;
-int8_t g_EvalSubscriptDepth = 0;
+int16_t g_EvalSubscriptDepth = 0;
 int64_t g_SubscriptValues[kMaxSubscripts];
 int8_t g_SubscriptCount = 0;
 LastVarRef g_LastVarRef;

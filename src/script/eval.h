@@ -41,7 +41,9 @@ extern double g_EvalRealStack[kEvalStackSlots];
 extern uint16_t g_EvalSlotString[kEvalStackSlots];
 extern char* g_EvalStringPool[kEvalPoolEntries];
 extern uint16_t g_EvalNextString;
-extern int8_t g_EvalSubscriptDepth;
+// Wider than a byte: a byte would wrap at the 128th open subscript and index
+// the frames below zero.
+extern int16_t g_EvalSubscriptDepth;
 extern int64_t g_SubscriptValues[kMaxSubscripts];
 extern int8_t g_SubscriptCount;
 extern LastVarRef g_LastVarRef;

@@ -198,6 +198,8 @@ TEST_F(EvalTest, BadReferencesAndMalformedExpressionsFailWithTheirMessage) {
   for (int index = 0; index < 9; ++index) tooMany = Bin(tooMany, Num(0), ',');
   Expr deep;
   for (int index = 0; index < 1025; ++index) deep = Bin(deep, Num(1), ',');
+  Expr nestedOpens;
+  for (int index = 0; index < 130; ++index) nestedOpens = Bin(nestedOpens, Token('V', ByteWriter().U8(' ').U16(kRunIntList).mBytes), ',');
   const BadExpression cases[] = {
       {"element 3 of 3", Elem(kRunIntList, {Num(3)}), 107010},
       {"element -1", Elem(kRunIntList, {Num(-1)}), 107010},
@@ -211,6 +213,7 @@ TEST_F(EvalTest, BadReferencesAndMalformedExpressionsFailWithTheirMessage) {
       {"close without open", Token(')'), 900030},
       {"nine subscripts", Bin(tooMany, Token(')'), ','), 900030},
       {"stack overflow", deep, 900030},
+      {"130 subscripts opened inside one another", nestedOpens, 900030},
       {"three subscripts for a list", Elem(kSysIndirectInt, {Num(int64_t{kRunIntList} << 32), Num(0), Num(0)}), 107020},
   };
   for (const BadExpression& entry : cases) {
