@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,14 @@
 #include "support/dialog_recorder.h"
 #include "support/pack_builder.h"
 #include "support/temp_folder.h"
+
+// Lower-case letters from a fixed seed: text that compresses but not to nothing.
+inline std::string RandomText(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::string text(size, '\0');
+  for (char& c : text) c = static_cast<char>('a' + random() % 26);
+  return text;
+}
 
 class DataSourceTest : public testing::Test {
  protected:

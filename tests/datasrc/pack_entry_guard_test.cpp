@@ -41,13 +41,6 @@ int uncompress(Bytef* destination, uLongf* destinationLength, const Bytef* sourc
 
 namespace {
 
-std::string RandomText(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string text(size, '\0');
-  for (char& c : text) c = static_cast<char>('a' + random() % 26);
-  return text;
-}
-
 class PackEntryGuardTest : public DataSourceTest {
  protected:
   void SetUp() override {

@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string RandomText(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::string text(size, '\0');
-  for (char& c : text) c = static_cast<char>('a' + random() % 26);
-  return text;
-}
-
 class PackReaderTest : public DataSourceTest {
  protected:
   // Writes a pack of one entry after `damage` changed its built bytes, and
