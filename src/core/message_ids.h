@@ -27,7 +27,9 @@ inline constexpr MessageId kMsgPngDecodeFailed{100200, 1};            // PNG cou
 inline constexpr MessageId kMsgJpegDecodeFailed{100210, 1};           // JPEG could not be decoded (file)
 inline constexpr MessageId kMsgGifDecodeFailed{100215, 1};            // GIF could not be decoded (file)
 inline constexpr MessageId kMsgObjectGroupMissing{100230, 1};         // object path names a missing group (component)
+inline constexpr MessageId kMsgLayerWithoutOrderKey{100240, 1};       // new layer without a number or order key (command)
 inline constexpr MessageId kMsgBlankInName{100242, 1};                // blank inside a name segment (name)
+inline constexpr MessageId kMsgResizeNeedsBothSides{100243, 1};       // new size of a loaded image with one side only (command)
 inline constexpr MessageId kMsgRuleMaskSizeMismatch{100310, 1};   // rule mask of another size than its layer (layer, width, height, mask, mask width, mask height)
 inline constexpr MessageId kMsgArgumentOutOfRange{101000, 1};         // argument outside its range (command, argument, minimum, maximum)
 inline constexpr MessageId kMsgArgumentNegative{101010, 1};           // argument below its minimum of 0 or 1
@@ -39,6 +41,9 @@ inline constexpr MessageId kMsgElementTypeMismatch{101140, 1};        // result 
 inline constexpr MessageId kMsgSystemVariableReadOnly{101150, 1};     // system variable that cannot be written
 inline constexpr MessageId kMsgArgumentAboveLimit{101210, 1};         // argument above its limit
 inline constexpr MessageId kMsgArgumentBelowZero{101220, 1};          // negative argument
+inline constexpr MessageId kMsgLayerMissing{101230, 1};               // layer path that names no layer (command, path)
+inline constexpr MessageId kMsgShareSourceMissing{101250, 1};         // layer to share that does not exist (command, source path)
+inline constexpr MessageId kMsgImageIntoGroup{101280, 1};             // image or shared image given to a group (command)
 inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
 inline constexpr MessageId kMsgLayerPointMissing{101295, 1};          // layer point query without both coordinates (command, argument)
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
@@ -98,7 +103,9 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgJpegDecodeFailed,
     kMsgGifDecodeFailed,
     kMsgObjectGroupMissing,
+    kMsgLayerWithoutOrderKey,
     kMsgBlankInName,
+    kMsgResizeNeedsBothSides,
     kMsgRuleMaskSizeMismatch,
     kMsgArgumentOutOfRange,
     kMsgArgumentNegative,
@@ -110,6 +117,9 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgSystemVariableReadOnly,
     kMsgArgumentAboveLimit,
     kMsgArgumentBelowZero,
+    kMsgLayerMissing,
+    kMsgShareSourceMissing,
+    kMsgImageIntoGroup,
     kMsgTaskPathIsGroup,
     kMsgLayerPointMissing,
     kMsgNoEnclosingFrame,

@@ -86,6 +86,7 @@ void ReleaseLayerNode(ObjectTreeNode* node) {
   for (WindowObject* window : g_WindowTable) {
     if (window != nullptr && window->mShownLayerSet == node) window->mShownLayerSet = nullptr;
   }
+  if (g_FrameCaptureLayer == node) g_FrameCaptureLayer = nullptr;
   DetachTreeNode(node);
   if (record != nullptr && record->mRefCount > 0) {
     --record->mRefCount;

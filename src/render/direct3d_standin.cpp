@@ -4,9 +4,15 @@
 #include "render/direct3d.h"
 
 uint8_t g_GpuRedrawRequest = 0;
+uint8_t g_GpuCompose = 0;
+ObjectTreeNode* g_FrameCaptureLayer = nullptr;
 int InitDirect3D() {
   STAND_IN();
   return 1;
 }
 void ReleaseGpuFrameTextures() { STAND_IN(); }
 void ReleaseDirect3D() { STAND_IN(); }
+int RenderFrameGpu() {
+  STAND_IN();
+  return 0;
+}

@@ -8,3 +8,7 @@ void ReleaseLayerTextures(LayerRecord* record) {
   STAND_IN();
   for (LayerTexture*& texture : record->mTileTextures) texture = nullptr;
 }
+int UploadLayerTexture(LayerRecord*, int, int, int) {
+  STAND_IN();
+  return -1;
+}

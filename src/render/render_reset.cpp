@@ -6,4 +6,6 @@ void ResetRenderState() {
   ReleaseGpuFrameTextures();
   ReleaseDirect3D();
   g_GpuRedrawRequest = 0;
+  g_GpuCompose = 0;
+  g_FrameCaptureLayer = nullptr;
 }

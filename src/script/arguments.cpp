@@ -36,19 +36,6 @@ constexpr int64_t kCheckMaximum[kCheckKinds] = {0,    0,    0,    1,    2,    3,
                                                 15,   18,   256,  256,  512,  1024, 1024, 1024, 2048, 2048,
                                                 8192, 8192, 8192, 8192, 0,    0,    0,    0,    0};
 
-const char* CommandName(int command) {
-  const char* name = command >= 0 && command < kCommandSlots ? g_CommandNames[command] : nullptr;
-  return name != nullptr ? name : "";
-}
-
-const char* ArgumentName(int command, int id) {
-  if (command < 0 || command >= kCommandSlots || id >= g_ArgDeclCounts[command] || g_ArgNames[command] == nullptr) {
-    return "";
-  }
-  const char* name = g_ArgNames[command][id];
-  return name != nullptr ? name : "";
-}
-
 int Fetch(int command, bool callLabels) {
   std::memset(g_ArgSlotOfId, 0, sizeof(g_ArgSlotOfId));
   int count = 0;
@@ -108,6 +95,19 @@ int Fetch(int command, bool callLabels) {
 }
 
 }  // namespace
+
+const char* CommandName(int command) {
+  const char* name = command >= 0 && command < kCommandSlots ? g_CommandNames[command] : nullptr;
+  return name != nullptr ? name : "";
+}
+
+const char* ArgumentName(int command, int id) {
+  if (command < 0 || command >= kCommandSlots || id >= g_ArgDeclCounts[command] || g_ArgNames[command] == nullptr) {
+    return "";
+  }
+  const char* name = g_ArgNames[command][id];
+  return name != nullptr ? name : "";
+}
 
 uint64_t CurrentExpressionSize() {
   const ExecutionContext* context = g_CurrentContext;

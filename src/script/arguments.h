@@ -43,6 +43,9 @@ int FetchCallArguments(int command);
 // report naming the command and argument.
 bool CheckArgumentValue(int command, int id, uint8_t checkKind, int64_t value);
 
+// The loaded names of a command and of one of its arguments; "" when unknown.
+const char* CommandName(int command);
+const char* ArgumentName(int command, int id);
 // The slot of an argument id (0 when absent) and the values of present ones.
 inline int ArgSlot(int id) { return g_ArgSlotOfId[static_cast<uint8_t>(id)]; }
 

@@ -11,7 +11,6 @@
     return CmdUndefined();      \
   }
 
-UNDEFINED_COMMAND(CmdLayerDefine)
 UNDEFINED_COMMAND(CmdImageOperation)
 UNDEFINED_COMMAND(CmdClipboardCopy)
 UNDEFINED_COMMAND(CmdClipboardPaste)
