@@ -2,9 +2,12 @@
 
 #include "core/debug_log.h"
 #include "core/errors.h"
+#include "core/file_list.h"
+#include "core/input_state.h"
 #include "core/platform_facts.h"
 #include "core/process_state.h"
 #include "core/settings.h"
+#include "core/stopwatches.h"
 #include "core/window_table.h"
 
 void ResetCoreState() {
@@ -15,4 +18,7 @@ void ResetCoreState() {
   ResetPlatformFacts();
   ResetWindowTable();
   ResetProcessState();
+  ResetStopwatches();
+  ResetInputState();
+  ResetFileList();
 }

@@ -11,6 +11,7 @@
 #include "platform/text_codec.h"
 
 std::recursive_mutex g_GlobalLock;
+uint8_t g_FolderReadOnly;
 std::atomic<uint8_t> g_QuitFlag{0};
 std::atomic<uint8_t> g_Running{1};
 std::atomic<uint8_t> g_ThreadedStep{0};
@@ -171,4 +172,5 @@ void ResetProcessState() {
   g_ArgumentVector = nullptr;
   ClearFolderAliases();
   g_LastFrameTime = 0;
+  g_FolderReadOnly = 0;
 }

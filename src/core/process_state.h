@@ -25,6 +25,8 @@ extern std::atomic<uint8_t> g_RelaunchOnExit;
 extern int32_t g_ShowCommand;
 // Frames stepped since the start (the frame step counts them).
 extern int64_t g_FrameCounter;
+// 1 when the game folder refused a test file.
+extern uint8_t g_FolderReadOnly;
 
 // The threaded-stepping hand-over. The thread that runs the frame steps holds
 // g_FrameLock except while it sleeps in frame pacing; the main thread takes it

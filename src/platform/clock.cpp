@@ -5,6 +5,7 @@
 
 namespace {
 std::atomic<const ClockHooks*> g_clockHooks{nullptr};
+std::atomic<const LocalTime*> g_fixedLocalTime{nullptr};
 }
 
 uint32_t GetTimeMs() {
@@ -35,3 +36,24 @@ void SleepMs(uint32_t milliseconds) {
 }
 
 void SetClockHooks(const ClockHooks* hooks) { g_clockHooks.store(hooks, std::memory_order_release); }
+
+LocalTime GetLocalTime() {
+  if (const LocalTime* fixed = g_fixedLocalTime.load(std::memory_order_acquire)) return *fixed;
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  time_t seconds = now.tv_sec;
+  tm local{};
+  localtime_r(&seconds, &local);
+  LocalTime time{};
+  time.mYear = local.tm_year + 1900;
+  time.mMonth = local.tm_mon + 1;
+  time.mDay = local.tm_mday;
+  time.mDayOfWeek = local.tm_wday;
+  time.mHour = local.tm_hour;
+  time.mMinute = local.tm_min;
+  time.mSecond = local.tm_sec;
+  time.mMillisecond = static_cast<int32_t>(now.tv_nsec / 1000000L);
+  return time;
+}
+
+void SetFixedLocalTime(const LocalTime* fixed) { g_fixedLocalTime.store(fixed, std::memory_order_release); }

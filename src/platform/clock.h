@@ -16,3 +16,20 @@ struct ClockHooks {
 // While hooks are installed GetTimeMs and SleepMs go to them; nullptr restores
 // the real clock. The hooks must outlive their installation.
 void SetClockHooks(const ClockHooks* hooks);
+
+// The local calendar time, field by field (month 1-12, day of week 0 Sunday).
+struct LocalTime {
+  int32_t mYear;
+  int32_t mMonth;
+  int32_t mDay;
+  int32_t mDayOfWeek;
+  int32_t mHour;
+  int32_t mMinute;
+  int32_t mSecond;
+  int32_t mMillisecond;
+};
+
+LocalTime GetLocalTime();
+// While a fixed time is set GetLocalTime returns it; nullptr restores the real
+// clock. The time must outlive its setting.
+void SetFixedLocalTime(const LocalTime* fixed);

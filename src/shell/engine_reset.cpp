@@ -30,7 +30,6 @@ void ResetShellState() {
   ReleaseTouchLibrary();
   ResetStartupState();
   ReleaseWindowObjects();
-  g_CloseRequest = 0;
   g_InCloseQuestion = 0;
   QuitPlatformVideo();
   SetWindowProcedure(nullptr);

@@ -5,6 +5,7 @@
 #include "core/object_tree.h"
 #include "core/process_state.h"
 #include "core/settings.h"
+#include "core/stopwatches.h"
 #include "layer/composition.h"
 #include "movie/emote.h"
 #include "movie/movies.h"
@@ -35,8 +36,6 @@ uint8_t g_PausedByCloseQuestion;
 uint8_t g_DrawDuringMovie;
 uint8_t g_ScriptPaused;
 int64_t g_ScriptPauseStart;
-uint32_t g_StopwatchBase[kStopwatchCount];
-uint8_t g_StopwatchPausable[kStopwatchCount] = {1, 1, 1, 1};
 
 namespace {
 
@@ -234,8 +233,4 @@ void ResetFrameState() {
   g_DrawDuringMovie = 0;
   g_ScriptPaused = 0;
   g_ScriptPauseStart = 0;
-  for (int index = 0; index < kStopwatchCount; ++index) {
-    g_StopwatchBase[index] = 0;
-    g_StopwatchPausable[index] = 1;
-  }
 }

@@ -21,9 +21,6 @@ extern uint8_t g_PausedByCloseQuestion;
 extern uint8_t g_DrawDuringMovie;
 extern uint8_t g_ScriptPaused;
 extern int64_t g_ScriptPauseStart;
-constexpr int kStopwatchCount = 4;
-extern uint32_t g_StopwatchBase[kStopwatchCount];
-extern uint8_t g_StopwatchPausable[kStopwatchCount];
 
 // One frame: 0 go on, non-zero the program must end.
 uint8_t RunFrame();

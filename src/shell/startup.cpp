@@ -10,6 +10,7 @@
 #include "core/platform_facts.h"
 #include "core/process_state.h"
 #include "core/settings.h"
+#include "core/stopwatches.h"
 #include "core/sjis.h"
 #include "datasrc/compiler_link.h"
 #include "datasrc/compression.h"
@@ -46,9 +47,7 @@ int32_t g_ClientHeight;
 int32_t g_PresentWidth;
 int32_t g_PresentHeight;
 uint8_t* g_BackBuffer;
-uint8_t g_FolderReadOnly;
 uint8_t g_JoysticksPresent;
-std::tm g_StartTime;
 char g_IdentifierString[16];
 
 namespace {
@@ -263,8 +262,7 @@ int StartEngine(int argc, char** argv) {
   Step("joysticks");
   g_JoysticksPresent = InitJoysticks();
   g_PaceNow = 0;
-  std::time_t now = std::time(nullptr);
-  localtime_r(&now, &g_StartTime);
+  g_StartTime = GetLocalTime();
   Step("outside libraries");
   ResourceLocation probe;
   bool extensionFound =
@@ -317,8 +315,6 @@ void ResetStartupState() {
   g_ClientWidth = g_ClientHeight = 0;
   g_PresentWidth = g_PresentHeight = 0;
   ReleaseBackBuffer();
-  g_FolderReadOnly = 0;
   g_JoysticksPresent = 0;
-  g_StartTime = std::tm();
   std::memset(g_IdentifierString, 0, sizeof g_IdentifierString);
 }

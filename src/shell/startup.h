@@ -10,9 +10,7 @@ extern int32_t g_ClientHeight;
 extern int32_t g_PresentWidth;
 extern int32_t g_PresentHeight;
 extern uint8_t* g_BackBuffer;
-extern uint8_t g_FolderReadOnly;
 extern uint8_t g_JoysticksPresent;
-extern std::tm g_StartTime;
 extern char g_IdentifierString[16];
 
 // 0 run the loop; -1 end without the loop; 1 the script data failed to load.

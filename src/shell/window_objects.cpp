@@ -12,7 +12,6 @@
 #include "shell/input.h"
 #include "shell/menus.h"
 
-uint8_t g_CloseRequest;
 uint8_t g_InCloseQuestion;
 
 namespace {

@@ -2,10 +2,10 @@
 // The four window objects and the window procedure of the game windows.
 #include <cstdint>
 
+#include "core/input_state.h"
 #include "core/window_table.h"
 #include "platform/messages.h"
 
-extern uint8_t g_CloseRequest;
 extern uint8_t g_InCloseQuestion;
 
 int CreateWindowObjects();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/process_state.h"
+#include "core/stopwatches.h"
 #include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
