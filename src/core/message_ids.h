@@ -64,7 +64,7 @@ inline constexpr MessageId kMsgTooManyPackEntries{104140, 1};         // more pa
 inline constexpr MessageId kMsgDuplicatePackEntry{104150, 0};         // same file in two ordinary packs (file)
 inline constexpr MessageId kMsgVariableFileVersion{105000, 1};        // variable table of another version
 inline constexpr MessageId kMsgCannotDecompress{106010, 1};           // file cannot be decompressed (file)
-inline constexpr MessageId kMsgSubscriptsMissing{107010, 1};          // fewer subscripts than dimensions
+inline constexpr MessageId kMsgSubscriptOutOfRange{107010, 1};        // a subscript or list index out of range
 inline constexpr MessageId kMsgIndirectSubscriptCount{107020, 1};     // wrong subscript count for an indirect reference
 inline constexpr MessageId kMsgUndefinedVariable{108010, 1};          // variable number without a record
 inline constexpr MessageId kMsgLoopEndWithoutLoop{108120, 1};         // loop end without a loop
@@ -140,7 +140,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgDuplicatePackEntry,
     kMsgVariableFileVersion,
     kMsgCannotDecompress,
-    kMsgSubscriptsMissing,
+    kMsgSubscriptOutOfRange,
     kMsgIndirectSubscriptCount,
     kMsgUndefinedVariable,
     kMsgLoopEndWithoutLoop,

@@ -51,7 +51,7 @@ bool IsIndirectVariable(uint32_t number) {
 }
 
 int SubscriptOutOfRange() {
-  ReportErrorAtScript(kMsgSubscriptsMissing);
+  ReportErrorAtScript(kMsgSubscriptOutOfRange);
   return -1;
 }
 

@@ -1,21 +1,22 @@
-// System variables: engine state read by number. Numbers that read the
-// state of a part not built into this engine yet (input slots, stopwatches,
-// start time, window requests, file list, message text) read 0 or the empty
-// text and note themselves once in the debug log.
+// System variables: engine state read by number. The message text (122, 123)
+// is not built into this engine yet: it reads the empty text and notes itself
+// once in the debug log.
 #include "script/system_variables.h"
 
-#include <sys/time.h>
-
 #include <cstring>
-#include <ctime>
+#include <string>
 
 #include "core/errors.h"
+#include "core/file_list.h"
+#include "core/input_state.h"
 #include "core/object_tree.h"
 #include "core/platform_facts.h"
 #include "core/process_state.h"
 #include "core/settings.h"
 #include "core/sjis.h"
 #include "core/stand_in.h"
+#include "core/stopwatches.h"
+#include "core/window_table.h"
 #include "datasrc/compiler_link.h"
 #include "platform/clock.h"
 #include "platform/memory_status.h"
@@ -67,34 +68,46 @@ int64_t ReferencedType(int64_t e) {
   return record->mVarType;
 }
 
-// Local time field k (0 year .. 7 millisecond).
-int64_t LocalTimeField(uint32_t k) {
-  timeval now{};
-  gettimeofday(&now, nullptr);
-  time_t seconds = now.tv_sec;
-  tm local{};
-  localtime_r(&seconds, &local);
-  switch (k) {
-    case 0:
-      return local.tm_year + 1900;
-    case 1:
-      return local.tm_mon + 1;
-    case 2:
-      return local.tm_mday;
-    case 3:
-      return local.tm_wday;
-    case 4:
-      return local.tm_hour;
-    case 5:
-      return local.tm_min;
-    case 6:
-      return local.tm_sec;
-    case 7:
-      return now.tv_usec / 1000;
-    default:
-      return 0;
-  }
+// Time field k (0 year .. 7 millisecond).
+int64_t TimeField(const LocalTime& time, uint32_t k) {
+  const int32_t fields[] = {time.mYear, time.mMonth, time.mDay, time.mDayOfWeek,
+                            time.mHour, time.mMinute, time.mSecond, time.mMillisecond};
+  return k < 8 ? fields[k] : 0;
 }
+
+// The cursor position of window k (0-3); 0 without a window object.
+int64_t CursorOf(int k, bool y) {
+  const WindowObject* window = g_WindowTable[k];
+  if (window == nullptr) return 0;
+  return y ? window->mCursorY : window->mCursorX;
+}
+
+// Input slots the numbered input variables name; -1 when there is none.
+// 144: slot e; 147-275, 281-408, 415-542: the slot of a script key;
+// 276-279, 410-413, 543-546: a joystick axis; 280, 414, 547: a joystick
+// button, joystick e / 32 and button e mod 32.
+int InputSlotOf(uint32_t n, int64_t e) {
+  auto low = static_cast<int32_t>(e);
+  auto key = [](uint32_t k) -> int { return k < static_cast<uint32_t>(kScriptKeyTableBytes) ? g_ScriptKeyTable[k] : -1; };
+  auto button = [](int32_t index) -> int {
+    return index < 0 ? -1 : JoystickSlot(index / kJoystickButtons, kJoystickAxes + index % kJoystickButtons);
+  };
+  if (n == 144) return low > 0 && low < kInputSlots ? low : -1;
+  if (n >= 147 && n <= 275) return key(n - 147);
+  if (n >= 276 && n <= 279) return JoystickSlot(low, n - 276);
+  if (n == 280) return button(low);
+  if (n >= 281 && n <= 408) return key(n - 281);
+  if (n >= 410 && n <= 413) return JoystickSlot(low, n - 410);
+  if (n == 414) return button(low);
+  if (n >= 415 && n <= 542) return key(n - 415);
+  if (n >= 543 && n <= 546) return JoystickSlot(low, n - 543);
+  if (n == 547) return button(low);
+  return -1;
+}
+
+bool IsCounterVariable(uint32_t n) { return n == 144 || (n >= 147 && n <= 280); }
+bool IsPressCountVariable(uint32_t n) { return (n >= 281 && n <= 408) || (n >= 410 && n <= 414); }
+bool IsSlotNumberVariable(uint32_t n) { return n >= 415 && n <= 547; }
 
 int64_t ChildCount(const ObjectTreeNode* node) {
   int64_t count = 0;
@@ -124,10 +137,6 @@ int WrongIndirectType() {
 int NotWritable() {
   ReportErrorAtScript(kMsgSystemVariableReadOnly);
   return -1;
-}
-
-bool IsLaterWritableInt(uint32_t n) {
-  return n == 15 || (n >= 117 && n <= 120) || n == 132 || (n >= 144 && n <= 280) || (n >= 281 && n <= 414);
 }
 
 int TaskLocal(int64_t e) {
@@ -190,14 +199,16 @@ int64_t ReadSystemInt(uint32_t n, int64_t e) {
       return context != nullptr && TaskLocal(e) != 0 ? context->mIntLocals[TaskLocal(e)] : 0;
     case kSysIndirectType:
       return ReferencedType(e);
-    case 0:
-      if (static_cast<uint32_t>(e) < 8) return LocalTimeField(static_cast<uint32_t>(e));
-      STAND_IN();  // the start-up time's fields
-      return 0;
-    case 1:
-      if (static_cast<uint32_t>(e) == 0) return GetTimeMs();
-      STAND_IN();  // the stopwatches
-      return 0;
+    case 0: {
+      auto k = static_cast<uint32_t>(e);
+      if (k < 8) return TimeField(GetLocalTime(), k);
+      return k < 16 ? TimeField(g_StartTime, k - 8) : 0;
+    }
+    case 1: {
+      auto k = static_cast<uint32_t>(e);
+      if (k == 0) return GetTimeMs();
+      return k <= static_cast<uint32_t>(kStopwatchCount) ? ReadStopwatch(static_cast<int>(k) - 1) : 0;
+    }
     case 2:
       return g_OsCode;
     case 3:
@@ -212,16 +223,24 @@ int64_t ReadSystemInt(uint32_t n, int64_t e) {
       return static_cast<int64_t>(GetMemoryStatus().mAvailableBytes);
     case 8:
       return 0;
+    case 9:
+      return g_FolderReadOnly;
     case 11:
       return g_DebugMode;
     case 13:
       return g_CommandLineCount;
+    case 15:
+      return g_FileListCount;
     case 49:
       return 999;
     case 108:
       return 554;
+    case 109:
+      return g_FrameCounter;
     case 110:
       return g_StepCounter;
+    case 111:
+      return ReadStopwatch(0);
     case 112:
       return g_SaveLocation;
     case 113:
@@ -232,16 +251,50 @@ int64_t ReadSystemInt(uint32_t n, int64_t e) {
       return g_DesktopWidth;
     case 116:
       return g_DesktopHeight;
+    case 117:
+      return g_MaximizeRequest;
+    case 118:
+      return g_MinimizeRequest;
+    case 119:
+      return g_CloseRequest;
+    case 120:
+      return g_CaptionDoubleClick;
+    case 121:
+      return g_ScriptReadableSwitch != 0 ? 1 : 0;
     case 124:
       return g_VariableFileValue;
     case 126:
       return ChildCount(g_TaskRoot);
+    case 132:
+      return g_LastMenuCommand;
+    case 133:
+      return CursorOf(0, false);
+    case 134:
+    case 135:
+    case 136:
+    case 137:
+      return CursorOf(static_cast<int>(n - 134), false);
+    case 138:
+      return CursorOf(0, true);
+    case 139:
+    case 140:
+    case 141:
+    case 142:
+      return CursorOf(static_cast<int>(n - 139), true);
     case 143:
       return 0;
+    case 145:
+      return g_LastKeyDown;
+    case 146:
+      return g_LastMouseButton;
     default:
-      STAND_IN();
-      return 0;
+      break;
   }
+  int slot = InputSlotOf(n, e);
+  if (IsCounterVariable(n)) return slot >= 0 ? g_InputCounter[slot] : 0;
+  if (IsPressCountVariable(n)) return slot >= 0 ? g_InputPressCount[slot] : 0;
+  if (IsSlotNumberVariable(n)) return slot >= 0 ? slot : 0;
+  return 0;
 }
 
 double ReadSystemReal(uint32_t n, int64_t e) {
@@ -270,7 +323,6 @@ double ReadSystemReal(uint32_t n, int64_t e) {
     case 10:
       return 3.141592653589793;
     default:
-      STAND_IN();
       return 0.0;
   }
 }
@@ -302,6 +354,15 @@ void ReadSystemString(uint32_t n, char* buffer, int64_t e) {
     case kSysTaskString:
       text = g_CurrentContext != nullptr && TaskLocal(e) != 0 ? g_CurrentContext->mStringLocals[TaskLocal(e)] : nullptr;
       break;
+    case 14: {
+      std::string entry;
+      if (!GetFileListEntry(static_cast<uint32_t>(e), &entry)) {
+        ReportErrorAtScript(kMsgSubscriptOutOfRange);
+        return;
+      }
+      CopySjisBounded(buffer, kEvalStringBytes, entry);
+      return;
+    }
     case 12: {
       // Only the arguments the command line gave.
       auto k = static_cast<uint32_t>(e);
@@ -344,8 +405,11 @@ void ReadSystemString(uint32_t n, char* buffer, int64_t e) {
     case 131:
       text = g_MenuPathBase;
       break;
+    case 122:
+    case 123:
+      STAND_IN();  // the message text and its width classes
+      return;
     default:
-      STAND_IN();
       return;
   }
   if (text != nullptr) CopySjisBounded(buffer, kEvalStringBytes, text);
@@ -373,8 +437,44 @@ int WriteSystemInt(uint32_t n, int64_t e, uint8_t op, int64_t value) {
     }
     return 0;
   }
-  if (IsLaterWritableInt(n)) {
-    STAND_IN();
+  switch (n) {
+    case 15:
+      g_FileListCount = static_cast<uint32_t>(value);
+      return 0;
+    case 117:
+      g_MaximizeRequest = static_cast<uint8_t>(value);
+      return 0;
+    case 118:
+      g_MinimizeRequest = static_cast<uint8_t>(value);
+      return 0;
+    case 119:
+      g_CloseRequest = static_cast<uint8_t>(value);
+      return 0;
+    case 120:
+      g_CaptionDoubleClick = static_cast<uint8_t>(value);
+      return 0;
+    case 132:
+      g_LastMenuCommand = value;
+      return 0;
+    case 145:
+      g_LastKeyDown = static_cast<uint32_t>(value);
+      return 0;
+    case 146:
+      g_LastMouseButton = static_cast<uint32_t>(value);
+      return 0;
+    default:
+      break;
+  }
+  if (IsCounterVariable(n) || IsPressCountVariable(n)) {
+    // A slot outside the table (element 0 of 144, a joystick past the last)
+    // is left alone.
+    int slot = InputSlotOf(n, e);
+    if (slot < 0) return 0;
+    if (IsCounterVariable(n)) {
+      StoreSystemIntSlot(slot, value);
+    } else {
+      g_InputPressCount[slot] = value;
+    }
     return 0;
   }
   return NotWritable();
@@ -417,4 +517,10 @@ int WriteSystemString(uint32_t n, int64_t e, const char* text, size_t length) {
     return 0;
   }
   return NotWritable();
+}
+
+void StoreSystemIntSlot(int slot, int64_t value) {
+  if (slot < 0 || slot >= kInputSlots) return;
+  bool down = g_InputState[slot] != 0;
+  g_InputCounter[slot] = (down ? value > 0 : value < 0) ? value : 0;
 }

@@ -42,3 +42,8 @@ void ReadSystemString(uint32_t n, char* buffer, int64_t e);
 int WriteSystemInt(uint32_t n, int64_t e, uint8_t op, int64_t value);
 int WriteSystemReal(uint32_t n, int64_t e, uint8_t op, double value);
 int WriteSystemString(uint32_t n, int64_t e, const char* text, size_t length);
+
+// Sets an input slot's counter the way its state allows: a slot that is down
+// keeps a positive value, one that is up a negative value; anything else
+// stores 0. A slot outside the table is left alone.
+void StoreSystemIntSlot(int slot, int64_t value);

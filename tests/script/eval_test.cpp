@@ -252,7 +252,7 @@ TEST_F(EvalTest, IndirectVariablesReadThroughReferences) {
   EXPECT_EQ(EvalIntExpr(Elem(kSysIndirectType, {Num(int64_t{0xFFFF0} << 32)})), 0);
   EXPECT_EQ(g_QuitFlag.load(), 0);
   EvalIntExpr(Elem(kSysIndirectInt, {Num(list), Num(3)}));
-  EXPECT_TRUE(LastReportIs(kMsgSubscriptsMissing));
+  EXPECT_TRUE(LastReportIs(kMsgSubscriptOutOfRange));
 }
 
 TEST_F(EvalTest, DeclarationModeCollectsDimensions) {

@@ -66,12 +66,16 @@ Bytes BuildCommandFile(const std::vector<CommandDecl>& commands, const std::vect
   for (int number = 0; number < kErrnoTextCount; ++number) {
     writer.Text(number < static_cast<int>(errnoTexts.size()) ? errnoTexts[number] : "errno " + std::to_string(number));
   }
-  if (keyTable != nullptr) {
-    writer.Raw(keyTable->data(), keyTable->size());
-  } else {
-    for (uint32_t key = 0; key < 256; ++key) writer.U8(key);
-  }
+  const std::array<uint8_t, 256> identity = IdentityKeyTable();
+  if (keyTable == nullptr) keyTable = &identity;
+  writer.Raw(keyTable->data(), keyTable->size());
   return writer.mBytes;
+}
+
+std::array<uint8_t, 256> IdentityKeyTable() {
+  std::array<uint8_t, 256> table{};
+  for (size_t key = 0; key < table.size(); ++key) table[key] = static_cast<uint8_t>(key);
+  return table;
 }
 
 Bytes BuildVariableCountFile(uint32_t count, uint32_t value, uint32_t version) {
@@ -215,7 +219,7 @@ std::string ScriptFileName(uint32_t script) {
 std::vector<GameFile> BuildScriptDataFiles(const ScriptData& data) {
   std::vector<GameFile> files;
   files.push_back({"qvbin\\qve.qbn", BuildMessageFile(data.mMessages)});
-  files.push_back({"qvbin\\qvc.qbn", BuildCommandFile(data.mCommands)});
+  files.push_back({"qvbin\\qvc.qbn", BuildCommandFile(data.mCommands, {}, &data.mKeyTable)});
   files.push_back({"qvbin\\qvt.qbn", BuildVariableCountFile(data.mVariableCount, data.mVariableValue,
                                                             data.mVariableVersion)});
   files.push_back({"qvbin\\qvt_list.qbn", BuildScriptListFile(data.mScripts)});

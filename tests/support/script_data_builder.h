@@ -159,6 +159,8 @@ std::array<uint8_t, 4> DefaultSectionKey();
 std::string ScriptFileName(uint32_t script);
 
 // A whole game's script data.
+std::array<uint8_t, 256> IdentityKeyTable();
+
 struct ScriptData {
   std::vector<MessageEntry> mMessages;
   std::vector<CommandDecl> mCommands;
@@ -171,6 +173,8 @@ struct ScriptData {
   EngineConfigFile mConfig;
   std::map<uint32_t, std::vector<RawInstruction>> mScriptFiles;
   std::array<uint8_t, 4> mKey = DefaultSectionKey();
+  // Script key k's input slot (slot k unless a test changes it).
+  std::array<uint8_t, 256> mKeyTable = IdentityKeyTable();
 };
 // Every file of the script data with its game name.
 std::vector<GameFile> BuildScriptDataFiles(const ScriptData& data);
