@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/errors.h"
+#include "platform/text_codec.h"
 #include "script/variables.h"
 #include "support/dialog_recorder.h"
 #include "support/script_runner.h"
@@ -151,6 +152,49 @@ TEST(VariableOpsTest, CaseAndWidth) {
     EXPECT_EQ(g_LastErrorText, "");
     EXPECT_EQ(TextVar(kRunTextArray, 0), entry.mExpected);
   }
+}
+
+// Every character that widens, checked against the system converter: the
+// printable ASCII characters become U+3000 and U+FF01-U+FF5E, the half-width
+// katakana their full-width forms (the sound marks the spacing ones), and
+// narrowing brings all of them back.
+TEST(VariableOpsTest, WideningMatchesTheSystemConverterAndNarrowingReturns) {
+  std::string narrow;
+  std::u32string wide = U"\u3000";
+  narrow += ' ';
+  for (char32_t c = 0x21; c <= 0x7E; ++c) {
+    narrow += static_cast<char>(c);
+    wide += static_cast<char32_t>(0xFF01 + (c - 0x21));
+  }
+  for (int c = 0xA1; c <= 0xDF; ++c) narrow += static_cast<char>(c);
+  wide += U"。「」、・ヲァィゥェォャュョッーアイウエオカキクケコサシスセソタチツテトナニヌネノハヒフヘホマミムメモヤユヨラリルレロワン゛゜";
+  std::string wideUtf8;
+  for (char32_t c : wide) {
+    if (c < 0x800) {
+      wideUtf8 += static_cast<char>(0xC0 | (c >> 6));
+    } else {
+      wideUtf8 += static_cast<char>(0xE0 | (c >> 12));
+      wideUtf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    }
+    wideUtf8 += static_cast<char>(0x80 | (c & 0x3F));
+  }
+  std::string expected;
+  ASSERT_TRUE(TryConvertUtf8ToCp932(wideUtf8, expected));
+  ASSERT_EQ(expected.size(), 2 * narrow.size());
+
+  ScriptRunner game;
+  RunScript(game, [&](ScriptAssembler& code) {
+    Assign(code, Var(kRunText), Str(narrow));
+    code.Op("var_ops", {{"a", Var(kRunText)}, {"b", Elem(kRunTextArray, {Num(0)})}, {"wide", Num(1)}});
+    code.Op("var_ops", {{"a", Elem(kRunTextArray, {Num(0)})}, {"b", Elem(kRunTextArray, {Num(1)})}, {"narrow", Num(1)}});
+    // The other codes of the full-width quotation mark and apostrophe.
+    Assign(code, Var(kRunText), Str("\xEE\xFC\xEE\xFB"));
+    code.Op("var_ops", {{"a", Var(kRunText)}, {"b", Elem(kRunTextArray, {Num(2)})}, {"narrow", Num(1)}});
+  });
+  EXPECT_EQ(g_LastErrorText, "");
+  EXPECT_EQ(TextVar(kRunTextArray, 0), expected);
+  EXPECT_EQ(TextVar(kRunTextArray, 1), narrow);
+  EXPECT_EQ(TextVar(kRunTextArray, 2), "\"'");
 }
 
 TEST(VariableOpsTest, WideningCutsOnACharacterBoundary) {
