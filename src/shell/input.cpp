@@ -1,5 +1,6 @@
 #include "shell/input.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "core/input_state.h"
@@ -41,7 +42,9 @@ constexpr uint64_t kHitCaption = 2;
 JoystickReading g_JoystickRecords[kMaxJoysticks];
 
 // A caption drag in progress: the window follows the cursor while the left
-// button stays down.
+// button stays down. The frame step asks for it (from the script thread in
+// threaded stepping); the main thread starts and carries it out while it
+// samples, so only that thread moves windows.
 struct WindowDrag {
   PlatformWindow* mWindow = nullptr;
   int mCursorX = 0;
@@ -50,6 +53,8 @@ struct WindowDrag {
   int mOriginY = 0;
 };
 WindowDrag g_Drag;
+std::atomic<PlatformWindow*> g_DragPendingWindow{nullptr};
+std::atomic<int64_t> g_DragPendingPosition{0};
 
 bool Held(int slot) { return g_InputCounter[slot] > 0; }
 
@@ -86,7 +91,23 @@ void SampleCursor(WindowObject* window, bool haveCursor, int cursorX, int cursor
   window->mCursorFarOutside = (outside && !withinMargin) ? 1 : 0;
 }
 
+// The pending drag starts where the button went down: the window's client
+// position packed as the button message carries it (x low, y high, 16 bits
+// each, signed).
+void StartPendingDrag() {
+  PlatformWindow* window = g_DragPendingWindow.exchange(nullptr);
+  if (window == nullptr) return;
+  int64_t position = g_DragPendingPosition.load();
+  WindowDrag drag;
+  drag.mWindow = window;
+  if (!GetClientOrigin(window, &drag.mOriginX, &drag.mOriginY)) return;
+  drag.mCursorX = drag.mOriginX + static_cast<int16_t>(position & 0xFFFF);
+  drag.mCursorY = drag.mOriginY + static_cast<int16_t>((position >> 16) & 0xFFFF);
+  g_Drag = drag;
+}
+
 void FollowWindowDrag() {
+  StartPendingDrag();
   if (g_Drag.mWindow == nullptr) return;
   int x = 0;
   int y = 0;
@@ -95,15 +116,6 @@ void FollowWindowDrag() {
     return;
   }
   MoveWindowClientTo(g_Drag.mWindow, g_Drag.mOriginX + (x - g_Drag.mCursorX), g_Drag.mOriginY + (y - g_Drag.mCursorY));
-}
-
-void StartWindowDrag(PlatformWindow* window) {
-  g_Drag = WindowDrag();
-  WindowDrag drag;
-  drag.mWindow = window;
-  if (!GetCursorDesktopPosition(&drag.mCursorX, &drag.mCursorY)) return;
-  if (!GetClientOrigin(window, &drag.mOriginX, &drag.mOriginY)) return;
-  g_Drag = drag;
 }
 
 void UpdateMouseSlots() {
@@ -167,7 +179,8 @@ void StartRequestedDrag() {
   const WindowObject* window = request <= kWindowCount ? g_WindowTable[request - 1] : nullptr;
   if (window == nullptr || window->mWindow == nullptr) return;
   PostWindowMessage(window->mWindow, kMsgNonClientLeftButtonDown, kHitCaption, g_DragRequestPosition);
-  StartWindowDrag(window->mWindow);
+  g_DragPendingPosition.store(g_DragRequestPosition);
+  g_DragPendingWindow.store(window->mWindow);
 }
 
 }  // namespace
@@ -191,6 +204,7 @@ void SampleWindowInput() {
   if (g_ActiveWindowIndex < 0) {
     std::memset(g_InputRaw, 0, sizeof g_InputRaw);
     ClearKeyState();
+    g_DragPendingWindow.store(nullptr);
     g_Drag = WindowDrag();
     return;
   }
@@ -289,5 +303,7 @@ int32_t GetCursorYInMainWindow() {
 void ReleaseInputDevices() {
   CloseJoysticks();
   for (JoystickReading& record : g_JoystickRecords) record = JoystickReading();
+  g_DragPendingWindow.store(nullptr);
+  g_DragPendingPosition.store(0);
   g_Drag = WindowDrag();
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/input_devices.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -83,6 +84,50 @@ TEST(JoystickAxisTest, CentreAndEnds) {
   EXPECT_EQ(JoystickAxisValue(32767), 0xFFFEu);
   EXPECT_EQ(JoystickAxisValue(-32767), 0u);
   EXPECT_EQ(JoystickAxisValue(-32768), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The system's devices behind the seam, on the display-less video driver of
+// the tests: windows are found where they were placed, nothing is held, and
+// joysticks outside the counted range never answer.
+TEST(SystemInputDevicesTest, AnswerForWindowsKeysAndJoysticks) {
+  ASSERT_TRUE(InitPlatformVideo());
+  PlatformWindowDesc desc;
+  desc.mTitle = "input";
+  desc.mX = 30;
+  desc.mY = 40;
+  desc.mWidth = 64;
+  desc.mHeight = 48;
+  PlatformWindow* window = CreatePlatformWindow(desc);
+  ASSERT_NE(window, nullptr);
+  int x = 0;
+  int y = 0;
+  EXPECT_TRUE(GetClientOrigin(window, &x, &y));
+  EXPECT_EQ(x, 30);
+  EXPECT_EQ(y, 40);
+  EXPECT_FALSE(GetClientOrigin(nullptr, &x, &y));
+  EXPECT_FALSE(IsWindowMinimised(window));
+  EXPECT_FALSE(IsWindowMinimised(nullptr));
+
+  std::array<uint8_t, kKeyStateBytes> keys;
+  keys.fill(0xFF);
+  ReadKeyState(keys.data());
+  for (int key = 8; key < kKeyStateBytes; ++key) EXPECT_EQ(keys[key], 0) << key;
+  ClearKeyState();
+
+  int count = OpenJoysticks();
+  EXPECT_GE(count, 0);
+  JoystickReading reading;
+  EXPECT_FALSE(ReadJoystick(-1, &reading));
+  EXPECT_FALSE(ReadJoystick(count, &reading));
+  CloseJoysticks();
+  EXPECT_FALSE(ReadJoystick(0, &reading));
+
+  DestroyPlatformWindow(window);
+  QuitPlatformVideo();
 }
 
 }  // namespace

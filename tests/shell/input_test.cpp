@@ -667,6 +667,7 @@ TEST_F(CursorHideTest, RequestCursorShowActsOnlyOnAHiddenCursor) {
 }
 
 TEST_F(InputTest, ADragRequestDragsTheWindowWhileTheButtonIsHeld) {
+  // The click at client (50, 20) of the window at (100, 50).
   CursorAt(150, 70);
   devices.mKeys[1] = 0x80;
   SampleWindowInput();
