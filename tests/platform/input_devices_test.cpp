@@ -72,7 +72,7 @@ TEST(KeyStateTest, AShortStateArrayIsReadOnlyToItsEnd) {
   down[SDL_SCANCODE_A] = 1;
   std::array<uint8_t, kKeyStateBytes> keys{};
   BuildKeyState(down.data(), static_cast<int>(down.size()), 0, keys.data());
-  EXPECT_EQ(keys['A'], 0x80);
+  EXPECT_EQ(keys[static_cast<int>('A')], 0x80);
   EXPECT_EQ(VirtualKeyOfScancode(-1), 0);
   EXPECT_EQ(VirtualKeyOfScancode(kScancodeCount), 0);
 }

@@ -24,6 +24,12 @@
 
 namespace {
 
+// Keys by their virtual-key codes (the capital letter's code).
+constexpr int kKeyA = 'A';
+constexpr int kKeyQ = 'Q';
+constexpr int kKeyX = 'X';
+constexpr int kKeyZ = 'Z';
+
 struct FakeDevices {
   std::array<uint8_t, kKeyStateBytes> mKeys{};
   int mClears = 0;
@@ -127,12 +133,12 @@ TEST_F(InputTest, AKeyGoesThroughTheFourTransitions) {
   };
   int frame = 0;
   for (const SlotLife& expected : frames) {
-    devices.mKeys['A'] = expected.mLevel;
+    devices.mKeys[kKeyA] = expected.mLevel;
     Frame();
     SCOPED_TRACE(frame++);
-    EXPECT_EQ(g_InputState['A'], expected.mState);
-    EXPECT_EQ(g_InputCounter['A'], expected.mCounter);
-    EXPECT_EQ(g_InputPressCount['A'], expected.mPresses);
+    EXPECT_EQ(g_InputState[kKeyA], expected.mState);
+    EXPECT_EQ(g_InputCounter[kKeyA], expected.mCounter);
+    EXPECT_EQ(g_InputPressCount[kKeyA], expected.mPresses);
     // The any-key slot follows the only key held.
     EXPECT_EQ(g_InputCounter[0], expected.mCounter);
     EXPECT_EQ(g_InputPressCount[0], expected.mPresses);
@@ -193,11 +199,11 @@ TEST_F(InputTest, TheAnyKeySlotDoesNotReadItsOwnRawByte) {
 }
 
 TEST_F(InputTest, WithoutAnActiveWindowEverySlotIsReleasedAndTheKeyStateCleared) {
-  devices.mKeys['Z'] = 0x80;
+  devices.mKeys[kKeyZ] = 0x80;
   devices.mKeys[1] = 0x80;
   g_InputRaw[JoystickSlot(0, 0)] = 0x80;
   Frame();
-  ASSERT_EQ(g_InputState['Z'], 2);
+  ASSERT_EQ(g_InputState[kKeyZ], 2);
   ASSERT_EQ(g_InputState[1], 2);
   windows[0].mActive = 0;
   SampleWindowInput();
@@ -205,7 +211,7 @@ TEST_F(InputTest, WithoutAnActiveWindowEverySlotIsReleasedAndTheKeyStateCleared)
   EXPECT_EQ(devices.mClears, 1);
   for (int slot = 0; slot < kInputSlots; ++slot) ASSERT_EQ(g_InputRaw[slot], 0) << slot;
   UpdateInput();
-  EXPECT_EQ(g_InputCounter['Z'], -1);
+  EXPECT_EQ(g_InputCounter[kKeyZ], -1);
   EXPECT_EQ(g_InputCounter[1], -1);
   EXPECT_EQ(g_InputCounter[0], -1);
 }
@@ -382,22 +388,22 @@ TEST_F(InputTest, TheMouseSwitchFreezesTheMouseSlots) {
   EXPECT_EQ(g_WheelDelta, 0);
   EXPECT_EQ(g_MouseMoved, 0);
   // Keys go on.
-  devices.mKeys['Q'] = 0x80;
+  devices.mKeys[kKeyQ] = 0x80;
   Frame();
-  EXPECT_EQ(g_InputCounter['Q'], 1);
+  EXPECT_EQ(g_InputCounter[kKeyQ], 1);
   g_MouseInputOn = 1;
   Frame();
   EXPECT_EQ(g_InputCounter[1], -1);
 }
 
 TEST_F(InputTest, TheKeyboardSwitchFreezesTheKeys) {
-  devices.mKeys['Q'] = 0x80;
+  devices.mKeys[kKeyQ] = 0x80;
   Frame();
   g_KeyboardInputOn = 0;
-  devices.mKeys['Q'] = 0;
+  devices.mKeys[kKeyQ] = 0;
   devices.mKeys[1] = 0x80;
   Frame();
-  EXPECT_EQ(g_InputCounter['Q'], 1);
+  EXPECT_EQ(g_InputCounter[kKeyQ], 1);
   EXPECT_EQ(g_InputCounter[0], 1);
   EXPECT_EQ(g_InputCounter[1], 1);
 }
@@ -545,9 +551,9 @@ class CursorHideTest : public InputTest {
     g_PaceNow = now;
   }
   void PressAKey() {
-    devices.mKeys['X'] = 0x80;
+    devices.mKeys[kKeyX] = 0x80;
     FrameAt(clock.Now());
-    devices.mKeys['X'] = 0;
+    devices.mKeys[kKeyX] = 0;
   }
   FakeClock clock;
 };
