@@ -2,9 +2,11 @@
 
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "core/input_state.h"
 #include "core/paint_offset.h"
+#include "core/process_state.h"
 #include "core/window_table.h"
 #include "platform/clock.h"
 #include "platform/input_devices.h"
@@ -192,7 +194,12 @@ void FillKeyTransitionTable() {
   g_KeyTransitionTable[3] = KeyStillDown;
 }
 
+// The sample runs on the main thread in every idle pass, the update on the
+// thread that steps the frames; with threaded stepping both run at once, so
+// each holds the lock while it reads and writes the raw bytes and the cursor
+// fields.
 void SampleWindowInput() {
+  std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
   g_ActiveWindowIndex = -1;
   for (int index = 0; index < kWindowCount; ++index) {
     const WindowObject* window = g_WindowTable[index];
@@ -219,6 +226,7 @@ void SampleWindowInput() {
 }
 
 void UpdateInput() {
+  std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
   if (g_MouseInputOn != 0) UpdateMouseSlots();
   g_MouseMoved = 0;
   g_WheelDelta = 0;
@@ -270,6 +278,9 @@ uint8_t InitJoysticks() {
 }
 
 void RequestCursorShow() {
+  // Also called by the error dialog and the close question, from whichever
+  // thread they run on.
+  std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
   if (g_CursorShown != 0) return;
   if (WindowObject* main = g_WindowTable[0]) main->mCursorIdleArmed = 0;
   g_CursorRequest = 1;
