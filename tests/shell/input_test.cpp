@@ -709,3 +709,48 @@ TEST_F(InputTest, ADragRequestForAWindowWithoutHandleIsDropped) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(InputResetTest, TheEngineResetRestoresTheInputStartState) {
+  ResetEngineState();
+  g_KeyboardInputOn = 0;
+  g_MouseInputOn = 0;
+  g_JoystickInputOn = 1;
+  g_CursorAutoHide = 0;
+  g_CursorIdleDelay = 10;
+  g_CursorShown = 0;
+  g_CursorRequest = 2;
+  g_ActiveWindowIndex = 3;
+  g_JoystickCount = 5;
+  g_JoystickConnected[4] = 1;
+  g_DragRequestWindow = 2;
+  g_DragRequestPosition = 77;
+  g_PaintOffset = {5, 6};
+  g_KeyTransitionTable[1] = KeyStillUp;
+  g_InputRaw[900] = 0x80;
+  ResetEngineState();
+  EXPECT_EQ(g_KeyboardInputOn, 1);
+  EXPECT_EQ(g_MouseInputOn, 1);
+  EXPECT_EQ(g_JoystickInputOn, 0);
+  EXPECT_EQ(g_CursorAutoHide, 1);
+  EXPECT_EQ(g_CursorIdleDelay, 2500);
+  EXPECT_EQ(g_CursorShown, 1);
+  EXPECT_EQ(g_CursorRequest, 0);
+  EXPECT_EQ(g_ActiveWindowIndex, -1);
+  EXPECT_EQ(g_JoystickCount, 0);
+  EXPECT_EQ(g_JoystickConnected[4], 0);
+  EXPECT_EQ(g_DragRequestWindow, 0);
+  EXPECT_EQ(g_DragRequestPosition, 0);
+  EXPECT_EQ(g_PaintOffset.mX, 0);
+  EXPECT_EQ(g_PaintOffset.mY, 0);
+  EXPECT_EQ(g_InputRaw[900], 0);
+  // The transitions work again without being filled.
+  g_InputRaw[900] = 0x80;
+  AdvanceInputSlot(900);
+  EXPECT_EQ(g_InputCounter[900], 1);
+  EXPECT_EQ(g_InputPressCount[900], 1);
+  ResetEngineState();
+}
+
+}  // namespace
