@@ -41,5 +41,44 @@ extern uint8_t g_CaptionDoubleClick;  // window index + 1
 // mouse moved, and the wheel movement of the last wheel message.
 extern uint8_t g_MouseMoved;
 extern int16_t g_WheelDelta;
+// A caption drag asked for by a click on the drag layer: window index + 1
+// (0 none) and the packed client position of the click; the next input
+// update starts it.
+extern uint8_t g_DragRequestWindow;
+extern int64_t g_DragRequestPosition;
+
+// Input switches (the input-enable command): keyboard and mouse on at start,
+// joysticks off.
+extern uint8_t g_KeyboardInputOn;
+extern uint8_t g_MouseInputOn;
+extern uint8_t g_JoystickInputOn;
+
+// The cursor: hidden after g_CursorIdleDelay milliseconds of keyboard use
+// while g_CursorAutoHide is set. g_CursorRequest is the change the next
+// input update makes: 0 none, 1 show, 2 hide.
+extern uint8_t g_CursorAutoHide;
+extern int32_t g_CursorIdleDelay;
+extern uint8_t g_CursorShown;
+extern uint8_t g_CursorRequest;
+
+// The first active window of the last sample, -1 when none is active.
+extern int32_t g_ActiveWindowIndex;
+
+// Joysticks counted at start-up (connected devices, at most kMaxJoysticks),
+// and which of them answered the last poll.
+extern int32_t g_JoystickCount;
+extern uint8_t g_JoystickConnected[kMaxJoysticks];
+
+// The slot transitions, indexed by state + (raw >> 7): still up, pressed,
+// released, still down.
+using KeyTransition = void (*)(int slot);
+extern KeyTransition g_KeyTransitionTable[4];
+void KeyStillUp(int slot);
+void KeyPressed(int slot);
+void KeyReleased(int slot);
+void KeyStillDown(int slot);
+// Advances a slot by its raw byte, or by the given level (bit 7).
+void AdvanceInputSlot(int slot);
+void AdvanceInputSlotAt(int slot, uint8_t level);
 
 void ResetInputState();

@@ -15,6 +15,7 @@
 #include "shell/display.h"
 #include "shell/entry.h"
 #include "shell/frame.h"
+#include "shell/input.h"
 #include "shell/menus.h"
 #include "shell/startup.h"
 #include "shell/window_objects.h"
@@ -28,6 +29,7 @@ void ResetShellState() {
   g_FullscreenBits = 32;
   g_ScreenSaverMode = 0;
   ReleaseTouchLibrary();
+  ReleaseInputDevices();
   ResetStartupState();
   ReleaseWindowObjects();
   g_InCloseQuestion = 0;

@@ -1,0 +1,3 @@
+#include "core/paint_offset.h"
+
+PaintOffset g_PaintOffset;
