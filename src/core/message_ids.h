@@ -63,6 +63,7 @@ inline constexpr MessageId kMsgTooManyPacks{104130, 1};               // more pa
 inline constexpr MessageId kMsgTooManyPackEntries{104140, 1};         // more pack entries than allowed (limit)
 inline constexpr MessageId kMsgDuplicatePackEntry{104150, 0};         // same file in two ordinary packs (file)
 inline constexpr MessageId kMsgVariableFileVersion{105000, 1};        // variable table of another version
+inline constexpr MessageId kMsgDisplayChangeRefused{105210, 0};       // the display refused the full-screen mode
 inline constexpr MessageId kMsgCannotDecompress{106010, 1};           // file cannot be decompressed (file)
 inline constexpr MessageId kMsgSubscriptOutOfRange{107010, 1};        // a subscript or list index out of range
 inline constexpr MessageId kMsgIndirectSubscriptCount{107020, 1};     // wrong subscript count for an indirect reference
@@ -139,6 +140,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgTooManyPackEntries,
     kMsgDuplicatePackEntry,
     kMsgVariableFileVersion,
+    kMsgDisplayChangeRefused,
     kMsgCannotDecompress,
     kMsgSubscriptOutOfRange,
     kMsgIndirectSubscriptCount,

@@ -28,14 +28,7 @@ void TranslateEvent(const SDL_Event& event) {
     if (PlatformWindow* main = GetFirstPlatformWindow()) Enqueue({main, kMsgClose, 0, 0});
     return;
   }
-  if (event.type == SDL_WINDOWEVENT) {
-    PlatformWindow* window = FindPlatformWindowBySdlId(event.window.windowID);
-    if (window == nullptr) return;
-    if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
-      // The close box arrives as the system close command, as Alt+F4 does.
-      Enqueue({window, kMsgSysCommand, kSysCommandClose, 0});
-    }
-  }
+  TranslatePlatformWindowEvent(event);
 }
 
 // Moves the system's pending events into the queue. Main thread only.
@@ -44,6 +37,7 @@ void GatherEvents() {
   ServeActivationRequests();
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) TranslateEvent(event);
+  PostPendingPaintMessages();
 }
 
 }  // namespace

@@ -2,10 +2,14 @@
 // Top-level windows on SDL2. Events of the system arrive as window messages
 // (messages.h) that the shell's window procedure handles.
 #include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 struct PlatformWindow;
 struct SDL_Window;
+union SDL_Event;
 
 struct PlatformWindowDesc {
   std::string mClassName;  // Shift-JIS; a second copy finds the window by it
@@ -49,6 +53,112 @@ PlatformWindow* FindPlatformWindowBySdlId(unsigned id);
 // Serves activation requests of other copies of the program.
 void ServeActivationRequests();
 
+// --- Window geometry, style and monitors ------------------------------------
+
+// Style bits of a game window, with the values the window commands use.
+enum : uint32_t {
+  kWindowStyleThickFrame = 0x00040000,
+  kWindowStyleSysMenu = 0x00080000,
+  kWindowStyleCaption = 0x00C00000,
+  kWindowStyleMinimizeBox = 0x00020000,
+  kWindowStyleMaximizeBox = 0x00010000,
+  kWindowStyleClipChildren = 0x02000000,
+  kWindowStylePopup = 0x80000000u,
+};
+// A window with a caption has a frame; a thick frame can be dragged.
+void SetPlatformWindowStyle(PlatformWindow* window, uint32_t style);
+uint32_t GetPlatformWindowStyle(PlatformWindow* window);
+
+// Outer position on the desktop; client size in pixels.
+bool GetPlatformWindowPosition(PlatformWindow* window, int* x, int* y);
+void SetPlatformWindowPosition(PlatformWindow* window, int x, int y);
+bool GetPlatformWindowClientSize(PlatformWindow* window, int* width, int* height);
+void SetPlatformWindowClientSize(PlatformWindow* window, int width, int height);
+// Width and height the frame adds around the client area (0 without a frame,
+// or before the window manager told).
+void GetPlatformWindowFrameExtra(PlatformWindow* window, int* width, int* height);
+// Smallest and largest client sizes the user may drag the window to.
+void SetPlatformWindowSizeLimits(PlatformWindow* window, int minWidth, int minHeight, int maxWidth, int maxHeight);
+// The track sizes of the size-limits message (outer sizes, frame included).
+struct PlatformSizeLimits {
+  int mMinWidth = 0;
+  int mMinHeight = 0;
+  int mMaxWidth = 0;
+  int mMaxHeight = 0;
+};
+bool IsPlatformWindowMinimized(PlatformWindow* window);
+bool IsPlatformWindowMaximized(PlatformWindow* window);
+void RestorePlatformWindow(PlatformWindow* window);
+void RaisePlatformWindow(PlatformWindow* window);
+// Draws attention to the window (the task bar entry); false when the system
+// cannot.
+bool FlashPlatformWindow(PlatformWindow* window, unsigned count);
+// Moves the cursor to a point of the desktop.
+void SetGlobalCursorPosition(int x, int y);
+
+// A window shape: rectangles (left, top, right, bottom; right and bottom
+// exclusive) of the client area that stay; an empty list removes the shape.
+// False when the system cannot shape windows (the shape is then not applied).
+struct PlatformRect {
+  int mLeft = 0;
+  int mTop = 0;
+  int mRight = 0;
+  int mBottom = 0;
+};
+bool SetPlatformWindowShape(PlatformWindow* window, const PlatformRect* rects, int count);
+
+struct PlatformDisplayMode {
+  int mWidth = 0;
+  int mHeight = 0;
+  int mBitsPerPixel = 0;
+  int mRefreshRate = 0;
+};
+// The monitor that holds the window's centre (the nearest one): its index and
+// rectangle (left, top, width, height). False when it cannot be found.
+bool FindPlatformWindowMonitor(PlatformWindow* window, int* monitor, int rect[4]);
+// The monitor's area without panels (left, top, right, bottom).
+bool GetPlatformMonitorWorkArea(int monitor, int rect[4]);
+// Display mode `index` of the monitor (from 0); false past the last.
+bool GetPlatformDisplayMode(int monitor, int index, PlatformDisplayMode* mode);
+// Full screen on the window's monitor: in `mode` (a display mode change) or,
+// for null, on the desktop's own mode. False when the system refused.
+bool EnterPlatformFullscreen(PlatformWindow* window, const PlatformDisplayMode* mode);
+// Back to a window and to the stored display mode.
+void LeavePlatformFullscreen(PlatformWindow* window);
+
+// Tests replace the monitor and display-mode services; null members keep the
+// system's own. nullptr restores them all. The hooks must outlive their
+// installation.
+struct PlatformDisplayHooks {
+  bool (*mFindMonitor)(PlatformWindow* window, int* monitor, int rect[4]) = nullptr;
+  bool (*mGetMode)(int monitor, int index, PlatformDisplayMode* mode) = nullptr;
+  bool (*mEnterFullscreen)(PlatformWindow* window, const PlatformDisplayMode* mode) = nullptr;
+};
+void SetPlatformDisplayHooks(const PlatformDisplayHooks* hooks);
+
+// --- Dropped files ----------------------------------------------------------
+
+// The files of one drop, as the system named them (UTF-8), in order. The
+// window procedure receives it with the drop message and finishes it.
+struct PlatformDrop;
+PlatformDrop* CreatePlatformDrop(const std::vector<std::string>& paths);
+size_t CountDroppedFiles(const PlatformDrop* drop);
+const std::string& GetDroppedFile(const PlatformDrop* drop, size_t index);
+bool IsDroppedFileFolder(const PlatformDrop* drop, size_t index);
+void FinishPlatformDrop(PlatformDrop* drop);
+
+// --- Events ------------------------------------------------------------------
+
+// Turns one system event of a game window into window messages (posted to the
+// queue); false for an event that is not a window's.
+bool TranslatePlatformWindowEvent(const SDL_Event& event);
+// Windows whose picture must be painted again get a paint message; the queue
+// asks when it has nothing else.
+void InvalidatePlatformWindow(PlatformWindow* window);
+void PostPendingPaintMessages();
+// The Windows virtual-key code of an SDL scancode; 0 for keys without one.
+int VirtualKeyOfScancode(int scancode);
+
 // The desktop of the first display; false (and nothing written) when there
 // is no display.
 struct DesktopFacts {
@@ -64,3 +174,4 @@ bool GetGlobalCursorPosition(int* x, int* y);
 
 // Shows or hides the mouse cursor over the program's windows.
 void SetSystemCursorVisible(bool visible);
+

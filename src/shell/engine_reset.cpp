@@ -26,7 +26,7 @@ void ResetShellState() {
   DestroyMenuSets();
   g_PendingPopup = 0;
   if (IsFullscreen() && LeaveFullscreen(0) == 0) ClearFullscreenState();
-  g_FullscreenBits = 32;
+  ResetDisplayState();
   g_ScreenSaverMode = 0;
   ReleaseTouchLibrary();
   ReleaseInputDevices();

@@ -118,6 +118,8 @@ uint8_t RunFrame() {
     for (int window = 0; window < kWindowCount; ++window) {
       if (PresentWindowCpu(window) != 0) return 1;
     }
+    // The windows paint what was composed when their paint message comes.
+    InvalidateRequestedWindows();
     CountPresentedFrame();
     ResetDirtyRects(GetFirstLayerChild());
   }
