@@ -156,8 +156,6 @@ bool TranslatePlatformWindowEvent(const SDL_Event& event);
 // asks when it has nothing else.
 void InvalidatePlatformWindow(PlatformWindow* window);
 void PostPendingPaintMessages();
-// The Windows virtual-key code of an SDL scancode; 0 for keys without one.
-int VirtualKeyOfScancode(int scancode);
 
 // The desktop of the first display; false (and nothing written) when there
 // is no display.

@@ -31,8 +31,6 @@ uint8_t g_InCloseQuestion;
 uint8_t g_DragLayerOn;
 ObjectTreeNode* g_DragLayerNode;
 LayerRecord* g_DragLayerRecord;
-uint8_t g_DragRequestWindow;
-int64_t g_DragRequestPosition;
 uint8_t g_PauseOnWindowMove;
 uint8_t g_BlockScreenSaver = 1;
 

@@ -19,8 +19,6 @@ extern uint8_t g_InCloseQuestion;
 extern uint8_t g_DragLayerOn;
 extern ObjectTreeNode* g_DragLayerNode;
 extern LayerRecord* g_DragLayerRecord;
-extern uint8_t g_DragRequestWindow;  // window index + 1, 0 none
-extern int64_t g_DragRequestPosition;
 // The clocks pause while the main window's caption is held.
 extern uint8_t g_PauseOnWindowMove;
 // The system screen saver is refused while the game runs.
