@@ -3,7 +3,5 @@
 #include "core/stand_in.h"
 #include "layer/text_setup.h"
 
-void CreateMessageText() { STAND_IN(); }
-void ClearMessageText() { STAND_IN(); }
 void InitFontList() { STAND_IN(); }
 void DeleteGlyphObjects() { STAND_IN(); }

@@ -1,6 +1,6 @@
 // System variables: engine state read by number. Numbers that read the
 // state of a part not built into this engine yet (input slots, stopwatches,
-// start time, window requests, file list, message text) read 0 or the empty
+// start time, window requests, file list) read 0 or the empty
 // text and note themselves once in the debug log.
 #include "script/system_variables.h"
 
@@ -17,6 +17,7 @@
 #include "core/sjis.h"
 #include "core/stand_in.h"
 #include "datasrc/compiler_link.h"
+#include "layer/message_text.h"
 #include "platform/clock.h"
 #include "platform/memory_status.h"
 #include "script/engine_config.h"
@@ -325,6 +326,12 @@ void ReadSystemString(uint32_t n, char* buffer, int64_t e) {
     case 107:
       text = g_MyDocumentsFolder;
       break;
+    case 122:
+      text = g_MessageText->mText;
+      break;
+    case 123:
+      text = g_MessageText->mClasses;
+      break;
     case 125:
       text = g_CurrentTaskNode != nullptr && g_CurrentTaskNode->mName != nullptr ? g_CurrentTaskNode->mName : nullptr;
       break;
@@ -413,7 +420,7 @@ int WriteSystemString(uint32_t n, int64_t e, const char* text, size_t length) {
     return 0;
   }
   if (n == 122 || n == 123) {
-    STAND_IN();
+    (n == 122 ? WriteMessageText : WriteMessageClasses)(text, length);
     return 0;
   }
   return NotWritable();
