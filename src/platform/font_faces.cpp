@@ -219,11 +219,22 @@ void DrawGlyphMono(PlatformFontFace* face, uint32_t codepoint, uint8_t* bits, in
     if (y < 0 || y >= side) continue;
     const uint8_t* source = glyph.mBits.data() + static_cast<size_t>(row) * glyph.mPitch;
     uint8_t* target = bits + static_cast<size_t>(y) * rowBytes;
-    for (int column = 0; column < glyph.mWidth; ++column) {
-      if ((source[column >> 3] & (0x80 >> (column & 7))) == 0) continue;
-      int x = glyph.mLeft + column;
-      if (x < 0 || x >= side) continue;
-      target[x >> 3] = static_cast<uint8_t>(target[x >> 3] & ~(0x80 >> (x & 7)));
+    for (int k = 0; k < glyph.mPitch; ++k) {
+      uint8_t ink = source[k];
+      if (ink == 0) continue;
+      int x0 = glyph.mLeft + 8 * k;
+      if (x0 >= 0 && x0 + 15 < side) {
+        // Eight pixels at once over the two canvas bytes they straddle.
+        int shift = x0 & 7;
+        target[x0 >> 3] = static_cast<uint8_t>(target[x0 >> 3] & ~(ink >> shift));
+        if (shift != 0) target[(x0 >> 3) + 1] = static_cast<uint8_t>(target[(x0 >> 3) + 1] & ~(ink << (8 - shift)));
+        continue;
+      }
+      for (int bit = 0; bit < 8; ++bit) {
+        int x = x0 + bit;
+        if ((ink & (0x80 >> bit)) == 0 || x < 0 || x >= side) continue;
+        target[x >> 3] = static_cast<uint8_t>(target[x >> 3] & ~(0x80 >> (x & 7)));
+      }
     }
   }
 }
