@@ -42,6 +42,7 @@ inline constexpr MessageId kMsgSystemVariableReadOnly{101150, 1};     // system 
 inline constexpr MessageId kMsgArgumentAboveLimit{101210, 1};         // argument above its limit
 inline constexpr MessageId kMsgArgumentBelowZero{101220, 1};          // negative argument
 inline constexpr MessageId kMsgLayerMissing{101230, 1};               // layer path that names no layer (command, path)
+inline constexpr MessageId kMsgFontNumberAboveCount{101240, 1};      // font number above the font count (command, argument, number, count)
 inline constexpr MessageId kMsgShareSourceMissing{101250, 1};         // layer to share that does not exist (command, source path)
 inline constexpr MessageId kMsgImageIntoGroup{101280, 1};             // image or shared image given to a group (command)
 inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
@@ -51,6 +52,9 @@ inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task pa
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
 inline constexpr MessageId kMsgEmptyTextCharClass{101450, 1};         // first character asked of an empty text (command, argument)
 inline constexpr MessageId kMsgStackTooDeep{101600, 1};               // block, loop or call nesting of 64
+inline constexpr MessageId kMsgMessageTextFull{102000, 1};           // message text full
+inline constexpr MessageId kMsgMessageValueTooLong{102030, 1};       // value appended to the message text longer than 1024 bytes
+inline constexpr MessageId kMsgFontCreateFailed{102040, 1};          // font cannot be made
 inline constexpr MessageId kMsgContextScriptMissing{102130, 1};       // script of a context string not in the script list
 inline constexpr MessageId kMsgCannotReadFile{104010, 1};             // file cannot be opened or read (file)
 inline constexpr MessageId kMsgNoMemoryForFile{104030, 1};            // out of memory reading a file (file)
@@ -119,6 +123,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgArgumentAboveLimit,
     kMsgArgumentBelowZero,
     kMsgLayerMissing,
+    kMsgFontNumberAboveCount,
     kMsgShareSourceMissing,
     kMsgImageIntoGroup,
     kMsgTaskPathIsGroup,
@@ -128,6 +133,9 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgMainTaskRefused,
     kMsgEmptyTextCharClass,
     kMsgStackTooDeep,
+    kMsgMessageTextFull,
+    kMsgMessageValueTooLong,
+    kMsgFontCreateFailed,
     kMsgContextScriptMissing,
     kMsgCannotReadFile,
     kMsgNoMemoryForFile,

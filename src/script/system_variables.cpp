@@ -1,6 +1,4 @@
-// System variables: engine state read by number. The message text (122, 123)
-// is not built into this engine yet: it reads the empty text and notes itself
-// once in the debug log.
+// System variables: engine state read by number.
 #include "script/system_variables.h"
 
 #include <cstring>
@@ -14,10 +12,10 @@
 #include "core/process_state.h"
 #include "core/settings.h"
 #include "core/sjis.h"
-#include "core/stand_in.h"
 #include "core/stopwatches.h"
 #include "core/window_table.h"
 #include "datasrc/compiler_link.h"
+#include "layer/message_text.h"
 #include "platform/clock.h"
 #include "platform/memory_status.h"
 #include "script/engine_config.h"
@@ -386,6 +384,12 @@ void ReadSystemString(uint32_t n, char* buffer, int64_t e) {
     case 107:
       text = g_MyDocumentsFolder;
       break;
+    case 122:
+      text = g_MessageText->mText;
+      break;
+    case 123:
+      text = g_MessageText->mClasses;
+      break;
     case 125:
       text = g_CurrentTaskNode != nullptr && g_CurrentTaskNode->mName != nullptr ? g_CurrentTaskNode->mName : nullptr;
       break;
@@ -405,10 +409,6 @@ void ReadSystemString(uint32_t n, char* buffer, int64_t e) {
     case 131:
       text = g_MenuPathBase;
       break;
-    case 122:
-    case 123:
-      STAND_IN();  // the message text and its width classes
-      return;
     default:
       return;
   }
@@ -513,7 +513,7 @@ int WriteSystemString(uint32_t n, int64_t e, const char* text, size_t length) {
     return 0;
   }
   if (n == 122 || n == 123) {
-    STAND_IN();
+    (n == 122 ? WriteMessageText : WriteMessageClasses)(text, length);
     return 0;
   }
   return NotWritable();

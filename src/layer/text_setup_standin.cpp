@@ -1,9 +1,0 @@
-// Stand-ins until the message text buffer, the font list and the glyph
-// rasteriser are built.
-#include "core/stand_in.h"
-#include "layer/text_setup.h"
-
-void CreateMessageText() { STAND_IN(); }
-void ClearMessageText() { STAND_IN(); }
-void InitFontList() { STAND_IN(); }
-void DeleteGlyphObjects() { STAND_IN(); }
