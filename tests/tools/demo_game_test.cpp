@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/errors.h"
+#include "core/input_state.h"
 #include "core/object_path.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
@@ -35,12 +36,19 @@ const LayerRecord* Layer(const char* path) {
   return node != nullptr ? static_cast<const LayerRecord*>(node->mPayload) : nullptr;
 }
 
-TEST(DemoGameTest, TheScriptMovesItsLayersAndEndsWithoutAReport) {
-  ScriptRunner game;
-  game.mData = DemoScript();
+constexpr DemoTiming kQuick{10, 20, 30};
+
+// Loads the quick demo and runs its first frame.
+void StartDemo(ScriptRunner& game) {
+  game.mData = DemoScript(kQuick);
   game.mEnv.Write(DemoPictures());
   ASSERT_TRUE(game.Load());
   ASSERT_TRUE(game.Frame());
+}
+
+TEST(DemoGameTest, ScenesRunInTurnAndTheGameEndsAfterItsIdleTime) {
+  ScriptRunner game;
+  StartDemo(game);
   for (const char* path : {"W0/sky", "W0/sun", "W0/red", "W0/band", "W0/green", "W0/square"}) {
     SCOPED_TRACE(path);
     ASSERT_NE(Layer(path), nullptr);
@@ -49,20 +57,44 @@ TEST(DemoGameTest, TheScriptMovesItsLayersAndEndsWithoutAReport) {
   EXPECT_EQ(Layer("W0/sky")->mWidth, kDemoWidth);
   EXPECT_EQ(Layer("W0/sky")->mHeight, kDemoHeight);
   EXPECT_EQ(Layer("W0/band")->mHasAlpha, 1);
-  int64_t redStart = Layer("W0/red")->mX;
-  int64_t sunStart = Layer("W0/sun")->mOpacity;
-  for (int frame = 0; frame < 10; ++frame) ASSERT_TRUE(game.Frame());
-  EXPECT_EQ(Layer("W0/red")->mX - redStart, 30);
-  EXPECT_EQ(Layer("W0/sun")->mOpacity - sunStart, 10);
-  int frames = game.RunUntilQuit(kDemoFrames + 10);
-  EXPECT_LT(frames, kDemoFrames + 10) << "the demo must end on its own";
+  // Scene 1: only the sun moves.
+  int64_t sunOpacity = Layer("W0/sun")->mOpacity;
+  int64_t sunY = Layer("W0/sun")->mY;
+  for (int frame = 0; frame < 5; ++frame) ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(Layer("W0/sun")->mOpacity - sunOpacity, 10);
+  EXPECT_EQ(sunY - Layer("W0/sun")->mY, 5);
+  EXPECT_EQ(Layer("W0/red")->mOpacity, 0);
+  // Without input the whole demo runs to its end and stops there.
+  int frames = game.RunUntilQuit(DemoLength(kQuick) + 20);
+  EXPECT_GE(frames, DemoLength(kQuick) - 10);
+  EXPECT_LT(frames, DemoLength(kQuick) + 20) << "the demo must end on its own";
+  EXPECT_EQ(Layer("W0/square")->mY, -80 + 2 * kQuick.mSceneFrames) << "the last scene ran";
+  EXPECT_GT(Layer("W0/band")->mOpacity, 0);
+  EXPECT_EQ(g_LastErrorText, "");
+}
+
+TEST(DemoGameTest, AKeyPressStepsToTheNextSceneAndEscapeEnds) {
+  ScriptRunner game;
+  StartDemo(game);
+  for (int frame = 0; frame < kQuick.mSceneFrames + 2; ++frame) ASSERT_TRUE(game.Frame());
+  // Waiting between scenes: nothing moves until a key is pressed.
+  int64_t redX = Layer("W0/red")->mX;
+  for (int frame = 0; frame < 3; ++frame) ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(Layer("W0/red")->mX, redX);
+  g_InputCounter[0] = 1;
+  ASSERT_TRUE(game.Frame());
+  g_InputCounter[0] = 2;
+  for (int frame = 0; frame < 3; ++frame) ASSERT_TRUE(game.Frame());
+  EXPECT_GT(Layer("W0/red")->mX, redX) << "the key stepped to scene 2";
+  g_InputCounter[27] = 1;
+  EXPECT_LE(game.RunUntilQuit(3), 2) << "Escape ends the program";
   EXPECT_EQ(g_LastErrorText, "");
 }
 
 TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
   TempFolder runtime{false};
   TempFolder folder{false};
-  std::vector<GameFile> files = BuildScriptDataFiles(DemoScript());
+  std::vector<GameFile> files = BuildScriptDataFiles(DemoScript(kQuick));
   for (GameFile& picture : DemoPictures()) files.push_back(std::move(picture));
   ASSERT_TRUE(WriteGamePack(folder.Path() + "/data.qpf", files));
   ProgramResult result = RunProgram({ORVANE_BINARY_PATH, folder.Path()},

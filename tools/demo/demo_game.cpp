@@ -58,11 +58,58 @@ std::vector<GameFile> DemoPictures() {
 
 namespace {
 
+// The script keys the demo reads (system variables 147 + key give the
+// frame counter of the key's input slot; its key table maps key k to slot k):
+// the any-key slot, the left button and Escape.
+constexpr int kAnyKey = 0;
+constexpr int kLeftButton = 1;
+constexpr int kEscape = 27;
+constexpr uint16_t kFirstKeyCounterVariable = 147;
+
 void Layer(ScriptAssembler& code, std::vector<Arg> args) { code.Op("layer", args); }
+
+Expr Counter(int key) { return Var(static_cast<uint32_t>(kFirstKeyCounterVariable + key)); }
+
+// Ends the program while Escape is down.
+void EndOnEscape(ScriptAssembler& code) {
+  code.If(Bin(Counter(kEscape), Num(0), '>'));
+  code.End();
+  code.EndIf();
+}
+
+// Waits up to `frames` frames for a key press or a click.
+void WaitForStep(ScriptAssembler& code, int frames) {
+  code.Loop(Num(frames));
+  EndOnEscape(code);
+  code.If(Bin(Bin(Counter(kAnyKey), Num(1), '='), Bin(Counter(kLeftButton), Num(1), '='), '|'));
+  code.Break();
+  code.EndIf();
+  code.Op("wait", {{"frames", Num(1)}});
+  code.EndLoop();
+}
+
+// One scene: `step` moves the layers one frame, `frames` times.
+template <typename Step>
+void Scene(ScriptAssembler& code, int frames, Step step) {
+  code.Loop(Num(frames));
+  EndOnEscape(code);
+  step();
+  code.Op("wait", {{"frames", Num(1)}});
+  code.EndLoop();
+}
+
+void DefineInputCounters(ScriptData& data) {
+  for (int key : {kAnyKey, kLeftButton, kEscape}) {
+    VariableDefinition counter;
+    counter.mVariable = static_cast<uint16_t>(kFirstKeyCounterVariable + key);
+    counter.mType = 1;
+    data.mDefinitions.push_back(counter);
+  }
+}
 
 }  // namespace
 
-ScriptData DemoScript() {
+ScriptData DemoScript(const DemoTiming& timing) {
   ScriptData data;
   data.mMessages = TaggedMessages(std::vector<MessageId>(std::begin(kAllMessageIds), std::end(kAllMessageIds)));
   data.mCommands = StandardCommandTable();
@@ -70,6 +117,7 @@ ScriptData DemoScript() {
   data.mConfig.mWidth = kDemoWidth;
   data.mConfig.mHeight = kDemoHeight;
   data.mConfig.mTitle = "ORVANE demo";
+  DefineInputCounters(data);
 
   ScriptAssembler code(StandardCommandTable(), 0);
   code.Label("SYSTEM_START");
@@ -77,20 +125,34 @@ ScriptData DemoScript() {
   Layer(code, {{"path", Str("sun")}, {"order", Num(2)}, {"file", Str("image\\sun.bmp")}, {"x", Num(420)},
                {"y", Num(330)}, {"opacity", Num(0)}});
   Layer(code, {{"path", Str("red")}, {"order", Num(3)}, {"file", Str("image\\red.bmp")}, {"x", Num(-90)},
-               {"y", Num(180)}});
-  Layer(code, {{"path", Str("band")}, {"order", Num(4)}, {"file", Str("image\\band.bmp")}, {"y", Num(340)}});
+               {"y", Num(180)}, {"opacity", Num(0)}});
+  Layer(code, {{"path", Str("band")}, {"order", Num(4)}, {"file", Str("image\\band.bmp")}, {"y", Num(340)},
+               {"opacity", Num(0)}});
   Layer(code, {{"path", Str("green")}, {"order", Num(5)}, {"file", Str("image\\green.bmp")}, {"x", Num(kDemoWidth)},
-               {"y", Num(360)}});
+               {"y", Num(360)}, {"opacity", Num(0)}});
   Layer(code, {{"path", Str("square")}, {"order", Num(6)}, {"file", Str("image\\square.bmp")}, {"x", Num(280)},
                {"y", Num(-80)}, {"blend", Num(1)}});
-  code.Loop(Num(kDemoFrames));
-  Layer(code, {{"path", Str("sun")}, {"y", Num(1), 2}, {"opacity", Num(1), 1}});
-  Layer(code, {{"path", Str("red")}, {"x", Num(3), 1}});
-  Layer(code, {{"path", Str("green")}, {"x", Num(3), 2}});
-  Layer(code, {{"path", Str("square")}, {"y", Num(2), 1}});
-  code.Op("wait", {{"frames", Num(1)}});
-  code.EndLoop();
-  code.Op("end");
+  // Scene 1: the sun rises and fades in.
+  Scene(code, timing.mSceneFrames, [&] {
+    Layer(code, {{"path", Str("sun")}, {"y", Num(1), 2}, {"opacity", Num(2), 1}});
+  });
+  WaitForStep(code, timing.mStepFrames);
+  // Scene 2: the characters fade in and cross; the band fades up to half.
+  Scene(code, timing.mSceneFrames, [&] {
+    Layer(code, {{"path", Str("sun")}, {"opacity", Num(256)}});
+    Layer(code, {{"path", Str("red")}, {"x", Num(3), 1}, {"opacity", Num(3), 1}});
+    Layer(code, {{"path", Str("green")}, {"x", Num(3), 2}, {"opacity", Num(3), 1}});
+    Layer(code, {{"path", Str("band")}, {"opacity", Num(1), 1}});
+  });
+  WaitForStep(code, timing.mStepFrames);
+  // Scene 3: the square drops in and the characters leave.
+  Scene(code, timing.mSceneFrames, [&] {
+    Layer(code, {{"path", Str("square")}, {"y", Num(2), 1}});
+    Layer(code, {{"path", Str("red")}, {"y", Num(2), 2}, {"opacity", Num(2), 2}});
+    Layer(code, {{"path", Str("green")}, {"y", Num(1), 1}, {"opacity", Num(2), 2}});
+  });
+  WaitForStep(code, timing.mIdleFrames);
+  code.End();
   AddScript(data, code, "main.txt");
   return data;
 }

@@ -1,16 +1,30 @@
 #pragma once
-// The demo game: a sky, a sun that rises and fades in, and shapes that cross
-// the window in front of it and behind a half-transparent band; it ends on
-// its own after kDemoFrames frames.
+// The demo game: three scenes over a sky. A sun rises and fades in; two
+// characters fade in and cross the window while a half-transparent message
+// band fades up; then a square drops in and the characters leave. A key or a
+// click steps to the next scene early, Escape ends the program at any time,
+// and after the last scene the game ends on its own once it has been idle
+// for its idle time.
 #include <vector>
 
 #include "support/script_data_builder.h"
 
 constexpr int kDemoWidth = 640;
 constexpr int kDemoHeight = 480;
-constexpr int kDemoFrames = 300;
+
+// Frame counts of the demo's parts.
+struct DemoTiming {
+  int mSceneFrames = 120;  // each scene's movement
+  int mStepFrames = 240;   // the longest wait for a key or click between scenes
+  int mIdleFrames = 600;   // the idle frames before the end (ten seconds)
+};
+
+// The last frame the demo can reach without any input.
+inline int DemoLength(const DemoTiming& timing) {
+  return 3 * timing.mSceneFrames + 2 * timing.mStepFrames + timing.mIdleFrames;
+}
 
 // The compiled script data (one script, main.txt).
-ScriptData DemoScript();
+ScriptData DemoScript(const DemoTiming& timing = DemoTiming());
 // The pictures the script loads, under image\.
 std::vector<GameFile> DemoPictures();
