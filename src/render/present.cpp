@@ -125,7 +125,9 @@ void PresentWindowFrame(WindowObject* window, LayerRecord* frame) {
     PresentLetterboxed(window, frame);
     return;
   }
-  g_PaintOffset = PaintOffset();
+  // The offset describes the main window's picture: a sub-window's present
+  // leaves it as the main window's last present set it.
+  if (main) g_PaintOffset = PaintOffset();
   if (main && (frame->mWidth != g_PresentWidth || frame->mHeight != g_PresentHeight)) {
     PresentScaledWindow(window, frame);
     return;

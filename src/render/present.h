@@ -11,7 +11,8 @@
 
 // Where the main window's picture sits in its client area: the centring
 // offset while full screen or maximised, else (0, 0). Written by every
-// present that draws; cursor mapping and movie placement read it.
+// present of the main window that draws (sub-windows leave it alone);
+// cursor mapping and movie placement read it.
 struct PaintOffset {
   int32_t x = 0;
   int32_t y = 0;
