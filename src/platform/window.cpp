@@ -193,6 +193,17 @@ bool IsBgrxSurface(const SDL_Surface* surface) {
   return format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888;
 }
 
+// The window's surface. Frames are composed on the processor, so the
+// surface stays plain memory that the display's own framebuffer shows (on
+// X11 a shared-memory image, whose changed rectangles alone are sent):
+// SDL's default would put a GPU renderer behind it, which uploads the whole
+// surface on every update.
+SDL_Surface* GetPresentSurface(SDL_Window* window) {
+  if (window == nullptr) return nullptr;
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  return SDL_GetWindowSurface(window);
+}
+
 uint32_t MapFramePixel(const SDL_Surface* surface, const unsigned char* bgra) {
   return SDL_MapRGB(surface->format, bgra[2], bgra[1], bgra[0]);
 }
@@ -246,8 +257,8 @@ uint32_t LoadPixel(const SDL_Surface* surface, int x, int y) {
 class SurfaceAccess {
  public:
   explicit SurfaceAccess(PlatformWindow* window) {
-    if (window == nullptr || window->mSdl == nullptr) return;
-    mSurface = SDL_GetWindowSurface(window->mSdl);
+    if (window == nullptr) return;
+    mSurface = GetPresentSurface(window->mSdl);
     if (mSurface == nullptr) return;
     if (SDL_MUSTLOCK(mSurface) && SDL_LockSurface(mSurface) != 0) {
       mSurface = nullptr;
@@ -339,8 +350,8 @@ bool BlitToPlatformWindow(PlatformWindow* window, const PlatformBlit& blit) {
 }
 
 bool FillPlatformWindow(PlatformWindow* window, unsigned colour) {
-  if (window == nullptr || window->mSdl == nullptr) return false;
-  SDL_Surface* surface = SDL_GetWindowSurface(window->mSdl);
+  if (window == nullptr) return false;
+  SDL_Surface* surface = GetPresentSurface(window->mSdl);
   if (surface == nullptr) return false;
   uint32_t value = SDL_MapRGB(surface->format, static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8),
                               static_cast<Uint8>(colour));
