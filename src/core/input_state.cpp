@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/paint_offset.h"
+#include "core/display_state.h"
 
 uint8_t g_InputRaw[kInputSlots];
 uint8_t g_InputState[kInputSlots];

@@ -15,6 +15,7 @@
 #include "image/pixel_primitives.h"
 #include "layer/layer_record.h"
 #include "platform/threads.h"
+#include "render/scalers.h"
 
 WorkerJob g_WorkerJobs[kMaxWorkerJobs];
 
@@ -261,6 +262,12 @@ void RunWorkerJob(WorkerJob* job, int worker) {
     case JOB_BLEND_ROWS_MASKED_ALPHA:
       RunBlendRowsJob(*job);
       break;
+    case JOB_SCALE_NEAREST:
+      job->mStatus = RunScaleNearestJob(*job);
+      break;
+    case JOB_SCALE_BILINEAR:
+      job->mStatus = RunScaleBilinearJob(*job);
+      break;
     case JOB_SCALE_SMOOTH:
       job->mStatus = RunScaleSmoothJob(*job);
       break;
@@ -271,8 +278,7 @@ void RunWorkerJob(WorkerJob* job, int worker) {
       if (worker == 0 || worker == 1) job->mStatus = RunQcgHalf(*job, worker);
       break;
     default:
-      // The scale jobs 11 and 21 come with their posters; 29 and 42 and any
-      // other code complete without work.
+      // 29 and 42 and any other code complete without work.
       break;
   }
   job->mRan = true;

@@ -77,8 +77,12 @@ struct WorkerJob {
   const uint8_t* mSourcePixels = nullptr;
   // Column table of the smooth scale: 2 * destination width entries of 8.8
   // fixed-point source x offsets (start and middle of each pixel).
+  // Job 11: source column and row offsets per destination column and row.
+  // Job 21: byte offsets of the source columns, and beside them the column
+  // weights, each repeated for the four channels.
   const int32_t* mColumnTable = nullptr;
   const int32_t* mRowTable = nullptr;
+  const uint16_t* mColumnWeights = nullptr;
 
   // qcg jobs (1000-1003): worker 0 unpacks the first half, worker 1 the
   // second. The stored data begins kQcgHeaderBytes into the file image.

@@ -565,3 +565,206 @@ void SetSystemCursorVisible(bool visible) {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE);
 }
+
+// --- Frame presentation on the window surface ---
+namespace {
+
+// Surfaces whose 32-bit pixels are B, G, R and a fourth byte in memory take
+// frame rows as they are.
+bool IsBgrxSurface(const SDL_Surface* surface) {
+  if (SDL_BYTEORDER != SDL_LIL_ENDIAN) return false;
+  uint32_t format = surface->format->format;
+  return format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888;
+}
+
+// The window's surface. Frames are composed on the processor, so the
+// surface stays plain memory that the display's own framebuffer shows (on
+// X11 a shared-memory image, whose changed rectangles alone are sent):
+// SDL's default would put a GPU renderer behind it, which uploads the whole
+// surface on every update.
+SDL_Surface* GetPresentSurface(SDL_Window* window) {
+  if (window == nullptr) return nullptr;
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  return SDL_GetWindowSurface(window);
+}
+
+uint32_t MapFramePixel(const SDL_Surface* surface, const unsigned char* bgra) {
+  return SDL_MapRGB(surface->format, bgra[2], bgra[1], bgra[0]);
+}
+
+void StorePixel(SDL_Surface* surface, int x, int y, uint32_t value) {
+  auto* row = static_cast<unsigned char*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
+  int bytes = surface->format->BytesPerPixel;
+  unsigned char* at = row + static_cast<size_t>(x) * bytes;
+  switch (bytes) {
+    case 4: {
+      uint32_t v = value;
+      SDL_memcpy(at, &v, 4);
+      break;
+    }
+    case 3:
+      at[0] = static_cast<unsigned char>(value);
+      at[1] = static_cast<unsigned char>(value >> 8);
+      at[2] = static_cast<unsigned char>(value >> 16);
+      break;
+    case 2: {
+      auto v = static_cast<uint16_t>(value);
+      SDL_memcpy(at, &v, 2);
+      break;
+    }
+    default:
+      *at = static_cast<unsigned char>(value);
+      break;
+  }
+}
+
+uint32_t LoadPixel(const SDL_Surface* surface, int x, int y) {
+  const auto* row = static_cast<const unsigned char*>(surface->pixels) + static_cast<size_t>(y) * surface->pitch;
+  int bytes = surface->format->BytesPerPixel;
+  const unsigned char* at = row + static_cast<size_t>(x) * bytes;
+  uint32_t value = 0;
+  switch (bytes) {
+    case 4: SDL_memcpy(&value, at, 4); break;
+    case 3: value = at[0] | (at[1] << 8) | (static_cast<uint32_t>(at[2]) << 16); break;
+    case 2: {
+      uint16_t v = 0;
+      SDL_memcpy(&v, at, 2);
+      value = v;
+      break;
+    }
+    default: value = *at; break;
+  }
+  return value;
+}
+
+// The surface of a window, locked while a SurfaceAccess lives.
+class SurfaceAccess {
+ public:
+  explicit SurfaceAccess(PlatformWindow* window) {
+    if (window == nullptr) return;
+    mSurface = GetPresentSurface(window->mSdl);
+    if (mSurface == nullptr) return;
+    if (SDL_MUSTLOCK(mSurface) && SDL_LockSurface(mSurface) != 0) {
+      mSurface = nullptr;
+      return;
+    }
+    mLocked = SDL_MUSTLOCK(mSurface);
+  }
+  ~SurfaceAccess() {
+    if (mLocked) SDL_UnlockSurface(mSurface);
+  }
+  SurfaceAccess(const SurfaceAccess&) = delete;
+  SurfaceAccess& operator=(const SurfaceAccess&) = delete;
+  SDL_Surface* Get() const { return mSurface; }
+
+ private:
+  SDL_Surface* mSurface = nullptr;
+  bool mLocked = false;
+};
+
+// Clips [*start, *start + *length) to [0, limit), moving *other (the
+// matching edge of the other rectangle) along; false when nothing is left.
+bool ClipSpan(int64_t* start, int64_t* length, int64_t* other, int64_t limit) {
+  if (*start < 0) {
+    *length += *start;
+    *other -= *start;
+    *start = 0;
+  }
+  if (*start + *length > limit) *length = limit - *start;
+  return *length > 0;
+}
+
+}  // namespace
+
+bool BlitToPlatformWindow(PlatformWindow* window, const PlatformBlit& blit) {
+  if (blit.mPixels == nullptr || blit.mImageWidth <= 0 || blit.mImageHeight <= 0 || blit.mSrcWidth <= 0 ||
+      blit.mSrcHeight <= 0 || blit.mDstWidth <= 0 || blit.mDstHeight <= 0) {
+    return false;
+  }
+  SDL_Rect drawn{};
+  {
+    SurfaceAccess access(window);
+    SDL_Surface* surface = access.Get();
+    if (surface == nullptr) return false;
+    size_t imagePitch = static_cast<size_t>(blit.mImageWidth) * 4;
+    if (blit.mSrcWidth == blit.mDstWidth && blit.mSrcHeight == blit.mDstHeight) {
+      // 1:1: both rectangles clipped together, to the image and the surface.
+      int64_t sx = blit.mSrcX, sy = blit.mSrcY, dx = blit.mDstX, dy = blit.mDstY;
+      int64_t w = blit.mSrcWidth, h = blit.mSrcHeight;
+      if (!ClipSpan(&sx, &w, &dx, blit.mImageWidth) || !ClipSpan(&sy, &h, &dy, blit.mImageHeight) ||
+          !ClipSpan(&dx, &w, &sx, surface->w) || !ClipSpan(&dy, &h, &sy, surface->h)) {
+        return false;
+      }
+      for (int64_t row = 0; row < h; ++row) {
+        const unsigned char* from = blit.mPixels + static_cast<size_t>(sy + row) * imagePitch + sx * 4;
+        if (IsBgrxSurface(surface)) {
+          auto* to = static_cast<unsigned char*>(surface->pixels) + static_cast<size_t>(dy + row) * surface->pitch;
+          SDL_memcpy(to + dx * 4, from, static_cast<size_t>(w) * 4);
+        } else {
+          for (int64_t col = 0; col < w; ++col) {
+            StorePixel(surface, static_cast<int>(dx + col), static_cast<int>(dy + row),
+                       MapFramePixel(surface, from + col * 4));
+          }
+        }
+      }
+      drawn = {static_cast<int>(dx), static_cast<int>(dy), static_cast<int>(w), static_cast<int>(h)};
+    } else {
+      // Stretched: each destination pixel takes the source pixel its
+      // position falls on; source pixels outside the image are not drawn.
+      int64_t x0 = std::max<int64_t>(blit.mDstX, 0);
+      int64_t y0 = std::max<int64_t>(blit.mDstY, 0);
+      int64_t x1 = std::min<int64_t>(int64_t{blit.mDstX} + blit.mDstWidth, surface->w);
+      int64_t y1 = std::min<int64_t>(int64_t{blit.mDstY} + blit.mDstHeight, surface->h);
+      if (x0 >= x1 || y0 >= y1) return false;
+      for (int64_t y = y0; y < y1; ++y) {
+        int64_t sy = blit.mSrcY + (y - blit.mDstY) * blit.mSrcHeight / blit.mDstHeight;
+        if (sy < 0 || sy >= blit.mImageHeight) continue;
+        const unsigned char* from = blit.mPixels + static_cast<size_t>(sy) * imagePitch;
+        for (int64_t x = x0; x < x1; ++x) {
+          int64_t sx = blit.mSrcX + (x - blit.mDstX) * blit.mSrcWidth / blit.mDstWidth;
+          if (sx < 0 || sx >= blit.mImageWidth) continue;
+          StorePixel(surface, static_cast<int>(x), static_cast<int>(y), MapFramePixel(surface, from + sx * 4));
+        }
+      }
+      drawn = {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0), static_cast<int>(y1 - y0)};
+    }
+  }
+  SDL_UpdateWindowSurfaceRects(window->mSdl, &drawn, 1);
+  return true;
+}
+
+bool FillPlatformWindow(PlatformWindow* window, unsigned colour) {
+  if (window == nullptr) return false;
+  SDL_Surface* surface = GetPresentSurface(window->mSdl);
+  if (surface == nullptr) return false;
+  uint32_t value = SDL_MapRGB(surface->format, static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8),
+                              static_cast<Uint8>(colour));
+  SDL_FillRect(surface, nullptr, value);
+  SDL_UpdateWindowSurface(window->mSdl);
+  return true;
+}
+
+bool ReadPlatformWindowPixels(PlatformWindow* window, int x, int y, int width, int height, unsigned char* out) {
+  if (out == nullptr || width <= 0 || height <= 0) return false;
+  SurfaceAccess access(window);
+  SDL_Surface* surface = access.Get();
+  if (surface == nullptr) return false;
+  for (int row = 0; row < height; ++row) {
+    for (int col = 0; col < width; ++col) {
+      unsigned char* to = out + (static_cast<size_t>(row) * width + col) * 4;
+      int sx = x + col;
+      int sy = y + row;
+      if (sx < 0 || sy < 0 || sx >= surface->w || sy >= surface->h) {
+        SDL_memset(to, 0, 4);
+        continue;
+      }
+      Uint8 r = 0, g = 0, b = 0;
+      SDL_GetRGB(LoadPixel(surface, sx, sy), surface->format, &r, &g, &b);
+      to[0] = b;
+      to[1] = g;
+      to[2] = r;
+      to[3] = 0;
+    }
+  }
+  return true;
+}

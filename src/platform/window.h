@@ -173,3 +173,31 @@ bool GetGlobalCursorPosition(int* x, int* y);
 // Shows or hides the mouse cursor over the program's windows.
 void SetSystemCursorVisible(bool visible);
 
+// --- Frame presentation on the window surface ---
+// The client area is the window's surface of 32-bit pixels, B, G, R, X in
+// memory. A blit draws the source rectangle of a top-down image of B, G, R, A
+// pixels (the fourth byte is not shown) into the destination rectangle of the
+// client area, repeating or dropping pixels where the sizes differ (no
+// filtering); both rectangles are clipped and only the rectangle drawn is
+// brought to the screen.
+struct PlatformBlit {
+  const unsigned char* mPixels = nullptr;
+  int mImageWidth = 0;  // also the pitch, in pixels
+  int mImageHeight = 0;
+  int mSrcX = 0;
+  int mSrcY = 0;
+  int mSrcWidth = 0;
+  int mSrcHeight = 0;
+  int mDstX = 0;
+  int mDstY = 0;
+  int mDstWidth = 0;
+  int mDstHeight = 0;
+};
+// False when the window has no surface or nothing of the blit is visible.
+bool BlitToPlatformWindow(PlatformWindow* window, const PlatformBlit& blit);
+// Fills the whole client area with one B, G, R value (0x00RRGGBB).
+bool FillPlatformWindow(PlatformWindow* window, unsigned colour);
+// Copies a rectangle of the client area out as B, G, R, X pixels (pitch
+// width * 4); pixels outside the client area read as 0. False without a
+// surface.
+bool ReadPlatformWindowPixels(PlatformWindow* window, int x, int y, int width, int height, unsigned char* out);

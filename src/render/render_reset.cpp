@@ -1,6 +1,7 @@
 #include "render/render_reset.h"
 
 #include "render/direct3d.h"
+#include "render/present.h"
 
 void ResetRenderState() {
   ReleaseGpuFrameTextures();
@@ -8,4 +9,5 @@ void ResetRenderState() {
   g_GpuRedrawRequest = 0;
   g_GpuCompose = 0;
   g_FrameCaptureLayer = nullptr;
+  ResetPresentState();
 }

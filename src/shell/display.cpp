@@ -16,8 +16,6 @@
 #include "shell/startup.h"
 
 int32_t g_FullscreenBits = 32;
-uint8_t g_FullScreen;
-uint8_t g_Maximized;
 uint8_t g_DeviceResetPending;
 uint8_t g_RestorePending;
 int32_t g_MonitorRect[4];

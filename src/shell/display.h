@@ -4,13 +4,13 @@
 // from full screen.
 #include <cstdint>
 
+#include "core/display_state.h"
+
 struct PlatformWindow;
 struct PlatformSizeLimits;
 struct WindowObject;
 
 extern int32_t g_FullscreenBits;
-extern uint8_t g_FullScreen;
-extern uint8_t g_Maximized;
 extern uint8_t g_DeviceResetPending;
 extern uint8_t g_RestorePending;
 // Left, top, width, height of the monitor found last.

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "core/input_state.h"
-#include "core/paint_offset.h"
+#include "core/display_state.h"
 #include "core/process_state.h"
 #include "core/window_table.h"
 #include "platform/clock.h"

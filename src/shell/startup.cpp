@@ -40,13 +40,8 @@
 #include "shell/window_objects.h"
 #include "sound/sound_device.h"
 
-int32_t g_ConfiguredWidth;
-int32_t g_ConfiguredHeight;
 int32_t g_ClientWidth;
 int32_t g_ClientHeight;
-int32_t g_PresentWidth;
-int32_t g_PresentHeight;
-uint8_t* g_BackBuffer;
 uint8_t g_JoysticksPresent;
 char g_IdentifierString[16];
 

@@ -3,13 +3,10 @@
 #include <cstdint>
 #include <ctime>
 
-extern int32_t g_ConfiguredWidth;
-extern int32_t g_ConfiguredHeight;
+#include "core/display_state.h"
+
 extern int32_t g_ClientWidth;
 extern int32_t g_ClientHeight;
-extern int32_t g_PresentWidth;
-extern int32_t g_PresentHeight;
-extern uint8_t* g_BackBuffer;
 extern uint8_t g_JoysticksPresent;
 extern char g_IdentifierString[16];
 

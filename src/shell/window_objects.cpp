@@ -430,9 +430,18 @@ void OnLeftButtonDown(WindowObject* object, uint64_t, int64_t lParam) {
 
 void InvalidateRequestedWindows() {
   for (int index = 0; index < kWindowCount; ++index) {
-    if (g_WindowPresentRequest[index] == kPresentNone) continue;
+    uint8_t request = g_WindowPresentRequest[index];
+    if (request == kPresentNone) continue;
     g_WindowPresentRequest[index] = kPresentNone;
-    if (g_WindowTable[index] != nullptr) InvalidatePlatformWindow(g_WindowTable[index]->mWindow);
+    WindowObject* object = g_WindowTable[index];
+    if (object == nullptr || object->mWindow == nullptr) continue;
+    // A hidden window is painted black at once; a changed one is presented
+    // when its paint message arrives.
+    if (request == kPresentBlack) {
+      FillPlatformWindow(object->mWindow, 0);
+    } else {
+      InvalidatePlatformWindow(object->mWindow);
+    }
   }
 }
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/input_state.h"
-#include "core/paint_offset.h"
+#include "core/display_state.h"
 #include "core/window_table.h"
 #include "platform/input_devices.h"
 #include "platform/messages.h"

@@ -1,3 +1,0 @@
-#include "core/paint_offset.h"
-
-PaintOffset g_PaintOffset;
