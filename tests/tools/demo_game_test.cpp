@@ -8,13 +8,16 @@
 
 #include "core/errors.h"
 #include "core/input_state.h"
+#include "core/window_table.h"
 #include "core/object_path.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
 #include "demo/demo_game.h"
 #include "layer/layer_record.h"
+#include "platform/window.h"
 #include "shell/engine_reset.h"
 #include "support/fixture_game.h"
+#include "support/in_process_game.h"
 #include "support/run_program.h"
 #include "support/script_runner.h"
 #include "support/temp_folder.h"
@@ -89,6 +92,36 @@ TEST(DemoGameTest, AKeyPressStepsToTheNextSceneAndEscapeEnds) {
   g_InputCounter[27] = 1;
   EXPECT_LE(game.RunUntilQuit(3), 2) << "Escape ends the program";
   EXPECT_EQ(g_LastErrorText, "");
+}
+
+// The window shows exactly the composed picture of the running demo.
+TEST(DemoGameTest, TheWindowShowsTheComposedScene) {
+  ResetEngineState();
+  TempFolder folder{false};
+  std::vector<GameFile> files = BuildScriptDataFiles(DemoScript(kQuick));
+  for (GameFile& picture : DemoPictures()) files.push_back(std::move(picture));
+  ASSERT_TRUE(WriteGamePack(folder.Path() + "/data.qpf", files));
+  ASSERT_EQ(StartGameInProcess(folder.Path()), 0) << g_LastErrorText;
+  for (int pass = 0; pass < 8; ++pass) ASSERT_TRUE(RunLoopPass());
+  const WindowObject* window = g_WindowTable[0];
+  ASSERT_NE(window, nullptr);
+  ASSERT_NE(window->mShownLayerSet, nullptr);
+  const auto* frame = static_cast<const LayerRecord*>(window->mShownLayerSet->mPayload);
+  ASSERT_NE(frame, nullptr);
+  ASSERT_EQ(frame->mWidth, kDemoWidth);
+  ASSERT_EQ(frame->mHeight, kDemoHeight);
+  std::vector<uint8_t> screen(static_cast<size_t>(kDemoWidth) * kDemoHeight * 4);
+  ASSERT_TRUE(ReadPlatformWindowPixels(window->mWindow, 0, 0, kDemoWidth, kDemoHeight, screen.data()));
+  int differing = 0;
+  for (size_t pixel = 0; pixel < screen.size() / 4; ++pixel) {
+    for (int channel = 0; channel < 3; ++channel) {
+      if (screen[pixel * 4 + channel] != frame->mPixels[pixel * 4 + channel]) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+  // The scene itself: the sky lightens downwards.
+  EXPECT_LT(screen[2], screen[(static_cast<size_t>(kDemoHeight - 1) * kDemoWidth) * 4 + 2]);
+  ResetEngineState();
 }
 
 TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
