@@ -12,6 +12,7 @@
 #include "shell/frame.h"
 #include "shell/window_objects.h"
 #include "support/fake_clock.h"
+#include "support/test_window.h"
 
 namespace {
 
@@ -25,15 +26,8 @@ struct FirstFrameCase {
 class FirstFrameTest : public testing::TestWithParam<FirstFrameCase> {
  protected:
   void SetUp() override {
-    ResetEngineState();
-    SetWindowProcedure(MainWndProc);
-    ASSERT_EQ(CreateWindowObjects(), 0);
-    main = g_WindowTable[0];
-    main->mWidth = 320;
-    main->mHeight = 240;
-    SetUpWindowObject(main, "テスト");
-    ASSERT_EQ(CreateGameWindow(main, 1, "orvane-first-frame-test", "テスト"), 1);
-    g_WindowIds[0] = 1;
+    main = CreateTestMainWindow("orvane-first-frame-test");
+    ASSERT_NE(main, nullptr);
     g_LastFrameTime = clock.Now();
   }
   void TearDown() override {

@@ -9,22 +9,16 @@
 #include "shell/frame.h"
 #include "shell/window_objects.h"
 #include "support/dialog_recorder.h"
+#include "support/test_window.h"
 
 namespace {
 
 class WindowCloseTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetEngineState();
-    SetWindowProcedure(MainWndProc);
-    ASSERT_EQ(CreateWindowObjects(), 0);
-    main = g_WindowTable[0];
-    main->mWidth = 320;
-    main->mHeight = 240;
-    SetUpWindowObject(main, "テスト");
+    main = CreateTestMainWindow("orvane-close-test");
+    ASSERT_NE(main, nullptr);
     g_WindowTitle = "テスト";
-    ASSERT_EQ(CreateGameWindow(main, 1, "orvane-close-test", "テスト"), 1);
-    g_WindowIds[0] = 1;
   }
   void TearDown() override { ResetEngineState(); }
 

@@ -19,21 +19,15 @@
 #include "shell/window_objects.h"
 #include "support/dialog_recorder.h"
 #include "support/temp_folder.h"
+#include "support/test_window.h"
 
 namespace {
 
 class WindowMessagesTest : public testing::Test {
  protected:
   void SetUp() override {
-    ResetEngineState();
-    SetWindowProcedure(MainWndProc);
-    ASSERT_EQ(CreateWindowObjects(), 0);
-    main = g_WindowTable[0];
-    main->mWidth = 320;
-    main->mHeight = 240;
-    SetUpWindowObject(main, "テスト");
-    ASSERT_EQ(CreateGameWindow(main, 1, "orvane-messages-test", "テスト"), 1);
-    g_WindowIds[0] = 1;
+    main = CreateTestMainWindow("orvane-messages-test");
+    ASSERT_NE(main, nullptr);
     DispatchPending();
   }
   void TearDown() override { ResetEngineState(); }
