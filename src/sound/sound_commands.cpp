@@ -126,7 +126,12 @@ int32_t CmdSoundDefine() {
   }
   SoundRecord* record = SoundRecordOf(node);
   if (hasFile) {
-    if (record->mState != SOUND_STATE_IDLE) {
+    bool busy = false;
+    {
+      std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+      busy = record->mState != SOUND_STATE_IDLE;
+    }
+    if (busy) {
       PostSoundRequest(node, SOUND_REQ_STOP, 0);
       WaitForSoundIdle(record);
     }
@@ -160,7 +165,11 @@ int32_t CmdSoundDefine() {
   if (Has(7)) PostSoundRequest(node, SOUND_REQ_SET_LOOP_BACK, IntArg(7));
   if (Has(8)) PostSoundRequest(node, SOUND_REQ_SET_END, IntArg(8));
   if (Has(9)) {
-    record->mLoopTarget = IntArg(9);
+    {
+      // The sound thread reads the target in every poll.
+      std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+      record->mLoopTarget = IntArg(9);
+    }
     PostSoundRequest(node, SOUND_REQ_SET_LOOPS, IntArg(9));
   }
   if (Has(11)) PostSoundRequest(node, SOUND_REQ_SET_PAN, IntArg(11));

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <mutex>
+
 #include "core/errors.h"
 #include "core/object_path.h"
 #include "core/object_tree.h"
+#include "core/process_state.h"
+#include "platform/clock.h"
 #include "platform/audio_device.h"
 #include "platform/audio_mixer.h"
 #include "script/task_step.h"
@@ -120,6 +124,45 @@ TEST(SoundCommandTest, TheSoundThreadAnswersTheCommandsWhileItRuns) {
   ASSERT_TRUE(StartSoundThread());
   game.mGame.Frame();
   EXPECT_EQ(IntVar(kRunInt), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SoundStartTest, WithoutADeviceInitFailsAfterTheBox) {
+  ScriptTestEnvironment env;
+  SetAudioOutputMode(AudioOutputMode::Absent);
+  EXPECT_EQ(InitDirectSound(), 0);
+  EXPECT_EQ(g_SoundDevice, 0);
+  ASSERT_EQ(env.mDialogs.mBoxes.size(), 1u);
+  EXPECT_EQ(env.mDialogs.mBoxes[0].mCaption, "サウンド初期化エラー");
+}
+
+TEST(SoundStartTest, TheSoundSystemStartsItsThreadAndTheSilentRootSound) {
+  ScriptTestEnvironment env;
+  ASSERT_EQ(CreateObjectTrees(), 0);
+  SetAudioOutputMode(AudioOutputMode::Manual);
+  g_SoundSetting = 1;
+  ASSERT_EQ(InitDirectSound(), 1);
+  g_RunInBackground = 1;
+  ASSERT_EQ(StartSoundSystem(), 0);
+  ObjectTreeNode* root = FindObjectByPath(g_SoundRoot, "ROOT", kPathLeaf);
+  ASSERT_NE(root, nullptr);
+  auto* record = static_cast<SoundRecord*>(root->mPayload);
+  bool playing = false;
+  for (int i = 0; i < 2000 && !playing; ++i) {
+    {
+      std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+      playing = record->mState == SOUND_STATE_PLAYING;
+    }
+    if (!playing) SleepMs(1);
+  }
+  EXPECT_TRUE(playing);
+  JoinSoundThread();
+  EXPECT_EQ(g_SoundThreadState.load(), 1);
+  EXPECT_EQ(record->mBuffer, nullptr);  // the thread released every channel
+  g_RunInBackground = 0;
 }
 
 }  // namespace
