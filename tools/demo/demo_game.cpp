@@ -9,6 +9,7 @@
 #include "support/image_fixtures.h"
 #include "support/script_assembler.h"
 #include "support/script_test_env.h"
+#include "support/sound_fixtures.h"
 
 namespace {
 
@@ -56,9 +57,34 @@ std::vector<GameFile> DemoPictures() {
   };
 }
 
+std::vector<GameFile> DemoSounds() {
+  // Two seconds of a soft A minor chord that loops without a seam (whole
+  // periods of every tone), and a short decaying click.
+  constexpr uint32_t kRate = 44100;
+  std::vector<int16_t> music;
+  for (uint32_t i = 0; i < kRate * 2; ++i) {
+    double t = static_cast<double>(i) / kRate;
+    double value = std::sin(2 * M_PI * 220 * t) + 0.6 * std::sin(2 * M_PI * 261.5 * t) + 0.5 * std::sin(2 * M_PI * 329.5 * t);
+    int16_t sample = static_cast<int16_t>(value * 4000);
+    music.push_back(sample);
+    music.push_back(sample);
+  }
+  std::vector<int16_t> click;
+  for (uint32_t i = 0; i < 2205; ++i) {
+    double decay = std::exp(-static_cast<double>(i) / 300.0);
+    click.push_back(static_cast<int16_t>(std::sin(2 * M_PI * 2000.0 * i / 22050) * 20000 * decay));
+  }
+  return {{"sound\\music.ogg", EncodeVorbis(music, 2, kRate)},
+          {"sound\\click.wav", MakePcmWav(1, 22050, 16, Pcm16Bytes(click))}};
+}
+
 namespace {
 
 void Layer(ScriptAssembler& code, std::vector<Arg> args) { code.Op("layer", args); }
+
+void Click(ScriptAssembler& code) {
+  code.Op("sound", {{"path", Str("se/click")}, {"file", Str("sound\\click.wav")}, {"play", Num(1)}, {"loops", Num(1)}});
+}
 
 }  // namespace
 
@@ -70,6 +96,7 @@ ScriptData DemoScript() {
   data.mConfig.mWidth = kDemoWidth;
   data.mConfig.mHeight = kDemoHeight;
   data.mConfig.mTitle = "ORVANE demo";
+  data.mConfig.mSoundSetting = 1;
 
   ScriptAssembler code(StandardCommandTable(), 0);
   code.Label("SYSTEM_START");
@@ -83,6 +110,10 @@ ScriptData DemoScript() {
                {"y", Num(360)}});
   Layer(code, {{"path", Str("square")}, {"order", Num(6)}, {"file", Str("image\\square.bmp")}, {"x", Num(280)},
                {"y", Num(-80)}, {"blend", Num(1)}});
+  code.Op("sound", {{"path", Str("se/")}, {"volume", Num(200)}});
+  code.Op("sound", {{"path", Str("bgm")}, {"file", Str("sound\\music.ogg")}, {"play", Num(1)}, {"fade", Num(800)},
+                    {"volume", Num(160)}, {"loops", Num(0)}});
+  Click(code);
   code.Loop(Num(kDemoFrames));
   Layer(code, {{"path", Str("sun")}, {"y", Num(1), 2}, {"opacity", Num(1), 1}});
   Layer(code, {{"path", Str("red")}, {"x", Num(3), 1}});
@@ -90,6 +121,8 @@ ScriptData DemoScript() {
   Layer(code, {{"path", Str("square")}, {"y", Num(2), 1}});
   code.Op("wait", {{"frames", Num(1)}});
   code.EndLoop();
+  Click(code);
+  code.Op("sound", {{"path", Str("bgm")}, {"play", Num(0)}, {"fade", Num(300)}});
   code.Op("end");
   AddScript(data, code, "main.txt");
   return data;

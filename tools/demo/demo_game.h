@@ -1,7 +1,8 @@
 #pragma once
 // The demo game: a sky, a sun that rises and fades in, and shapes that cross
-// the window in front of it and behind a half-transparent band; it ends on
-// its own after kDemoFrames frames.
+// the window in front of it and behind a half-transparent band, over a music
+// loop with a click at the start and the end; it ends on its own after
+// kDemoFrames frames.
 #include <vector>
 
 #include "support/script_data_builder.h"
@@ -14,3 +15,5 @@ constexpr int kDemoFrames = 300;
 ScriptData DemoScript();
 // The pictures the script loads, under image\.
 std::vector<GameFile> DemoPictures();
+// The looping music (Ogg Vorbis) and the click (WAV) it plays, under sound\.
+std::vector<GameFile> DemoSounds();
