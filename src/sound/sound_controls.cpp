@@ -67,9 +67,12 @@ int ApplyNodeVolume(ObjectTreeNode* node, int32_t volume) {
   if (node->mIsGroup != 0) {
     ApplyTreeVolumes(node->mFirstChild);
   } else {
-    int32_t value = volume;
+    // A leaf that is not enabled is muted like everything below a disabled
+    // group.
+    const SoundRecord* record = SoundRecordOf(node);
+    int32_t value = record != nullptr && record->mEnabled != 1 ? 0 : volume;
     if (IsNamedSoundNode(node->mParent)) {
-      value = static_cast<int32_t>(static_cast<int64_t>(volume) * GetEffectiveVolume(node->mParent) / 256);
+      value = static_cast<int32_t>(static_cast<int64_t>(value) * GetEffectiveVolume(node->mParent) / 256);
     }
     ApplySoundVolume(node, value);
   }

@@ -185,4 +185,22 @@ TEST_F(MixerFixture, BuffersMixTogether) {
   EXPECT_EQ(CountAudioBuffers(), 1u);
 }
 
+TEST_F(MixerFixture, WritesBetweenThePlayAndWriteCursorsAreHeardOnlyNextTime) {
+  std::vector<int16_t> samples(kMixRate / 10, 100);  // 100 ms
+  AudioBuffer* buffer = Make16(1, kMixRate, samples);
+  PlayAudioBuffer(buffer, true);
+  Render(1000);
+  uint32_t play = 0, write = 0;
+  GetAudioBufferCursors(buffer, &play, &write);
+  ASSERT_EQ(write - play, 480u * 2);
+  std::vector<int16_t> changed(kMixRate / 10, 200);
+  Write(buffer, 0, changed.data(), changed.size() * 2);
+  std::vector<float> out = Render(4800);
+  EXPECT_EQ(out[0], 100 / 32768.0f);          // taken already
+  EXPECT_EQ(out[2 * 479], 100 / 32768.0f);
+  EXPECT_EQ(out[2 * 481], 200 / 32768.0f);    // beyond the write cursor
+  EXPECT_EQ(out[2 * 4799], 200 / 32768.0f);   // next time round
+}
+
 }  // namespace
+

@@ -269,4 +269,64 @@ TEST_F(ControlFixture, TheLevelReadersReadTheFrameAtThePlayCursor) {
   EXPECT_EQ(GetSoundLevel(&none), -1);
 }
 
+TEST_F(ControlFixture, ADisabledSoundIsMutedWhenItsVolumeIsApplied) {
+  ObjectTreeNode* node = Start("d");
+  Rec(node)->mEnabled = 0;
+  PostSoundRequest(node, SOUND_REQ_SET_VOLUME, 256);
+  mEnv.Poll();
+  EXPECT_EQ(GetAudioBufferVolume(Rec(node)->mBuffer), -10000);
+  Rec(node)->mEnabled = 1;
+  PostSoundRequest(node, SOUND_REQ_SET_VOLUME, 128);
+  mEnv.Poll();
+  EXPECT_EQ(GetAudioBufferVolume(Rec(node)->mBuffer), -1204);
+}
+
+TEST_F(ControlFixture, PlayWhileFadingOutRestartsAndFadesBackToTheEarlierVolume) {
+  ObjectTreeNode* node = Start("r");
+  SoundRecord* record = Rec(node);
+  PostSoundRequest(node, SOUND_REQ_SET_VOLUME, 200);
+  PostSoundRequest(node, SOUND_REQ_FADE_OUT, 1000);
+  mEnv.Poll();
+  mClock.Advance(500);
+  mEnv.Poll();
+  EXPECT_EQ(record->mState, SOUND_STATE_FADING_OUT);
+  std::vector<float> left;
+  mEnv.RenderAndPoll(4800, &left);
+  PostSoundRequest(node, SOUND_REQ_PLAY, 0);
+  mEnv.Poll();  // released; the play waits for the next poll
+  EXPECT_EQ(record->mState, SOUND_STATE_IDLE);
+  mEnv.Poll();
+  EXPECT_EQ(record->mState, SOUND_STATE_PLAYING);
+  EXPECT_EQ(record->mVolume, 200);
+  EXPECT_EQ(record->mBytesPlayed, 0);
+}
+
+TEST_F(ControlFixture, PlayDuringAFadeInRestartsTheFadeFromTheCurrentVolume) {
+  ObjectTreeNode* node = Start("i", 1000);
+  SoundRecord* record = Rec(node);
+  mClock.Advance(500);
+  mEnv.Poll();
+  int32_t reached = record->mVolume;
+  EXPECT_GT(reached, 100);
+  PostSoundRequest(node, SOUND_REQ_PLAY, 2000);
+  mEnv.Poll();
+  EXPECT_EQ(record->mFadeFrom, reached);
+  EXPECT_EQ(record->mState, SOUND_STATE_FADING);
+  mClock.Advance(2000);
+  mEnv.Poll();
+  EXPECT_EQ(record->mVolume, 256);
+  EXPECT_EQ(record->mState, SOUND_STATE_PLAYING);
+}
+
+TEST_F(ControlFixture, ALoadOnAPlayingSoundReleasesItFirst) {
+  ObjectTreeNode* node = Start("l");
+  mEnv.Load(node, "c.wav", SOUND_SOURCE_WAV);
+  mEnv.Poll();
+  EXPECT_EQ(Rec(node)->mState, SOUND_STATE_IDLE);
+  EXPECT_EQ(Rec(node)->mBuffer, nullptr);
+  mEnv.Poll();
+  EXPECT_EQ(Rec(node)->mState, SOUND_STATE_LOADED);
+  EXPECT_EQ(CountAudioBuffers(), 1u);
+}
+
 }  // namespace
