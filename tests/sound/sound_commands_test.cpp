@@ -99,6 +99,27 @@ TEST(SoundCommandTest, PlayLoadsAndQueryReadsTheState) {
   EXPECT_EQ(TextVar(kRunText), "");
 }
 
+TEST(SoundCommandTest, ALoadedSoundIsNotPlayingAndItsPositionNeedsAFormat) {
+  CommandGame game(
+      [](ScriptAssembler& code) {
+        code.Op("sound", {{"path", Str("se")}, {"file", Str("se.wav")}});
+        code.Op("wait", {{"frames", Num(1)}});
+        code.Op("sound_query", {{"path", Str("se")}, {"playing", Num(1)}, {"out", Var(kRunInt)}});
+        code.Op("sound_query", {{"path", Str("se")}, {"loaded", Num(1)}, {"out", Var(kRunInt2)}});
+        code.Op("sound_query", {{"path", Str("se")}, {"length", Num(1)}, {"decoded", Num(1)}, {"out", Elem(kRunIntList, {Num(1)})}});
+        code.Op("sound", {{"path", Str("empty/")}});
+        code.Op("sound_query", {{"path", Str("empty/")}, {"position", Num(1)}, {"out", Var(kRunText)}});
+      },
+      Click());
+  game.mGame.Frame();
+  RunSoundPoll();
+  game.mGame.Frame();
+  EXPECT_EQ(IntVar(kRunInt), 0);
+  EXPECT_EQ(IntVar(kRunInt2), 1);
+  EXPECT_EQ(IntVar(kRunIntList, 1), 0);  // the last id given decides: PCM in place
+  EXPECT_TRUE(LastReportIs(kMsgElementTypeMismatch));
+}
+
 TEST(SoundCommandTest, DeleteRemovesTheNodeAndItsPendingRequests) {
   CommandGame game(
       [](ScriptAssembler& code) {

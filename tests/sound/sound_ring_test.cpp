@@ -329,4 +329,55 @@ TEST_F(ControlFixture, ALoadOnAPlayingSoundReleasesItFirst) {
   EXPECT_EQ(CountAudioBuffers(), 1u);
 }
 
+struct SetterCase {
+  const char* mName;
+  uint8_t mCode;
+  int32_t mParameter;
+  int32_t SoundRecord::*mField;
+  int32_t mLoadedValue;  // the field after the request on a loaded sound
+};
+
+class SetterTest : public ControlFixture, public testing::WithParamInterface<SetterCase> {};
+
+// The setters of codes 6..12 on a loaded sound of 3000 ms; an idle sound
+// ignores those of codes 7..12.
+TEST_P(SetterTest, LoadedSoundsTakeTheValueAndIdleOnesIgnoreIt) {
+  const SetterCase& c = GetParam();
+  std::vector<int16_t> samples(kMixRate * 3, 1);
+  mEnv.WriteFile("c.wav", MakePcmWav(1, kMixRate, 16, Pcm16Bytes(samples)));
+  ObjectTreeNode* idle = mEnv.Add("idle");
+  ObjectTreeNode* loaded = mEnv.Add("loaded");
+  mEnv.Load(loaded, "c.wav", SOUND_SOURCE_WAV);
+  mEnv.Poll();
+  int32_t idleBefore = Rec(idle)->*c.mField;
+  int32_t idleSlot = PostSoundRequest(idle, c.mCode, c.mParameter);
+  int32_t loadedSlot = PostSoundRequest(loaded, c.mCode, c.mParameter);
+  mEnv.Poll();
+  EXPECT_EQ(g_SoundRequestDone[idleSlot], 1);
+  EXPECT_EQ(g_SoundRequestDone[loadedSlot], 1);
+  EXPECT_EQ(Rec(loaded)->*c.mField, c.mLoadedValue);
+  if (c.mCode != SOUND_REQ_SET_FADE_TARGET) {
+    EXPECT_EQ(Rec(idle)->*c.mField, idleBefore);
+  } else {
+    EXPECT_EQ(Rec(idle)->mFadeTo, c.mParameter);
+    EXPECT_EQ(Rec(idle)->mPrevFadeTo, 256);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, SetterTest,
+    testing::Values(SetterCase{"FadeTarget", SOUND_REQ_SET_FADE_TARGET, 90, &SoundRecord::mFadeTo, 90},
+                    SetterCase{"Loops", SOUND_REQ_SET_LOOPS, 4, &SoundRecord::mDecoderLoopsLeft, 4},
+                    SetterCase{"End", SOUND_REQ_SET_END, 1200, &SoundRecord::mEndMs, 1200},
+                    SetterCase{"EndPastTheLength", SOUND_REQ_SET_END, 9000, &SoundRecord::mEndMs, 3000},
+                    SetterCase{"EndBelowZero", SOUND_REQ_SET_END, -5, &SoundRecord::mEndMs, 0},
+                    SetterCase{"Start", SOUND_REQ_SET_START, 700, &SoundRecord::mStartMs, 700},
+                    SetterCase{"StartPastTheLength", SOUND_REQ_SET_START, 3000, &SoundRecord::mStartMs, 0},
+                    SetterCase{"LoopBack", SOUND_REQ_SET_LOOP_BACK, 800, &SoundRecord::mLoopBackMs, 800},
+                    SetterCase{"LoopBackPastTheLength", SOUND_REQ_SET_LOOP_BACK, 4000, &SoundRecord::mLoopBackMs, 0},
+                    SetterCase{"Pan", SOUND_REQ_SET_PAN, 100, &SoundRecord::mPan, 100},
+                    SetterCase{"Frequency", SOUND_REQ_SET_FREQUENCY, 300, &SoundRecord::mFrequency, 300}),
+    [](const testing::TestParamInfo<SetterCase>& info) { return std::string(info.param.mName); });
+
 }  // namespace
+
