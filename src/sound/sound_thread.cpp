@@ -41,9 +41,11 @@ int32_t ForEachSoundNode(ObjectTreeNode* chain, Visit visit) {
   return 0;
 }
 
+// Without a main window there is nothing to be inactive, as for the
+// scripts' inactive pause.
 bool WindowActive() {
   const WindowObject* main = g_WindowTable[0];
-  return main != nullptr && main->mActive != 0;
+  return main == nullptr || main->mActive != 0;
 }
 
 bool NodeRuns(const ObjectTreeNode* node, const SoundRecord* record) {

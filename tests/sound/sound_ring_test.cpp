@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
+#include "core/window_table.h"
 #include "platform/audio_mixer.h"
 #include "script/task_step.h"
 #include "sound/sound_controls.h"
@@ -204,26 +205,29 @@ TEST_F(ControlFixture, TheInactiveWindowPausesEverySoundAndActivationResumesIt) 
   ObjectTreeNode* node = Start("w");
   std::vector<float> left;
   mEnv.RenderAndPoll(kMixRate / 4, &left);
-  g_RunInBackground = 0;  // no window 0: inactive
+  WindowObject window;  // inactive
+  g_WindowTable[0] = &window;
+  g_RunInBackground = 0;
   mEnv.Poll();
   EXPECT_EQ(g_SoundAutoPaused, 1);
   EXPECT_EQ(Rec(node)->mBuffer, nullptr);
   int64_t position = Rec(node)->mBytesPlayed;
   EXPECT_GE(position, kMixRate / 4 * 2 - 960);
-  g_RunInBackground = 1;
+  window.mActive = 1;
   mEnv.Poll();
   EXPECT_EQ(g_SoundAutoPaused, 0);
   ASSERT_NE(Rec(node)->mBuffer, nullptr);
   EXPECT_EQ(Rec(node)->mStartMs, position * 1000 / (kMixRate * 2));
+  g_WindowTable[0] = nullptr;
 }
 
 TEST_F(ControlFixture, SoundsHeldUnderADisabledGroupResumeWhenItIsEnabled) {
   ObjectTreeNode* group = mEnv.Add("g", true);
   ObjectTreeNode* node = Start("g/m");
   Rec(group)->mEnabled = 0;
-  g_RunInBackground = 0;
+  g_InactivePause = 1;
   mEnv.Poll();
-  g_RunInBackground = 1;
+  g_InactivePause = 0;
   mEnv.Poll();
   EXPECT_EQ(Rec(node)->mBuffer, nullptr);  // still held: its group is disabled
   Rec(group)->mEnabled = 1;
