@@ -41,9 +41,8 @@ struct CommandGame {
     g_SoundSetting = 1;
     EXPECT_EQ(InitDirectSound(), 1);
     EXPECT_TRUE(InitSoundRequestRing());
-    g_RunInBackground = 1;
   }
-  ~CommandGame() { g_RunInBackground = 0; }
+
 };
 
 std::vector<uint8_t> Click() {
@@ -166,7 +165,6 @@ TEST(SoundStartTest, TheSoundSystemStartsItsThreadAndTheSilentRootSound) {
   SetAudioOutputMode(AudioOutputMode::Manual);
   g_SoundSetting = 1;
   ASSERT_EQ(InitDirectSound(), 1);
-  g_RunInBackground = 1;
   ASSERT_EQ(StartSoundSystem(), 0);
   ObjectTreeNode* root = FindObjectByPath(g_SoundRoot, "ROOT", kPathLeaf);
   ASSERT_NE(root, nullptr);
@@ -183,7 +181,6 @@ TEST(SoundStartTest, TheSoundSystemStartsItsThreadAndTheSilentRootSound) {
   JoinSoundThread();
   EXPECT_EQ(g_SoundThreadState.load(), 1);
   EXPECT_EQ(record->mBuffer, nullptr);  // the thread released every channel
-  g_RunInBackground = 0;
 }
 
 }  // namespace

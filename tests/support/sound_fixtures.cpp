@@ -213,10 +213,9 @@ SoundTestEnvironment::SoundTestEnvironment() {
   g_SoundSetting = 1;
   EXPECT_EQ(InitDirectSound(), 1);
   EXPECT_TRUE(InitSoundRequestRing());
-  g_RunInBackground = 1;
 }
 
-SoundTestEnvironment::~SoundTestEnvironment() { g_RunInBackground = 0; }
+SoundTestEnvironment::~SoundTestEnvironment() = default;
 
 ObjectTreeNode* SoundTestEnvironment::Add(const char* path, bool group) {
   std::string full = std::string("S0/") + path;

@@ -28,7 +28,7 @@ std::vector<int16_t> DecodeSndfile(const std::vector<uint8_t>& image);
 
 // A clean engine with object trees, sound on the manual mixer (no device
 // thread pulls it), the request ring, the game running in the background
-// (no automatic pause) and no sound thread: tests step the poll.
+// (the default: no automatic pause) and no sound thread: tests step the poll.
 class SoundTestEnvironment {
  public:
   SoundTestEnvironment();

@@ -63,7 +63,6 @@ TEST(DemoGameTest, TheScriptMovesItsLayersAndEndsWithoutAReport) {
   g_SoundSetting = 1;  // start-up reads it from the engine configuration
   ASSERT_EQ(InitDirectSound(), 1);
   ASSERT_TRUE(InitSoundRequestRing());
-  g_RunInBackground = 1;
   ASSERT_TRUE(game.Frame());
   EXPECT_EQ(RunSoundPoll(), 0);
   for (const char* path : {"bgm", "se/click"}) {
@@ -96,7 +95,6 @@ TEST(DemoGameTest, TheScriptMovesItsLayersAndEndsWithoutAReport) {
   int frames = game.RunUntilQuit(kDemoFrames + 10);
   EXPECT_LT(frames, kDemoFrames + 10) << "the demo must end on its own";
   EXPECT_EQ(g_LastErrorText, "");
-  g_RunInBackground = 0;
 }
 
 TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
