@@ -74,7 +74,6 @@ inline constexpr MessageId kMsgConversionTypeMismatch{108200, 1};     // number 
 inline constexpr MessageId kMsgTextNotANumber{108210, 1};             // text that does not convert to a number
 inline constexpr MessageId kMsgNotAStringVariable{108220, 1};         // a string variable wanted, or the result variable missing
 inline constexpr MessageId kMsgIndirectTypeMismatch{108230, 1};       // indirect reference to a variable of another type
-inline constexpr MessageId kMsgSoundDeviceSetupFailed{110010, 0};     // the sound device refused its set-up
 inline constexpr MessageId kMsgSoundRingFull{110200, 0};              // sound request ring full
 inline constexpr MessageId kMsgSubstringStartPastEnd{120010, 1};      // substring start beyond the text
 inline constexpr MessageId kMsgSubstringLengthPastEnd{120020, 1};     // substring length past the end of the text
@@ -153,7 +152,6 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgTextNotANumber,
     kMsgNotAStringVariable,
     kMsgIndirectTypeMismatch,
-    kMsgSoundDeviceSetupFailed,
     kMsgSoundRingFull,
     kMsgSubstringStartPastEnd,
     kMsgSubstringLengthPastEnd,
