@@ -58,6 +58,7 @@ void BM_DemoStartToFirstFrame(benchmark::State& state) {
   TempFolder folder{false};
   std::vector<GameFile> files = BuildScriptDataFiles(DemoScript());
   for (GameFile& picture : DemoPictures()) files.push_back(std::move(picture));
+  for (GameFile& sound : DemoSounds()) files.push_back(std::move(sound));
   if (!WriteGamePack(folder.Path() + "/data.qpf", files)) {
     state.SkipWithError("cannot write the demo");
     return;

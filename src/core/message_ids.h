@@ -45,6 +45,7 @@ inline constexpr MessageId kMsgLayerMissing{101230, 1};               // layer p
 inline constexpr MessageId kMsgFontNumberAboveCount{101240, 1};      // font number above the font count (command, argument, number, count)
 inline constexpr MessageId kMsgShareSourceMissing{101250, 1};         // layer to share that does not exist (command, source path)
 inline constexpr MessageId kMsgImageIntoGroup{101280, 1};             // image or shared image given to a group (command)
+inline constexpr MessageId kMsgSoundFileForNewGroup{101292, 1};       // sound file given for a group that does not exist yet (command)
 inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
 inline constexpr MessageId kMsgLayerPointMissing{101295, 1};          // layer point query without both coordinates (command, argument)
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
@@ -78,6 +79,7 @@ inline constexpr MessageId kMsgConversionTypeMismatch{108200, 1};     // number 
 inline constexpr MessageId kMsgTextNotANumber{108210, 1};             // text that does not convert to a number
 inline constexpr MessageId kMsgNotAStringVariable{108220, 1};         // a string variable wanted, or the result variable missing
 inline constexpr MessageId kMsgIndirectTypeMismatch{108230, 1};       // indirect reference to a variable of another type
+inline constexpr MessageId kMsgSoundRingFull{110200, 0};              // sound request ring full
 inline constexpr MessageId kMsgSubstringStartPastEnd{120010, 1};      // substring start beyond the text
 inline constexpr MessageId kMsgSubstringLengthPastEnd{120020, 1};     // substring length past the end of the text
 inline constexpr MessageId kMsgRemovalStartPastEnd{120110, 1};        // removal start beyond the text
@@ -126,6 +128,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgFontNumberAboveCount,
     kMsgShareSourceMissing,
     kMsgImageIntoGroup,
+    kMsgSoundFileForNewGroup,
     kMsgTaskPathIsGroup,
     kMsgLayerPointMissing,
     kMsgNoEnclosingFrame,
@@ -159,6 +162,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgTextNotANumber,
     kMsgNotAStringVariable,
     kMsgIndirectTypeMismatch,
+    kMsgSoundRingFull,
     kMsgSubstringStartPastEnd,
     kMsgSubstringLengthPastEnd,
     kMsgRemovalStartPastEnd,

@@ -6,6 +6,7 @@
 #include "core/errors.h"
 #include "core/object_tree.h"
 #include "image/pixel_primitives.h"
+#include "sound/sound_controls.h"
 
 SoundRecord* CreateSoundRecord(ObjectTreeNode* node) {
   if (node == nullptr) return nullptr;
@@ -25,6 +26,6 @@ SoundRecord* CreateSoundRecord(ObjectTreeNode* node) {
 
 void FreeSoundRecord(SoundRecord* record) {
   if (record == nullptr) return;
-  std::free(record->mFileData);
+  ReleaseSoundChannel(record);
   std::free(record);
 }

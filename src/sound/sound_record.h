@@ -4,7 +4,7 @@
 #include <cstdint>
 
 struct ObjectTreeNode;
-struct SoundBuffer;
+struct AudioBuffer;
 
 constexpr int kSoundFileNameBytes = 261;
 
@@ -70,7 +70,7 @@ struct SoundRecord {
   int32_t mCarryLen;
   int64_t mSilenceBytes;
   int64_t mBytesPerSec;
-  SoundBuffer* mBuffer;
+  AudioBuffer* mBuffer;  // the channel buffer (null when none)
   int32_t mReadPos;
   int32_t mFileSize;
   uint8_t* mPcmData;
@@ -83,5 +83,5 @@ struct SoundRecord {
 // the node's payload. Null for a null node, or after reporting 100010
 // (fatal) when there is no memory.
 SoundRecord* CreateSoundRecord(ObjectTreeNode* node);
-// Frees a record whose channel is already released, with its file data.
+// Frees a record with its channel and file data.
 void FreeSoundRecord(SoundRecord* record);

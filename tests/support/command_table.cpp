@@ -128,7 +128,7 @@ constexpr CommandRow kCommands[] = {
     {91, "sound_query", 24,
      "0:path:s 1:loaded 2:enabled 3:playing 4:paused 5:volume 6:pan 7:frequency 8:file_name 9:source_kind "
      "10:start 11:loop_back 12:end 13:loop_target 14:loops_done 15:position 16:length 17:channels 18:bits "
-     "19:rate 23:out"},
+     "19:rate 20:level 21:level2 22:decoded 23:out"},
     {92, "str", 2, "0:var:r 1:value:r"},
     {93, "screen", 8, "0:block_saver 1:background 2:width 3:height 4:stopwatch1 5:stopwatch2 6:stopwatch3 7:stopwatch4"},
     {94, "script_list", 6, "0:name 1:count 2:value 3:emote 4:index 5:out"},

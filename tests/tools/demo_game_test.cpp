@@ -1,21 +1,31 @@
 // The demo game that the run command starts: its script runs to its end
-// without a report, moving its layers frame by frame, and the program shows
-// it and ends on its own.
+// without a report, moving its layers frame by frame and playing its music
+// and click, and the program shows it and ends on its own.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <string>
+#include <vector>
 
 #include "core/errors.h"
 #include "core/input_state.h"
-#include "core/window_table.h"
 #include "core/object_path.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
+#include "core/window_table.h"
 #include "demo/demo_game.h"
 #include "layer/layer_record.h"
+#include "platform/audio_device.h"
+#include "platform/audio_mixer.h"
 #include "platform/window.h"
+#include "script/task_step.h"
 #include "shell/engine_reset.h"
+#include "sound/sound_device.h"
+#include "sound/sound_record.h"
+#include "sound/sound_ring.h"
+#include "sound/sound_thread.h"
 #include "support/fixture_game.h"
 #include "support/in_process_game.h"
 #include "support/run_program.h"
@@ -39,19 +49,47 @@ const LayerRecord* Layer(const char* path) {
   return node != nullptr ? static_cast<const LayerRecord*>(node->mPayload) : nullptr;
 }
 
+const SoundRecord* Sound(const char* path) {
+  char normalised[kObjectPathBytes];
+  if (NormalizeObjectPath(normalised, path, "S0", 0) < 0) return nullptr;
+  ObjectTreeNode* node = FindObjectByPath(g_SoundRoot, normalised, kPathLeaf);
+  return node != nullptr ? static_cast<const SoundRecord*>(node->mPayload) : nullptr;
+}
+
 constexpr DemoTiming kQuick{10, 20, 30};
 
 // Loads the quick demo and runs its first frame.
 void StartDemo(ScriptRunner& game) {
   game.mData = DemoScript(kQuick);
   game.mEnv.Write(DemoPictures());
+  game.mEnv.Write(DemoSounds());
   ASSERT_TRUE(game.Load());
+  // Sound on the manual mixer, the test stepping the sound thread's poll.
+  SetAudioOutputMode(AudioOutputMode::Manual);
+  g_SoundSetting = 1;  // start-up reads it from the engine configuration
+  ASSERT_EQ(InitDirectSound(), 1);
+  ASSERT_TRUE(InitSoundRequestRing());
   ASSERT_TRUE(game.Frame());
 }
 
 TEST(DemoGameTest, ScenesRunInTurnAndTheGameEndsAfterItsIdleTime) {
   ScriptRunner game;
   StartDemo(game);
+  EXPECT_EQ(RunSoundPoll(), 0);
+  for (const char* path : {"bgm", "se/click"}) {
+    SCOPED_TRACE(path);
+    const SoundRecord* record = Sound(path);
+    ASSERT_NE(record, nullptr);
+    EXPECT_GE(record->mState, SOUND_STATE_FADING);
+    EXPECT_NE(record->mBuffer, nullptr);
+  }
+  EXPECT_EQ(Sound("bgm")->mDecodedKind, 1);
+  EXPECT_EQ(Sound("bgm")->mLoopTarget, 0);
+  std::vector<float> mix(2 * 4410);
+  RenderAudioMix(mix.data(), 4410);
+  float loudest = 0;
+  for (float value : mix) loudest = std::max(loudest, std::abs(value));
+  EXPECT_GT(loudest, 0.05f);
   for (const char* path : {"W0/sky", "W0/sun", "W0/red", "W0/band", "W0/green", "W0/square"}) {
     SCOPED_TRACE(path);
     ASSERT_NE(Layer(path), nullptr);
@@ -100,6 +138,7 @@ TEST(DemoGameTest, TheWindowShowsTheComposedScene) {
   TempFolder folder{false};
   std::vector<GameFile> files = BuildScriptDataFiles(DemoScript(kQuick));
   for (GameFile& picture : DemoPictures()) files.push_back(std::move(picture));
+  for (GameFile& sound : DemoSounds()) files.push_back(std::move(sound));
   ASSERT_TRUE(WriteGamePack(folder.Path() + "/data.qpf", files));
   ASSERT_EQ(StartGameInProcess(folder.Path()), 0) << g_LastErrorText;
   for (int pass = 0; pass < 8; ++pass) ASSERT_TRUE(RunLoopPass());
@@ -129,6 +168,7 @@ TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
   TempFolder folder{false};
   std::vector<GameFile> files = BuildScriptDataFiles(DemoScript(kQuick));
   for (GameFile& picture : DemoPictures()) files.push_back(std::move(picture));
+  for (GameFile& sound : DemoSounds()) files.push_back(std::move(sound));
   ASSERT_TRUE(WriteGamePack(folder.Path() + "/data.qpf", files));
   ProgramResult result = RunProgram({ORVANE_BINARY_PATH, folder.Path()},
                                     {"ORVANE_UNATTENDED=1", "SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy",

@@ -9,6 +9,7 @@
 #include "support/image_fixtures.h"
 #include "support/script_assembler.h"
 #include "support/script_test_env.h"
+#include "support/sound_fixtures.h"
 
 namespace {
 
@@ -54,6 +55,27 @@ std::vector<GameFile> DemoPictures() {
       Picture("image\\square.bmp", 80, 80, [](int x, int y) { return Argb(255, 240, 240, 250 - (x + y)); }),
       Picture("image\\band.bmp", kDemoWidth, 120, [](int, int y) { return Argb(150, 10, 10, 30 + y / 4); }),
   };
+}
+
+std::vector<GameFile> DemoSounds() {
+  // Two seconds of a soft A minor chord that loops without a seam (whole
+  // periods of every tone), and a short decaying click.
+  constexpr uint32_t kRate = 44100;
+  std::vector<int16_t> music;
+  for (uint32_t i = 0; i < kRate * 2; ++i) {
+    double t = static_cast<double>(i) / kRate;
+    double value = std::sin(2 * M_PI * 220 * t) + 0.6 * std::sin(2 * M_PI * 261.5 * t) + 0.5 * std::sin(2 * M_PI * 329.5 * t);
+    int16_t sample = static_cast<int16_t>(value * 4000);
+    music.push_back(sample);
+    music.push_back(sample);
+  }
+  std::vector<int16_t> click;
+  for (uint32_t i = 0; i < 2205; ++i) {
+    double decay = std::exp(-static_cast<double>(i) / 300.0);
+    click.push_back(static_cast<int16_t>(std::sin(2 * M_PI * 2000.0 * i / 22050) * 20000 * decay));
+  }
+  return {{"sound\\music.ogg", EncodeVorbis(music, 2, kRate)},
+          {"sound\\click.wav", MakePcmWav(1, 22050, 16, Pcm16Bytes(click))}};
 }
 
 namespace {
@@ -107,6 +129,10 @@ void DefineInputCounters(ScriptData& data) {
   }
 }
 
+void Click(ScriptAssembler& code) {
+  code.Op("sound", {{"path", Str("se/click")}, {"file", Str("sound\\click.wav")}, {"play", Num(1)}, {"loops", Num(1)}});
+}
+
 }  // namespace
 
 ScriptData DemoScript(const DemoTiming& timing) {
@@ -118,6 +144,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
   data.mConfig.mHeight = kDemoHeight;
   data.mConfig.mTitle = "ORVANE demo";
   DefineInputCounters(data);
+  data.mConfig.mSoundSetting = 1;
 
   ScriptAssembler code(StandardCommandTable(), 0);
   code.Label("SYSTEM_START");
@@ -132,11 +159,16 @@ ScriptData DemoScript(const DemoTiming& timing) {
                {"y", Num(360)}, {"opacity", Num(0)}});
   Layer(code, {{"path", Str("square")}, {"order", Num(6)}, {"file", Str("image\\square.bmp")}, {"x", Num(280)},
                {"y", Num(-80)}, {"blend", Num(1)}});
+  code.Op("sound", {{"path", Str("se/")}, {"volume", Num(200)}});
+  code.Op("sound", {{"path", Str("bgm")}, {"file", Str("sound\\music.ogg")}, {"play", Num(1)}, {"fade", Num(800)},
+                    {"volume", Num(160)}, {"loops", Num(0)}});
+  Click(code);
   // Scene 1: the sun rises and fades in.
   Scene(code, timing.mSceneFrames, [&] {
     Layer(code, {{"path", Str("sun")}, {"y", Num(1), 2}, {"opacity", Num(2), 1}});
   });
   WaitForStep(code, timing.mStepFrames);
+  Click(code);
   // Scene 2: the characters fade in and cross; the band fades up to half.
   Scene(code, timing.mSceneFrames, [&] {
     Layer(code, {{"path", Str("sun")}, {"opacity", Num(256)}});
@@ -145,6 +177,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
     Layer(code, {{"path", Str("band")}, {"opacity", Num(1), 1}});
   });
   WaitForStep(code, timing.mStepFrames);
+  Click(code);
   // Scene 3: the square drops in and the characters leave.
   Scene(code, timing.mSceneFrames, [&] {
     Layer(code, {{"path", Str("square")}, {"y", Num(2), 1}});
@@ -152,6 +185,8 @@ ScriptData DemoScript(const DemoTiming& timing) {
     Layer(code, {{"path", Str("green")}, {"y", Num(1), 1}, {"opacity", Num(2), 2}});
   });
   WaitForStep(code, timing.mIdleFrames);
+  Click(code);
+  code.Op("sound", {{"path", Str("bgm")}, {"play", Num(0)}, {"fade", Num(300)}});
   code.End();
   AddScript(data, code, "main.txt");
   return data;

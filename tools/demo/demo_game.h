@@ -1,10 +1,10 @@
 #pragma once
-// The demo game: three scenes over a sky. A sun rises and fades in; two
-// characters fade in and cross the window while a half-transparent message
-// band fades up; then a square drops in and the characters leave. A key or a
-// click steps to the next scene early, Escape ends the program at any time,
-// and after the last scene the game ends on its own once it has been idle
-// for its idle time.
+// The demo game: three scenes over a sky and a music loop. A sun rises and
+// fades in; two characters fade in and cross the window while a
+// half-transparent message band fades up; then a square drops in and the
+// characters leave. A click sounds at each scene. A key or a click steps to
+// the next scene early, Escape ends the program at any time, and after the
+// last scene the game ends on its own once it has been idle for its idle time.
 #include <vector>
 
 #include "support/script_data_builder.h"
@@ -28,3 +28,5 @@ inline int DemoLength(const DemoTiming& timing) {
 ScriptData DemoScript(const DemoTiming& timing = DemoTiming());
 // The pictures the script loads, under image\.
 std::vector<GameFile> DemoPictures();
+// The looping music (Ogg Vorbis) and the click (WAV) it plays, under sound\.
+std::vector<GameFile> DemoSounds();

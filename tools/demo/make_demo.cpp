@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   }
   std::vector<GameFile> files = BuildScriptDataFiles(DemoScript());
   for (GameFile& picture : DemoPictures()) files.push_back(std::move(picture));
+  for (GameFile& sound : DemoSounds()) files.push_back(std::move(sound));
   std::string pack = std::string(argv[1]) + "/data.qpf";
   if (!WriteGamePack(pack, files)) {
     std::fprintf(stderr, "cannot write %s\n", pack.c_str());
