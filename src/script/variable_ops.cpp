@@ -193,8 +193,8 @@ std::string ChangeWidth(const std::string& text, bool wide) {
       piece = {static_cast<char>(kWideForm[c] >> 8), static_cast<char>(kWideForm[c] & 0xFF)};
     } else if (!wide && step == 2) {
       uint16_t code = static_cast<uint16_t>(c << 8 | static_cast<uint8_t>(text[i + 1]));
-      if (code == kNecQuotationMark) code = kWideForm['"'];
-      if (code == kNecApostrophe) code = kWideForm['\''];
+      if (code == kNecQuotationMark) code = kWideForm[static_cast<uint8_t>('"')];
+      if (code == kNecApostrophe) code = kWideForm[static_cast<uint8_t>('\'')];
       for (int k = 0; k < 256; ++k) {
         if (kWideForm[k] == code) {
           piece = std::string(1, static_cast<char>(k));
