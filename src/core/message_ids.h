@@ -51,7 +51,14 @@ inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task pa
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
 inline constexpr MessageId kMsgEmptyTextCharClass{101450, 1};         // first character asked of an empty text (command, argument)
 inline constexpr MessageId kMsgStackTooDeep{101600, 1};               // block, loop or call nesting of 64
+inline constexpr MessageId kMsgSaveFileOpenFailed{102100, 1};         // save file that cannot be opened (command, argument, file)
+inline constexpr MessageId kMsgSaveRecordMissing{102110, 1};          // record number not in the save (command, argument)
+inline constexpr MessageId kMsgSaveRecordTypeMismatch{102120, 1};     // saved variable of another type (command, declaration command of the type)
 inline constexpr MessageId kMsgContextScriptMissing{102130, 1};       // script of a context string not in the script list
+inline constexpr MessageId kMsgSaveFileWriteFailed{102140, 1};        // save file that cannot be written (command, file, error number, error text)
+inline constexpr MessageId kMsgSaveNameHasFolder{102150, 1};          // save file name with a folder part (command, name)
+inline constexpr MessageId kMsgSaveNameTooLong{102160, 1};            // save file name longer than 32 bytes (command, name)
+inline constexpr MessageId kMsgSaveRecordPending{102170, 1};          // record number already prepared (command, argument, number)
 inline constexpr MessageId kMsgCannotReadFile{104010, 1};             // file cannot be opened or read (file)
 inline constexpr MessageId kMsgNoMemoryForFile{104030, 1};            // out of memory reading a file (file)
 inline constexpr MessageId kMsgFileNotFound{104060, 1};               // file does not exist (file)
@@ -67,6 +74,14 @@ inline constexpr MessageId kMsgCannotDecompress{106010, 1};           // file ca
 inline constexpr MessageId kMsgSubscriptOutOfRange{107010, 1};        // a subscript or list index out of range
 inline constexpr MessageId kMsgIndirectSubscriptCount{107020, 1};     // wrong subscript count for an indirect reference
 inline constexpr MessageId kMsgUndefinedVariable{108010, 1};          // variable number without a record
+inline constexpr MessageId kMsgNotASaveFile{108030, 1};               // save file or slot without "QVSD" or cut short (command, file)
+inline constexpr MessageId kMsgSaveVersionMismatch{108040, 1};        // save file of another version (command, file)
+inline constexpr MessageId kMsgSavedImageIntoVariable{108050, 1};     // layer image record loaded without a layer
+inline constexpr MessageId kMsgSavedDataTooLarge{108070, 1};          // saved variable data above 40,000,000 bytes
+inline constexpr MessageId kMsgSavedDimensionCount{108080, 1};        // saved variable of another dimension count
+inline constexpr MessageId kMsgSavedDimensionSize{108090, 1};         // saved variable of other dimension sizes
+inline constexpr MessageId kMsgSavedVariableIntoLayer{108100, 1};     // variable record loaded into a layer
+inline constexpr MessageId kMsgSavedLayerBlockSize{108110, 1};        // saved layer record block of another size
 inline constexpr MessageId kMsgLoopEndWithoutLoop{108120, 1};         // loop end without a loop
 inline constexpr MessageId kMsgLabelNotFound{108180, 1};              // label not found (label)
 inline constexpr MessageId kMsgConversionTypeMismatch{108200, 1};     // number and text conversion between unsuitable variables
@@ -127,7 +142,14 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgMainTaskRefused,
     kMsgEmptyTextCharClass,
     kMsgStackTooDeep,
+    kMsgSaveFileOpenFailed,
+    kMsgSaveRecordMissing,
+    kMsgSaveRecordTypeMismatch,
     kMsgContextScriptMissing,
+    kMsgSaveFileWriteFailed,
+    kMsgSaveNameHasFolder,
+    kMsgSaveNameTooLong,
+    kMsgSaveRecordPending,
     kMsgCannotReadFile,
     kMsgNoMemoryForFile,
     kMsgFileNotFound,
@@ -143,6 +165,14 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgSubscriptOutOfRange,
     kMsgIndirectSubscriptCount,
     kMsgUndefinedVariable,
+    kMsgNotASaveFile,
+    kMsgSaveVersionMismatch,
+    kMsgSavedImageIntoVariable,
+    kMsgSavedDataTooLarge,
+    kMsgSavedDimensionCount,
+    kMsgSavedDimensionSize,
+    kMsgSavedVariableIntoLayer,
+    kMsgSavedLayerBlockSize,
     kMsgLoopEndWithoutLoop,
     kMsgLabelNotFound,
     kMsgConversionTypeMismatch,
