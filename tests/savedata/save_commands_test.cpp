@@ -18,6 +18,7 @@
 #include "savedata/save_format.h"
 #include "savedata/save_slots.h"
 #include "savedata/save_test_util.h"
+#include "script/arguments.h"
 #include "script/variables.h"
 #include "support/image_fixtures.h"
 #include "support/save_file_builder.h"
@@ -198,6 +199,138 @@ TEST(SaveCommandsTest, GroupRecordRestoresEveryVariableOfItsGroupAndType) {
     EXPECT_EQ(g_LastErrorText, "");
     EXPECT_EQ(VariableValues(), expected);
   }
+}
+
+}  // namespace
+
+namespace {
+
+struct RefusalCase {
+  const char* mWhat;
+  std::vector<SavePhase> mPhases;  // the last phase's last instruction is refused
+  MessageId mMessage;
+};
+
+TEST(SaveCommandsTest, RefusedArgumentsReportTheirMessages) {
+  const std::string name33(33, 'n');
+  const RefusalCase cases[] = {
+      {"record 1024, which holds the memory slots", {{Save({{"dno", Num(1024)}, {"var", Var(kRunInt)}})}},
+       kMsgArgumentOutOfRange},
+      {"record 0", {{Save({{"dno", Num(0)}, {"var", Var(kRunInt)}})}}, kMsgArgumentOutOfRange},
+      {"slot 500", {{Save({{"slot", Num(500)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}}, kMsgArgumentOutOfRange},
+      {"slot -1", {{Save({{"slot", Num(-1)}})}}, kMsgArgumentOutOfRange},
+      {"a load of record 1025", {{Load({{"slot", Num(0)}, {"dno", Num(1025)}, {"var", Var(kRunInt)}})}},
+       kMsgArgumentOutOfRange},
+      {"a load from slot 500", {{Load({{"slot", Num(500)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}},
+       kMsgArgumentOutOfRange},
+      {"the same record prepared twice",
+       {{Save({{"dno", Num(3)}, {"var", Var(kRunInt)}}), Save({{"dno", Num(3)}, {"var", Var(kRunInt2)}})}},
+       kMsgSaveRecordPending},
+      {"a file name with a folder part", {{Save({{"file", Str("dir/x")}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}},
+       kMsgSaveNameHasFolder},
+      {"a file name with a backslash", {{Save({{"file", Str("dir\\x")}})}}, kMsgSaveNameHasFolder},
+      {"a file name of 33 bytes", {{Save({{"file", Str(name33)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}},
+       kMsgSaveNameTooLong},
+      {"a load from a file name of 33 bytes", {{Load({{"file", Str(name33)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}},
+       kMsgSaveNameTooLong},
+      {"a missing layer", {{Save({{"dno", Num(1)}, {"layer", Str("nobody")}})}}, kMsgShareSourceMissing},
+      {"a load into a missing layer", {{Load({{"slot", Num(0)}, {"dno", Num(1)}, {"layer", Str("nobody")}})}},
+       kMsgShareSourceMissing},
+      {"a missing file", {{Load({{"file", Str("absent")}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}},
+       kMsgSaveFileOpenFailed},
+      {"an empty slot", {{Load({{"slot", Num(4)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}}, kMsgNotASaveFile},
+      {"a record the file does not hold",
+       {{Save({{"file", Str("one")}, {"dno", Num(1)}, {"var", Var(kRunInt)}})},
+        {Load({{"file", Str("one")}, {"dno", Num(2)}, {"var", Var(kRunInt)}})}},
+       kMsgSaveRecordMissing},
+      {"an integer record into a real variable",
+       {{Save({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})},
+        {Load({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kRunReal)}})}},
+       kMsgSaveRecordTypeMismatch},
+      {"a whole array into an array of other dimensions",
+       {{Save({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Whole(kRunIntArray)}})},
+        {Load({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Whole(kRunIntList)}})}},
+       kMsgSavedDimensionCount},
+      {"a whole array into an array of other sizes",
+       {{Save({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Whole(kRunIntList)}})},
+        {Load({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Whole(kGroupIntA)}})}},
+       kMsgSavedDimensionSize},
+      {"a whole array into one element",
+       {{Save({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Whole(kRunIntList)}})},
+        {Load({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Elem(kGroupIntA, {Num(0)})}})}},
+       kMsgSavedDimensionCount},
+      {"a layer image into a variable",
+       {{{"layer", {{"path", Str("pic")}, {"order", Num(1)}, {"file", Str("")}}},
+         Save({{"slot", Num(1)}, {"dno", Num(1)}, {"layer", Str("pic")}})},
+        {Load({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}},
+       kMsgSavedImageIntoVariable},
+      {"a variable into a layer",
+       {{{"layer", {{"path", Str("pic")}, {"order", Num(1)}, {"file", Str("")}}},
+         Save({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})},
+        {Load({{"slot", Num(1)}, {"dno", Num(1)}, {"layer", Str("pic")}})}},
+       kMsgSavedVariableIntoLayer},
+  };
+  for (const RefusalCase& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    ScriptRunner game;
+    ASSERT_TRUE(LoadSavePhases(game, c.mPhases));
+    FillSaveVariables(2);
+    for (size_t phase = 0; phase + 1 < c.mPhases.size(); ++phase) {
+      ASSERT_TRUE(game.Frame());
+      ASSERT_EQ(g_LastErrorText, "");
+    }
+    std::string before = VariableState();
+    game.Frame();
+    EXPECT_TRUE(LastReportIs(c.mMessage)) << LastReportTag();
+    EXPECT_EQ(VariableState(), before);
+  }
+}
+
+TEST(SaveCommandsTest, TypeMismatchNamesTheDeclarationCommandOfTheVariablesType) {
+  ScriptRunner game;
+  ASSERT_TRUE(LoadSavePhases(game, {{Save({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kRunInt)}})},
+                                    {Load({{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kRunReal)}})}}));
+  ASSERT_TRUE(game.Frame());
+  game.Frame();
+  std::string expected = "E102120[load][" + std::string(CommandName(25)) + "]";
+  EXPECT_EQ(LastReportTag().substr(0, expected.size()), expected);
+  EXPECT_EQ(std::string(CommandName(25)), "real");
+}
+
+TEST(SaveCommandsTest, NamesAreLowerCasedAndGetTheirExtensionOnce) {
+  ScriptRunner game;
+  ASSERT_TRUE(LoadSavePhases(game, {{Save({{"file", Str("Game01")}, {"dno", Num(1)}, {"var", Var(kRunInt)}}),
+                                     Save({{"file", Str("Other.SD")}, {"dno", Num(1)}, {"var", Var(kRunInt)}})},
+                                    {Load({{"file", Str("GAME01.sd")}, {"dno", Num(1)}, {"var", Var(kRunInt2)}})}}));
+  FillSaveVariables(4);
+  ASSERT_TRUE(game.Frame());
+  ASSERT_EQ(g_LastErrorText, "");
+  EXPECT_FALSE(ReadSaveBytes("game01.sd").empty());
+  EXPECT_FALSE(ReadSaveBytes("other.sd").empty());
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(g_LastErrorText, "");
+  EXPECT_EQ(IntVar(kRunInt2), IntVar(kRunInt));
+}
+
+TEST(SaveCommandsTest, PreparedRecordsWaitForTheWriteAndDiscardDropsThem) {
+  ScriptRunner game;
+  ASSERT_TRUE(LoadSavePhases(game, {{Save({{"dno", Num(2)}, {"var", Var(kRunInt)}}),
+                                     Save({{"dno", Num(4)}, {"var", Whole(kRunTextArray)}})},
+                                    {{"discard", {}}},
+                                    {Save({{"dno", Num(2)}, {"var", Var(kRunInt2)}}), Save({{"file", Str("late")}})}}));
+  ASSERT_TRUE(game.Frame());
+  EXPECT_GT(PendingSaveLength(2), 12u);
+  EXPECT_GT(PendingSaveLength(4), 12u);
+  EXPECT_TRUE(ReadSaveBytes("late.sd").empty());
+  ASSERT_TRUE(game.Frame());
+  EXPECT_EQ(PendingSaveLength(2), 0u);
+  EXPECT_EQ(PendingSaveLength(4), 0u);
+  ASSERT_TRUE(game.Frame());
+  std::vector<uint8_t> file = ReadSaveBytes("late.sd");
+  ASSERT_GE(file.size(), kSaveHeaderBytes);
+  EXPECT_EQ(ReadLe32At(file, 8), 1u);
+  EXPECT_EQ(ReadLe32At(file, 12 + 4 * 2), kSaveHeaderBytes);
+  EXPECT_EQ(ReadLe32At(file, 12 + 4 * 4), 0u);
 }
 
 }  // namespace
