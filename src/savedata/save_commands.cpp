@@ -313,7 +313,10 @@ LocateStatus FindLoadRecord(uint32_t dno, const std::string& name, bool fromSlot
     case LocateStatus::kNotSaveImage: ReportErrorAtScriptFmt(kMsgNotASaveFile, command, shown); break;
     case LocateStatus::kWrongVersion: ReportErrorAtScriptFmt(kMsgSaveVersionMismatch, command, shown); break;
     case LocateStatus::kAbsent: ReportErrorAtScriptFmt(kMsgSaveRecordMissing, command, ArgumentName(kLoadSlot, 2)); break;
-    case LocateStatus::kDamaged: ShowMessageBox("", "Uncompress Error."); break;
+    case LocateStatus::kDamaged:
+      // A record that does not fit its file cannot be unpacked.
+      ShowMessageBox("", dno == kPackageDno ? PackageLoadFailureText() : "Uncompress Error.");
+      break;
   }
   return status;
 }

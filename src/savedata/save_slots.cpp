@@ -176,8 +176,12 @@ int PackMemorySlots() {
   return 0;
 }
 
+const char* PackageLoadFailureText() {
+  return g_UseSnpSlots != 0 ? "Uncompress Status Error 4." : "Load Error.";
+}
+
 int LoadMemorySlotPackage(const uint8_t* record, size_t size) {
-  const char* failure = g_UseSnpSlots != 0 ? "Uncompress Status Error 4." : "Load Error.";
+  const char* failure = PackageLoadFailureText();
   SaveRecordView view;
   std::vector<std::vector<uint8_t>> images(kMemorySlotCount);
   bool good = ReadRecordView(record, size, &view) && view.mKind == kSaveKindVariable;

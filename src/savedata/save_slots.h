@@ -56,6 +56,8 @@ const uint8_t* MemorySlotImage(uint32_t slot, size_t* size);
 // Builds the package of all 500 slots as the pending record of DNO 1024.
 // 0, or -1 after the "圧縮エラー." box (the package is then dropped).
 int PackMemorySlots();
+// The box text of a package that cannot be unpacked.
+const char* PackageLoadFailureText();
 // Unpacks a package record (its record proper) into the slots: every slot is
 // decoded first and the slots change only when all 500 are good. 0, or -1
 // after the decompression box.
