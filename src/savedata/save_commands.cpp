@@ -246,11 +246,9 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
   return true;
 }
 
-// Writes every pending record into the file of id 0. 0 or -1; the pending
-// records stay when it fails.
-int WritePendingToFile() {
-  std::string name;
-  if (!SaveFileName(kSaveSlot, &name)) return -1;
+// Writes every pending record into the save file of that name. 0 or -1; the
+// pending records stay when it fails.
+int WritePendingToFile(const std::string& name) {
   std::string path = NativeSavePath(name);
   std::vector<uint8_t> old;
   std::vector<uint8_t> image;
@@ -333,6 +331,8 @@ int32_t CmdSaveData() {
   char path[kObjectPathBytes] = "";
   ObjectTreeNode* layer = FindLayerArgument(kSaveSlot, path, &layerGiven, &layerFailed);
   if (layerFailed) return -1;
+  std::string name;
+  if (Has(0) && !SaveFileName(kSaveSlot, &name)) return -1;
   if (Has(1) && Value(1) == kPackAllSlots) return PackMemorySlots() == 0 ? 0 : -1;
   if (Has(2) && PrepareRecord(static_cast<uint32_t>(Value(2)), layer) != 0) return -1;
   if (Has(1)) {
@@ -341,7 +341,7 @@ int32_t CmdSaveData() {
       return -1;
     }
   } else if (Has(0)) {
-    if (WritePendingToFile() != 0) return -1;
+    if (WritePendingToFile(name) != 0) return -1;
   } else {
     return 0;
   }
