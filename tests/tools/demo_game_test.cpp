@@ -11,7 +11,10 @@
 #include "core/object_tree.h"
 #include "core/process_state.h"
 #include "demo/demo_game.h"
+#include "core/input_state.h"
 #include "layer/layer_record.h"
+#include "script/script_data.h"
+#include "script/variables.h"
 #include "shell/engine_reset.h"
 #include "support/fixture_game.h"
 #include "support/run_program.h"
@@ -74,6 +77,40 @@ TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
   // Every message of the demo is tagged "E<number>[...]": none may show.
   EXPECT_FALSE(HasMessageTag(result.mOutput)) << result.mOutput;
   ResetEngineState();
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DemoGameTest, TheSaveKeyKeepsTheRedDiscAndTheLoadKeyBringsItBack) {
+  ScriptRunner game;
+  game.mData = DemoScript();
+  game.mEnv.Write(DemoPictures());
+  ASSERT_TRUE(game.Load());
+  for (int frame = 0; frame < 5; ++frame) ASSERT_TRUE(game.Frame());
+  int64_t savedX = Layer("W0/red")->mX;
+  g_InputPressCount[g_ScriptKeyTable[kDemoSaveKey]] = 1;
+  ASSERT_TRUE(game.Frame()) << g_LastErrorText;
+  EXPECT_EQ(g_LastErrorText, "");
+  EXPECT_EQ(g_InputPressCount[g_ScriptKeyTable[kDemoSaveKey]], 0);
+  int64_t savedCounter = GetIntElement(kDemoCounterVariable, 0);
+  for (int frame = 0; frame < 20; ++frame) ASSERT_TRUE(game.Frame());
+  EXPECT_GT(Layer("W0/red")->mX, savedX + 3 * 15);
+  g_InputPressCount[g_ScriptKeyTable[kDemoLoadKey]] = 1;
+  // A load ends the frame of the task: the next frame shows the disc back.
+  game.Frame();
+  game.Frame();
+  EXPECT_EQ(g_LastErrorText, "");
+  EXPECT_GE(GetIntElement(kDemoCounterVariable, 0), savedCounter);
+  EXPECT_LE(GetIntElement(kDemoCounterVariable, 0), savedCounter + 2);
+  EXPECT_GE(Layer("W0/red")->mX, savedX);
+  EXPECT_LE(Layer("W0/red")->mX, savedX + 3 * 2);
+  EXPECT_EQ(Layer("W0/red")->mY, 180);
+  EXPECT_EQ(Layer("W0/red")->mWidth, 90);
+  int frames = game.RunUntilQuit(kDemoFrames + 10);
+  EXPECT_LT(frames, kDemoFrames + 10);
+  EXPECT_EQ(g_LastErrorText, "");
 }
 
 }  // namespace

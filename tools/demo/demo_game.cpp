@@ -70,6 +70,14 @@ ScriptData DemoScript() {
   data.mConfig.mWidth = kDemoWidth;
   data.mConfig.mHeight = kDemoHeight;
   data.mConfig.mTitle = "ORVANE demo";
+  // The frame counter, and the press counts of the two keys (system
+  // variables are read through their declared type).
+  for (int variable : {kDemoCounterVariable, kDemoPressCountBase + kDemoSaveKey, kDemoPressCountBase + kDemoLoadKey}) {
+    VariableDefinition definition;
+    definition.mVariable = static_cast<uint16_t>(variable);
+    definition.mType = 1;
+    data.mDefinitions.push_back(definition);
+  }
 
   ScriptAssembler code(StandardCommandTable(), 0);
   code.Label("SYSTEM_START");
@@ -85,7 +93,24 @@ ScriptData DemoScript() {
                {"y", Num(-80)}, {"blend", Num(1)}});
   code.Loop(Num(kDemoFrames));
   Layer(code, {{"path", Str("sun")}, {"y", Num(1), 2}, {"opacity", Num(1), 1}});
-  Layer(code, {{"path", Str("red")}, {"x", Num(3), 1}});
+  // The red disc: 3 pixels a frame from its start, by the frame counter.
+  code.Op("assign", {{"target", Var(kDemoCounterVariable), 1}, {"value", Num(1)}});
+  Layer(code, {{"path", Str("red")}, {"x", Bin(Bin(Var(kDemoCounterVariable), Num(3), '*'), Num(90), '-')}});
+  // S saves the counter and the disc into memory slot 1, L loads them back.
+  const Expr saveKey = Var(kDemoPressCountBase + kDemoSaveKey);
+  const Expr loadKey = Var(kDemoPressCountBase + kDemoLoadKey);
+  code.If(Bin(saveKey, Num(0), '>'));
+  code.Op("assign", {{"target", saveKey}, {"value", Num(0)}});
+  code.Op("save", {{"dno", Num(1)}, {"var", Var(kDemoCounterVariable)}});
+  code.Op("save", {{"slot", Num(1)}, {"dno", Num(2)}, {"layer", Str("red")}});
+  code.EndIf();
+  code.If(Bin(loadKey, Num(0), '>'));
+  code.Op("assign", {{"target", loadKey}, {"value", Num(0)}});
+  code.Op("load", {{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kDemoCounterVariable)}});
+  code.Op("load", {{"slot", Num(1)}, {"dno", Num(2)}, {"layer", Str("red")}});
+  Layer(code, {{"path", Str("red")}, {"x", Bin(Bin(Var(kDemoCounterVariable), Num(3), '*'), Num(90), '-')},
+               {"y", Num(180)}});
+  code.EndIf();
   Layer(code, {{"path", Str("green")}, {"x", Num(3), 2}});
   Layer(code, {{"path", Str("square")}, {"y", Num(2), 1}});
   code.Op("wait", {{"frames", Num(1)}});
