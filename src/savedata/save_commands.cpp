@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -319,6 +320,25 @@ LocateStatus FindLoadRecord(uint32_t dno, const std::string& name, bool fromSlot
   return status;
 }
 
+// Finds the record of dno and puts it back (ids 3-5 name where). 0 or -1.
+int LoadRecord(uint32_t dno, const std::string& name, bool fromSlot, ObjectTreeNode* layer, const char* path,
+               std::vector<uint8_t>* bytes, SaveRecordView* view) {
+  if (FindLoadRecord(dno, name, fromSlot, bytes, view) != LocateStatus::kFound) return -1;
+  if (dno == kPackageDno) {
+    const uint8_t* record = view->mBody - kRecordHeaderBytes;
+    return LoadMemorySlotPackage(record, kRecordHeaderBytes + view->mSize) == 0 ? 0 : -1;
+  }
+  int slot = ArgSlot(3);
+  RestoreTarget target;
+  target.mCommand = kLoadSlot;
+  // Without id 3 there is no variable to load into: a number no record has.
+  target.mVariable = slot != 0 ? static_cast<uint32_t>(g_ArgVarId[slot]) : UINT32_MAX;
+  target.mWhole = slot == 0 || g_ArgWholeVar[slot] != 0;
+  target.mElement = target.mWhole ? 0 : g_ArgVarElement[slot];
+  target.mLayerPath = path;
+  return RestoreSaveRecord(*view, layer, target);
+}
+
 }  // namespace
 
 int32_t CmdSaveData() {
@@ -334,7 +354,13 @@ int32_t CmdSaveData() {
   std::string name;
   if (Has(0) && !SaveFileName(kSaveSlot, &name)) return -1;
   if (Has(1) && Value(1) == kPackAllSlots) return PackMemorySlots() == 0 ? 0 : -1;
-  if (Has(2) && PrepareRecord(static_cast<uint32_t>(Value(2)), layer) != 0) return -1;
+  try {
+    if (Has(2) && PrepareRecord(static_cast<uint32_t>(Value(2)), layer) != 0) return -1;
+  } catch (const std::bad_alloc&) {
+    FreePendingSaveRecords(static_cast<int>(Value(2)) - 1);
+    ShowMessageBox("", "メモリ不足です.");
+    return -1;
+  }
   if (Has(1)) {
     if (!WriteMemorySlot(static_cast<uint32_t>(Value(1)))) {
       ShowMessageBox("", "メモリ不足です.");
@@ -365,19 +391,18 @@ int32_t CmdLoadData() {
 
   std::vector<uint8_t> bytes;
   SaveRecordView view;
-  if (FindLoadRecord(dno, name, fromSlot, &bytes, &view) != LocateStatus::kFound) return -1;
-  if (dno == kPackageDno) {
-    const uint8_t* record = view.mBody - kRecordHeaderBytes;
-    return LoadMemorySlotPackage(record, kRecordHeaderBytes + view.mSize) == 0 ? 0 : -1;
+  try {
+    return LoadRecord(dno, name, fromSlot, layer, path, &bytes, &view);
+  } catch (const std::bad_alloc&) {
+    // Sizes are bounded by the file; what is left is a machine out of memory.
+    if (fromSlot) {
+      ShowMessageBox("", "[Load]メモリ不足エラーです。VAL_ID=%d :%u, %u", static_cast<int64_t>(dno),
+                     static_cast<int64_t>(view.mSize), static_cast<int64_t>(view.mUncompressed));
+    } else {
+      ShowMessageBox("", "[Load]メモリ不足エラーです。");
+    }
+    return -1;
   }
-  int slot = ArgSlot(3);
-  RestoreTarget target;
-  target.mCommand = kLoadSlot;
-  target.mVariable = slot != 0 ? static_cast<uint32_t>(g_ArgVarId[slot]) : 0;
-  target.mWhole = slot == 0 || g_ArgWholeVar[slot] != 0;
-  target.mElement = target.mWhole ? 0 : g_ArgVarElement[slot];
-  target.mLayerPath = path;
-  return RestoreSaveRecord(view, layer, target);
 }
 
 int32_t CmdDiscardSaveRecords() {
