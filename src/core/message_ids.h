@@ -56,7 +56,14 @@ inline constexpr MessageId kMsgStackTooDeep{101600, 1};               // block, 
 inline constexpr MessageId kMsgMessageTextFull{102000, 1};           // message text full
 inline constexpr MessageId kMsgMessageValueTooLong{102030, 1};       // value appended to the message text longer than 1024 bytes
 inline constexpr MessageId kMsgFontCreateFailed{102040, 1};          // font cannot be made
+inline constexpr MessageId kMsgSaveFileOpenFailed{102100, 1};         // save file that cannot be opened (command, argument, file)
+inline constexpr MessageId kMsgSaveRecordMissing{102110, 1};          // record number not in the save (command, argument)
+inline constexpr MessageId kMsgSaveRecordTypeMismatch{102120, 1};     // saved variable of another type (command, declaration command of the type)
 inline constexpr MessageId kMsgContextScriptMissing{102130, 1};       // script of a context string not in the script list
+inline constexpr MessageId kMsgSaveFileWriteFailed{102140, 1};        // save file that cannot be written (command, file, error number, error text)
+inline constexpr MessageId kMsgSaveNameHasFolder{102150, 1};          // save file name with a folder part (command, name)
+inline constexpr MessageId kMsgSaveNameTooLong{102160, 1};            // save file name longer than 32 bytes (command, name)
+inline constexpr MessageId kMsgSaveRecordPending{102170, 1};          // record number already prepared (command, argument, number)
 inline constexpr MessageId kMsgCannotReadFile{104010, 1};             // file cannot be opened or read (file)
 inline constexpr MessageId kMsgNoMemoryForFile{104030, 1};            // out of memory reading a file (file)
 inline constexpr MessageId kMsgFileNotFound{104060, 1};               // file does not exist (file)
@@ -73,6 +80,14 @@ inline constexpr MessageId kMsgCannotDecompress{106010, 1};           // file ca
 inline constexpr MessageId kMsgSubscriptOutOfRange{107010, 1};        // a subscript or list index out of range
 inline constexpr MessageId kMsgIndirectSubscriptCount{107020, 1};     // wrong subscript count for an indirect reference
 inline constexpr MessageId kMsgUndefinedVariable{108010, 1};          // variable number without a record
+inline constexpr MessageId kMsgNotASaveFile{108030, 1};               // save file or slot without "QVSD" or cut short (command, file)
+inline constexpr MessageId kMsgSaveVersionMismatch{108040, 1};        // save file of another version (command, file)
+inline constexpr MessageId kMsgSavedImageIntoVariable{108050, 1};     // layer image record loaded without a layer
+inline constexpr MessageId kMsgSavedDataTooLarge{108070, 1};          // saved variable data above 40,000,000 bytes
+inline constexpr MessageId kMsgSavedDimensionCount{108080, 1};        // saved variable of another dimension count
+inline constexpr MessageId kMsgSavedDimensionSize{108090, 1};         // saved variable of other dimension sizes
+inline constexpr MessageId kMsgSavedVariableIntoLayer{108100, 1};     // variable record loaded into a layer
+inline constexpr MessageId kMsgSavedLayerBlockSize{108110, 1};        // saved layer record block of another size
 inline constexpr MessageId kMsgLoopEndWithoutLoop{108120, 1};         // loop end without a loop
 inline constexpr MessageId kMsgLabelNotFound{108180, 1};              // label not found (label)
 inline constexpr MessageId kMsgConversionTypeMismatch{108200, 1};     // number and text conversion between unsuitable variables
@@ -139,7 +154,14 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgMessageTextFull,
     kMsgMessageValueTooLong,
     kMsgFontCreateFailed,
+    kMsgSaveFileOpenFailed,
+    kMsgSaveRecordMissing,
+    kMsgSaveRecordTypeMismatch,
     kMsgContextScriptMissing,
+    kMsgSaveFileWriteFailed,
+    kMsgSaveNameHasFolder,
+    kMsgSaveNameTooLong,
+    kMsgSaveRecordPending,
     kMsgCannotReadFile,
     kMsgNoMemoryForFile,
     kMsgFileNotFound,
@@ -156,6 +178,14 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgSubscriptOutOfRange,
     kMsgIndirectSubscriptCount,
     kMsgUndefinedVariable,
+    kMsgNotASaveFile,
+    kMsgSaveVersionMismatch,
+    kMsgSavedImageIntoVariable,
+    kMsgSavedDataTooLarge,
+    kMsgSavedDimensionCount,
+    kMsgSavedDimensionSize,
+    kMsgSavedVariableIntoLayer,
+    kMsgSavedLayerBlockSize,
     kMsgLoopEndWithoutLoop,
     kMsgLabelNotFound,
     kMsgConversionTypeMismatch,

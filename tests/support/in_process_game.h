@@ -9,3 +9,6 @@
 int StartGameInProcess(const std::string& folder);
 // One pass of the program's loop; false once the program is ending.
 bool RunLoopPass();
+// Resets the engine and goes back to the folder the test was in before the
+// start made the game folder current.
+void EndGameInProcess();

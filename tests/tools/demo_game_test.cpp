@@ -20,7 +20,9 @@
 #include "platform/audio_device.h"
 #include "platform/audio_mixer.h"
 #include "platform/window.h"
+#include "script/script_data.h"
 #include "script/task_step.h"
+#include "script/variables.h"
 #include "shell/engine_reset.h"
 #include "sound/sound_device.h"
 #include "sound/sound_record.h"
@@ -160,7 +162,7 @@ TEST(DemoGameTest, TheWindowShowsTheComposedScene) {
   EXPECT_EQ(differing, 0);
   // The scene itself: the sky lightens downwards.
   EXPECT_LT(screen[2], screen[(static_cast<size_t>(kDemoHeight - 1) * kDemoWidth) * 4 + 2]);
-  ResetEngineState();
+  EndGameInProcess();
 }
 
 TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
@@ -179,6 +181,38 @@ TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
   // Every message of the demo is tagged "E<number>[...]": none may show.
   EXPECT_FALSE(HasMessageTag(result.mOutput)) << result.mOutput;
   ResetEngineState();
+}
+
+TEST(DemoGameTest, TheSaveKeyKeepsTheRedDiscAndTheLoadKeyBringsItBack) {
+  ScriptRunner game;
+  StartDemo(game);
+  // Into scene 2: a click steps past the wait.
+  for (int frame = 0; frame < kQuick.mSceneFrames + 2; ++frame) ASSERT_TRUE(game.Frame());
+  g_InputCounter[1] = 1;
+  ASSERT_TRUE(game.Frame());
+  g_InputCounter[1] = 2;
+  for (int frame = 0; frame < 3; ++frame) ASSERT_TRUE(game.Frame());
+  const int saveSlot = g_ScriptKeyTable[kDemoSaveKey];
+  const int loadSlot = g_ScriptKeyTable[kDemoLoadKey];
+  g_InputPressCount[saveSlot] = 1;
+  ASSERT_TRUE(game.Frame()) << g_LastErrorText;
+  EXPECT_EQ(g_LastErrorText, "");
+  EXPECT_EQ(g_InputPressCount[saveSlot], 0) << "the script takes the press";
+  int64_t savedX = GetIntElement(kDemoRedXVariable, 0);
+  for (int frame = 0; frame < 4; ++frame) ASSERT_TRUE(game.Frame());
+  ASSERT_GT(Layer("W0/red")->mX, savedX);
+  g_InputPressCount[loadSlot] = 1;
+  // A load ends the task's frame: the next frame puts the disc back.
+  game.Frame();
+  game.Frame();
+  EXPECT_EQ(g_LastErrorText, "");
+  EXPECT_GE(GetIntElement(kDemoRedXVariable, 0), savedX);
+  EXPECT_LE(GetIntElement(kDemoRedXVariable, 0), savedX + 3 * 2);
+  EXPECT_GE(Layer("W0/red")->mX, savedX);
+  EXPECT_LE(Layer("W0/red")->mX, savedX + 3 * 2);
+  EXPECT_EQ(Layer("W0/red")->mWidth, 90);
+  EXPECT_LT(game.RunUntilQuit(DemoLength(kQuick) + 20), DemoLength(kQuick) + 20);
+  EXPECT_EQ(g_LastErrorText, "");
 }
 
 }  // namespace

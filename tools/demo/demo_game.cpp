@@ -99,10 +99,29 @@ void EndOnEscape(ScriptAssembler& code) {
   code.EndIf();
 }
 
+// S saves the red disc's place and image into memory slot 1; L loads them
+// back and puts the disc where it was saved.
+void SaveAndLoadKeys(ScriptAssembler& code) {
+  const Expr saveKey = Var(kDemoPressCountBase + kDemoSaveKey);
+  const Expr loadKey = Var(kDemoPressCountBase + kDemoLoadKey);
+  code.If(Bin(saveKey, Num(0), '>'));
+  code.Op("assign", {{"target", saveKey}, {"value", Num(0)}});
+  code.Op("save", {{"dno", Num(1)}, {"var", Var(kDemoRedXVariable)}});
+  code.Op("save", {{"slot", Num(1)}, {"dno", Num(2)}, {"layer", Str("red")}});
+  code.EndIf();
+  code.If(Bin(loadKey, Num(0), '>'));
+  code.Op("assign", {{"target", loadKey}, {"value", Num(0)}});
+  code.Op("load", {{"slot", Num(1)}, {"dno", Num(1)}, {"var", Var(kDemoRedXVariable)}});
+  code.Op("load", {{"slot", Num(1)}, {"dno", Num(2)}, {"layer", Str("red")}});
+  Layer(code, {{"path", Str("red")}, {"x", Var(kDemoRedXVariable)}});
+  code.EndIf();
+}
+
 // Waits up to `frames` frames for a key press or a click.
 void WaitForStep(ScriptAssembler& code, int frames) {
   code.Loop(Num(frames));
   EndOnEscape(code);
+  SaveAndLoadKeys(code);
   code.If(Bin(Bin(Counter(kAnyKey), Num(1), '='), Bin(Counter(kLeftButton), Num(1), '='), '|'));
   code.Break();
   code.EndIf();
@@ -115,17 +134,22 @@ template <typename Step>
 void Scene(ScriptAssembler& code, int frames, Step step) {
   code.Loop(Num(frames));
   EndOnEscape(code);
+  SaveAndLoadKeys(code);
   step();
   code.Op("wait", {{"frames", Num(1)}});
   code.EndLoop();
 }
 
-void DefineInputCounters(ScriptData& data) {
-  for (int key : {kAnyKey, kLeftButton, kEscape}) {
-    VariableDefinition counter;
-    counter.mVariable = static_cast<uint16_t>(kFirstKeyCounterVariable + key);
-    counter.mType = 1;
-    data.mDefinitions.push_back(counter);
+// The key counters and press counts the demo reads, and the red disc's place.
+void DefineDemoVariables(ScriptData& data) {
+  std::vector<int> numbers = {kDemoRedXVariable, kDemoPressCountBase + kDemoSaveKey,
+                              kDemoPressCountBase + kDemoLoadKey};
+  for (int key : {kAnyKey, kLeftButton, kEscape}) numbers.push_back(kFirstKeyCounterVariable + key);
+  for (int number : numbers) {
+    VariableDefinition definition;
+    definition.mVariable = static_cast<uint16_t>(number);
+    definition.mType = 1;
+    data.mDefinitions.push_back(definition);
   }
 }
 
@@ -143,7 +167,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
   data.mConfig.mWidth = kDemoWidth;
   data.mConfig.mHeight = kDemoHeight;
   data.mConfig.mTitle = "ORVANE demo";
-  DefineInputCounters(data);
+  DefineDemoVariables(data);
   data.mConfig.mSoundSetting = 1;
 
   ScriptAssembler code(StandardCommandTable(), 0);
@@ -162,6 +186,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
   code.Op("sound", {{"path", Str("se/")}, {"volume", Num(200)}});
   code.Op("sound", {{"path", Str("bgm")}, {"file", Str("sound\\music.ogg")}, {"play", Num(1)}, {"fade", Num(800)},
                     {"volume", Num(160)}, {"loops", Num(0)}});
+  code.Op("assign", {{"target", Var(kDemoRedXVariable)}, {"value", Num(-90)}});
   Click(code);
   // Scene 1: the sun rises and fades in.
   Scene(code, timing.mSceneFrames, [&] {
@@ -172,7 +197,8 @@ ScriptData DemoScript(const DemoTiming& timing) {
   // Scene 2: the characters fade in and cross; the band fades up to half.
   Scene(code, timing.mSceneFrames, [&] {
     Layer(code, {{"path", Str("sun")}, {"opacity", Num(256)}});
-    Layer(code, {{"path", Str("red")}, {"x", Num(3), 1}, {"opacity", Num(3), 1}});
+    code.Op("assign", {{"target", Var(kDemoRedXVariable), 1}, {"value", Num(3)}});
+    Layer(code, {{"path", Str("red")}, {"x", Var(kDemoRedXVariable)}, {"opacity", Num(3), 1}});
     Layer(code, {{"path", Str("green")}, {"x", Num(3), 2}, {"opacity", Num(3), 1}});
     Layer(code, {{"path", Str("band")}, {"opacity", Num(1), 1}});
   });

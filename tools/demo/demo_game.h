@@ -2,7 +2,8 @@
 // The demo game: three scenes over a sky and a music loop. A sun rises and
 // fades in; two characters fade in and cross the window while a
 // half-transparent message band fades up; then a square drops in and the
-// characters leave. A click sounds at each scene. A key or a click steps to
+// characters leave. A click sounds at each scene. S
+// saves the red disc with its place into memory slot 1 and L loads them back. A key or a click steps to
 // the next scene early, Escape ends the program at any time, and after the
 // last scene the game ends on its own once it has been idle for its idle time.
 #include <vector>
@@ -23,6 +24,14 @@ struct DemoTiming {
 inline int DemoLength(const DemoTiming& timing) {
   return 3 * timing.mSceneFrames + 2 * timing.mStepFrames + timing.mIdleFrames;
 }
+
+// The variable that holds the red disc's place, and the virtual-key codes of
+// the save and load keys; the press count of script key k is system
+// variable 281 + k.
+constexpr int kDemoRedXVariable = 1000;
+constexpr int kDemoSaveKey = 0x53;  // S
+constexpr int kDemoLoadKey = 0x4C;  // L
+constexpr int kDemoPressCountBase = 281;
 
 // The compiled script data (one script, main.txt).
 ScriptData DemoScript(const DemoTiming& timing = DemoTiming());

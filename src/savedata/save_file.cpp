@@ -1,0 +1,138 @@
+#include "savedata/save_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include "core/byte_order.h"
+#include "savedata/save_format.h"
+
+int g_SaveWriteFaultStep = -1;
+int g_SaveWriteSteps = 0;
+
+namespace {
+
+constexpr size_t kWriteChunk = 64 * 1024;
+constexpr size_t kReadBufferBytes = 16 * 1024;
+
+// Counts a write step; false when the injected fault falls on it.
+bool StepAllowed() {
+  return g_SaveWriteSteps++ != g_SaveWriteFaultStep;
+}
+
+struct FileCloser {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<FILE, FileCloser>;
+
+FileHandle OpenForReading(const std::string& path) {
+  FileHandle file(std::fopen(path.c_str(), "rb"));
+  if (file != nullptr) std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferBytes);
+  return file;
+}
+
+int64_t SizeOf(FILE* file) {
+  if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+  long size = std::ftell(file);
+  if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) return -1;
+  return size;
+}
+
+}  // namespace
+
+int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error) {
+  g_SaveWriteSteps = 0;
+  *error = 0;
+  std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  auto fail = [&](int code) {
+    *error = code != 0 ? code : EIO;
+    std::remove(temporary.c_str());
+    return -1;
+  };
+  if (!StepAllowed()) return fail(EIO);
+  int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (descriptor < 0) return fail(errno);
+  size_t done = 0;
+  while (done < image.size()) {
+    size_t chunk = std::min(kWriteChunk, image.size() - done);
+    ssize_t written = StepAllowed() ? ::write(descriptor, image.data() + done, chunk) : -1;
+    if (written <= 0) {
+      int code = written < 0 ? errno : EIO;
+      ::close(descriptor);
+      return fail(code);
+    }
+    done += static_cast<size_t>(written);
+  }
+  if (!StepAllowed() || ::fsync(descriptor) != 0) {
+    int code = errno;
+    ::close(descriptor);
+    return fail(code);
+  }
+  if (!StepAllowed()) {
+    ::close(descriptor);
+    return fail(EIO);
+  }
+  if (::close(descriptor) != 0) return fail(errno);
+  if (!StepAllowed() || std::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno);
+  // The rename itself reaches the disk with the folder's entry.
+  std::string folder = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
+  int folderDescriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderDescriptor >= 0) {
+    ::fsync(folderDescriptor);
+    ::close(folderDescriptor);
+  }
+  return 0;
+}
+
+int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* error) {
+  *error = 0;
+  FileHandle file = OpenForReading(path);
+  if (file == nullptr) {
+    *error = errno;
+    return errno == ENOENT ? 1 : -1;
+  }
+  int64_t size = SizeOf(file.get());
+  if (size < 0) {
+    *error = errno != 0 ? errno : EIO;
+    return -1;
+  }
+  bytes->resize(static_cast<size_t>(size));
+  if (size > 0 && std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
+    *error = EIO;
+    return -1;
+  }
+  return 0;
+}
+
+int ReadSaveFileRecord(const std::string& path, uint32_t dno, std::vector<uint8_t>* header,
+                       std::vector<uint8_t>* record) {
+  header->clear();
+  record->clear();
+  FileHandle file = OpenForReading(path);
+  if (file == nullptr) return 1;
+  int64_t size = SizeOf(file.get());
+  if (size < 0) return -1;
+  header->resize(std::min<size_t>(static_cast<size_t>(size), kSaveHeaderBytes));
+  if (std::fread(header->data(), 1, header->size(), file.get()) != header->size()) return -1;
+  if (header->size() < kSaveHeaderBytes || dno < 1 || dno > kMaxSaveDno) return 0;
+  uint32_t offset = LoadLe32(header->data() + SaveTableEntryAt(dno));
+  if (offset == 0 || offset >= size) return 0;
+  // The DNO word and the record header first; the stored bytes only as far
+  // as the file holds them, so a lying size asks for no more than that.
+  size_t available = static_cast<size_t>(size - offset);
+  size_t head = std::min<size_t>(available, 4 + kRecordHeaderBytes);
+  record->resize(head);
+  if (std::fseek(file.get(), static_cast<long>(offset), SEEK_SET) != 0 ||
+      std::fread(record->data(), 1, head, file.get()) != head) {
+    return -1;
+  }
+  if (head < 4 + kRecordHeaderBytes) return 0;
+  size_t stored = std::min<size_t>(LoadLe32(record->data() + 8), available - head);
+  record->resize(head + stored);
+  if (stored > 0 && std::fread(record->data() + head, 1, stored, file.get()) != stored) return -1;
+  return 0;
+}
