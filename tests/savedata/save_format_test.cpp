@@ -170,7 +170,9 @@ TEST(SaveFormatTest, ANewFileHoldsItsRecordsBehindTheTable) {
   EXPECT_EQ(ReadLe32At(five, 4112), 5u);
   EXPECT_EQ(five.size(), 4112 + RecordLength(five, 4112));
   for (uint32_t dno = 1; dno <= 1024; ++dno) {
-    if (dno != 5) EXPECT_EQ(Entry(five, dno), 0u) << dno;
+    if (dno != 5) {
+      EXPECT_EQ(Entry(five, dno), 0u) << dno;
+    }
   }
 
   ASSERT_TRUE(game.Frame());
