@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "core/display_state.h"
 
 uint8_t g_InputRaw[kInputSlots];
 uint8_t g_InputState[kInputSlots];
@@ -92,5 +91,4 @@ void ResetInputState() {
   g_KeyTransitionTable[1] = KeyPressed;
   g_KeyTransitionTable[2] = KeyReleased;
   g_KeyTransitionTable[3] = KeyStillDown;
-  g_PaintOffset = PaintOffset();
 }

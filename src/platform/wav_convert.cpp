@@ -7,6 +7,11 @@
 
 namespace {
 
+// The densest format libsndfile reads packs a few sample frames into a byte;
+// a header that claims more frames than its bytes could hold is refused
+// before the sample block is allocated.
+constexpr sf_count_t kMaxFramesPerByte = 16;
+
 struct MemoryFile {
   const uint8_t* mData;
   sf_count_t mSize;
@@ -48,7 +53,7 @@ bool ConvertWavToPcm16(const uint8_t* image, size_t size, ConvertedPcm* out) {
   if (sound == nullptr) return false;
   bool ok = (info.format & SF_FORMAT_TYPEMASK) == SF_FORMAT_WAV && (info.channels == 1 || info.channels == 2) &&
             info.samplerate > 1 && info.samplerate <= 1000000 && info.frames >= 0 &&
-            info.frames <= 0x7FFFFFFF / 4 - 1024;
+            info.frames <= 0x7FFFFFFF / 4 - 1024 && info.frames <= static_cast<sf_count_t>(size) * kMaxFramesPerByte;
   if (!ok) {
     sf_close(sound);
     return false;

@@ -5,7 +5,6 @@
 #include "image/pixel_primitives.h"
 #include "render/scalers.h"
 
-
 namespace {
 
 PresentBlitRoutine g_blitRoutine = nullptr;
@@ -149,8 +148,6 @@ void SetPresentBlitRoutine(PresentBlitRoutine routine) { g_blitRoutine = routine
 
 void ResetPresentState() {
   g_PaintOffset = PaintOffset();
-  g_FullScreen = 0;
-  g_Maximized = 0;
   g_blitRoutine = nullptr;
   ResetScalerTables();
 }
