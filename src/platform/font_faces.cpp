@@ -187,7 +187,9 @@ void CloseFontFace(PlatformFontFace* face) {
 int FontFaceAscent(const PlatformFontFace* face) { return face != nullptr ? face->mAscent : 0; }
 
 void DrawGlyphMono(PlatformFontFace* face, uint32_t codepoint, uint8_t* bits, int side) {
-  if (face == nullptr || bits == nullptr || side <= 0) return;
+  // Whole bytes a row: a side that is not a multiple of 8 would write past
+  // the row and, on the last row, past the bitmap.
+  if (face == nullptr || bits == nullptr || side <= 0 || side % 8 != 0) return;
   auto found = face->mGlyphs.find(codepoint);
   if (found == face->mGlyphs.end()) {
     CachedGlyph glyph;
