@@ -121,8 +121,8 @@ int32_t CmdSoundDefine() {
       return -1;
     }
     if (kind != kPathGroup && !hasFile) return 0;
-    node = CreateTreeNode(g_SoundRoot, path, 1, kind == kPathGroup ? 1 : 0);
-    if (node == nullptr || CreateSoundRecord(node) == nullptr) return -1;
+    node = CreateSoundNode(path, 1, kind == kPathGroup ? 1 : 0);
+    if (node == nullptr) return -1;
   }
   SoundRecord* record = SoundRecordOf(node);
   if (hasFile) {

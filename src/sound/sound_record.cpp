@@ -1,10 +1,12 @@
 #include "sound/sound_record.h"
 
 #include <cstdlib>
+#include <mutex>
 
 #include "core/alloc.h"
 #include "core/errors.h"
 #include "core/object_tree.h"
+#include "core/process_state.h"
 #include "image/pixel_primitives.h"
 #include "sound/sound_controls.h"
 
@@ -28,4 +30,12 @@ void FreeSoundRecord(SoundRecord* record) {
   if (record == nullptr) return;
   ReleaseSoundChannel(record);
   std::free(record);
+}
+
+ObjectTreeNode* CreateSoundNode(const char* path, int64_t orderKey, uint8_t isGroup) {
+  std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
+  if (g_SoundRoot == nullptr) return nullptr;
+  ObjectTreeNode* node = CreateTreeNode(g_SoundRoot, path, orderKey, isGroup);
+  if (node == nullptr || CreateSoundRecord(node) == nullptr) return nullptr;
+  return node;
 }

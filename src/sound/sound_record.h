@@ -83,5 +83,9 @@ struct SoundRecord {
 // the node's payload. Null for a null node, or after reporting 100010
 // (fatal) when there is no memory.
 SoundRecord* CreateSoundRecord(ObjectTreeNode* node);
+// Makes a node of the sound tree below g_SoundRoot with its record. The sound
+// thread walks the tree under g_GlobalLock, so the node goes in under it,
+// together with its record. Null when either cannot be made.
+ObjectTreeNode* CreateSoundNode(const char* path, int64_t orderKey, uint8_t isGroup);
 // Frees a record with its channel and file data.
 void FreeSoundRecord(SoundRecord* record);

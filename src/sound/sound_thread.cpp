@@ -132,11 +132,9 @@ int StartSoundSystem() {
 }
 
 int CreateRootSound() {
-  if (g_SoundRoot == nullptr) return -1;
-  ObjectTreeNode* node = CreateTreeNode(g_SoundRoot, "ROOT", SILENT_SOUND_KEY, 0);
+  ObjectTreeNode* node = CreateSoundNode("ROOT", SILENT_SOUND_KEY, 0);
   if (node == nullptr) return -1;
-  SoundRecord* record = CreateSoundRecord(node);
-  if (record == nullptr) return -1;
+  SoundRecord* record = SoundRecordOf(node);
   std::strcpy(record->mFileName, " ");
   {
     std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
