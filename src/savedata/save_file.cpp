@@ -1,14 +1,12 @@
 #include "savedata/save_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
 
 #include "core/byte_order.h"
+#include "platform/file_replace.h"
 #include "savedata/save_format.h"
 
 int g_SaveWriteFaultStep = -1;
@@ -16,7 +14,6 @@ int g_SaveWriteSteps = 0;
 
 namespace {
 
-constexpr size_t kWriteChunk = 64 * 1024;
 constexpr size_t kReadBufferBytes = 16 * 1024;
 
 // Counts a write step; false when the injected fault falls on it.
@@ -46,46 +43,7 @@ int64_t SizeOf(FILE* file) {
 
 int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error) {
   g_SaveWriteSteps = 0;
-  *error = 0;
-  std::string temporary = path + ".tmp" + std::to_string(::getpid());
-  auto fail = [&](int code) {
-    *error = code != 0 ? code : EIO;
-    std::remove(temporary.c_str());
-    return -1;
-  };
-  if (!StepAllowed()) return fail(EIO);
-  int descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (descriptor < 0) return fail(errno);
-  size_t done = 0;
-  while (done < image.size()) {
-    size_t chunk = std::min(kWriteChunk, image.size() - done);
-    ssize_t written = StepAllowed() ? ::write(descriptor, image.data() + done, chunk) : -1;
-    if (written <= 0) {
-      int code = written < 0 ? errno : EIO;
-      ::close(descriptor);
-      return fail(code);
-    }
-    done += static_cast<size_t>(written);
-  }
-  if (!StepAllowed() || ::fsync(descriptor) != 0) {
-    int code = errno;
-    ::close(descriptor);
-    return fail(code);
-  }
-  if (!StepAllowed()) {
-    ::close(descriptor);
-    return fail(EIO);
-  }
-  if (::close(descriptor) != 0) return fail(errno);
-  if (!StepAllowed() || std::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno);
-  // The rename itself reaches the disk with the folder's entry.
-  std::string folder = path.substr(0, path.find_last_of('/') == std::string::npos ? 0 : path.find_last_of('/'));
-  int folderDescriptor = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderDescriptor >= 0) {
-    ::fsync(folderDescriptor);
-    ::close(folderDescriptor);
-  }
-  return 0;
+  return ReplaceFileContents(path, image.data(), image.size(), error, StepAllowed);
 }
 
 int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* error) {
