@@ -9,6 +9,7 @@
 #include "core/errors.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
+#include "datasrc/resource_lookup.h"
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/fuzz_limits.h"
 #include "image/pixel_primitives.h"
@@ -44,8 +45,8 @@ bool FramesWithinCap(const uint8_t* data, size_t size) {
     size_t offset = at(animation.mOffsets);
     size_t colour = at(animation.mColourSizes);
     size_t alpha = at(animation.mAlphaSizes);
-    if (!fuzz::JpegWithinCap(copy.data() + offset, colour)) return false;
-    if (!fuzz::JpegWithinCap(copy.data() + offset + colour, alpha)) return false;
+    if (!fuzz::ImageWithinCap(FILE_TYPE_JPG, copy.data() + offset, colour)) return false;
+    if (!fuzz::ImageWithinCap(FILE_TYPE_JPG, copy.data() + offset + colour, alpha)) return false;
   }
   return true;
 }

@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t fileBytes = size - 1;
   // Pictures past the fuzzing cap would only measure the allocator.
   if (fileBytes >= kQcgDataOffset &&
-      fuzz::OverCap(LoadLe32(file + kQcgWidthOffset), LoadLe32(file + kQcgHeightOffset))) {
+      fuzz::limits_detail::OverCap(LoadLe32(file + kQcgWidthOffset), LoadLe32(file + kQcgHeightOffset))) {
     return -1;
   }
   fuzz::HandOver("fuzz.qcg", file, fileBytes);
