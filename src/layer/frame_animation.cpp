@@ -58,8 +58,13 @@ bool ReadJpegSamples(const uint8_t* data, size_t size, std::vector<uint8_t>* out
   jpeg_create_decompress(&info);
   SetJpegMemorySource(&info, data, size);
   jpeg_read_header(&info, TRUE);
+  // A frame larger than an image may be is not decoded; its sides go back
+  // so that the caller reports them.
   if (info.image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
       info.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
+    *width = static_cast<int32_t>(info.image_width);
+    *height = static_cast<int32_t>(info.image_height);
+    *components = 0;
     jpeg_destroy_decompress(&info);
     return false;
   }
@@ -200,8 +205,16 @@ void ShowAnimationFrame(ObjectTreeNode* layer, int64_t frame) {
   record->mHasAlpha = animation->mAlphaFlag == 1 ? 1 : 0;
   FrameStreams streams = StreamsOf(animation, n);
   DecodedFrame colour;
-  if (!DecodeFrameJpeg(streams.mColour, streams.mColourBytes, &colour)) return;
-  if (colour.mWidth != record->mWidth || colour.mHeight != record->mHeight || record->mPixelAlloc == nullptr) {
+  if (!DecodeFrameJpeg(streams.mColour, streams.mColourBytes, &colour)) {
+    // Too large: the block allocation refuses the sides with its reports.
+    if (colour.mWidth > kMaxImageSide || colour.mHeight > kMaxImageSide) {
+      std::free(AllocPixelBuffer(nullptr, colour.mWidth, colour.mHeight, nullptr));
+    }
+    return;
+  }
+  // The block must be exactly the frame's size before rows go into it.
+  if (colour.mWidth != record->mWidth || colour.mHeight != record->mHeight || record->mPixelAlloc == nullptr ||
+      record->mBufferWidth != colour.mWidth || record->mBufferHeight != colour.mHeight) {
     InvalidateLayerToRoot(layer);
     uint8_t* block = AllocPixelBuffer(nullptr, colour.mWidth, colour.mHeight, nullptr);
     // Without a block (reported) the frame is not drawn.

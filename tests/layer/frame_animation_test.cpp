@@ -74,12 +74,14 @@ std::vector<uint8_t> ExpectedFrame(const FrameAnimationFrame& frame, bool applyA
   return pixels;
 }
 
-// 104010 has a built-in text: the report is compared whole.
-bool ReportedUnreadable(const std::string& name) {
-  std::string expected = ExpectedReport(kMsgCannotReadFile, {name});
+// 104010 and 100010 have built-in texts: the last report is compared whole
+// (after any script location).
+bool LastReportEndsWith(MessageId id, const std::vector<std::string>& arguments) {
+  std::string expected = ExpectedReport(id, arguments);
   return g_LastErrorText.size() >= expected.size() &&
          g_LastErrorText.compare(g_LastErrorText.size() - expected.size(), expected.size(), expected) == 0;
 }
+bool ReportedUnreadable(const std::string& name) { return LastReportEndsWith(kMsgCannotReadFile, {name}); }
 
 std::vector<uint8_t> Shown(const LayerRecord* record) {
   return std::vector<uint8_t>(record->mPixels,
@@ -184,6 +186,22 @@ TEST_F(FrameAnimationTest, GreyColourFramesAndMismatchedAlphaFrames) {
     EXPECT_EQ(mRecord->mWidth, 4);
     EXPECT_EQ(Shown(mRecord), ExpectedFrame(fixture.mFrames[frame], false)) << frame;
   }
+}
+
+TEST_F(FrameAnimationTest, FrameWiderThanAnImageMayBeIsRefusedAndTheLayerKept) {
+  FrameAnimationFixture fixture;
+  fixture.mFrames.push_back({PatternJpeg(3, 2, 3, 1), {}});
+  fixture.mFrames.push_back({PatternJpeg(8200, 1, 1, 2), {}});
+  WriteFile("anim.dat", WriteFrameAnimation(fixture));
+  ASSERT_EQ(LoadFrameAnimation(mNode, "anim.dat"), 0);
+  ShowAnimationFrame(mNode, 0);
+  std::vector<uint8_t> before = Shown(mRecord);
+  ShowAnimationFrame(mNode, 1);
+  ASSERT_FALSE(mGame.mEnv.mDialogs.mBoxes.empty());
+  EXPECT_EQ(mGame.mEnv.mDialogs.mBoxes.back().mText, "ＣＧサイズが大きすぎます。X=8200, Y=1");
+  EXPECT_TRUE(LastReportEndsWith(kMsgOutOfMemory, {})) << g_LastErrorText;
+  EXPECT_EQ(mRecord->mWidth, 3);
+  EXPECT_EQ(Shown(mRecord), before);
 }
 
 TEST_F(FrameAnimationTest, FramesAreStoredScrambledAndUnscrambledOnceAtLoad) {
