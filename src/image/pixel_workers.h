@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include "image/qcg_format.h"
+
 struct LayerRecord;
 
 enum WorkerJobCode : int32_t {
@@ -36,7 +38,7 @@ constexpr int kMaxPixelWorkers = 4;
 // The widest destination the smooth scale job serves (the image side limit).
 constexpr int32_t kSmoothScaleMaxWidth = 8192;
 // Bytes of the qcg file image in front of the stored halves.
-constexpr size_t kQcgHeaderBytes = 56;
+constexpr size_t kQcgHeaderBytes = kQcgDataOffset;
 
 // The job block of one worker. The poster writes it before it starts the
 // worker; the worker reads it and writes only mStatus and mRan.

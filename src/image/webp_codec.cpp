@@ -5,12 +5,13 @@
 WebpApi g_WebpApi;
 bool g_WebpLoaded = false;
 
-void LoadWebpCodec() {
+int LoadWebpCodec() {
   // The codec is linked into the program, so it is always there.
   g_WebpApi.mGetInfo = WebpLibraryGetInfo;
   g_WebpApi.mDecode = WebpLibraryDecodeBgra;
   g_WebpApi.mEncode = WebpLibraryEncodeBgra;
   g_WebpLoaded = true;
+  return 0;
 }
 
 void ReleaseWebpCodec() {

@@ -18,7 +18,7 @@ struct WebpApi {
 extern WebpApi g_WebpApi;
 extern bool g_WebpLoaded;
 
-// Binds the codec (linked in: every entry point is present).
-void LoadWebpCodec();
+// Binds the codec (linked in: every entry point is present); 0.
+int LoadWebpCodec();
 // Unbinds it: WebP is unavailable until the next load.
 void ReleaseWebpCodec();
