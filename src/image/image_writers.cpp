@@ -163,14 +163,17 @@ int SaveJPEG(LayerRecord* record, const char* path, int32_t quality) {
   return 0;
 }
 
+size_t WebpEncodeRoom(int32_t width, int32_t height) {
+  double product = static_cast<double>(width) * height * 4 * 1.2;
+  return std::max(static_cast<size_t>(product), kWebpMinimumRoom);
+}
+
 int SaveWEBP(LayerRecord* record, const char* path, int32_t quality) {
   if (!g_WebpLoaded || !HasImage(record)) {
     ShowMessageBox(nullptr, "エンコードエラー.");
     return -1;
   }
-  // Room for the encoded file: 1.2 times the pixel bytes, at least 1 MiB.
-  double product = static_cast<double>(record->mWidth) * record->mHeight * 4 * 1.2;
-  size_t room = std::max(static_cast<size_t>(product), kWebpMinimumRoom);
+  size_t room = WebpEncodeRoom(record->mWidth, record->mHeight);
   auto* buffer = static_cast<uint8_t*>(std::malloc(room));
   if (buffer == nullptr) {
     ShowMessageBox(nullptr, "エンコードエラー.");

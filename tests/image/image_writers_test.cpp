@@ -252,6 +252,17 @@ TEST_F(ImageWriters, WebpLosslessAtOneHundredAndOneAndLossyBelow) {
   }
 }
 
+TEST(WebpWriterRoom, IsOnePointTwoTimesThePixelBytesAndAtLeastOneMebibyte) {
+  struct Case {
+    int32_t mWidth, mHeight;
+    size_t mRoom;
+  };
+  for (Case c : {Case{100, 100, 1048576}, Case{1000, 1000, 4800000}, Case{1, 1, 1048576}, Case{467, 467, 1048576},
+                 Case{468, 468, 1051315}, Case{8192, 8192, 322122547}}) {
+    EXPECT_EQ(WebpEncodeRoom(c.mWidth, c.mHeight), c.mRoom) << c.mWidth << "x" << c.mHeight;
+  }
+}
+
 // A level or quality outside the range writes the same file as its nearest
 // end.
 TEST_F(ImageWriters, LevelsAndQualitiesAreClamped) {
