@@ -247,7 +247,9 @@ TEST_P(QcgDecoder, DamagedFilesAreRefusedBeforeAnyByteIsWrittenPastTheBlock) {
     EXPECT_EQ(mReports.FirstId(), c.mReport);
     // A header that does not fit its file is refused before the block exists.
     bool refusedByHeader = c.mReport != 0 || c.mBox == kCheck;
-    if (refusedByHeader) EXPECT_EQ(layer->mPixelAlloc, nullptr);
+    if (refusedByHeader) {
+      EXPECT_EQ(layer->mPixelAlloc, nullptr);
+    }
   }
 }
 
