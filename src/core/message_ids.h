@@ -26,6 +26,7 @@ inline constexpr MessageId kMsgBmpTopDown{100092, 1};                 // bitmap 
 inline constexpr MessageId kMsgPngDecodeFailed{100200, 1};            // PNG could not be decoded (file)
 inline constexpr MessageId kMsgJpegDecodeFailed{100210, 1};           // JPEG could not be decoded (file)
 inline constexpr MessageId kMsgGifDecodeFailed{100215, 1};            // GIF could not be decoded (file)
+inline constexpr MessageId kMsgPsdNotLoaded{100220, 1};               // Photoshop image, never loaded (file)
 inline constexpr MessageId kMsgObjectGroupMissing{100230, 1};         // object path names a missing group (component)
 inline constexpr MessageId kMsgLayerWithoutOrderKey{100240, 1};       // new layer without a number or order key (command)
 inline constexpr MessageId kMsgBlankInName{100242, 1};                // blank inside a name segment (name)
@@ -124,6 +125,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgPngDecodeFailed,
     kMsgJpegDecodeFailed,
     kMsgGifDecodeFailed,
+    kMsgPsdNotLoaded,
     kMsgObjectGroupMissing,
     kMsgLayerWithoutOrderKey,
     kMsgBlankInName,

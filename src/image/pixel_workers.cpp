@@ -13,6 +13,7 @@
 #include "datasrc/compression.h"
 #include "image/blend_kernels.h"
 #include "image/pixel_primitives.h"
+#include "image/webp_codec.h"
 #include "layer/layer_record.h"
 #include "platform/threads.h"
 #include "render/scalers.h"
@@ -204,7 +205,8 @@ int32_t RunQcgHalf(const WorkerJob& job, int half) {
   uint8_t* target = job.mPixelBlock + outOffset;
   switch (job.mCode) {
     case JOB_QCG_RAW:
-      if (out > stored) return 1;
+      // Stored as is: the half is exactly the bytes it yields.
+      if (out != stored) return 1;
       g_PixelPrimitives.mCopyBytes(target, in, out);
       return 0;
     case JOB_QCG_ZLIB: {
@@ -214,15 +216,27 @@ int32_t RunQcgHalf(const WorkerJob& job, int half) {
       return result == Z_OK && length == out ? 0 : 1;
     }
     case JOB_QCG_SNP: {
-      if (g_SnpApi.mUncompress == nullptr) return 1;
-      size_t length = out;
+      if (g_SnpApi.mUncompress == nullptr || g_SnpApi.mUncompressedLength == nullptr) return 1;
+      // The block states what it unpacks to: it must be the half's size.
+      size_t length = 0;
+      if (g_SnpApi.mUncompressedLength(reinterpret_cast<const char*>(in), stored, &length) != 0 || length != out) {
+        return 1;
+      }
       int result = g_SnpApi.mUncompress(reinterpret_cast<const char*>(in), stored, reinterpret_cast<char*>(target),
                                         &length);
       return result == 0 && length == out ? 0 : 1;
     }
+    case JOB_QCG_WEBP: {
+      // Each half is a WebP stream of its own whose picture is exactly the
+      // half's bytes; it is decoded as one run of rows into its place.
+      if (g_WebpApi.mGetInfo == nullptr || g_WebpApi.mDecode == nullptr) return 1;
+      int32_t width = 0;
+      int32_t height = 0;
+      if (!g_WebpApi.mGetInfo(in, stored, &width, &height)) return 1;
+      if (static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4 != out) return 1;
+      return g_WebpApi.mDecode(in, stored, target, out, width * 4) ? 0 : 1;
+    }
     default:
-      // JOB_QCG_WEBP: the WebP halves need the WebP codec binding, which is
-      // not part of this build yet; the half is reported as not unpacked.
       return 1;
   }
 }
@@ -414,16 +428,17 @@ int RunQcgJobs(int32_t code, uint8_t* pixels, size_t pixelBytes, const uint8_t* 
       PostWorkerJob(i);
     }
     WaitForWorkerJobs(2);
-    return g_WorkerJobs[0].mStatus != 0 || g_WorkerJobs[1].mStatus != 0 ? 1 : 0;
+    if (g_WorkerJobs[0].mStatus != 0 || !g_WorkerJobs[0].mRan) return 1;
+    return g_WorkerJobs[1].mStatus != 0 || !g_WorkerJobs[1].mRan ? 2 : 0;
   }
-  WorkerJob halves[2];
-  int status = 0;
+  // One worker: the halves in turn here; a failed first half stops it.
   for (int i = 0; i < 2; ++i) {
-    fill(halves[i]);
-    RunWorkerJob(&halves[i], i);
-    status |= halves[i].mStatus;
+    WorkerJob half;
+    fill(half);
+    RunWorkerJob(&half, i);
+    if (half.mStatus != 0) return i + 1;
   }
-  return status != 0 ? 1 : 0;
+  return 0;
 }
 
 void SetWorkerThreadStarter(WorkerThreadStarter starter) { g_ThreadStarter = starter; }

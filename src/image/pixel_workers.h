@@ -9,6 +9,8 @@
 #include <functional>
 #include <thread>
 
+#include "image/qcg_format.h"
+
 struct LayerRecord;
 
 enum WorkerJobCode : int32_t {
@@ -36,7 +38,7 @@ constexpr int kMaxPixelWorkers = 4;
 // The widest destination the smooth scale job serves (the image side limit).
 constexpr int32_t kSmoothScaleMaxWidth = 8192;
 // Bytes of the qcg file image in front of the stored halves.
-constexpr size_t kQcgHeaderBytes = 56;
+constexpr size_t kQcgHeaderBytes = kQcgDataOffset;
 
 // The job block of one worker. The poster writes it before it starts the
 // worker; the worker reads it and writes only mStatus and mRan.
@@ -136,7 +138,8 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
 
 // Unpacks the two halves of a qcg image into `pixels` (pixelBytes long):
 // workers 0 and 1 when two or more run, else both here. 0 when both halves
-// came out whole; non-zero when either failed (the caller reports it).
+// came out whole, each exactly its output size; 1 when the first half failed,
+// 2 when only the second did (the caller reports it).
 int RunQcgJobs(int32_t code, uint8_t* pixels, size_t pixelBytes, const uint8_t* file, size_t fileBytes,
                size_t outBytes1, size_t storedBytes1, size_t outBytes2, size_t storedBytes2, int32_t width,
                int32_t height);

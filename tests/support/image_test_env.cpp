@@ -16,7 +16,7 @@ namespace {
 const std::vector<MessageId> kImageMessageIds = {
     kMsgOutOfMemory,     kMsgUnsupportedFileType, kMsgBmpNoMagic,      kMsgBmpDamaged,
     kMsgBmpCompressed,   kMsgImageTooLarge,       kMsgBmpTopDown,      kMsgPngDecodeFailed,
-    kMsgJpegDecodeFailed, kMsgGifDecodeFailed,    kMsgNoMemoryForFile};
+    kMsgJpegDecodeFailed, kMsgGifDecodeFailed,    kMsgNoMemoryForFile, kMsgPsdNotLoaded};
 
 // Ids with built-in texts keep them; the others read "E<id>...".
 int IdOf(const std::string& text) {
