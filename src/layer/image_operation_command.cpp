@@ -13,6 +13,7 @@
 #include "core/object_path.h"
 #include "core/object_tree.h"
 #include "image/image_operations.h"
+#include "image/pixel_buffers.h"
 #include "layer/composition.h"
 #include "layer/dirty_rects.h"
 #include "layer/image_operation.h"
@@ -105,7 +106,16 @@ ObjectTreeNode* FindOrCreateTarget(int textId) {
     node = CreateTreeNode(g_LayerRoot, path, 1, 0);
     if (node == nullptr) return nullptr;
   }
-  if (node->mPayload == nullptr && CreateLayerRecord(node) != 0) return nullptr;
+  if (node->mPayload == nullptr) {
+    if (CreateLayerRecord(node) != 0) return nullptr;
+    // A fresh record has a size but no pixels, and the routines that write
+    // into a destination read its block: give it its one pixel, transparent.
+    auto* record = static_cast<LayerRecord*>(node->mPayload);
+    uint8_t* block = AllocPixelBuffer(nullptr, record->mWidth, record->mHeight, nullptr);
+    if (block == nullptr) return nullptr;
+    SetPixelBuffer(record, block, record->mWidth, record->mHeight);
+    record->mHasAlpha = 1;
+  }
   InvalidateLayerToRoot(node);
   return node;
 }

@@ -192,9 +192,15 @@ TEST(ImageOperationCommandTest, MissingLayersAreCreatedAndStayWhenTheOperationFa
     ObjectTreeNode* node = Node(path);
     ASSERT_NE(node, nullptr);
     EXPECT_EQ(node->mOrderKey, 1);
-    ASSERT_NE(node->mPayload, nullptr);
-    // A fresh record: no pixels yet.
-    EXPECT_EQ(static_cast<LayerRecord*>(node->mPayload)->mPixelAlloc, nullptr);
+    const auto* record = static_cast<const LayerRecord*>(node->mPayload);
+    ASSERT_NE(record, nullptr);
+    // A fresh record with its one pixel, transparent, for the routines to
+    // write into.
+    EXPECT_EQ(record->mWidth, 1);
+    EXPECT_EQ(record->mHeight, 1);
+    ASSERT_NE(record->mPixelAlloc, nullptr);
+    EXPECT_EQ(Pixel(record, 0, 0), 0u);
+    EXPECT_EQ(record->mHasAlpha, 1);
   }
 }
 
@@ -232,7 +238,10 @@ TEST(ImageOperationCommandTest, FillsOfValueTwoOrMoreUseAlpha) {
     if (c.mDestination) args.push_back({"dest", Str("d")});
     // A source without pixels: the effect itself leaves everything as it is,
     // so only the command's own step shows.
-    RunImageOp(game, args, [] { GetLayerRecord(CreateTreeNode(g_LayerRoot, "W0/src", 1, 0)); });
+    RunImageOp(game, args, [] {
+      GetLayerRecord(CreateTreeNode(g_LayerRoot, "W0/src", 1, 0));
+      GetLayerRecord(CreateTreeNode(g_LayerRoot, "W0/d", 1, 0));
+    });
     EXPECT_EQ(g_LastErrorText, "");
     EXPECT_EQ(Record(c.mDestination ? "W0/d" : "W0/src")->mHasAlpha, c.mHasAlpha);
   }
