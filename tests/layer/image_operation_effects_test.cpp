@@ -123,4 +123,39 @@ TEST(ImageOperationEffectsTest, DISABLED_AResizeGivesTheTargetSize) {
   EXPECT_EQ(Pixel(source, 6, 2), kSource);
 }
 
+// Waits for AddImageMargins: left x0, right x1, top y0, bottom y1.
+TEST(ImageOperationEffectsTest, DISABLED_MarginsComeFromTheRegionIds) {
+  ScriptRunner game;
+  RunImageOp(game,
+             {{"source", Str("small")}, {"margins", Num(1)}, {"x0", Num(2)}, {"x1", Num(3)}, {"y0", Num(1)},
+              {"y1", Num(0)}},
+             [] { AddLayer("W0/small", 4, 4, kSource); });
+  EXPECT_EQ(g_LastErrorText, "");
+  const LayerRecord* small = Record("W0/small");
+  ASSERT_EQ(small->mWidth, 9);
+  ASSERT_EQ(small->mHeight, 5);
+  EXPECT_EQ(Pixel(small, 0, 0), 0x00808080u);
+  EXPECT_EQ(Pixel(small, 2, 1), kSource);
+  EXPECT_EQ(Pixel(small, 5, 4), kSource);
+  EXPECT_EQ(Pixel(small, 6, 4), 0x00808080u);
+}
+
+// Waits for AutoCropImage: all four sides (15) to the opaque pixels.
+TEST(ImageOperationEffectsTest, DISABLED_AutoCropIntoADestination) {
+  ScriptRunner game;
+  RunImageOp(game, {{"source", Str("src")}, {"dest", Str("out")}, {"autocrop", Num(1)}, {"p1", Num(15)}}, [] {
+    AddLayer("W0/src", 10, 10, 0x00000000u);
+    LayerRecord* record = Record("W0/src");
+    for (int y = 3; y <= 5; ++y) {
+      for (int x = 2; x <= 7; ++x) std::memcpy(record->mPixels + (static_cast<size_t>(y) * 10 + x) * 4, &kSource, 4);
+    }
+  });
+  EXPECT_EQ(g_LastErrorText, "");
+  const LayerRecord* out = Record("W0/out");
+  EXPECT_EQ(out->mWidth, 6);
+  EXPECT_EQ(out->mHeight, 3);
+  EXPECT_EQ(Pixel(out, 0, 0), kSource);
+  EXPECT_EQ(Record("W0/src")->mWidth, 10);
+}
+
 }  // namespace
