@@ -46,9 +46,17 @@ inline constexpr MessageId kMsgLayerMissing{101230, 1};               // layer p
 inline constexpr MessageId kMsgFontNumberAboveCount{101240, 1};      // font number above the font count (command, argument, number, count)
 inline constexpr MessageId kMsgShareSourceMissing{101250, 1};         // layer to share that does not exist (command, source path)
 inline constexpr MessageId kMsgImageIntoGroup{101280, 1};             // image or shared image given to a group (command)
+inline constexpr MessageId kMsgSwapWithRegion{101281, 1};             // region given to a layer swap (command, argument)
+inline constexpr MessageId kMsgRotateWithRegion{101282, 1};           // region given to a rotation (command, argument)
+inline constexpr MessageId kMsgMosaicWithRegion{101283, 1};           // region given to the mosaic effect (command, argument)
+inline constexpr MessageId kMsgScatterWithRegion{101284, 1};          // region given to the scatter effect (command, argument)
+inline constexpr MessageId kMsgLayerPathIsGroup{101291, 1};           // second, third or destination layer path naming a group (command, path)
 inline constexpr MessageId kMsgSoundFileForNewGroup{101292, 1};       // sound file given for a group that does not exist yet (command)
 inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
 inline constexpr MessageId kMsgLayerPointMissing{101295, 1};          // layer point query without both coordinates (command, argument)
+inline constexpr MessageId kMsgCopyNeedsDestination{101296, 1};       // layer copy without a destination (command, argument)
+inline constexpr MessageId kMsgSwapNeedsDestination{101297, 1};       // layer swap without a destination (command, argument)
+inline constexpr MessageId kMsgPasteNeedsDestination{101298, 1};      // paste, blend or combination without a destination (command, argument)
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
 inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
@@ -145,9 +153,17 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgFontNumberAboveCount,
     kMsgShareSourceMissing,
     kMsgImageIntoGroup,
+    kMsgSwapWithRegion,
+    kMsgRotateWithRegion,
+    kMsgMosaicWithRegion,
+    kMsgScatterWithRegion,
+    kMsgLayerPathIsGroup,
     kMsgSoundFileForNewGroup,
     kMsgTaskPathIsGroup,
     kMsgLayerPointMissing,
+    kMsgCopyNeedsDestination,
+    kMsgSwapNeedsDestination,
+    kMsgPasteNeedsDestination,
     kMsgNoEnclosingFrame,
     kMsgTaskMissing,
     kMsgMainTaskRefused,

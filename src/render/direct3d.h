@@ -16,3 +16,9 @@ void ReleaseGpuFrameTextures();
 void ReleaseDirect3D();
 // Draws one GPU frame now. 0, or -1 to end the program.
 int RenderFrameGpu();
+// Draws the source layer on the GPU and copies the picture into the target
+// (nothing without a device). 0.
+int CaptureLayerGpu(ObjectTreeNode* source, ObjectTreeNode* target);
+// Writes the source's pixels into the target's existing texture tiles. 0, or
+// -1 when the tiles could not be written (no device or no tiles).
+int PasteSpriteGpu(ObjectTreeNode* source, ObjectTreeNode* target);

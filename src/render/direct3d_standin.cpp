@@ -16,3 +16,11 @@ int RenderFrameGpu() {
   STAND_IN();
   return 0;
 }
+int CaptureLayerGpu(ObjectTreeNode*, ObjectTreeNode*) {
+  STAND_IN();
+  return 0;
+}
+int PasteSpriteGpu(ObjectTreeNode*, ObjectTreeNode*) {
+  STAND_IN();
+  return -1;
+}

@@ -11,7 +11,6 @@
     return CmdUndefined();      \
   }
 
-UNDEFINED_COMMAND(CmdImageOperation)
 UNDEFINED_COMMAND(CmdClipboardCopy)
 UNDEFINED_COMMAND(CmdClipboardPaste)
 UNDEFINED_COMMAND(CmdTextDataRead)
@@ -25,7 +24,6 @@ UNDEFINED_COMMAND(CmdFlashStop)
 UNDEFINED_COMMAND(CmdFlashQuery)
 UNDEFINED_COMMAND(CmdFrameRate)
 UNDEFINED_COMMAND(CmdInputEnable)
-UNDEFINED_COMMAND(CmdCameraProject)
 UNDEFINED_COMMAND(CmdMenuDefine)
 UNDEFINED_COMMAND(CmdMenuPopup)
 UNDEFINED_COMMAND(CmdMenuDelete)

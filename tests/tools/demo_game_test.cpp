@@ -17,6 +17,7 @@
 #include "core/window_table.h"
 #include "demo/demo_game.h"
 #include "layer/layer_record.h"
+#include "layer/text_setup.h"
 #include "platform/audio_device.h"
 #include "platform/audio_mixer.h"
 #include "platform/window.h"
@@ -33,6 +34,7 @@
 #include "support/run_program.h"
 #include "support/script_runner.h"
 #include "support/temp_folder.h"
+#include "support/text_fonts.h"
 
 namespace {
 
@@ -60,12 +62,14 @@ const SoundRecord* Sound(const char* path) {
 
 constexpr DemoTiming kQuick{10, 20, 30};
 
-// Loads the quick demo and runs its first frame.
-void StartDemo(ScriptRunner& game) {
+// Loads the quick demo and runs its first frame; with fonts, the font list
+// is made as start-up makes it.
+void StartDemo(ScriptRunner& game, bool fonts = false) {
   game.mData = DemoScript(kQuick);
   game.mEnv.Write(DemoPictures());
   game.mEnv.Write(DemoSounds());
   ASSERT_TRUE(game.Load());
+  if (fonts) InitFontList();
   // Sound on the manual mixer, the test stepping the sound thread's poll.
   SetAudioOutputMode(AudioOutputMode::Manual);
   g_SoundSetting = 1;  // start-up reads it from the engine configuration
@@ -181,6 +185,46 @@ TEST(DemoGameTest, TheProgramRunsTheDemoPackToItsEnd) {
   // Every message of the demo is tagged "E<number>[...]": none may show.
   EXPECT_FALSE(HasMessageTag(result.mOutput)) << result.mOutput;
   ResetEngineState();
+}
+
+// The message band carries the line of Japanese text from the first frame:
+// ink in each of its nine cells, the rest of the band as loaded.
+TEST(DemoGameTest, TheMessageBandShowsTheJapaneseLine) {
+  ScriptRunner game;
+  ProjectFonts fonts;
+  ASSERT_TRUE(fonts.Loaded());
+  StartDemo(game, true);
+  EXPECT_EQ(g_LastErrorText, "");
+  const LayerRecord* band = Layer("W0/band");
+  ASSERT_NE(band, nullptr);
+  ASSERT_EQ(band->mWidth, kDemoWidth);
+  auto pixel = [&](int x, int y) { return band->mPixels + (static_cast<size_t>(y) * band->mWidth + x) * 4; };
+  // As loaded: B = 30 + y / 4, G = R = 10, alpha 150.
+  auto plain = [&](int x, int y) {
+    const uint8_t* p = pixel(x, y);
+    return p[0] == 30 + y / 4 && p[1] == 10 && p[2] == 10 && p[3] == 150;
+  };
+  constexpr int kCharacters = 9;
+  for (int c = 0; c < kCharacters; ++c) {
+    SCOPED_TRACE(c);
+    int ink = 0;
+    for (int y = kDemoTextY; y < kDemoTextY + kDemoTextSize; ++y) {
+      for (int x = kDemoTextX + c * kDemoTextSize; x < kDemoTextX + (c + 1) * kDemoTextSize; ++x) {
+        // The glyph colour (R 0xFF) blended over the band's R of 10.
+        ink += pixel(x, y)[2] > 100 ? 1 : 0;
+      }
+    }
+    EXPECT_GT(ink, 3);
+  }
+  int touched = 0;
+  for (int y = 0; y < band->mHeight; ++y) {
+    for (int x = 0; x < band->mWidth; ++x) {
+      bool inLine = x >= kDemoTextX - 2 && x < kDemoTextX + kCharacters * kDemoTextSize + 2 && y >= kDemoTextY - 2 &&
+                    y < kDemoTextY + kDemoTextSize + 2;
+      if (!inLine) touched += plain(x, y) ? 0 : 1;
+    }
+  }
+  EXPECT_EQ(touched, 0);
 }
 
 TEST(DemoGameTest, TheSaveKeyKeepsTheRedDiscAndTheLoadKeyBringsItBack) {

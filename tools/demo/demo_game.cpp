@@ -179,6 +179,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
                {"y", Num(180)}, {"opacity", Num(0)}});
   Layer(code, {{"path", Str("band")}, {"order", Num(4)}, {"file", Str("image\\band.bmp")}, {"y", Num(340)},
                {"opacity", Num(0)}});
+  DemoText(code);
   Layer(code, {{"path", Str("green")}, {"order", Num(5)}, {"file", Str("image\\green.bmp")}, {"x", Num(kDemoWidth)},
                {"y", Num(360)}, {"opacity", Num(0)}});
   Layer(code, {{"path", Str("square")}, {"order", Num(6)}, {"file", Str("image\\square.bmp")}, {"x", Num(280)},

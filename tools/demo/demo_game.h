@@ -33,6 +33,19 @@ constexpr int kDemoSaveKey = 0x53;  // S
 constexpr int kDemoLoadKey = 0x4C;  // L
 constexpr int kDemoPressCountBase = 281;
 
+// The line of Japanese text written into the message band ("band", 640 x
+// 120) at (kDemoTextX, kDemoTextY) in cells of kDemoTextSize pixels, with
+// text style kDemoTextStyle.
+// "ようこそ、デモへ。" in Shift-JIS, spelled as bytes: the tools are built
+// without the literal conversion the engine's sources get.
+inline constexpr const char* kDemoText = "\x82\xE6\x82\xA4\x82\xB1\x82\xBB\x81\x41\x83\x66\x83\x82\x82\xD6\x81\x42";
+constexpr int kDemoTextX = 40;
+constexpr int kDemoTextY = 24;
+constexpr int kDemoTextSize = 28;
+constexpr int kDemoTextStyle = 1;
+class ScriptAssembler;
+void DemoText(ScriptAssembler& code);
+
 // The compiled script data (one script, main.txt).
 ScriptData DemoScript(const DemoTiming& timing = DemoTiming());
 // The pictures the script loads, under image\.
