@@ -17,6 +17,7 @@
 #include "script/arguments.h"
 #include "script/engine_config.h"
 #include "script/execution_context.h"
+#include "script/instruction_stream.h"
 #include "script/script_data.h"
 
 ExecutionContext* g_CurrentContext = nullptr;
@@ -98,7 +99,12 @@ void RunTask(ExecutionContext* context) {
     }
     context->mPc = k + 1;
     g_CurrentInstruction = k;
-    g_LastHandlerResult = static_cast<uint8_t>(context->mHandlers[HandlerArray()][k]());
+    int array = HandlerArray();
+    CommandHandler handler = context->mHandlers[array][k];
+    // The command's handler runs through the file's instruction stream; the
+    // pre-step calls it itself once the pause is over.
+    int32_t result = array == 1 ? RunStreamInstruction(context, k, handler) : handler();
+    g_LastHandlerResult = static_cast<uint8_t>(result);
     if (g_DebugMode != 0) {
       g_DebugStepCount += 1;
       if (g_DebugStepCount % kDebugSamplePeriod == 0) SampleDebugCorners();
