@@ -84,11 +84,19 @@ inline bool ReadVariable(uint32_t number, int64_t* value) {
   return false;
 }
 
-// Runs decoded steps in integer arithmetic and leaves the evaluator's state
-// as EvalInt leaves it after the same run (slot 0 holds the value); false,
-// with nothing changed, when a variable needs the evaluator.
-inline bool RunSteps(const DecodedSteps& decoded) {
-  int64_t stack[kMaxDepth];
+// The result of decoded steps: the values left on the stack and the last
+// variable read.
+struct StepResult {
+  int64_t mStack[kMaxDepth];
+  int mDepth;
+  uint32_t mLastNumber;
+  bool mReferenced;
+};
+
+// Runs decoded steps in integer arithmetic into `result` without touching the
+// evaluator's state; false when a variable needs the evaluator.
+[[gnu::always_inline]] inline bool ComputeSteps(const DecodedSteps& decoded, StepResult* result) {
+  int64_t* stack = result->mStack;
   stack[0] = 0;
   int depth = 0;
   uint32_t lastNumber = 0;
@@ -125,46 +133,62 @@ inline bool RunSteps(const DecodedSteps& decoded) {
       depth -= 1;
     }
     int64_t a = *top;
-    int64_t result = 0;
+    int64_t value = 0;
     switch (step.mKind) {
-      case kStepAdd: result = static_cast<int64_t>(U(a) + U(b)); break;
-      case kStepSub: result = static_cast<int64_t>(U(a) - U(b)); break;
-      case kStepMul: result = static_cast<int64_t>(U(a) * U(b)); break;
-      case kStepDiv: result = b == 0 ? 0 : b == -1 ? static_cast<int64_t>(0 - U(a)) : a / b; break;
-      case kStepRem: result = b == 0 || b == -1 ? 0 : a % b; break;
-      case kStepEqual: result = a == b ? 1 : 0; break;
-      case kStepNotEqual: result = a != b ? 1 : 0; break;
-      case kStepGreater: result = a > b ? 1 : 0; break;
-      case kStepLess: result = a < b ? 1 : 0; break;
-      case kStepGreaterEqual: result = a >= b ? 1 : 0; break;
-      case kStepLessEqual: result = a <= b ? 1 : 0; break;
-      case kStepAnd: result = a != 0 && b != 0 ? 1 : 0; break;
-      case kStepOr: result = a != 0 || b != 0 ? 1 : 0; break;
-      case kStepBitAnd: result = a & b; break;
-      case kStepBitOr: result = a | b; break;
-      case kStepBitXor: result = a ^ b; break;
+      case kStepAdd: value = static_cast<int64_t>(U(a) + U(b)); break;
+      case kStepSub: value = static_cast<int64_t>(U(a) - U(b)); break;
+      case kStepMul: value = static_cast<int64_t>(U(a) * U(b)); break;
+      case kStepDiv: value = b == 0 ? 0 : b == -1 ? static_cast<int64_t>(0 - U(a)) : a / b; break;
+      case kStepRem: value = b == 0 || b == -1 ? 0 : a % b; break;
+      case kStepEqual: value = a == b ? 1 : 0; break;
+      case kStepNotEqual: value = a != b ? 1 : 0; break;
+      case kStepGreater: value = a > b ? 1 : 0; break;
+      case kStepLess: value = a < b ? 1 : 0; break;
+      case kStepGreaterEqual: value = a >= b ? 1 : 0; break;
+      case kStepLessEqual: value = a <= b ? 1 : 0; break;
+      case kStepAnd: value = a != 0 && b != 0 ? 1 : 0; break;
+      case kStepOr: value = a != 0 || b != 0 ? 1 : 0; break;
+      case kStepBitAnd: value = a & b; break;
+      case kStepBitOr: value = a | b; break;
+      case kStepBitXor: value = a ^ b; break;
       default: break;
     }
-    *top = result;
+    *top = value;
   }
-  // The state the evaluator leaves after the same run.
+  result->mDepth = depth;
+  result->mLastNumber = lastNumber;
+  result->mReferenced = referenced;
+  return true;
+}
+
+// The evaluator's state as EvalInt leaves it after the same run: slot 0 and
+// the slots above hold the values.
+inline void PublishSteps(const StepResult& result) {
   g_EvalMode = kEvalModeInt;
   g_EvalNextString = 1;
   g_EvalSubscriptDepth = 0;
   g_SubscriptCount = 0;
   g_LastVarRef.mSigil = kSigilNone;
   g_LastVarRef.mWholeVar = 0;
-  if (referenced) {
-    g_LastVarRef.mNumber = lastNumber;
+  if (result.mReferenced) {
+    g_LastVarRef.mNumber = result.mLastNumber;
     g_LastVarRef.mElement = 0;
   }
-  g_EvalDepth = static_cast<uint16_t>(depth);
-  g_EvalIntStack[0] = stack[0];
+  g_EvalDepth = static_cast<uint16_t>(result.mDepth);
+  g_EvalIntStack[0] = result.mStack[0];
   g_EvalSlotString[0] = 0;
-  for (int slot = 1; slot < depth; ++slot) {
-    g_EvalIntStack[slot] = stack[slot];
+  for (int slot = 1; slot < result.mDepth; ++slot) {
+    g_EvalIntStack[slot] = result.mStack[slot];
     g_EvalSlotString[slot] = 0;
   }
+}
+
+// Runs decoded steps and publishes their state; false, with nothing changed,
+// when a variable needs the evaluator.
+inline bool RunSteps(const DecodedSteps& decoded) {
+  StepResult result;
+  if (!ComputeSteps(decoded, &result)) return false;
+  PublishSteps(result);
   return true;
 }
 

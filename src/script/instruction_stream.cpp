@@ -14,6 +14,21 @@ CommandHandler* const* g_Handlers = nullptr;
 ArgumentRecord* const* g_ArgRecords = nullptr;
 Entry* g_Entries = nullptr;
 int32_t g_EntryCount = 0;
+PendingState g_Pending = {};
+
+void PublishPending() {
+  g_Pending.mActive = false;
+  g_LastVarRef = g_Pending.mRef;
+  if (!g_Pending.mEval) return;
+  // As EvalInt leaves it after a run that left one integer.
+  g_EvalMode = kEvalModeInt;
+  g_EvalNextString = 1;
+  g_EvalSubscriptDepth = 0;
+  g_SubscriptCount = 0;
+  g_EvalDepth = 1;
+  g_EvalIntStack[0] = g_Pending.mValue;
+  g_EvalSlotString[0] = 0;
+}
 
 namespace {
 

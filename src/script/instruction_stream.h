@@ -64,28 +64,71 @@ bool SelectStream(const ExecutionContext* context);
 // Fills the entry of instruction k of the current stream for the handler.
 void DecodeEntry(int32_t k, CommandHandler handler);
 
+// Evaluator state that decoded runs left behind without publishing it yet:
+// the dispatcher publishes it before anything else can look at it (a
+// handler, the general evaluator, the end of the task's turn).
+struct PendingState {
+  bool mActive;
+  bool mEval;       // steps ran: the evaluator's state is theirs, slot 0 mValue
+  int64_t mValue;
+  LastVarRef mRef;  // g_LastVarRef as it stands
+};
+extern PendingState g_Pending;
+void PublishPending();
+
+inline void BeginPending() {
+  if (g_Pending.mActive) return;
+  g_Pending.mActive = true;
+  g_Pending.mEval = false;
+  g_Pending.mRef = g_LastVarRef;
+}
+
+inline void FlushPending() {
+  if (g_Pending.mActive) PublishPending();
+}
+
+inline int32_t CallHandler(CommandHandler handler) {
+  FlushPending();
+  return handler();
+}
+
 // The entry's integer value as the handler evaluates it; `plain` tells
 // whether only the decoded steps ran (no variable can have changed).
-inline int64_t IntValue(const Entry& entry, bool* plain) {
-  if (entry.mSteps != nullptr && g_EvalIntEntry[entry.mValueType] == EvalInt && eval_steps::StepsUsable() &&
-      eval_steps::RunSteps(*entry.mSteps)) {
-    *plain = true;
-    return g_EvalIntStack[0];
+[[gnu::always_inline]] inline int64_t IntValue(const Entry& entry, bool* plain) {
+  if (entry.mSteps != nullptr && g_EvalIntEntry[entry.mValueType] == EvalInt && eval_steps::StepsUsable()) {
+    eval_steps::StepResult result;
+    if (eval_steps::ComputeSteps(*entry.mSteps, &result)) {
+      *plain = true;
+      if (result.mDepth == 1) {
+        BeginPending();
+        g_Pending.mEval = true;
+        g_Pending.mValue = result.mStack[0];
+        g_Pending.mRef.mSigil = kSigilNone;
+        g_Pending.mRef.mWholeVar = 0;
+        if (result.mReferenced) {
+          g_Pending.mRef.mNumber = result.mLastNumber;
+          g_Pending.mRef.mElement = 0;
+        }
+      } else {
+        FlushPending();
+        eval_steps::PublishSteps(result);
+      }
+      return result.mStack[0];
+    }
   }
   *plain = false;
+  FlushPending();
   return EvalScriptByIntEntry(entry.mValueType, entry.mExpression, entry.mLength);
 }
 
-inline int32_t AssignVariable(const Entry& entry, CommandHandler handler) {
+[[gnu::always_inline]] inline int32_t AssignVariable(const Entry& entry, CommandHandler handler) {
   VariableRecord* record = FindVariableRecord(entry.mNumber);
   // Other types (and a missing record's report) are the handler's.
-  if (record == nullptr || record->mVarType != kVarInt) return handler();
+  if (record == nullptr || record->mVarType != kVarInt) return CallHandler(handler);
   uint32_t number = entry.mNumber;
   uint8_t op = entry.mOperator;
-  g_LastVarRef.mNumber = number;
-  g_LastVarRef.mElement = 0;
-  g_LastVarRef.mWholeVar = 0;
-  g_LastVarRef.mSigil = entry.mSigil;
+  BeginPending();
+  g_Pending.mRef = LastVarRef{number, 0, 0, entry.mSigil};
   bool plain = false;
   int64_t value = IntValue(entry, &plain);
   // After the evaluator look the record up again, as the operator routine
@@ -96,12 +139,12 @@ inline int32_t AssignVariable(const Entry& entry, CommandHandler handler) {
   return 0;
 }
 
-inline int32_t BlockBegin(ExecutionContext* context, int32_t k, const Entry& entry, CommandHandler handler) {
+[[gnu::always_inline]] inline int32_t BlockBegin(ExecutionContext* context, int32_t k, const Entry& entry, CommandHandler handler) {
   int d = context->mBlockDepth;
   // The depth limit and frames still to allocate are the handler's.
-  if (d < 0 || d >= kMaxStackDepth) return handler();
+  if (d < 0 || d >= kMaxStackDepth) return CallHandler(handler);
   BlockFrame* frame = context->mBlockFrames[d + 1];
-  if (frame == nullptr || context->mBlockFrames[d + 2] == nullptr) return handler();
+  if (frame == nullptr || context->mBlockFrames[d + 2] == nullptr) return CallHandler(handler);
   int32_t branch = entry.mBranch;
   frame->mBegin = k;
   frame->mSavedLoopDepth = static_cast<uint8_t>(context->mLoopDepth);
@@ -112,17 +155,17 @@ inline int32_t BlockBegin(ExecutionContext* context, int32_t k, const Entry& ent
   return 0;
 }
 
-inline int32_t BlockEnd(ExecutionContext* context, CommandHandler handler) {
+[[gnu::always_inline]] inline int32_t BlockEnd(ExecutionContext* context, CommandHandler handler) {
   int d = context->mBlockDepth;
-  if (d <= 0 || d > kStackEntries || context->mBlockFrames[d] == nullptr) return handler();
+  if (d <= 0 || d > kStackEntries || context->mBlockFrames[d] == nullptr) return CallHandler(handler);
   context->mBlockDepth = static_cast<int8_t>(d - 1);
   context->mBlockFrames[d]->mEnd = 0;
   return 0;
 }
 
-inline int32_t LoopEnd(ExecutionContext* context, CommandHandler handler) {
+[[gnu::always_inline]] inline int32_t LoopEnd(ExecutionContext* context, CommandHandler handler) {
   int depth = context->mLoopDepth;
-  if (depth <= 0 || depth > kStackEntries || context->mLoopFrames[depth] == nullptr) return handler();
+  if (depth <= 0 || depth > kStackEntries || context->mLoopFrames[depth] == nullptr) return CallHandler(handler);
   LoopFrame* frame = context->mLoopFrames[depth];
   if (frame->mLimit == -1 || frame->mCounter < frame->mLimit) {
     frame->mCounter += 1;
@@ -140,13 +183,14 @@ inline int32_t LoopEnd(ExecutionContext* context, CommandHandler handler) {
 }  // namespace instruction_stream
 
 // Runs instruction k of the context's current script file, the task being
-// stepped, whose handler (array 1) is `handler`; the handler's result.
-inline int32_t RunStreamInstruction(ExecutionContext* context, int32_t k, CommandHandler handler) {
+// stepped, whose handler (array 1) is `handler`; the handler's result. The
+// evaluator's state may be left pending: FlushStreamState publishes it.
+[[gnu::always_inline]] inline int32_t RunStreamInstruction(ExecutionContext* context, int32_t k, CommandHandler handler) {
   namespace is = instruction_stream;
   if (context->mHandlers != is::g_Handlers || context->mArgRecords != is::g_ArgRecords) {
-    if (!is::SelectStream(context)) return handler();
+    if (!is::SelectStream(context)) return is::CallHandler(handler);
   }
-  if (k < 0 || k >= is::g_EntryCount) return handler();
+  if (k < 0 || k >= is::g_EntryCount) return is::CallHandler(handler);
   if (is::g_Entries[k].mHandler != handler) is::DecodeEntry(k, handler);
   const is::Entry& entry = is::g_Entries[k];
   switch (entry.mKind) {
@@ -159,9 +203,11 @@ inline int32_t RunStreamInstruction(ExecutionContext* context, int32_t k, Comman
     case is::kLoopEnd:
       return is::LoopEnd(context, handler);
     default:
-      return handler();
+      return is::CallHandler(handler);
   }
 }
 
+// Publishes the evaluator's state that decoded runs left pending.
+inline void FlushStreamState() { instruction_stream::FlushPending(); }
 // Forgets every stream (script files freed or replaced).
 void DropInstructionStreams();

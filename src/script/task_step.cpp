@@ -103,13 +103,18 @@ void RunTask(ExecutionContext* context) {
     CommandHandler handler = context->mHandlers[array][k];
     // The command's handler runs through the file's instruction stream; the
     // pre-step calls it itself once the pause is over.
+    if (array != 1) FlushStreamState();
     int32_t result = array == 1 ? RunStreamInstruction(context, k, handler) : handler();
     g_LastHandlerResult = static_cast<uint8_t>(result);
     if (g_DebugMode != 0) {
       g_DebugStepCount += 1;
-      if (g_DebugStepCount % kDebugSamplePeriod == 0) SampleDebugCorners();
+      if (g_DebugStepCount % kDebugSamplePeriod == 0) {
+        FlushStreamState();
+        SampleDebugCorners();
+      }
     }
   }
+  FlushStreamState();
 }
 
 void StepTask(ObjectTreeNode* child, ExecutionContext* context) {
