@@ -149,3 +149,5 @@ void DropInstructionStreams() {
   is::g_EntryCount = 0;
   is::g_streams.clear();
 }
+
+int InstructionStreamCount() { return static_cast<int>(instruction_stream::g_streams.size()); }

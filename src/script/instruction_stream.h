@@ -211,3 +211,5 @@ inline int32_t CallHandler(CommandHandler handler) {
 inline void FlushStreamState() { instruction_stream::FlushPending(); }
 // Forgets every stream (script files freed or replaced).
 void DropInstructionStreams();
+// The number of streams held (one per script file run since the last drop).
+int InstructionStreamCount();

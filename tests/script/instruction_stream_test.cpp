@@ -348,6 +348,28 @@ TEST(InstructionStreamTest, ReloadedScriptDataRunsItsOwnInstructions) {
   }
 }
 
+// Freed script files take their streams with them, whatever addresses the
+// next script data gets.
+TEST(InstructionStreamTest, ReleasedScriptDataLeavesNoStream) {
+  ScriptRunner game;
+  ScriptAssembler main = game.Script(0);
+  main.Label("SYSTEM_START");
+  Assign(main, Var(kRunInt), Num(1), 1);
+  main.Jump(Str("OTHER"));
+  ScriptAssembler other = game.Script(1);
+  other.Label("OTHER");
+  Assign(other, Var(kRunInt), Num(1), 1);
+  other.Op("end");
+  game.Add(main);
+  game.Add(other);
+  ASSERT_TRUE(game.Load());
+  game.RunUntilQuit();
+  EXPECT_EQ(IntVar(kRunInt), 2);
+  EXPECT_EQ(InstructionStreamCount(), 2);
+  ReleaseScriptData();
+  EXPECT_EQ(InstructionStreamCount(), 0);
+}
+
 // A variable redeclared with another type by the script itself while the
 // same assignment runs in a loop: each pass follows the type of the moment.
 TEST(InstructionStreamTest, AssignmentFollowsARedeclaration) {
