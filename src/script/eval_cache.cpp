@@ -36,6 +36,22 @@ uint8_t BinaryStep(uint8_t opcode) {
   }
 }
 
+inline bool IsPush(const Step& step) { return step.mKind == kStepConstant || step.mKind == kStepVariable; }
+inline bool IsFoldedBinary(const Step& step) { return !IsPush(step) && step.mKind != kStepNegate && step.mOperand != kFromStack; }
+
+// The shape of decoded steps that the common forms cover (the step loop
+// otherwise).
+uint8_t StepsForm(const DecodedSteps& decoded) {
+  const Step* steps = decoded.mSteps;
+  if (decoded.mStepCount == 1 && IsPush(steps[0])) return kFormPush;
+  if (decoded.mStepCount == 2 && IsPush(steps[0]) && IsFoldedBinary(steps[1])) return kFormBinary;
+  if (decoded.mStepCount == 4 && IsPush(steps[0]) && IsPush(steps[1]) && IsFoldedBinary(steps[2]) &&
+      !IsPush(steps[3]) && steps[3].mKind != kStepNegate && steps[3].mOperand == kFromStack) {
+    return kFormNestedBinary;
+  }
+  return kFormSteps;
+}
+
 }  // namespace
 
 bool DecodeSteps(const uint8_t* expression, uint32_t length, DecodedSteps* decoded) {
@@ -94,6 +110,7 @@ bool DecodeSteps(const uint8_t* expression, uint32_t length, DecodedSteps* decod
   }
   if (depth < 1) return false;
   decoded->mStepCount = static_cast<uint8_t>(count);
+  decoded->mForm = StepsForm(*decoded);
   return true;
 }
 

@@ -52,8 +52,17 @@ struct Step {
   int64_t mConstant;  // constant value
 };
 
+// Common whole-expression shapes, run without the step loop.
+enum : uint8_t {
+  kFormSteps,         // the step loop
+  kFormPush,          // one constant or variable
+  kFormBinary,        // a push, then an operator with a folded right operand
+  kFormNestedBinary,  // a op2 (b op1 c): two pushes, a folded op1, op2 on the stack
+};
+
 struct DecodedSteps {
   uint8_t mStepCount;
+  uint8_t mForm;
   Step mSteps[kMaxSteps];
 };
 
@@ -84,6 +93,40 @@ inline bool ReadVariable(uint32_t number, int64_t* value) {
   return false;
 }
 
+// A binary step's operator on its operands, in integer arithmetic as the
+// evaluator does it (wrapping, a zero divisor gives 0).
+[[gnu::always_inline]] inline int64_t ApplyBinary(uint8_t kind, int64_t a, int64_t b) {
+  switch (kind) {
+    case kStepAdd: return static_cast<int64_t>(U(a) + U(b));
+    case kStepSub: return static_cast<int64_t>(U(a) - U(b));
+    case kStepMul: return static_cast<int64_t>(U(a) * U(b));
+    case kStepDiv: return b == 0 ? 0 : b == -1 ? static_cast<int64_t>(0 - U(a)) : a / b;
+    case kStepRem: return b == 0 || b == -1 ? 0 : a % b;
+    case kStepEqual: return a == b ? 1 : 0;
+    case kStepNotEqual: return a != b ? 1 : 0;
+    case kStepGreater: return a > b ? 1 : 0;
+    case kStepLess: return a < b ? 1 : 0;
+    case kStepGreaterEqual: return a >= b ? 1 : 0;
+    case kStepLessEqual: return a <= b ? 1 : 0;
+    case kStepAnd: return a != 0 && b != 0 ? 1 : 0;
+    case kStepOr: return a != 0 || b != 0 ? 1 : 0;
+    case kStepBitAnd: return a & b;
+    case kStepBitOr: return a | b;
+    case kStepBitXor: return a ^ b;
+    default: return 0;
+  }
+}
+
+// The value a push step pushes, or the folded right operand of a binary
+// step; false when the evaluator has to read the variable.
+[[gnu::always_inline]] inline bool PushValue(const Step& step, bool variable, int64_t* value) {
+  if (!variable) {
+    *value = step.mConstant;
+    return true;
+  }
+  return ReadVariable(step.mNumber, value);
+}
+
 // The result of decoded steps: the values left on the stack and the last
 // variable read.
 struct StepResult {
@@ -96,6 +139,51 @@ struct StepResult {
 // Runs decoded steps in integer arithmetic into `result` without touching the
 // evaluator's state; false when a variable needs the evaluator.
 [[gnu::always_inline]] inline bool ComputeSteps(const DecodedSteps& decoded, StepResult* result) {
+  const Step* steps = decoded.mSteps;
+  switch (decoded.mForm) {
+    case kFormPush: {
+      bool variable = steps[0].mKind == kStepVariable;
+      if (!PushValue(steps[0], variable, &result->mStack[0])) return false;
+      result->mDepth = 1;
+      result->mLastNumber = steps[0].mNumber;
+      result->mReferenced = variable;
+      return true;
+    }
+    case kFormBinary: {
+      // steps[0] pushes a; steps[1] applies its operator with b folded in.
+      bool leftVariable = steps[0].mKind == kStepVariable;
+      bool rightVariable = steps[1].mOperand == kFromVariable;
+      int64_t a = 0;
+      int64_t b = 0;
+      if (!PushValue(steps[0], leftVariable, &a) || !PushValue(steps[1], rightVariable, &b)) return false;
+      result->mStack[0] = ApplyBinary(steps[1].mKind, a, b);
+      result->mDepth = 1;
+      result->mReferenced = leftVariable || rightVariable;
+      result->mLastNumber = rightVariable ? steps[1].mNumber : steps[0].mNumber;
+      return true;
+    }
+    case kFormNestedBinary: {
+      // steps[0] pushes a, steps[1] pushes b, steps[2] applies op1 to b with
+      // c folded in, steps[3] applies op2 to a and that.
+      bool aVariable = steps[0].mKind == kStepVariable;
+      bool bVariable = steps[1].mKind == kStepVariable;
+      bool cVariable = steps[2].mOperand == kFromVariable;
+      int64_t a = 0;
+      int64_t b = 0;
+      int64_t c = 0;
+      if (!PushValue(steps[0], aVariable, &a) || !PushValue(steps[1], bVariable, &b) ||
+          !PushValue(steps[2], cVariable, &c)) {
+        return false;
+      }
+      result->mStack[0] = ApplyBinary(steps[3].mKind, a, ApplyBinary(steps[2].mKind, b, c));
+      result->mDepth = 1;
+      result->mReferenced = aVariable || bVariable || cVariable;
+      result->mLastNumber = cVariable ? steps[2].mNumber : bVariable ? steps[1].mNumber : steps[0].mNumber;
+      return true;
+    }
+    default:
+      break;
+  }
   int64_t* stack = result->mStack;
   stack[0] = 0;
   int depth = 0;
@@ -132,28 +220,7 @@ struct StepResult {
       top -= 1;
       depth -= 1;
     }
-    int64_t a = *top;
-    int64_t value = 0;
-    switch (step.mKind) {
-      case kStepAdd: value = static_cast<int64_t>(U(a) + U(b)); break;
-      case kStepSub: value = static_cast<int64_t>(U(a) - U(b)); break;
-      case kStepMul: value = static_cast<int64_t>(U(a) * U(b)); break;
-      case kStepDiv: value = b == 0 ? 0 : b == -1 ? static_cast<int64_t>(0 - U(a)) : a / b; break;
-      case kStepRem: value = b == 0 || b == -1 ? 0 : a % b; break;
-      case kStepEqual: value = a == b ? 1 : 0; break;
-      case kStepNotEqual: value = a != b ? 1 : 0; break;
-      case kStepGreater: value = a > b ? 1 : 0; break;
-      case kStepLess: value = a < b ? 1 : 0; break;
-      case kStepGreaterEqual: value = a >= b ? 1 : 0; break;
-      case kStepLessEqual: value = a <= b ? 1 : 0; break;
-      case kStepAnd: value = a != 0 && b != 0 ? 1 : 0; break;
-      case kStepOr: value = a != 0 || b != 0 ? 1 : 0; break;
-      case kStepBitAnd: value = a & b; break;
-      case kStepBitOr: value = a | b; break;
-      case kStepBitXor: value = a ^ b; break;
-      default: break;
-    }
-    *top = value;
+    *top = ApplyBinary(step.mKind, *top, b);
   }
   result->mDepth = depth;
   result->mLastNumber = lastNumber;

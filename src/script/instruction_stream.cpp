@@ -1,19 +1,19 @@
 // Instruction streams of the loaded script files (see instruction_stream.h):
-// finding a file's stream and decoding its entries.
+// finding a file's stream, decoding its entries and running them.
 #include "script/instruction_stream.h"
 
 #include <memory>
 #include <vector>
 
+#include "core/process_state.h"
 #include "script/control_flow.h"
+#include "script/eval_steps.h"
 #include "script/script_data.h"
+#include "script/task_step.h"
+#include "script/variables.h"
 
 namespace instruction_stream {
 
-CommandHandler* const* g_Handlers = nullptr;
-ArgumentRecord* const* g_ArgRecords = nullptr;
-Entry* g_Entries = nullptr;
-int32_t g_EntryCount = 0;
 PendingState g_Pending = {};
 
 void PublishPending() {
@@ -32,6 +32,28 @@ void PublishPending() {
 
 namespace {
 
+enum : uint8_t {
+  kRunHandler,      // nothing decoded: the handler runs
+  kAssignVariable,  // assignment to a plain user variable
+  kBlockBegin,
+  kBlockEnd,
+  kLoopEnd,
+};
+
+struct Entry {
+  CommandHandler mHandler;  // the handler the entry was decoded for; null: not decoded
+  // The decoded steps of the integer value (assignment) or condition (block
+  // begin); null when they do not decode.
+  const eval_steps::DecodedSteps* mSteps;
+  uint32_t mNumber;  // assignment target
+  int32_t mBranch;   // block begin: the next branch, 0 for none
+  int32_t mEnd;      // block begin: the block's end instruction
+  uint8_t mKind;
+  uint8_t mValueType;
+  uint8_t mOperator;
+  uint8_t mSigil;
+};
+
 struct Stream {
   CommandHandler* const* mHandlers;  // the file's handler arrays (the key)
   ArgumentRecord* const* mArgRecords;
@@ -43,39 +65,28 @@ struct Stream {
 };
 
 std::vector<std::unique_ptr<Stream>> g_streams;
+// The stream of the file run last.
 Stream* g_current = nullptr;
-
-void MakeCurrent(Stream* stream) {
-  g_current = stream;
-  g_Handlers = stream->mHandlers;
-  g_ArgRecords = stream->mArgRecords;
-  g_Entries = stream->mEntries.data();
-  g_EntryCount = static_cast<int32_t>(stream->mEntries.size());
-}
 
 inline bool InSection(const Stream& stream, const ArgumentRecord& record) {
   return static_cast<uint64_t>(record.mOffset) + record.mLength <= stream.mExpressionSize;
 }
 
-// The integer expression of a record as the entry's value, with its steps
-// when it decodes.
+// The steps of a record's integer expression as the entry's value, when it
+// decodes.
 void DecodeValue(Stream* stream, const ArgumentRecord& record, Entry* entry) {
-  entry->mExpression = stream->mExpressionData + record.mOffset;
-  entry->mLength = record.mLength;
   entry->mValueType = record.mValueType;
   if (record.mValueType < 1 || record.mValueType > 4) return;
   auto steps = std::make_unique<eval_steps::DecodedSteps>();
-  if (!eval_steps::DecodeSteps(entry->mExpression, entry->mLength, steps.get())) return;
+  if (!eval_steps::DecodeSteps(stream->mExpressionData + record.mOffset, record.mLength, steps.get())) return;
   entry->mSteps = steps.get();
   stream->mSteps.push_back(std::move(steps));
 }
 
-}  // namespace
-
 bool SelectStream(const ExecutionContext* context) {
   for (const auto& stream : g_streams) {
     if (stream->mHandlers == context->mHandlers && stream->mArgRecords == context->mArgRecords) {
-      MakeCurrent(stream.get());
+      g_current = stream.get();
       return true;
     }
   }
@@ -94,12 +105,12 @@ bool SelectStream(const ExecutionContext* context) {
   stream->mExpressionSize = record->mExpressionSize;
   stream->mEntries.resize(static_cast<size_t>(record->mInstructionCount));
   g_streams.push_back(std::move(stream));
-  MakeCurrent(g_streams.back().get());
+  g_current = g_streams.back().get();
   return true;
 }
 
-void DecodeEntry(int32_t k, CommandHandler handler) {
-  Stream* stream = g_current;
+// Fills the entry of instruction k for the handler bound to it.
+void DecodeEntry(Stream* stream, int32_t k, CommandHandler handler) {
   Entry* entry = &stream->mEntries[static_cast<size_t>(k)];
   *entry = Entry{};
   entry->mHandler = handler;
@@ -138,16 +149,145 @@ void DecodeEntry(int32_t k, CommandHandler handler) {
   }
 }
 
+// The entry's value from its decoded steps, when they apply now and leave
+// one value (false, with nothing changed, otherwise).
+[[gnu::always_inline]] inline bool StepValue(const Entry& entry, eval_steps::StepResult* result) {
+  return entry.mSteps != nullptr && g_EvalIntEntry[entry.mValueType] == EvalInt && eval_steps::StepsUsable() &&
+         eval_steps::ComputeSteps(*entry.mSteps, result) && result->mDepth == 1;
+}
+
+// The evaluator's state after the steps ran, left pending.
+[[gnu::always_inline]] inline void PendStepValue(const eval_steps::StepResult& result) {
+  BeginPending();
+  g_Pending.mEval = true;
+  g_Pending.mValue = result.mStack[0];
+  g_Pending.mRef.mSigil = kSigilNone;
+  g_Pending.mRef.mWholeVar = 0;
+  if (result.mReferenced) {
+    g_Pending.mRef.mNumber = result.mLastNumber;
+    g_Pending.mRef.mElement = 0;
+  }
+}
+
+// Each Try routine runs one decoded instruction with its handler's effects
+// (a branch goes to *pc) and returns true, or returns false, with nothing
+// changed, when the decoded form does not apply now and the handler has to
+// run.
+[[gnu::always_inline]] inline bool TryAssignVariable(const Entry& entry) {
+  VariableRecord* record = FindVariableRecord(entry.mNumber);
+  // Other types, a missing record's report and the general evaluator are
+  // the handler's.
+  if (record == nullptr || record->mVarType != kVarInt) return false;
+  eval_steps::StepResult result;
+  if (!StepValue(entry, &result)) return false;
+  // The target's reference, then the value's evaluation.
+  BeginPending();
+  g_Pending.mRef = LastVarRef{entry.mNumber, 0, 0, entry.mSigil};
+  PendStepValue(result);
+  if (ElementInRange(record, 0) && record->mInts != nullptr) {
+    record->mInts[0] = ApplyIntAssign(entry.mOperator, record->mInts[0], result.mStack[0]);
+  }
+  return true;
+}
+
+[[gnu::always_inline]] inline bool TryBlockBegin(ExecutionContext* context, int32_t k, const Entry& entry,
+                                                 int32_t* pc) {
+  int d = context->mBlockDepth;
+  // The depth limit and frames still to allocate are the handler's.
+  if (d < 0 || d >= kMaxStackDepth) return false;
+  BlockFrame* frame = context->mBlockFrames[d + 1];
+  if (frame == nullptr || context->mBlockFrames[d + 2] == nullptr) return false;
+  // The steps read plain variables only, so the condition may be taken
+  // before the block is opened.
+  eval_steps::StepResult result;
+  if (!StepValue(entry, &result)) return false;
+  frame->mBegin = k;
+  frame->mSavedLoopDepth = static_cast<uint8_t>(context->mLoopDepth);
+  frame->mEnd = entry.mEnd;
+  context->mBlockDepth = static_cast<int8_t>(d + 1);
+  PendStepValue(result);
+  if (result.mStack[0] == 0) *pc = entry.mBranch != 0 ? entry.mBranch : frame->mEnd;
+  return true;
+}
+
+[[gnu::always_inline]] inline bool TryBlockEnd(ExecutionContext* context) {
+  int d = context->mBlockDepth;
+  if (d <= 0 || d > kStackEntries || context->mBlockFrames[d] == nullptr) return false;
+  context->mBlockDepth = static_cast<int8_t>(d - 1);
+  context->mBlockFrames[d]->mEnd = 0;
+  return true;
+}
+
+[[gnu::always_inline]] inline bool TryLoopEnd(ExecutionContext* context, int32_t* pc) {
+  int depth = context->mLoopDepth;
+  if (depth <= 0 || depth > kStackEntries || context->mLoopFrames[depth] == nullptr) return false;
+  LoopFrame* frame = context->mLoopFrames[depth];
+  if (frame->mLimit == -1 || frame->mCounter < frame->mLimit) {
+    frame->mCounter += 1;
+    *pc = frame->mBodyStart;
+    context->mBlockDepth = static_cast<int8_t>(frame->mSavedBlockDepth);
+    return true;
+  }
+  context->mLoopDepth = static_cast<int8_t>(depth - 1);
+  frame->mCounter = 0;
+  frame->mLimit = 0;
+  frame->mBodyStart = 0;
+  return true;
+}
+
+}  // namespace
+
 }  // namespace instruction_stream
 
-void DropInstructionStreams() {
+bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
   namespace is = instruction_stream;
-  is::g_current = nullptr;
-  is::g_Handlers = nullptr;
-  is::g_ArgRecords = nullptr;
-  is::g_Entries = nullptr;
-  is::g_EntryCount = 0;
-  is::g_streams.clear();
+  is::Stream* stream = is::g_current;
+  if (stream == nullptr || stream->mHandlers != context->mHandlers || stream->mArgRecords != context->mArgRecords) {
+    if (!is::SelectStream(context)) return false;
+    stream = is::g_current;
+  }
+  CommandHandler* const handlers = context->mHandlers[1];
+  is::Entry* const entries = stream->mEntries.data();
+  const auto count = static_cast<int32_t>(stream->mEntries.size());
+  int32_t pc = context->mPc;
+  int32_t last = -1;
+  for (int32_t run = 0; run < limit && pc >= 0 && pc < count; ++run) {
+    CommandHandler handler = handlers[pc];
+    if (entries[pc].mHandler != handler) is::DecodeEntry(stream, pc, handler);
+    const is::Entry& entry = entries[pc];
+    int32_t next = pc + 1;
+    bool ran = false;
+    switch (entry.mKind) {
+      case is::kAssignVariable:
+        ran = is::TryAssignVariable(entry);
+        break;
+      case is::kBlockBegin:
+        ran = is::TryBlockBegin(context, pc, entry, &next);
+        break;
+      case is::kBlockEnd:
+        ran = is::TryBlockEnd(context);
+        break;
+      case is::kLoopEnd:
+        ran = is::TryLoopEnd(context, &next);
+        break;
+      default:
+        break;
+    }
+    if (!ran) break;
+    last = pc;
+    pc = next;
+    // The dispatcher's tests before each instruction.
+    if (g_QuitFlag.load() != 0 || (g_RunInBackground == 0 && g_InactivePause != 0)) break;
+  }
+  if (last < 0) return false;
+  context->mPc = pc;
+  g_CurrentInstruction = last;
+  return true;
+}
+
+void DropInstructionStreams() {
+  instruction_stream::g_current = nullptr;
+  instruction_stream::g_streams.clear();
 }
 
 int InstructionStreamCount() { return static_cast<int>(instruction_stream::g_streams.size()); }

@@ -2,6 +2,7 @@
 // the inactive pause and the debug corner check.
 #include "script/task_step.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/errors.h"
@@ -39,6 +40,7 @@ bool (*g_CursorPositionSource)(int* x, int* y) = GetGlobalCursorPosition;
 namespace {
 
 constexpr int kDebugSamplePeriod = 1024;
+constexpr int32_t kNoInstructionLimit = INT32_MAX;
 constexpr uint8_t kAllCorners = 15;
 
 ObjectTreeNode* ChildAt(const ObjectTreeNode* node, int32_t position) {
@@ -97,21 +99,17 @@ void RunTask(ExecutionContext* context) {
       ReportErrorAtScript(kMsgMalformedScriptState);
       break;
     }
+    int array = HandlerArray();
+    // The instructions that have a decoded form run from the file's
+    // instruction stream (not under debug mode, which counts each one).
+    if (array == 1 && g_DebugMode == 0 && RunDecodedInstructions(context, kNoInstructionLimit)) continue;
     context->mPc = k + 1;
     g_CurrentInstruction = k;
-    int array = HandlerArray();
-    CommandHandler handler = context->mHandlers[array][k];
-    // The command's handler runs through the file's instruction stream; the
-    // pre-step calls it itself once the pause is over.
-    if (array != 1) FlushStreamState();
-    int32_t result = array == 1 ? RunStreamInstruction(context, k, handler) : handler();
-    g_LastHandlerResult = static_cast<uint8_t>(result);
+    FlushStreamState();
+    g_LastHandlerResult = static_cast<uint8_t>(context->mHandlers[array][k]());
     if (g_DebugMode != 0) {
       g_DebugStepCount += 1;
-      if (g_DebugStepCount % kDebugSamplePeriod == 0) {
-        FlushStreamState();
-        SampleDebugCorners();
-      }
+      if (g_DebugStepCount % kDebugSamplePeriod == 0) SampleDebugCorners();
     }
   }
   FlushStreamState();
