@@ -88,6 +88,7 @@ bool DecodeSteps(const uint8_t* expression, uint32_t length, DecodedSteps* decod
       if (payload[0] == 0x60 || payload[0] == '#' || number < kFirstUserVariable) return false;
       step.mKind = kStepVariable;
       step.mNumber = number;
+      step.mRecord = FindVariableRecord(number);
       depth += 1;
     } else if (opcode == 'R') {
       if (depth < 1) return false;

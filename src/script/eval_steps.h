@@ -48,7 +48,11 @@ enum : uint8_t { kFromStack = 0, kFromConstant = 1, kFromVariable = 2 };
 struct Step {
   uint8_t mKind;
   uint8_t mOperand;
-  uint32_t mNumber;   // variable number
+  uint32_t mNumber;  // variable number
+  // The variable's record when the steps were decoded (records live as long
+  // as the variable table, which drops every decoded expression when it is
+  // freed); null when the number had none.
+  const VariableRecord* mRecord;
   int64_t mConstant;  // constant value
 };
 
@@ -79,8 +83,7 @@ inline uint64_t U(int64_t v) { return static_cast<uint64_t>(v); }
 
 // The value of a plain user variable in integer arithmetic; false when the
 // evaluator has to read it.
-inline bool ReadVariable(uint32_t number, int64_t* value) {
-  const VariableRecord* record = FindVariableRecord(number);
+[[gnu::always_inline]] inline bool ReadVariable(const VariableRecord* record, int64_t* value) {
   if (record == nullptr || record->mCount <= 0) return false;
   if (record->mVarType == kVarInt && record->mInts != nullptr) {
     *value = record->mInts[0];
@@ -124,7 +127,7 @@ inline bool ReadVariable(uint32_t number, int64_t* value) {
     *value = step.mConstant;
     return true;
   }
-  return ReadVariable(step.mNumber, value);
+  return ReadVariable(step.mRecord, value);
 }
 
 // The result of decoded steps: the values left on the stack and the last
@@ -197,7 +200,7 @@ struct StepResult {
         stack[depth++] = step.mConstant;
         continue;
       case kStepVariable:
-        if (!ReadVariable(step.mNumber, &stack[depth])) return false;
+        if (!ReadVariable(step.mRecord, &stack[depth])) return false;
         depth += 1;
         lastNumber = step.mNumber;
         referenced = true;
@@ -212,7 +215,7 @@ struct StepResult {
     if (step.mOperand == kFromConstant) {
       b = step.mConstant;
     } else if (step.mOperand == kFromVariable) {
-      if (!ReadVariable(step.mNumber, &b)) return false;
+      if (!ReadVariable(step.mRecord, &b)) return false;
       lastNumber = step.mNumber;
       referenced = true;
     } else {

@@ -46,6 +46,7 @@ struct Entry {
   // begin); null when they do not decode.
   const eval_steps::DecodedSteps* mSteps;
   uint32_t mNumber;  // assignment target
+  VariableRecord* mTarget;  // its record when decoded (see Step::mRecord)
   int32_t mBranch;   // block begin: the next branch, 0 for none
   int32_t mEnd;      // block begin: the block's end instruction
   uint8_t mKind;
@@ -133,6 +134,7 @@ void DecodeEntry(Stream* stream, int32_t k, CommandHandler handler) {
     uint8_t sigil = expression[3];
     entry->mKind = kAssignVariable;
     entry->mNumber = number;
+    entry->mTarget = FindVariableRecord(number);
     entry->mOperator = target.mOperator;
     entry->mSigil = sigil == 0x60 ? kSigilGrave : sigil == '#' ? kSigilHash : kSigilNone;
     DecodeValue(stream, value, entry);
@@ -149,23 +151,43 @@ void DecodeEntry(Stream* stream, int32_t k, CommandHandler handler) {
   }
 }
 
+// The value types whose integer entry the decoded steps may stand in for
+// now, as bits (see EvalScriptByIntEntry). Nothing a decoded instruction does
+// changes them.
+uint32_t UsableValueTypes() {
+  if (!eval_steps::StepsUsable()) return 0;
+  uint32_t types = 0;
+  for (uint32_t type = 1; type < kEvalIntEntries; ++type) {
+    if (g_EvalIntEntry[type] == EvalInt) types |= 1u << type;
+  }
+  return types;
+}
+
 // The entry's value from its decoded steps, when they apply now and leave
 // one value (false, with nothing changed, otherwise).
-[[gnu::always_inline]] inline bool StepValue(const Entry& entry, eval_steps::StepResult* result) {
-  return entry.mSteps != nullptr && g_EvalIntEntry[entry.mValueType] == EvalInt && eval_steps::StepsUsable() &&
+[[gnu::always_inline]] inline bool StepValue(const Entry& entry, uint32_t usableTypes,
+                                             eval_steps::StepResult* result) {
+  return entry.mSteps != nullptr && ((usableTypes >> entry.mValueType) & 1) != 0 &&
          eval_steps::ComputeSteps(*entry.mSteps, result) && result->mDepth == 1;
 }
 
+[[gnu::always_inline]] inline void BeginPending(PendingState* pending) {
+  if (pending->mActive) return;
+  pending->mActive = true;
+  pending->mEval = false;
+  pending->mRef = g_LastVarRef;
+}
+
 // The evaluator's state after the steps ran, left pending.
-[[gnu::always_inline]] inline void PendStepValue(const eval_steps::StepResult& result) {
-  BeginPending();
-  g_Pending.mEval = true;
-  g_Pending.mValue = result.mStack[0];
-  g_Pending.mRef.mSigil = kSigilNone;
-  g_Pending.mRef.mWholeVar = 0;
+[[gnu::always_inline]] inline void PendStepValue(const eval_steps::StepResult& result, PendingState* pending) {
+  BeginPending(pending);
+  pending->mEval = true;
+  pending->mValue = result.mStack[0];
+  pending->mRef.mSigil = kSigilNone;
+  pending->mRef.mWholeVar = 0;
   if (result.mReferenced) {
-    g_Pending.mRef.mNumber = result.mLastNumber;
-    g_Pending.mRef.mElement = 0;
+    pending->mRef.mNumber = result.mLastNumber;
+    pending->mRef.mElement = 0;
   }
 }
 
@@ -173,17 +195,18 @@ void DecodeEntry(Stream* stream, int32_t k, CommandHandler handler) {
 // (a branch goes to *pc) and returns true, or returns false, with nothing
 // changed, when the decoded form does not apply now and the handler has to
 // run.
-[[gnu::always_inline]] inline bool TryAssignVariable(const Entry& entry) {
-  VariableRecord* record = FindVariableRecord(entry.mNumber);
+[[gnu::always_inline]] inline bool TryAssignVariable(const Entry& entry, uint32_t usableTypes,
+                                                     PendingState* pending) {
+  VariableRecord* record = entry.mTarget;
   // Other types, a missing record's report and the general evaluator are
   // the handler's.
   if (record == nullptr || record->mVarType != kVarInt) return false;
   eval_steps::StepResult result;
-  if (!StepValue(entry, &result)) return false;
+  if (!StepValue(entry, usableTypes, &result)) return false;
   // The target's reference, then the value's evaluation.
-  BeginPending();
-  g_Pending.mRef = LastVarRef{entry.mNumber, 0, 0, entry.mSigil};
-  PendStepValue(result);
+  BeginPending(pending);
+  pending->mRef = LastVarRef{entry.mNumber, 0, 0, entry.mSigil};
+  PendStepValue(result, pending);
   if (ElementInRange(record, 0) && record->mInts != nullptr) {
     record->mInts[0] = ApplyIntAssign(entry.mOperator, record->mInts[0], result.mStack[0]);
   }
@@ -191,7 +214,7 @@ void DecodeEntry(Stream* stream, int32_t k, CommandHandler handler) {
 }
 
 [[gnu::always_inline]] inline bool TryBlockBegin(ExecutionContext* context, int32_t k, const Entry& entry,
-                                                 int32_t* pc) {
+                                                 uint32_t usableTypes, PendingState* pending, int32_t* pc) {
   int d = context->mBlockDepth;
   // The depth limit and frames still to allocate are the handler's.
   if (d < 0 || d >= kMaxStackDepth) return false;
@@ -200,12 +223,12 @@ void DecodeEntry(Stream* stream, int32_t k, CommandHandler handler) {
   // The steps read plain variables only, so the condition may be taken
   // before the block is opened.
   eval_steps::StepResult result;
-  if (!StepValue(entry, &result)) return false;
+  if (!StepValue(entry, usableTypes, &result)) return false;
   frame->mBegin = k;
   frame->mSavedLoopDepth = static_cast<uint8_t>(context->mLoopDepth);
   frame->mEnd = entry.mEnd;
   context->mBlockDepth = static_cast<int8_t>(d + 1);
-  PendStepValue(result);
+  PendStepValue(result, pending);
   if (result.mStack[0] == 0) *pc = entry.mBranch != 0 ? entry.mBranch : frame->mEnd;
   return true;
 }
@@ -249,6 +272,8 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
   CommandHandler* const handlers = context->mHandlers[1];
   is::Entry* const entries = stream->mEntries.data();
   const auto count = static_cast<int32_t>(stream->mEntries.size());
+  const uint32_t usableTypes = is::UsableValueTypes();
+  is::PendingState pending = is::g_Pending;
   int32_t pc = context->mPc;
   int32_t last = -1;
   for (int32_t run = 0; run < limit && pc >= 0 && pc < count; ++run) {
@@ -259,10 +284,10 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
     bool ran = false;
     switch (entry.mKind) {
       case is::kAssignVariable:
-        ran = is::TryAssignVariable(entry);
+        ran = is::TryAssignVariable(entry, usableTypes, &pending);
         break;
       case is::kBlockBegin:
-        ran = is::TryBlockBegin(context, pc, entry, &next);
+        ran = is::TryBlockBegin(context, pc, entry, usableTypes, &pending, &next);
         break;
       case is::kBlockEnd:
         ran = is::TryBlockEnd(context);
@@ -280,6 +305,7 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
     if (g_QuitFlag.load() != 0 || (g_RunInBackground == 0 && g_InactivePause != 0)) break;
   }
   if (last < 0) return false;
+  is::g_Pending = pending;
   context->mPc = pc;
   g_CurrentInstruction = last;
   return true;

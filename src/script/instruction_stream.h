@@ -32,13 +32,6 @@ struct PendingState {
 extern PendingState g_Pending;
 void PublishPending();
 
-inline void BeginPending() {
-  if (g_Pending.mActive) return;
-  g_Pending.mActive = true;
-  g_Pending.mEval = false;
-  g_Pending.mRef = g_LastVarRef;
-}
-
 inline void FlushPending() {
   if (g_Pending.mActive) PublishPending();
 }
