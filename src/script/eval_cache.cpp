@@ -44,10 +44,15 @@ inline bool IsFoldedBinary(const Step& step) { return !IsPush(step) && step.mKin
 uint8_t StepsForm(const DecodedSteps& decoded) {
   const Step* steps = decoded.mSteps;
   if (decoded.mStepCount == 1 && IsPush(steps[0])) return kFormPush;
-  if (decoded.mStepCount == 2 && IsPush(steps[0]) && IsFoldedBinary(steps[1])) return kFormBinary;
+  if (decoded.mStepCount == 2 && IsPush(steps[0]) && IsFoldedBinary(steps[1])) {
+    bool variableConstant = steps[0].mKind == kStepVariable && steps[1].mOperand == kFromConstant;
+    return variableConstant ? kFormVariableConstant : kFormBinary;
+  }
   if (decoded.mStepCount == 4 && IsPush(steps[0]) && IsPush(steps[1]) && IsFoldedBinary(steps[2]) &&
       !IsPush(steps[3]) && steps[3].mKind != kStepNegate && steps[3].mOperand == kFromStack) {
-    return kFormNestedBinary;
+    bool variablesConstant = steps[0].mKind == kStepVariable && steps[1].mKind == kStepVariable &&
+                             steps[2].mOperand == kFromConstant;
+    return variablesConstant ? kFormNestedVariablesConstant : kFormNestedBinary;
   }
   return kFormSteps;
 }

@@ -62,6 +62,9 @@ enum : uint8_t {
   kFormPush,          // one constant or variable
   kFormBinary,        // a push, then an operator with a folded right operand
   kFormNestedBinary,  // a op2 (b op1 c): two pushes, a folded op1, op2 on the stack
+  // The same two with variables and constants where counting loops have them.
+  kFormVariableConstant,          // a op c: a a variable, c a constant
+  kFormNestedVariablesConstant,   // a op2 (b op1 c): a and b variables, c a constant
 };
 
 struct DecodedSteps {
@@ -163,6 +166,25 @@ struct StepResult {
       result->mDepth = 1;
       result->mReferenced = leftVariable || rightVariable;
       result->mLastNumber = rightVariable ? steps[1].mNumber : steps[0].mNumber;
+      return true;
+    }
+    case kFormVariableConstant: {
+      int64_t a = 0;
+      if (!ReadVariable(steps[0].mRecord, &a)) return false;
+      result->mStack[0] = ApplyBinary(steps[1].mKind, a, steps[1].mConstant);
+      result->mDepth = 1;
+      result->mReferenced = true;
+      result->mLastNumber = steps[0].mNumber;
+      return true;
+    }
+    case kFormNestedVariablesConstant: {
+      int64_t a = 0;
+      int64_t b = 0;
+      if (!ReadVariable(steps[0].mRecord, &a) || !ReadVariable(steps[1].mRecord, &b)) return false;
+      result->mStack[0] = ApplyBinary(steps[3].mKind, a, ApplyBinary(steps[2].mKind, b, steps[2].mConstant));
+      result->mDepth = 1;
+      result->mReferenced = true;
+      result->mLastNumber = steps[1].mNumber;
       return true;
     }
     case kFormNestedBinary: {

@@ -203,12 +203,16 @@ uint32_t UsableValueTypes() {
   if (record == nullptr || record->mVarType != kVarInt) return false;
   eval_steps::StepResult result;
   if (!StepValue(entry, usableTypes, &result)) return false;
-  // The target's reference, then the value's evaluation.
-  BeginPending(pending);
-  pending->mRef = LastVarRef{entry.mNumber, 0, 0, entry.mSigil};
-  PendStepValue(result, pending);
+  // The target's reference, then the value's evaluation, which resets the
+  // sigil and replaces the reference when it reads a variable.
+  pending->mActive = true;
+  pending->mEval = true;
+  pending->mValue = result.mStack[0];
+  pending->mRef = LastVarRef{result.mReferenced ? result.mLastNumber : entry.mNumber, 0, 0, kSigilNone};
   if (ElementInRange(record, 0) && record->mInts != nullptr) {
-    record->mInts[0] = ApplyIntAssign(entry.mOperator, record->mInts[0], result.mStack[0]);
+    int64_t& element = record->mInts[0];
+    // "=" without the operator table's switch.
+    element = entry.mOperator == 0 ? result.mStack[0] : ApplyIntAssign(entry.mOperator, element, result.mStack[0]);
   }
   return true;
 }
@@ -276,7 +280,7 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
   is::PendingState pending = is::g_Pending;
   int32_t pc = context->mPc;
   int32_t last = -1;
-  for (int32_t run = 0; run < limit && pc >= 0 && pc < count; ++run) {
+  for (int32_t run = 0; run < limit && static_cast<uint32_t>(pc) < static_cast<uint32_t>(count); ++run) {
     CommandHandler handler = handlers[pc];
     if (entries[pc].mHandler != handler) is::DecodeEntry(stream, pc, handler);
     const is::Entry& entry = entries[pc];
