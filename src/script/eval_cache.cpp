@@ -57,6 +57,28 @@ uint8_t StepsForm(const DecodedSteps& decoded) {
   return kFormSteps;
 }
 
+// The compact form of the two counting-loop shapes.
+CompactForm CompactOf(const DecodedSteps& decoded) {
+  CompactForm form{};
+  const Step* steps = decoded.mSteps;
+  form.mForm = decoded.mForm;
+  if (decoded.mForm == kFormVariableConstant) {
+    form.mOp1 = steps[1].mKind;
+    form.mNumberA = static_cast<uint16_t>(steps[0].mNumber);
+    form.mRecordA = steps[0].mRecord;
+    form.mConstant = steps[1].mConstant;
+  } else if (decoded.mForm == kFormNestedVariablesConstant) {
+    form.mOp1 = steps[2].mKind;
+    form.mOp2 = steps[3].mKind;
+    form.mNumberA = static_cast<uint16_t>(steps[0].mNumber);
+    form.mNumberB = static_cast<uint16_t>(steps[1].mNumber);
+    form.mRecordA = steps[0].mRecord;
+    form.mRecordB = steps[1].mRecord;
+    form.mConstant = steps[2].mConstant;
+  }
+  return form;
+}
+
 }  // namespace
 
 bool DecodeSteps(const uint8_t* expression, uint32_t length, DecodedSteps* decoded) {
@@ -117,6 +139,7 @@ bool DecodeSteps(const uint8_t* expression, uint32_t length, DecodedSteps* decod
   if (depth < 1) return false;
   decoded->mStepCount = static_cast<uint8_t>(count);
   decoded->mForm = StepsForm(*decoded);
+  decoded->mCompact = CompactOf(*decoded);
   return true;
 }
 

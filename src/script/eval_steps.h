@@ -67,9 +67,23 @@ enum : uint8_t {
   kFormNestedVariablesConstant,   // a op2 (b op1 c): a and b variables, c a constant
 };
 
+// The operands of the two counting-loop forms, kept apart from the steps so
+// that a holder can copy them next to its other data.
+struct CompactForm {
+  uint8_t mForm;  // kFormVariableConstant, kFormNestedVariablesConstant or another
+  uint8_t mOp1;   // a op1 c, or b op1 c
+  uint8_t mOp2;   // a op2 (b op1 c)
+  uint16_t mNumberA;  // variable numbers are 16-bit in the expressions
+  uint16_t mNumberB;
+  const VariableRecord* mRecordA;
+  const VariableRecord* mRecordB;
+  int64_t mConstant;  // c
+};
+
 struct DecodedSteps {
   uint8_t mStepCount;
   uint8_t mForm;
+  CompactForm mCompact;
   Step mSteps[kMaxSteps];
 };
 
@@ -142,6 +156,33 @@ struct StepResult {
   bool mReferenced;
 };
 
+// The one value a run of steps leaves and the last variable it read.
+struct StepValue {
+  int64_t mValue;
+  uint32_t mLastNumber;
+  bool mReferenced;
+};
+
+// Runs a compact form of the two counting-loop shapes (both read a
+// variable); false for another form or when a variable needs the evaluator.
+[[gnu::always_inline]] inline bool ComputeCompact(const CompactForm& form, StepValue* value) {
+  int64_t a = 0;
+  if (form.mForm == kFormVariableConstant) {
+    if (!ReadVariable(form.mRecordA, &a)) return false;
+    value->mValue = ApplyBinary(form.mOp1, a, form.mConstant);
+    value->mLastNumber = form.mNumberA;
+  } else if (form.mForm == kFormNestedVariablesConstant) {
+    int64_t b = 0;
+    if (!ReadVariable(form.mRecordA, &a) || !ReadVariable(form.mRecordB, &b)) return false;
+    value->mValue = ApplyBinary(form.mOp2, a, ApplyBinary(form.mOp1, b, form.mConstant));
+    value->mLastNumber = form.mNumberB;
+  } else {
+    return false;
+  }
+  value->mReferenced = true;
+  return true;
+}
+
 // Runs decoded steps in integer arithmetic into `result` without touching the
 // evaluator's state; false when a variable needs the evaluator.
 [[gnu::always_inline]] inline bool ComputeSteps(const DecodedSteps& decoded, StepResult* result) {
@@ -168,23 +209,14 @@ struct StepResult {
       result->mLastNumber = rightVariable ? steps[1].mNumber : steps[0].mNumber;
       return true;
     }
-    case kFormVariableConstant: {
-      int64_t a = 0;
-      if (!ReadVariable(steps[0].mRecord, &a)) return false;
-      result->mStack[0] = ApplyBinary(steps[1].mKind, a, steps[1].mConstant);
-      result->mDepth = 1;
-      result->mReferenced = true;
-      result->mLastNumber = steps[0].mNumber;
-      return true;
-    }
+    case kFormVariableConstant:
     case kFormNestedVariablesConstant: {
-      int64_t a = 0;
-      int64_t b = 0;
-      if (!ReadVariable(steps[0].mRecord, &a) || !ReadVariable(steps[1].mRecord, &b)) return false;
-      result->mStack[0] = ApplyBinary(steps[3].mKind, a, ApplyBinary(steps[2].mKind, b, steps[2].mConstant));
+      StepValue value{};
+      if (!ComputeCompact(decoded.mCompact, &value)) return false;
+      result->mStack[0] = value.mValue;
       result->mDepth = 1;
-      result->mReferenced = true;
-      result->mLastNumber = steps[1].mNumber;
+      result->mLastNumber = value.mLastNumber;
+      result->mReferenced = value.mReferenced;
       return true;
     }
     case kFormNestedBinary: {

@@ -2,6 +2,7 @@
 // finding a file's stream, decoding its entries and running them.
 #include "script/instruction_stream.h"
 
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -40,19 +41,22 @@ enum : uint8_t {
   kLoopEnd,
 };
 
+// The fields an instruction's run reads come first.
 struct Entry {
   CommandHandler mHandler;  // the handler the entry was decoded for; null: not decoded
-  // The decoded steps of the integer value (assignment) or condition (block
-  // begin); null when they do not decode.
-  const eval_steps::DecodedSteps* mSteps;
-  uint32_t mNumber;  // assignment target
-  VariableRecord* mTarget;  // its record when decoded (see Step::mRecord)
-  int32_t mBranch;   // block begin: the next branch, 0 for none
-  int32_t mEnd;      // block begin: the block's end instruction
   uint8_t mKind;
   uint8_t mValueType;
   uint8_t mOperator;
   uint8_t mSigil;
+  uint32_t mNumber;         // assignment target
+  VariableRecord* mTarget;  // its record when decoded (see Step::mRecord)
+  int32_t mBranch;          // block begin: the next branch, 0 for none; loop end: the last body start
+  int32_t mEnd;             // block begin: the block's end instruction
+  // The counting-loop form of the value or condition, next to the rest.
+  eval_steps::CompactForm mCompact;
+  // The decoded steps of the integer value (assignment) or condition (block
+  // begin); null when they do not decode.
+  const eval_steps::DecodedSteps* mSteps;
 };
 
 struct Stream {
@@ -81,6 +85,7 @@ void DecodeValue(Stream* stream, const ArgumentRecord& record, Entry* entry) {
   auto steps = std::make_unique<eval_steps::DecodedSteps>();
   if (!eval_steps::DecodeSteps(stream->mExpressionData + record.mOffset, record.mLength, steps.get())) return;
   entry->mSteps = steps.get();
+  entry->mCompact = steps->mCompact;
   stream->mSteps.push_back(std::move(steps));
 }
 
@@ -165,10 +170,18 @@ uint32_t UsableValueTypes() {
 
 // The entry's value from its decoded steps, when they apply now and leave
 // one value (false, with nothing changed, otherwise).
-[[gnu::always_inline]] inline bool StepValue(const Entry& entry, uint32_t usableTypes,
-                                             eval_steps::StepResult* result) {
-  return entry.mSteps != nullptr && ((usableTypes >> entry.mValueType) & 1) != 0 &&
-         eval_steps::ComputeSteps(*entry.mSteps, result) && result->mDepth == 1;
+[[gnu::always_inline]] inline bool StepValue(const Entry& entry, uint32_t usableTypes, eval_steps::StepValue* value) {
+  if (((usableTypes >> entry.mValueType) & 1) == 0) return false;
+  if (entry.mCompact.mForm == eval_steps::kFormVariableConstant ||
+      entry.mCompact.mForm == eval_steps::kFormNestedVariablesConstant) {
+    return eval_steps::ComputeCompact(entry.mCompact, value);
+  }
+  eval_steps::StepResult result;
+  if (entry.mSteps == nullptr || !eval_steps::ComputeSteps(*entry.mSteps, &result) || result.mDepth != 1) {
+    return false;
+  }
+  *value = eval_steps::StepValue{result.mStack[0], result.mLastNumber, result.mReferenced};
+  return true;
 }
 
 [[gnu::always_inline]] inline void BeginPending(PendingState* pending) {
@@ -179,14 +192,14 @@ uint32_t UsableValueTypes() {
 }
 
 // The evaluator's state after the steps ran, left pending.
-[[gnu::always_inline]] inline void PendStepValue(const eval_steps::StepResult& result, PendingState* pending) {
+[[gnu::always_inline]] inline void PendStepValue(const eval_steps::StepValue& value, PendingState* pending) {
   BeginPending(pending);
   pending->mEval = true;
-  pending->mValue = result.mStack[0];
+  pending->mValue = value.mValue;
   pending->mRef.mSigil = kSigilNone;
   pending->mRef.mWholeVar = 0;
-  if (result.mReferenced) {
-    pending->mRef.mNumber = result.mLastNumber;
+  if (value.mReferenced) {
+    pending->mRef.mNumber = value.mLastNumber;
     pending->mRef.mElement = 0;
   }
 }
@@ -201,18 +214,18 @@ uint32_t UsableValueTypes() {
   // Other types, a missing record's report and the general evaluator are
   // the handler's.
   if (record == nullptr || record->mVarType != kVarInt) return false;
-  eval_steps::StepResult result;
+  eval_steps::StepValue result{};
   if (!StepValue(entry, usableTypes, &result)) return false;
   // The target's reference, then the value's evaluation, which resets the
   // sigil and replaces the reference when it reads a variable.
   pending->mActive = true;
   pending->mEval = true;
-  pending->mValue = result.mStack[0];
+  pending->mValue = result.mValue;
   pending->mRef = LastVarRef{result.mReferenced ? result.mLastNumber : entry.mNumber, 0, 0, kSigilNone};
   if (ElementInRange(record, 0) && record->mInts != nullptr) {
     int64_t& element = record->mInts[0];
     // "=" without the operator table's switch.
-    element = entry.mOperator == 0 ? result.mStack[0] : ApplyIntAssign(entry.mOperator, element, result.mStack[0]);
+    element = entry.mOperator == 0 ? result.mValue : ApplyIntAssign(entry.mOperator, element, result.mValue);
   }
   return true;
 }
@@ -226,14 +239,14 @@ uint32_t UsableValueTypes() {
   if (frame == nullptr || context->mBlockFrames[d + 2] == nullptr) return false;
   // The steps read plain variables only, so the condition may be taken
   // before the block is opened.
-  eval_steps::StepResult result;
+  eval_steps::StepValue result{};
   if (!StepValue(entry, usableTypes, &result)) return false;
   frame->mBegin = k;
   frame->mSavedLoopDepth = static_cast<uint8_t>(context->mLoopDepth);
   frame->mEnd = entry.mEnd;
   context->mBlockDepth = static_cast<int8_t>(d + 1);
   PendStepValue(result, pending);
-  if (result.mStack[0] == 0) *pc = entry.mBranch != 0 ? entry.mBranch : frame->mEnd;
+  if (result.mValue == 0) *pc = entry.mBranch != 0 ? entry.mBranch : entry.mEnd;
   return true;
 }
 
@@ -245,13 +258,21 @@ uint32_t UsableValueTypes() {
   return true;
 }
 
-[[gnu::always_inline]] inline bool TryLoopEnd(ExecutionContext* context, int32_t* pc) {
+[[gnu::always_inline]] inline bool TryLoopEnd(ExecutionContext* context, Entry* entry, int32_t* pc) {
   int depth = context->mLoopDepth;
   if (depth <= 0 || depth > kStackEntries || context->mLoopFrames[depth] == nullptr) return false;
   LoopFrame* frame = context->mLoopFrames[depth];
   if (frame->mLimit == -1 || frame->mCounter < frame->mLimit) {
     frame->mCounter += 1;
-    *pc = frame->mBodyStart;
+    // The body start is nearly always the one of the last pass: compared
+    // rather than taken, the next instruction need not wait for the frame.
+    int32_t body = frame->mBodyStart;
+    if (__builtin_expect(body == entry->mBranch, 1)) {
+      *pc = entry->mBranch;
+    } else {
+      entry->mBranch = body;
+      *pc = body;
+    }
     context->mBlockDepth = static_cast<int8_t>(frame->mSavedBlockDepth);
     return true;
   }
@@ -266,7 +287,13 @@ uint32_t UsableValueTypes() {
 
 }  // namespace instruction_stream
 
-bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
+namespace instruction_stream {
+namespace {
+
+// The run loop; kCounted: stop after `limit` instructions (the dispatcher
+// itself runs without a limit).
+template <bool kCounted>
+bool RunEntries(ExecutionContext* context, int32_t limit) {
   namespace is = instruction_stream;
   is::Stream* stream = is::g_current;
   if (stream == nullptr || stream->mHandlers != context->mHandlers || stream->mArgRecords != context->mArgRecords) {
@@ -280,7 +307,8 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
   is::PendingState pending = is::g_Pending;
   int32_t pc = context->mPc;
   int32_t last = -1;
-  for (int32_t run = 0; run < limit && static_cast<uint32_t>(pc) < static_cast<uint32_t>(count); ++run) {
+  for (int32_t run = 0; (!kCounted || run < limit) && static_cast<uint32_t>(pc) < static_cast<uint32_t>(count);
+       ++run) {
     CommandHandler handler = handlers[pc];
     if (entries[pc].mHandler != handler) is::DecodeEntry(stream, pc, handler);
     const is::Entry& entry = entries[pc];
@@ -297,7 +325,7 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
         ran = is::TryBlockEnd(context);
         break;
       case is::kLoopEnd:
-        ran = is::TryLoopEnd(context, &next);
+        ran = is::TryLoopEnd(context, &entries[pc], &next);
         break;
       default:
         break;
@@ -313,6 +341,14 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
   context->mPc = pc;
   g_CurrentInstruction = last;
   return true;
+}
+
+}  // namespace
+}  // namespace instruction_stream
+
+bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
+  if (limit == INT32_MAX) return instruction_stream::RunEntries<false>(context, limit);
+  return instruction_stream::RunEntries<true>(context, limit);
 }
 
 void DropInstructionStreams() {
