@@ -15,6 +15,7 @@
 #include "core/object_path.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
+#include "script/engine_config.h"
 #include "script/eval.h"
 #include "script/execution_context.h"
 #include "script/instruction_stream.h"
@@ -415,6 +416,34 @@ TEST(InstructionStreamTest, AssignmentFollowsARedeclaration) {
   ASSERT_EQ(record->mVarType, kVarReal);
   // 10 + 3 + 3, then 0.5 + 3 + 3.
   EXPECT_DOUBLE_EQ(RealVar(kRunFree), 6.5);
+}
+
+// Debug mode counts every instruction, so none may run unseen in a batch;
+// without it the same script computes the same result.
+TEST(InstructionStreamTest, DebugModeCountsEveryInstruction) {
+  for (uint8_t debug : {uint8_t{0}, uint8_t{1}}) {
+    SCOPED_TRACE(static_cast<int>(debug));
+    ScriptRunner game;
+    ScriptAssembler code = game.Script(0);
+    code.Label("SYSTEM_START");
+    code.Loop(Num(10));  // one instruction
+    Assign(code, Var(kRunInt), Num(2), 1);
+    code.If(Bin(Var(kRunInt), Num(0), '<'));
+    code.EndIf();
+    code.EndLoop();
+    code.Op("end");  // one instruction
+    game.Add(code);
+    ASSERT_TRUE(game.Load());
+    g_DebugMode = debug;
+    g_DebugStepCount = 0;
+    game.RunUntilQuit();
+    EXPECT_EQ(g_LastErrorText, "");
+    EXPECT_EQ(IntVar(kRunInt), 20);
+    // The condition is false: the block end follows the begin, so a pass is
+    // assign, begin, end and loop end.
+    EXPECT_EQ(g_DebugStepCount, debug != 0 ? 1 + 10 * 4 + 1 : 0);
+    g_DebugMode = 0;
+  }
 }
 
 // Calls between two files switch streams back and forth; the loop in each
