@@ -37,7 +37,9 @@ uint8_t BinaryStep(uint8_t opcode) {
 }
 
 inline bool IsPush(const Step& step) { return step.mKind == kStepConstant || step.mKind == kStepVariable; }
-inline bool IsFoldedBinary(const Step& step) { return !IsPush(step) && step.mKind != kStepNegate && step.mOperand != kFromStack; }
+inline bool IsFoldedBinary(const Step& step) {
+  return !IsPush(step) && step.mKind != kStepNegate && step.mOperand != kFromStack;
+}
 
 // The shape of decoded steps that the common forms cover (the step loop
 // otherwise).

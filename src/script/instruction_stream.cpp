@@ -47,7 +47,6 @@ struct Entry {
   uint8_t mKind;
   uint8_t mValueType;
   uint8_t mOperator;
-  uint8_t mSigil;
   uint32_t mNumber;         // assignment target
   VariableRecord* mTarget;  // its record when decoded (see Step::mRecord)
   int32_t mBranch;          // block begin: the next branch, 0 for none; loop end: the last body start
@@ -136,12 +135,10 @@ void DecodeEntry(Stream* stream, int32_t k, CommandHandler handler) {
     }
     uint32_t number = expression[4] | static_cast<uint32_t>(expression[5]) << 8;
     if (number < kFirstUserVariable) return;
-    uint8_t sigil = expression[3];
     entry->mKind = kAssignVariable;
     entry->mNumber = number;
     entry->mTarget = FindVariableRecord(number);
     entry->mOperator = target.mOperator;
-    entry->mSigil = sigil == 0x60 ? kSigilGrave : sigil == '#' ? kSigilHash : kSigilNone;
     DecodeValue(stream, value, entry);
   } else if (handler == CmdBlockBegin && records != nullptr && count >= 3) {
     if (!InSection(*stream, records[0])) return;
