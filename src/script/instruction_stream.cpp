@@ -351,6 +351,9 @@ bool RunDecodedInstructions(ExecutionContext* context, int32_t limit) {
 void DropInstructionStreams() {
   instruction_stream::g_current = nullptr;
   instruction_stream::g_streams.clear();
+  // Nothing is pending outside a run of decoded instructions: the dispatcher
+  // publishes it before any handler (which may free script files) runs.
+  instruction_stream::g_Pending = {};
 }
 
 int InstructionStreamCount() { return static_cast<int>(instruction_stream::g_streams.size()); }
