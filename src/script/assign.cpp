@@ -155,8 +155,6 @@ int AssignSystemVariable(uint32_t n, int64_t i, uint8_t op, const uint8_t* data,
   }
 }
 
-inline uint64_t U(int64_t v) { return static_cast<uint64_t>(v); }
-
 template <uint8_t kOp>
 void AssignInt(uint32_t n, int64_t i, int64_t value) {
   VariableRecord* record = FindVariableRecord(n);
@@ -181,35 +179,6 @@ void FillEntries(std::integer_sequence<uint8_t, kOps...>) {
 }
 
 }  // namespace
-
-int64_t ApplyIntAssign(uint8_t op, int64_t current, int64_t value) {
-  switch (op) {
-    case 0:
-      return value;
-    case 1:
-      return static_cast<int64_t>(U(current) + U(value));
-    case 2:
-      return static_cast<int64_t>(U(current) - U(value));
-    case 3:
-      return static_cast<int64_t>(U(current) * U(value));
-    case 4:
-      if (value == 0) return current;
-      if (value == -1) return static_cast<int64_t>(0 - U(current));
-      return current / value;
-    case 5:
-      if (value == 0) return current;
-      if (value == -1) return 0;
-      return current % value;
-    case 6:
-      return current & value;
-    case 7:
-      return current | value;
-    case 8:
-      return current ^ value;
-    default:
-      return current;
-  }
-}
 
 bool ApplyRealAssign(uint8_t op, double current, double value, double* result) {
   bool unusable = value == 0.0 || value != value;

@@ -17,6 +17,7 @@
 #include "core/object_tree.h"
 #include "datasrc/resource_lookup.h"
 #include "script/eval.h"
+#include "script/eval_cache.h"
 #include "script/variables.h"
 
 CommandHandler g_CommandTable[kCommandSlots];
@@ -98,6 +99,8 @@ void FreeCommandTable() {
 }
 
 void FreeVariableTable() {
+  // Decoded expressions hold variable records.
+  DropEvalCache();
   if (g_VariableTable != nullptr) {
     for (uint32_t number = 0; number < g_VariableCount; ++number) {
       FreeVariableStorage(g_VariableTable[number]);

@@ -2,6 +2,7 @@
 // the inactive pause and the debug corner check.
 #include "script/task_step.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "core/errors.h"
@@ -17,6 +18,7 @@
 #include "script/arguments.h"
 #include "script/engine_config.h"
 #include "script/execution_context.h"
+#include "script/instruction_stream.h"
 #include "script/script_data.h"
 
 ExecutionContext* g_CurrentContext = nullptr;
@@ -38,6 +40,7 @@ bool (*g_CursorPositionSource)(int* x, int* y) = GetGlobalCursorPosition;
 namespace {
 
 constexpr int kDebugSamplePeriod = 1024;
+constexpr int32_t kNoInstructionLimit = INT32_MAX;
 constexpr uint8_t kAllCorners = 15;
 
 ObjectTreeNode* ChildAt(const ObjectTreeNode* node, int32_t position) {
@@ -96,14 +99,20 @@ void RunTask(ExecutionContext* context) {
       ReportErrorAtScript(kMsgMalformedScriptState);
       break;
     }
+    int array = HandlerArray();
+    // The instructions that have a decoded form run from the file's
+    // instruction stream (not under debug mode, which counts each one).
+    if (array == 1 && g_DebugMode == 0 && RunDecodedInstructions(context, kNoInstructionLimit)) continue;
     context->mPc = k + 1;
     g_CurrentInstruction = k;
-    g_LastHandlerResult = static_cast<uint8_t>(context->mHandlers[HandlerArray()][k]());
+    FlushStreamState();
+    g_LastHandlerResult = static_cast<uint8_t>(context->mHandlers[array][k]());
     if (g_DebugMode != 0) {
       g_DebugStepCount += 1;
       if (g_DebugStepCount % kDebugSamplePeriod == 0) SampleDebugCorners();
     }
   }
+  FlushStreamState();
 }
 
 void StepTask(ObjectTreeNode* child, ExecutionContext* context) {

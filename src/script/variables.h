@@ -82,7 +82,36 @@ struct AssignOperatorEntry {
 extern AssignOperatorEntry g_AssignOperatorTable[2 * kAssignOperators];
 // The result of an integer assignment operator on an element value (wrapping;
 // a zero divisor keeps the value).
-int64_t ApplyIntAssign(uint8_t op, int64_t current, int64_t value);
+inline int64_t ApplyIntAssign(uint8_t op, int64_t current, int64_t value) {
+  auto a = static_cast<uint64_t>(current);
+  auto b = static_cast<uint64_t>(value);
+  switch (op) {
+    case 0:
+      return value;
+    case 1:
+      return static_cast<int64_t>(a + b);
+    case 2:
+      return static_cast<int64_t>(a - b);
+    case 3:
+      return static_cast<int64_t>(a * b);
+    case 4:
+      if (value == 0) return current;
+      if (value == -1) return static_cast<int64_t>(0 - a);
+      return current / value;
+    case 5:
+      if (value == 0) return current;
+      if (value == -1) return 0;
+      return current % value;
+    case 6:
+      return current & value;
+    case 7:
+      return current | value;
+    case 8:
+      return current ^ value;
+    default:
+      return current;
+  }
+}
 // The same for a real element; false when the element stays unchanged.
 bool ApplyRealAssign(uint8_t op, double current, double value, double* result);
 
