@@ -217,6 +217,18 @@ bool BuildLanczosAxis(LanczosAxis* axis, int32_t inputSize, int32_t outputSize) 
   axis->mCounts.assign(static_cast<size_t>(outputSize), 0);
   axis->mIndexes.assign(entries, 0);
   axis->mWeights.assign(entries, 0);
+  if (inputSize == 1) {
+    // One input pixel: the scale of n output pixels per pixel would place
+    // every output but the first between taps of weight 0 and leave it
+    // empty; each output takes the pixel with the full weight instead.
+    for (int32_t i = 0; i < outputSize; ++i) {
+      size_t slot = static_cast<size_t>(i) * static_cast<size_t>(axis->mTapRoom);
+      axis->mCounts[static_cast<size_t>(i)] = 1;
+      axis->mIndexes[slot] = 0;
+      axis->mWeights[slot] = 65536;
+    }
+    return true;
+  }
   for (int32_t i = 0; i < outputSize; ++i) {
     double c = i / s;
     auto left = static_cast<int64_t>(std::floor(c - support));
