@@ -19,6 +19,13 @@ LayerRecord* RecordOfNode(ObjectTreeNode* node) {
   return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
 }
 
+// The picture an operation reads: the layer's own block, not the toned copy
+// composition may have made of it (the result replaces the own block, so a
+// toned copy would be toned twice).
+const uint8_t* OwnPixels(const LayerRecord* record) {
+  return record->mPixelAlloc != nullptr ? record->mPixelAlloc : record->mPixels;
+}
+
 // Script values reach the allocator as 32-bit sides; anything beyond the
 // limit stays beyond it so that the allocator refuses it.
 int32_t NarrowSide(int64_t side) {
@@ -38,7 +45,7 @@ CropBox FindVisibleBox(const LayerRecord* source, int64_t threshold) {
   auto limit = static_cast<int8_t>(static_cast<uint8_t>(threshold & 0xFF));
   CropBox box;
   for (int64_t y = 0; y < source->mHeight; ++y) {
-    const uint8_t* row = source->mPixels + static_cast<size_t>(y) * static_cast<size_t>(source->mWidth) * 4;
+    const uint8_t* row = OwnPixels(source) + static_cast<size_t>(y) * static_cast<size_t>(source->mWidth) * 4;
     for (int64_t x = 0; x < source->mWidth; ++x) {
       if (int{row[x * 4 + 3]} <= int{limit}) continue;
       if (box.mLeft < 0) {
@@ -75,7 +82,7 @@ void CopyIntoCanvas(uint8_t* canvas, int32_t canvasWidth, const uint8_t* source,
 int AutoCropImage(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t intoDestination, int64_t sides,
                   int64_t threshold) {
   LayerRecord* from = RecordOfNode(source);
-  if (from == nullptr || from->mPixels == nullptr) return 0;
+  if (from == nullptr || OwnPixels(from) == nullptr) return 0;
   ObjectTreeNode* receivingNode = intoDestination != 0 ? destination : source;
   LayerRecord* receiving = RecordOfNode(receivingNode);
   if (receiving == nullptr) return 0;
@@ -108,7 +115,7 @@ int AutoCropImage(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t i
                                                                          NarrowSide(newHeight), nullptr);
   if (block == nullptr) return -1;
   receiving->mHasAlpha = from->mHasAlpha;
-  EffectRegion box{from->mPixels, from->mWidth, from->mHeight, left, top, right, bottom};
+  EffectRegion box{OwnPixels(from), from->mWidth, from->mHeight, left, top, right, bottom};
   CopyRectRows(block, box);
   if (!existing) {
     SetPixelBuffer(receiving, block, static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight));
@@ -120,7 +127,7 @@ int AutoCropImage(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t i
 int AddImageMargins(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t intoDestination, int64_t left,
                     int64_t right, int64_t top, int64_t bottom) {
   LayerRecord* from = RecordOfNode(source);
-  if (from == nullptr || from->mPixels == nullptr) return 0;
+  if (from == nullptr || OwnPixels(from) == nullptr) return 0;
   ObjectTreeNode* receivingNode = intoDestination != 0 ? destination : source;
   LayerRecord* receiving = RecordOfNode(receivingNode);
   if (receiving == nullptr) return 0;
@@ -146,7 +153,7 @@ int AddImageMargins(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t
                                 TRANSPARENT_COLOUR);
   bool noneAdded = left <= 0 && right <= 0 && top <= 0 && bottom <= 0;
   receiving->mHasAlpha = noneAdded ? from->mHasAlpha : 1;
-  CopyIntoCanvas(block, static_cast<int32_t>(newWidth), from->mPixels, from->mWidth, from->mHeight, left, top, right,
+  CopyIntoCanvas(block, static_cast<int32_t>(newWidth), OwnPixels(from), from->mWidth, from->mHeight, left, top, right,
                  bottom);
   SetPixelBuffer(receiving, block, static_cast<int32_t>(newWidth), static_cast<int32_t>(newHeight));
   InvalidateLayerToRoot(receivingNode);

@@ -17,6 +17,13 @@ LayerRecord* RecordOfNode(ObjectTreeNode* node) {
   return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
 }
 
+// The picture an operation reads: the layer's own block, not the toned copy
+// composition may have made of it (the result replaces the own block, so a
+// toned copy would be toned twice).
+const uint8_t* OwnPixels(const LayerRecord* record) {
+  return record->mPixelAlloc != nullptr ? record->mPixelAlloc : record->mPixels;
+}
+
 size_t PixelOffset(int64_t index) { return static_cast<size_t>(index) * 4; }
 
 // The 16.16 mapping of an output pixel to its source position, walked
@@ -79,7 +86,7 @@ void CopySample(uint8_t* o, const uint8_t* source, int32_t width, int32_t height
 int RotateInto(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t intoDestination, int64_t angle,
                void (*kernel)(uint8_t*, const uint8_t*, int32_t, int32_t, int32_t)) {
   LayerRecord* from = RecordOfNode(source);
-  if (from == nullptr || from->mPixels == nullptr) return 0;
+  if (from == nullptr || OwnPixels(from) == nullptr) return 0;
   ObjectTreeNode* receivingNode = intoDestination != 0 ? destination : source;
   LayerRecord* receiving = RecordOfNode(receivingNode);
   if (receiving == nullptr) return 0;
@@ -93,11 +100,11 @@ int RotateInto(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t into
                   receiving->mBufferHeight == h;
   InvalidateLayerToRoot(receivingNode);
   if (existing) {
-    if (kernel != nullptr) kernel(receiving->mPixelAlloc, from->mPixels, w, h, normalised);
+    if (kernel != nullptr) kernel(receiving->mPixelAlloc, OwnPixels(from), w, h, normalised);
   } else {
     uint8_t* block = AllocPixelBuffer(nullptr, w, h, nullptr);
     if (block == nullptr) return -1;
-    if (kernel != nullptr) kernel(block, from->mPixels, w, h, normalised);
+    if (kernel != nullptr) kernel(block, OwnPixels(from), w, h, normalised);
     SetPixelBuffer(receiving, block, w, h);
   }
   receiving->mHasAlpha = normalised % 180 == 0 ? from->mHasAlpha : 1;

@@ -153,3 +153,21 @@ TEST_F(ImageRotation, AnglesAreTakenModulo360IntoTheKernelRange) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ImageRotation, ReadsTheOwnPictureNotTheTonedCopy) {
+  Picture picture = MakePicture(4, 3, PatternPixel);
+  ObjectTreeNode* node = AddLayer("toned", picture);
+  LayerRecord* record = RecordOf(node);
+  // What composition leaves while a tone is set: the drawn pixels are a copy.
+  uint8_t* toned = AllocPixelBuffer(nullptr, 4, 3, nullptr);
+  ASSERT_NE(toned, nullptr);
+  record->mDerivedPixels = toned;
+  record->mPixels = toned;
+  ASSERT_EQ(RotateImage(node, nullptr, 0, 11, 360), 0);
+  EXPECT_TRUE(SamePicture(picture, Read(node)));
+  EXPECT_EQ(record->mDerivedPixels, nullptr);
+}
+
+}  // namespace
