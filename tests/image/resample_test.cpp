@@ -136,7 +136,10 @@ TEST_F(Resample, EveryModeGivesTheTargetSizeFromOnePixelSourcesAndTargets) {
   for (int32_t mode : {10, 21, 31}) EXPECT_EQ(Resized(picture, 9, 7, mode).At(0, 0), picture.At(0, 0)) << mode;
 }
 
-TEST_F(Resample, SmoothScalerIsTheSameForEveryWorkerCount) {
+// Named for the thread-checked runs: the smooth scaler posts worker jobs.
+class ResamplePixelWorkers : public Resample {};
+
+TEST_F(ResamplePixelWorkers, SmoothScalerIsTheSameForEveryWorkerCount) {
   Picture picture = MakePicture(37, 23, PatternPixel);
   struct Size {
     int32_t mWidth, mHeight;
