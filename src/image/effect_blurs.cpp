@@ -61,7 +61,16 @@ void BoxLine(const BlurLine& line, int64_t r, BlurChannels channels) {
   }
 }
 
-void WeightedLine(const BlurLine& line, int64_t r, const uint32_t* weights, BlurChannels channels) {
+// Only table entries [first, last] are non-zero (the band and ten halvings
+// either side); the taps beyond add nothing and are skipped.
+struct WeightSpan {
+  const uint32_t* mWeights;
+  int64_t mFirst;
+  int64_t mLast;
+};
+
+void WeightedLine(const BlurLine& line, int64_t r, const WeightSpan& span, BlurChannels channels) {
+  const uint32_t* weights = span.mWeights;
   int64_t n = line.mCount;
   for (int64_t i = 0; i < n; ++i) {
     int64_t lo = std::max<int64_t>(0, i - r);
@@ -69,7 +78,7 @@ void WeightedLine(const BlurLine& line, int64_t r, const uint32_t* weights, Blur
     uint32_t sums[4] = {};
     uint32_t total = 0;
     // The table is indexed from the window's first pixel.
-    for (int64_t j = lo; j <= hi; ++j) {
+    for (int64_t j = lo + span.mFirst; j <= std::min(hi, lo + span.mLast); ++j) {
       const uint8_t* p = line.mIn + j * line.mInStep;
       uint32_t weight = weights[j - lo];
       for (int c = 0; c < 4; ++c) sums[c] += weight * p[c];
@@ -103,10 +112,49 @@ void HorizontalPass(const Plane& plane, int64_t w, int64_t h, LineFn lineFn) {
   for (int64_t v = 0; v < h; ++v) lineFn(BlurLine{plane.mIn + v * plane.mInPitch, 4, plane.mOut + v * plane.mOutPitch, 4, w});
 }
 
-template <typename LineFn>
-void VerticalPass(const Plane& plane, int64_t w, int64_t h, LineFn lineFn) {
-  for (int64_t u = 0; u < w; ++u) {
-    lineFn(BlurLine{plane.mIn + u * 4, plane.mInPitch, plane.mOut + u * 4, plane.mOutPitch, h});
+// The vertical pass walks rows, not columns: each output row sums whole
+// input rows into per-column totals, so memory is read in order. `span` is
+// null for the box blur (running sums: one row enters, one leaves) and the
+// weight table of the weighted blur otherwise.
+void VerticalPass(const Plane& plane, int64_t w, int64_t h, int64_t r, const WeightSpan* span, BlurChannels channels) {
+  std::vector<uint32_t> sums(static_cast<size_t>(w) * 4, 0);
+  auto addRow = [&](int64_t row, uint32_t weight, bool remove) {
+    const uint8_t* p = plane.mIn + row * plane.mInPitch;
+    for (size_t k = 0; k < sums.size(); ++k) sums[k] = remove ? sums[k] - p[k] : sums[k] + weight * p[k];
+  };
+  auto store = [&](int64_t v, uint32_t divisor) {
+    const uint8_t* in = plane.mIn + v * plane.mInPitch;
+    uint8_t* out = plane.mOut + v * plane.mOutPitch;
+    for (int64_t u = 0; u < w; ++u) StoreMean(out + u * 4, in + u * 4, &sums[static_cast<size_t>(u) * 4], divisor, channels);
+  };
+  if (span == nullptr) {
+    for (int64_t j = 0; j <= std::min(h - 1, r); ++j) addRow(j, 1, false);
+    for (int64_t v = 0; v < h; ++v) {
+      if (v > 0) {
+        if (v + r < h) addRow(v + r, 1, false);
+        if (v - r - 1 >= 0) addRow(v - r - 1, 0, true);
+      }
+      store(v, static_cast<uint32_t>(std::min(h - 1, v + r) - std::max<int64_t>(0, v - r) + 1));
+    }
+    return;
+  }
+  for (int64_t v = 0; v < h; ++v) {
+    int64_t lo = std::max<int64_t>(0, v - r);
+    int64_t hi = std::min(h - 1, v + r);
+    std::fill(sums.begin(), sums.end(), 0u);
+    uint32_t total = 0;
+    for (int64_t j = lo + span->mFirst; j <= std::min(hi, lo + span->mLast); ++j) {
+      uint32_t weight = span->mWeights[j - lo];
+      addRow(j, weight, false);
+      total += weight;
+    }
+    if (total == 0) {
+      // Weights of 0 only: the plain mean, as along rows.
+      std::fill(sums.begin(), sums.end(), 0u);
+      for (int64_t j = lo; j <= hi; ++j) addRow(j, 1, false);
+      total = static_cast<uint32_t>(hi - lo + 1);
+    }
+    store(v, total);
   }
 }
 
@@ -118,7 +166,8 @@ struct PassPlan {
 // Runs the passes from the region into out (w x h), through a work block
 // when both passes run.
 template <typename LineFn>
-void RunBlur(uint8_t* out, const EffectRegion& region, PassPlan plan, LineFn lineFn) {
+void RunBlur(uint8_t* out, const EffectRegion& region, PassPlan plan, LineFn lineFn, int64_t r,
+             const WeightSpan* span, BlurChannels channels) {
   int64_t w = region.Width();
   int64_t h = region.Height();
   const uint8_t* in = region.At(region.mX0, region.mY0);
@@ -127,11 +176,11 @@ void RunBlur(uint8_t* out, const EffectRegion& region, PassPlan plan, LineFn lin
   if (plan.mHorizontal && plan.mVertical) {
     std::vector<uint8_t> work(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
     HorizontalPass(Plane{in, inPitch, work.data(), outPitch}, w, h, lineFn);
-    VerticalPass(Plane{work.data(), outPitch, out, outPitch}, w, h, lineFn);
+    VerticalPass(Plane{work.data(), outPitch, out, outPitch}, w, h, r, span, channels);
   } else if (plan.mHorizontal) {
     HorizontalPass(Plane{in, inPitch, out, outPitch}, w, h, lineFn);
   } else {
-    VerticalPass(Plane{in, inPitch, out, outPitch}, w, h, lineFn);
+    VerticalPass(Plane{in, inPitch, out, outPitch}, w, h, r, span, channels);
   }
 }
 
@@ -139,15 +188,20 @@ int64_t BlurRadius(int64_t radius) { return std::max<int64_t>(radius, 1); }
 
 void BoxBlur(uint8_t* out, const EffectRegion& region, int64_t radius, PassPlan plan, BlurChannels channels) {
   int64_t r = BlurRadius(radius);
-  RunBlur(out, region, plan, [r, channels](const BlurLine& line) { BoxLine(line, r, channels); });
+  RunBlur(
+      out, region, plan, [r, channels](const BlurLine& line) { BoxLine(line, r, channels); }, r, nullptr, channels);
 }
 
 void WeightedBlur(uint8_t* out, const EffectRegion& region, int64_t radius, BlurChannels channels) {
   int64_t r = BlurRadius(radius);
   std::vector<uint32_t> weights(static_cast<size_t>(2 * r + 1));
   BuildBlurWeights(weights.data(), r);
-  RunBlur(out, region, PassPlan{true, true},
-          [r, &weights, channels](const BlurLine& line) { WeightedLine(line, r, weights.data(), channels); });
+  WeightSpan span{weights.data(), 0, 2 * r};
+  while (span.mFirst < 2 * r && weights[static_cast<size_t>(span.mFirst)] == 0) ++span.mFirst;
+  while (span.mLast > 0 && weights[static_cast<size_t>(span.mLast)] == 0) --span.mLast;
+  RunBlur(
+      out, region, PassPlan{true, true}, [r, span, channels](const BlurLine& line) { WeightedLine(line, r, span, channels); },
+      r, &span, channels);
 }
 
 BlurChannels ChannelsOf(int hasAlpha) { return hasAlpha == 1 ? BlurChannels::kAll : BlurChannels::kColour; }
