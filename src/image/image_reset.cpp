@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <iterator>
 
+#include "image/effect_kernels.h"
 #include "image/pixel_primitives.h"
 #include "image/pixel_workers.h"
+#include "image/resample.h"
 #include "image/runtime_random.h"
 #include "image/webp_codec.h"
 
@@ -17,4 +19,6 @@ void ResetImageState() {
   std::fill(std::begin(g_RuleWeightTable), std::end(g_RuleWeightTable), 0);
   SeedRuntimeRandom(1);
   ReleaseWebpCodec();
+  ResetEffectKernelState();
+  ResetResampleState();
 }

@@ -1,0 +1,244 @@
+// Speed of the effect kernels and the resize scalers on a 1920x1080 layer,
+// each printed as a ratio to a yardstick timed in the same benchmark,
+// iteration by iteration:
+//   vs_memcpy  the kernel or scaler against a memcpy of the frame;
+//   vs_pixman  the Lanczos-2 reduction to 1280x720 against pixman's
+//              separable convolution (Lanczos-2 sampling) of the same frame
+//              to the same size (below 2: within the goal).
+// The effect kernels run on the calling thread; the smooth scaler and the
+// presentation's nearest and bilinear scalers spread rows over the workers,
+// so they are timed with the pool stopped (one thread) and with four.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <utility>
+#include <vector>
+
+#include "core/platform_facts.h"
+#include "core/settings.h"
+#include "image/effect_kernels.h"
+#include "image/pixel_buffers.h"
+#include "image/pixel_primitives.h"
+#include "image/pixel_workers.h"
+#include "image/resample.h"
+#include "layer/composition.h"
+#include "render/scalers.h"
+
+#if defined(ORVANE_HAVE_PIXMAN)
+#include <pixman.h>
+#endif
+
+namespace {
+
+constexpr int32_t kWidth = 1920;
+constexpr int32_t kHeight = 1080;
+constexpr size_t kFrameBytes = static_cast<size_t>(kWidth) * kHeight * 4;
+
+struct Frames {
+  std::vector<uint8_t> mSource;
+  std::vector<uint8_t> mOutput;
+  std::vector<uint8_t> mCopy;
+  Frames() : mSource(PixelBlockBytes(kWidth, kHeight)), mOutput(PixelBlockBytes(kWidth, kHeight)), mCopy(kFrameBytes) {
+    std::mt19937 random(7);
+    for (size_t i = 0; i < kFrameBytes; ++i) mSource[i] = static_cast<uint8_t>(random());
+  }
+};
+
+Frames& TheFrames() {
+  static Frames frames;
+  return frames;
+}
+
+void SetUp() {
+  static bool ready = false;
+  if (ready) return;
+  ResetEngineSettings();
+  InitPixelPrimitives();
+  ready = true;
+}
+
+class PoolScope {
+ public:
+  explicit PoolScope(int workers) {
+    StopPixelWorkers();
+    if (workers == 0) return;
+    g_WorkerCount = static_cast<uint8_t>(workers);
+    StartPixelWorkers();
+  }
+  ~PoolScope() { StopPixelWorkers(); }
+};
+
+template <typename Work>
+double Seconds(Work work) {
+  auto start = std::chrono::steady_clock::now();
+  work();
+  benchmark::ClobberMemory();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+template <typename Engine, typename Yardstick>
+void Compare(benchmark::State& state, const char* name, Engine engine, Yardstick yardstick) {
+  double engineSeconds = 0;
+  double yardstickSeconds = 0;
+  for (auto _ : state) {
+    double seconds = Seconds(engine);
+    yardstickSeconds += Seconds(yardstick);
+    engineSeconds += seconds;
+    state.SetIterationTime(seconds);
+  }
+  state.counters[name] = engineSeconds / yardstickSeconds;
+}
+
+void MemcpyFrame() {
+  Frames& f = TheFrames();
+  std::memcpy(f.mCopy.data(), f.mSource.data(), kFrameBytes);
+}
+
+// The kernel of an effect number over the whole frame into the output.
+void RunEffect(int effect, int64_t p1) {
+  Frames& f = TheFrames();
+  EffectRegion region{f.mSource.data(), kWidth, kHeight, 0, 0, kWidth - 1, kHeight - 1};
+  uint8_t* out = f.mOutput.data();
+  uint8_t flag = 1;
+  const int64_t whole[4] = {0, 0, kWidth - 1, kHeight - 1};
+  switch (effect) {
+    case 1: ApplyBrightnessEffect(out, region, p1); break;
+    case 2: ApplyWeightedBlurEffect(out, region, p1, 1); break;
+    case 3: ApplyBoxBlurHEffect(out, region, p1, 1); break;
+    case 4: ApplyBoxBlurVEffect(out, region, p1, 1); break;
+    case 5: ApplyBoxBlurEffect(out, region, p1, 1); break;
+    case 6: ApplyShadowWeightedBlurEffect(out, region, p1); break;
+    case 7: ApplyShadowBoxBlurEffect(out, region, p1, 1); break;
+    case 9: CopyRectRows(out, region); break;
+    case 10: ApplyScatterEffect(out, region, p1); break;
+    case 11: ApplyMirrorEffect(out, region); break;
+    case 12: ApplyToneRect(out, f.mSource.data(), whole, kWidth, kHeight, static_cast<int32_t>(p1)); break;
+    case 19: ApplyThresholdEffect(out, region, p1); break;
+    case 20: ApplyMosaicEffect(out, region, p1); break;
+    case 23: ApplyWaveEffect(out, region, p1, 0, 3); break;
+    case 24: ApplyFillEffect(out, region, p1, 3, &flag); break;
+    case 27: ApplyAlphaRampEffect(out, region, kWidth, 100, 1800, &flag); break;
+    case 28: ApplyNegativeEffect(out, region); break;
+    case 30: ApplySaturationRect(out, f.mSource.data(), whole, kWidth, kHeight, static_cast<int32_t>(p1)); break;
+    case 38: ApplyVerticalFlipEffect(out, region); break;
+    case 39: ApplySepiaEffect(out, region); break;
+    case 40: ApplySwirlEffect(out, region, p1); break;
+    default: break;
+  }
+}
+
+// Arguments: effect number, P1.
+void BM_EffectVsMemcpy(benchmark::State& state) {
+  SetUp();
+  auto effect = static_cast<int>(state.range(0));
+  int64_t p1 = state.range(1);
+  Compare(state, "vs_memcpy", [&] { RunEffect(effect, p1); }, MemcpyFrame);
+}
+BENCHMARK(BM_EffectVsMemcpy)
+    ->Args({1, 200})
+    ->Args({2, 4})
+    ->Args({2, 32})
+    ->Args({3, 8})
+    ->Args({4, 8})
+    ->Args({5, 8})
+    ->Args({5, 256})
+    ->Args({6, 8})
+    ->Args({7, 8})
+    ->Args({9, 0})
+    ->Args({10, 8})
+    ->Args({11, 0})
+    ->Args({12, 0x4080C0})
+    ->Args({19, 128})
+    ->Args({20, 16})
+    ->Args({23, 20})
+    ->Args({24, 0x80FFFFFF})
+    ->Args({27, 0})
+    ->Args({28, 0})
+    ->Args({30, 40})
+    ->Args({38, 0})
+    ->Args({39, 0})
+    ->Args({40, 900})
+    ->ArgNames({"effect", "p1"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Arguments: mode, target width and height, workers (0: the pool stopped).
+void BM_ScalerVsMemcpy(benchmark::State& state) {
+  SetUp();
+  auto mode = static_cast<int>(state.range(0));
+  auto w = static_cast<int32_t>(state.range(1));
+  auto h = static_cast<int32_t>(state.range(2));
+  PoolScope pool(static_cast<int>(state.range(3)));
+  Frames& f = TheFrames();
+  std::vector<uint8_t> out(PixelBlockBytes(w, h));
+  const uint8_t* src = f.mSource.data();
+  auto run = [&] {
+    switch (mode) {
+      case 10: ScaleImageNearestParallel(out.data(), src, 0, 0, kWidth - 1, kHeight - 1, kWidth, kHeight, w, h); break;
+      case 21:
+        ScaleImageBilinearParallel(out.data(), src, 0, 0, (kWidth - 1) * 100, (kHeight - 1) * 100, kWidth, kHeight,
+                                   w * 100, h * 100);
+        break;
+      case 31: ResampleBicubic(out.data(), src, 0, 0, kWidth - 1, kHeight - 1, kWidth, kHeight, w, h); break;
+      case 41:
+        ScaleImageSmoothThreaded(out.data(), src, 0, 0, (kWidth - 1) * 100, (kHeight - 1) * 100, kWidth, kHeight,
+                                 int64_t{w} * 100, int64_t{h} * 100);
+        break;
+      default: ResampleLanczos(out.data(), src, kWidth, kHeight, w, h); break;
+    }
+  };
+  Compare(state, "vs_memcpy", run, MemcpyFrame);
+}
+void ScalerArguments(benchmark::internal::Benchmark* bench) {
+  for (int mode : {10, 21, 31, 41, 51}) {
+    for (auto [w, h] : {std::pair{1280, 720}, std::pair{2880, 1620}}) {
+      bool threaded = mode == 10 || mode == 21 || mode == 41;
+      for (int workers : {0, 4}) {
+        if (workers == 4 && !threaded) continue;
+        bench->Args({mode, w, h, workers});
+      }
+    }
+  }
+  bench->ArgNames({"mode", "w", "h", "workers"});
+}
+BENCHMARK(BM_ScalerVsMemcpy)->Apply(ScalerArguments)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+#if defined(ORVANE_HAVE_PIXMAN)
+void BM_LanczosVsPixman(benchmark::State& state) {
+  SetUp();
+  constexpr int32_t kOutWidth = 1280;
+  constexpr int32_t kOutHeight = 720;
+  Frames& f = TheFrames();
+  std::vector<uint8_t> out(PixelBlockBytes(kOutWidth, kOutHeight));
+  std::vector<uint32_t> pixmanOut(static_cast<size_t>(kOutWidth) * kOutHeight);
+  pixman_image_t* source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight,
+                                                    reinterpret_cast<uint32_t*>(f.mSource.data()), kWidth * 4);
+  pixman_image_t* dest =
+      pixman_image_create_bits(PIXMAN_a8r8g8b8, kOutWidth, kOutHeight, pixmanOut.data(), kOutWidth * 4);
+  pixman_fixed_t scaleX = pixman_double_to_fixed(static_cast<double>(kWidth) / kOutWidth);
+  pixman_fixed_t scaleY = pixman_double_to_fixed(static_cast<double>(kHeight) / kOutHeight);
+  pixman_transform_t transform;
+  pixman_transform_init_scale(&transform, scaleX, scaleY);
+  pixman_image_set_transform(source, &transform);
+  int count = 0;
+  pixman_fixed_t* params = pixman_filter_create_separable_convolution(
+      &count, scaleX, scaleY, PIXMAN_KERNEL_IMPULSE, PIXMAN_KERNEL_IMPULSE, PIXMAN_KERNEL_LANCZOS2,
+      PIXMAN_KERNEL_LANCZOS2, 4, 4);
+  pixman_image_set_filter(source, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);
+  Compare(
+      state, "vs_pixman", [&] { ResampleLanczos(out.data(), f.mSource.data(), kWidth, kHeight, kOutWidth, kOutHeight); },
+      [&] {
+        pixman_image_composite32(PIXMAN_OP_SRC, source, nullptr, dest, 0, 0, 0, 0, 0, 0, kOutWidth, kOutHeight);
+      });
+  std::free(params);
+  pixman_image_unref(source);
+  pixman_image_unref(dest);
+}
+BENCHMARK(BM_LanczosVsPixman)->UseManualTime()->Unit(benchmark::kMillisecond);
+#endif
+
+}  // namespace
