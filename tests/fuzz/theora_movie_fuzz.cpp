@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2 || size > (1u << 20)) return -1;
   fuzz::HandOver("movie.ogv", data + 1, size - 1);
   if (OpenOgvMovie("movie.ogv") == 0) {
-    const uint32_t frames[] = {0u, data[0] & 7u, data[0] >> 4, 1u, static_cast<uint32_t>(g_OgvMovie.mTotalFrames)};
+    const uint32_t frames[] = {0u, data[0] & 7u, static_cast<uint32_t>(data[0] >> 4), 1u,
+                               static_cast<uint32_t>(g_OgvMovie.mTotalFrames)};
     for (uint32_t frame : frames) {
       g_OgvMovie.mFrame = frame;
       ShowOgvFrame(nullptr);
