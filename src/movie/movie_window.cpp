@@ -10,6 +10,7 @@
 #include "core/window_table.h"
 #include "platform/game_files.h"
 #include "platform/movie_player.h"
+#include "platform/window.h"
 
 MovieState g_MovieState;
 
@@ -34,9 +35,18 @@ PlatformMovie* OpenPlayer(PlatformWindow* owner, const char* path, uint32_t endM
   return movie;
 }
 
+// The movie's place shows the composed picture again: the whole window is
+// painted anew.
+void UncoverMainWindow() {
+  PlatformWindow* main = GetMainPlatformWindow();
+  if (main != nullptr) InvalidatePlatformWindow(main);
+}
+
 void ClosePlayer() {
+  if (g_player == nullptr) return;
   ClosePlatformMovie(g_player);
   g_player = nullptr;
+  UncoverMainWindow();
 }
 
 }  // namespace
@@ -71,7 +81,9 @@ void CloseMovieDirectShow() {
 }
 
 void StopMovieDirectShow() {
-  if (g_player != nullptr && !g_playerIsMci) StopPlatformMovie(g_player);
+  if (g_player == nullptr || g_playerIsMci) return;
+  StopPlatformMovie(g_player);
+  UncoverMainWindow();
 }
 
 int SetMovieRectDirectShow(int32_t x, int32_t y, int32_t width, int32_t height) {
@@ -119,7 +131,9 @@ void CloseMovieMci() {
 }
 
 void StopMovieMci() {
-  if (g_player != nullptr && g_playerIsMci) StopPlatformMovie(g_player);
+  if (g_player == nullptr || !g_playerIsMci) return;
+  StopPlatformMovie(g_player);
+  UncoverMainWindow();
 }
 
 int32_t SetMovieVolumeMci(int32_t volume) {
@@ -152,7 +166,10 @@ void OnDirectShowEventMessage(uint64_t, int64_t lParam) {
 
 void OnMciNotifyMessage(uint64_t wParam, int64_t lParam) {
   if (static_cast<uint32_t>(lParam) != g_MovieState.mGeneration) return;  // an earlier movie's
-  if (g_MovieState.mMciOpen == 1 && wParam == kMciNotifySuccessful) g_MovieState.mPlaying = 0;
+  if (g_MovieState.mMciOpen == 1 && wParam == kMciNotifySuccessful) {
+    g_MovieState.mPlaying = 0;
+    UncoverMainWindow();
+  }
 }
 
 void DrawMovieWindowFrame() {

@@ -457,6 +457,8 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       break;
     case kMsgPaint:
       RepaintWindowObject(object);
+      // A movie over the window stays on top of the picture.
+      if (main) DrawMovieWindowFrame();
       break;
     case kMsgMove:
       OnMove(object);
