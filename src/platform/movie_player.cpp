@@ -20,7 +20,8 @@ struct PlatformMovie {
   std::atomic<bool> mNoticePosted{false};
   std::atomic<uint64_t> mFrameCount{0};
   double mVolume = 1.0;
-  // The newest picture (B, G, R, X) and the rectangle it goes to.
+  // The newest picture (B, G, R, X) and the rectangle it goes to. The
+  // player's threads read and write the record only under this lock.
   std::mutex mFrameLock;
   std::vector<unsigned char> mFrame;
   int mFrameWidth = 0;
@@ -52,7 +53,10 @@ void PostNotice(PlatformMovie* movie) {
 GstBusSyncReply OnBusMessage(GstBus*, GstMessage* message, gpointer data) {
   auto* movie = static_cast<PlatformMovie*>(data);
   GstMessageType type = GST_MESSAGE_TYPE(message);
-  if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) PostNotice(movie);
+  if (type == GST_MESSAGE_EOS || type == GST_MESSAGE_ERROR) {
+    std::lock_guard<std::mutex> hold(movie->mFrameLock);
+    PostNotice(movie);
+  }
   return GST_BUS_PASS;
 }
 
@@ -70,8 +74,8 @@ GstFlowReturn OnNewSample(GstAppSink* sink, gpointer data) {
       gst_structure_get_int(structure, "height", &height) && width > 0 && height > 0 &&
       gst_buffer_map(buffer, &map, GST_MAP_READ)) {
     size_t bytes = static_cast<size_t>(width) * static_cast<size_t>(height) * 4;
+    std::lock_guard<std::mutex> hold(movie->mFrameLock);
     if (map.size >= bytes) {
-      std::lock_guard<std::mutex> hold(movie->mFrameLock);
       movie->mFrame.assign(map.data, map.data + bytes);
       movie->mFrameWidth = width;
       movie->mFrameHeight = height;
@@ -147,6 +151,9 @@ void ClosePlatformMovie(PlatformMovie* movie) {
   // No further notice from a player that is going away.
   movie->mNoticePosted.store(true);
   gst_element_set_state(movie->mPipeline, GST_STATE_NULL);
+  // The player's threads touch the record only under the lock: once it is
+  // taken here after the stop, their last touch is over.
+  { std::lock_guard<std::mutex> hold(movie->mFrameLock); }
   if (movie->mBus != nullptr) {
     gst_bus_set_sync_handler(movie->mBus, nullptr, nullptr, nullptr);
     gst_object_unref(movie->mBus);
