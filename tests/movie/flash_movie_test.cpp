@@ -168,3 +168,28 @@ TEST(FlashMovieTest, AStringVariableForTheQueryIsAFatalReport) {
 }
 
 }  // namespace
+
+namespace {
+
+// After a size change the child window follows the picture: the rectangle
+// scaled by present over logical size, centred by half the difference of
+// the configured and present sizes.
+TEST(FlashMovieTest, TheChildWindowFollowsAResizedPicture) {
+  FlashGame game([](ScriptAssembler& code) {
+    code.Op("flash", {{"file", Str("anim/intro.swf")}, {"play", Num(1)}, {"x", Num(30)}, {"y", Num(10)},
+                      {"width", Num(100)}, {"height", Num(60)}});
+  });
+  game.mGame.Frame();
+  ASSERT_NE(g_FlashState.mWindow, nullptr);
+  g_ConfiguredWidth = 700;
+  g_ConfiguredHeight = 480;
+  g_PresentWidth = 640;
+  g_PresentHeight = 480;
+  RepositionFlashWindow(2.0, 2.0);
+  EXPECT_EQ(g_FlashState.mWindow->mX, 90);
+  EXPECT_EQ(g_FlashState.mWindow->mY, 20);
+  EXPECT_EQ(g_FlashState.mWindow->mWidth, 200);
+  EXPECT_EQ(g_FlashState.mWindow->mHeight, 120);
+}
+
+}  // namespace
