@@ -8,6 +8,7 @@
 #include "core/message_ids.h"
 #include "core/window_table.h"
 #include "datasrc/compiler_link.h"
+#include "movie/movie_window.h"
 #include "platform/game_files.h"
 #include "script/arguments.h"
 #include "script/command_handlers.h"
@@ -75,8 +76,8 @@ int64_t GetFlashVariable(const char*) { return 0; }
 void RepositionFlashWindow(double scaleX, double scaleY) {
   FlashState& flash = g_FlashState;
   if (flash.mWindow == nullptr) return;
-  flash.mWindow->mX = static_cast<int32_t>(flash.mX * scaleX) + (g_ConfiguredWidth - g_PresentWidth) / 2;
-  flash.mWindow->mY = static_cast<int32_t>(flash.mY * scaleY) + (g_ConfiguredHeight - g_PresentHeight) / 2;
+  flash.mWindow->mX = TruncToInt32(flash.mX * scaleX + (g_ConfiguredWidth - g_PresentWidth) / 2);
+  flash.mWindow->mY = TruncToInt32(flash.mY * scaleY + (g_ConfiguredHeight - g_PresentHeight) / 2);
   flash.mWindow->mWidth = ScaleSide(flash.mWidth, g_PresentWidth, LogicalWidth());
   flash.mWindow->mHeight = ScaleSide(flash.mHeight, g_PresentHeight, LogicalHeight());
 }
@@ -122,8 +123,8 @@ int32_t CmdFlashPlay() {
   // A movie already shown goes first: its control is released once, here,
   // and its window makes way for the new one.
   if (flash.mWindow != nullptr) DestroyFlashWindow();
-  int32_t x = g_PaintOffset.mX + flash.mX;
-  int32_t y = g_PaintOffset.mY + flash.mY;
+  auto x = static_cast<int32_t>(static_cast<int64_t>(g_PaintOffset.mX) + flash.mX);
+  auto y = static_cast<int32_t>(static_cast<int64_t>(g_PaintOffset.mY) + flash.mY);
   int32_t width = ScaleSide(flash.mWidth, g_PresentWidth, LogicalWidth());
   int32_t height = ScaleSide(flash.mHeight, g_PresentHeight, LogicalHeight());
   flash.mWindow = CreateHostWindow(x, y, width, height);

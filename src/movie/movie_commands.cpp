@@ -73,8 +73,8 @@ int PlayThroughDirectShow() {
   int32_t h = MainHeight();
   double sx = w != 0 ? static_cast<double>(g_PresentWidth) / w : 1.0;
   double sy = h != 0 ? static_cast<double>(g_PresentHeight) / h : 1.0;
-  auto x = static_cast<int32_t>(std::trunc(g_PaintOffset.mX + movie.mX * sx));
-  auto y = static_cast<int32_t>(std::trunc(g_PaintOffset.mY + movie.mY * sy));
+  int32_t x = TruncToInt32(g_PaintOffset.mX + movie.mX * sx);
+  int32_t y = TruncToInt32(g_PaintOffset.mY + movie.mY * sy);
   int result = PlayMovieDirectShow(GetMainPlatformWindow(), movie.mPath, x, y, Scaled(movie.mWidth, g_PresentWidth, w),
                                    Scaled(movie.mHeight, g_PresentHeight, h), movie.mVolume);
   if (result >= 0) {
@@ -111,7 +111,9 @@ void PlayThroughMci() {
     presentWidth = fitWidth;
     presentHeight = fitHeight;
   }
-  movie.mMciOpen = PlayMovieMci(GetMainPlatformWindow(), movie.mPath, offsetX + movie.mX, offsetY + movie.mY,
+  auto x = static_cast<int32_t>(static_cast<int64_t>(offsetX) + movie.mX);
+  auto y = static_cast<int32_t>(static_cast<int64_t>(offsetY) + movie.mY);
+  movie.mMciOpen = PlayMovieMci(GetMainPlatformWindow(), movie.mPath, x, y,
                                 Scaled(movie.mWidth, presentWidth, w), Scaled(movie.mHeight, presentHeight, h));
   SetMovieVolumeMci(movie.mVolume);
   // Only a movie that opened plays: a failed open would hold the drawing of

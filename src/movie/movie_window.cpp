@@ -1,6 +1,7 @@
 #include "movie/movie_window.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -50,6 +51,12 @@ void ClosePlayer() {
 }
 
 }  // namespace
+
+int32_t TruncToInt32(double value) {
+  if (!(value > -2147483648.0)) return INT32_MIN;
+  if (value >= 2147483647.0) return INT32_MAX;
+  return static_cast<int32_t>(value);
+}
 
 int32_t DirectShowVolumeLevel(int32_t volume) {
   // A volume below 0 would reach the logarithm: it is silence, as 0 is.
@@ -200,8 +207,8 @@ void RepositionMovieWindows(double scaleX, double scaleY) {
     presentWidth = fitWidth;
     presentHeight = fitHeight;
   }
-  int32_t x = static_cast<int32_t>(g_MovieState.mX * scaleX) + offsetX;
-  int32_t y = static_cast<int32_t>(g_MovieState.mY * scaleY) + offsetY;
+  int32_t x = TruncToInt32(g_MovieState.mX * scaleX + offsetX);
+  int32_t y = TruncToInt32(g_MovieState.mY * scaleY + offsetY);
   int32_t width = logicalWidth != 0 ? g_MovieState.mWidth * presentWidth / logicalWidth : g_MovieState.mWidth;
   int32_t height = logicalHeight != 0 ? g_MovieState.mHeight * presentHeight / logicalHeight : g_MovieState.mHeight;
   SetPlatformMovieRect(g_player, x, y, width, height);

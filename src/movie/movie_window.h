@@ -55,6 +55,9 @@ void StopMovieMci();
 int32_t SetMovieVolumeMci(int32_t volume);
 void SetMovieRectMci(int32_t x, int32_t y, int32_t width, int32_t height);
 
+// A scaled coordinate as 32 bits, truncated; values beyond the range stop at
+// its ends (a script may give any position).
+int32_t TruncToInt32(double value);
 // The DirectShow volume level and the MCI level of a script volume.
 int32_t DirectShowVolumeLevel(int32_t volume);
 int32_t MciVolumeLevel(int32_t volume);

@@ -3,6 +3,7 @@
 // answer as they do where the control cannot be made.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <string>
 
@@ -190,6 +191,27 @@ TEST(FlashMovieTest, TheChildWindowFollowsAResizedPicture) {
   EXPECT_EQ(g_FlashState.mWindow->mY, 20);
   EXPECT_EQ(g_FlashState.mWindow->mWidth, 200);
   EXPECT_EQ(g_FlashState.mWindow->mHeight, 120);
+}
+
+}  // namespace
+
+namespace {
+
+// Positions near the ends of the 32-bit range wrap when offset, as the
+// 32-bit sums do, and stop at the ends when scaled.
+TEST(FlashMovieTest, PositionsAtTheEndsOfTheRangeStayDefined) {
+  FlashGame game(
+      [](ScriptAssembler& code) {
+        code.Op("flash", {{"file", Str("anim/intro.swf")}, {"play", Num(1)}, {"x", Num(2147483600)},
+                          {"y", Num(-2147483600)}});
+      },
+      320, 100);
+  game.mGame.Frame();
+  ASSERT_NE(g_FlashState.mWindow, nullptr);
+  EXPECT_EQ(g_FlashState.mWindow->mX, static_cast<int32_t>(2147483700LL - 4294967296LL));
+  RepositionFlashWindow(2.0, 2.0);
+  EXPECT_EQ(g_FlashState.mWindow->mX, INT32_MAX);
+  EXPECT_EQ(g_FlashState.mWindow->mY, INT32_MIN);
 }
 
 }  // namespace
