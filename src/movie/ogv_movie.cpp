@@ -1,6 +1,8 @@
 #include "movie/ogv_movie.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "core/errors.h"
 #include "core/message_ids.h"
@@ -23,7 +25,7 @@ uint32_t OgvReadCallback(const uint8_t* data, uint8_t* destination, uint32_t off
   if (data == nullptr || offset >= g_OgvMovie.mDataSize) return 0;
   uint32_t left = g_OgvMovie.mDataSize - offset;
   uint32_t copied = count < left ? count : left;
-  for (uint32_t i = 0; i < copied; ++i) destination[i] = data[offset + i];
+  std::memcpy(destination, data + offset, copied);
   return copied;
 }
 
