@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Builds the tests with ThreadSanitizer and runs the ones whose code runs on
 # more than one thread: the pixel workers, the preload cache, threaded
-# stepping, start-up and shutdown, the window close paths, the sound thread,
-# the movie player.
+# stepping, start-up and shutdown, the window close paths, the sound thread.
 #   ORVANE_BUILD_DIR=...   where to build (default build-tests-thread)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,5 +13,5 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORVANE_BUILD_TESTS=ON -DORVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build_dir" --target orvane_tests orvane orvane_fake_compiler
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}"
-threaded='PixelWorker|PreloadCache|ThreadedStepping|Shutdown|Startup|WindowClose|BlankCanvas|ImageLoad|Decoder|Sound|Demo|Movie'
+threaded='PixelWorker|PreloadCache|ThreadedStepping|Shutdown|Startup|WindowClose|BlankCanvas|ImageLoad|Decoder|Sound|Demo'
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300 -R "$threaded"
