@@ -34,6 +34,8 @@ cmake --build "$build_dir" -j"${ORVANE_BUILD_JOBS:-$(nproc)}"
 # input, and the default 256 MB quarantine turns that into page faults.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:quarantine_size_mb=16:malloc_context_size=10}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+# Blocks libraries keep for the life of the process (scripts/lsan.supp).
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/scripts/lsan.supp}"
 export SDL_VIDEODRIVER=offscreen SDL_AUDIODRIVER=dummy
 
 # The literals of the Clang build are CP932 bytes, as in the GCC build.

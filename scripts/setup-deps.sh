@@ -10,6 +10,8 @@ PACKAGES=(
   libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libwebp-dev libsnappy-dev
   libvorbis-dev libogg-dev libtheora-dev libsndfile1-dev
   libfreetype-dev libfontconfig-dev
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev lua5.4 liblua5.4-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   xvfb xauth

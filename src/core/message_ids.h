@@ -61,6 +61,8 @@ inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return,
 inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
 inline constexpr MessageId kMsgEmptyTextCharClass{101450, 1};         // first character asked of an empty text (command, argument)
+inline constexpr MessageId kMsgMoviePathEmpty{101510, 0};            // movie played without a file name
+inline constexpr MessageId kMsgMoviePlayerFailed{101520, 0};         // movie file the player cannot open or start
 inline constexpr MessageId kMsgStackTooDeep{101600, 1};               // block, loop or call nesting of 64
 inline constexpr MessageId kMsgMessageTextFull{102000, 1};           // message text full
 inline constexpr MessageId kMsgMessageValueTooLong{102030, 1};       // value appended to the message text longer than 1024 bytes
@@ -168,6 +170,8 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgTaskMissing,
     kMsgMainTaskRefused,
     kMsgEmptyTextCharClass,
+    kMsgMoviePathEmpty,
+    kMsgMoviePlayerFailed,
     kMsgStackTooDeep,
     kMsgMessageTextFull,
     kMsgMessageValueTooLong,

@@ -11,6 +11,7 @@
 #include "image/pixel_primitives.h"
 #include "layer/frame_animation.h"
 #include "movie/emote.h"
+#include "movie/ogv_movie.h"
 #include "render/direct3d.h"
 #include "render/layer_textures.h"
 
@@ -87,6 +88,7 @@ void ReleaseLayerNode(ObjectTreeNode* node) {
     if (window != nullptr && window->mShownLayerSet == node) window->mShownLayerSet = nullptr;
   }
   if (g_FrameCaptureLayer == node) g_FrameCaptureLayer = nullptr;
+  ForgetOgvMovieLayer(node);
   DetachTreeNode(node);
   if (record != nullptr && record->mRefCount > 0) {
     --record->mRefCount;

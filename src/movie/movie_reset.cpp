@@ -7,11 +7,9 @@
 #include "movie/movies.h"
 
 void ResetMovieState() {
-  if (g_OgvMovie.mOpen) StopOgvMovie();
-  g_OgvMovie = OgvMovieState();
-  CloseMovieDirectShow();
-  CloseMovieMci();
-  ReleaseFlashPlayer();
+  ResetOgvMovie();
+  ResetMovieWindowState();
+  ResetFlashState();
   ReleaseAllEmotePlayers();
   ReleaseEmoteDlls();
   std::fill(std::begin(g_EmotePendingTime), std::end(g_EmotePendingTime), 0.0f);

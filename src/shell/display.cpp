@@ -10,6 +10,7 @@
 #include "core/process_state.h"
 #include "core/settings.h"
 #include "core/window_table.h"
+#include "movie/movies.h"
 #include "platform/messages.h"
 #include "platform/window.h"
 #include "script/engine_config.h"
@@ -353,6 +354,15 @@ void OnSizing(WindowObject* object, uint64_t edge, int32_t rect[4]) {
   }
 }
 
+// The Flash and movie windows follow the picture: their rectangles scaled by
+// the given size over the logical size.
+static void RepositionChildWindows(const WindowObject* object, int32_t width, int32_t height) {
+  double scaleX = object->mWidth != 0 ? static_cast<double>(width) / object->mWidth : 1.0;
+  double scaleY = object->mHeight != 0 ? static_cast<double>(height) / object->mHeight : 1.0;
+  RepositionFlashWindow(scaleX, scaleY);
+  RepositionMovieWindows(scaleX, scaleY);
+}
+
 void OnSize(WindowObject* object) {
   if (object == nullptr) return;
   PlatformWindow* window = object->mWindow;
@@ -381,6 +391,7 @@ void OnSize(WindowObject* object) {
     g_ConfiguredWidth = g_PresentWidth = width;
     g_ConfiguredHeight = g_PresentHeight = height;
     AllocBackBuffer(g_PresentWidth, g_PresentHeight);
+    RepositionChildWindows(object, g_PresentWidth, g_PresentHeight);
     return;
   }
   if (g_FrameExtraChanged != 0) {
@@ -402,6 +413,7 @@ void OnSize(WindowObject* object) {
   if (width > 0 && height > 0 && (currentWidth != width || currentHeight != height)) {
     SetPlatformWindowClientSize(window, width, height);
   }
+  if (object->mIndex == 0) RepositionChildWindows(object, g_ConfiguredWidth, g_ConfiguredHeight);
 }
 
 void SaveMaximizeSizes() { g_maximizeSaved = TakeSizes(); }

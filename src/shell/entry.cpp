@@ -233,7 +233,7 @@ void ShutdownEngine() {
   EndTimerPeriod();
   DeleteGlyphObjects();
   FreePendingSaveRecords();
-  ReleaseFlashPlayer();
+  DestroyFlashWindow();
   TraceShellStep("shutdown: libraries");
   ReleaseTouchLibrary();
   ReleaseCompressionLibrary();

@@ -44,27 +44,12 @@ constexpr int32_t kForgottenLagMs = 250;
 // result (at most a forgotten lag plus an interval): the frame counts as far
 // behind.
 constexpr int32_t kFurthestAheadMs = 2000;
-constexpr uint32_t kOgvFramesPerSecond = 30;
 
 bool ShouldDraw() {
   if (g_SkipDraw != 0) return false;
   if (g_DrawDuringMovie != 0) return true;
   if (g_UseDirectShow == 1) return !IsDirectShowMoviePlaying();
   return !IsMciMovieOpen();
-}
-
-void AdvanceOgvMovie() {
-  if (!g_OgvMovie.mOpen) return;
-  uint32_t elapsed = GetTimeMs() - g_OgvMovie.mStartTime;
-  uint32_t frame = static_cast<uint32_t>(static_cast<uint64_t>(elapsed) * kOgvFramesPerSecond / 1000u);
-  g_OgvMovie.mElapsed = elapsed;
-  g_OgvMovie.mFrame = frame;
-  if (frame >= g_OgvMovie.mFrameCount) {
-    StopOgvMovie();
-    g_OgvMovie = OgvMovieState();
-  } else {
-    ShowOgvFrame(frame);
-  }
 }
 
 void GiveEmotePlayersTheirTime(int32_t elapsed) {
@@ -88,7 +73,7 @@ uint8_t RunFrame() {
   g_FrameCounter += 1;
   if (g_PausedByCloseQuestion != 0) return 0;
   if (g_QuitFlag.load() != 0) return 1;
-  AdvanceOgvMovie();
+  TickOgvMovie();
   UpdateInput();
   do {
     g_RerunRequest = 0;

@@ -14,6 +14,7 @@
 #include "core/sjis.h"
 #include "layer/composition.h"
 #include "layer/layer_record.h"
+#include "movie/movie_window.h"
 #include "oscmd/tray_icon.h"
 #include "platform/dialogs.h"
 #include "platform/text_codec.h"
@@ -456,6 +457,8 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       break;
     case kMsgPaint:
       RepaintWindowObject(object);
+      // A movie over the window stays on top of the picture.
+      if (main) DrawMovieWindowFrame();
       break;
     case kMsgMove:
       OnMove(object);
@@ -541,6 +544,16 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       if (g_CaptionDoubleClickToScript != 0 && !(main && g_Maximized != 0)) {
         g_CaptionDoubleClick = static_cast<uint8_t>(object->mIndex + 1);
       }
+      break;
+    case kMsgDirectShowEvent:
+      if (main) OnDirectShowEventMessage(wParam, lParam);
+      break;
+    case kMsgMciNotify:
+    case kMsgUser + 200:
+      if (main) OnMciNotifyMessage(wParam, lParam);
+      break;
+    case kMsgMovieFrame:
+      if (main) DrawMovieWindowFrame();
       break;
     case kMsgClose:
       g_WindowIds[object->mIndex] = -1;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/message_ids.h"
+#include "demo/demo_movie.h"
 #include "support/command_table.h"
 #include "support/image_fixtures.h"
 #include "support/script_assembler.h"
@@ -205,7 +206,8 @@ ScriptData DemoScript(const DemoTiming& timing) {
   });
   WaitForStep(code, timing.mStepFrames);
   Click(code);
-  // Scene 3: the square drops in and the characters leave.
+  // Scene 3: the square drops in and the characters leave; a clip plays.
+  AddDemoMovie(code);
   Scene(code, timing.mSceneFrames, [&] {
     Layer(code, {{"path", Str("square")}, {"y", Num(2), 1}});
     Layer(code, {{"path", Str("red")}, {"y", Num(2), 2}, {"opacity", Num(2), 2}});

@@ -1,11 +1,12 @@
 // Writes the demo game into a folder: the compiled script data and its
-// pictures in one pack.
+// pictures in one pack, and the movie beside it.
 //   orvane_make_demo FOLDER
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "demo/demo_game.h"
+#include "demo/demo_movie.h"
 #include "support/fixture_game.h"
 
 int main(int argc, char** argv) {
@@ -21,5 +22,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot write %s\n", pack.c_str());
     return 1;
   }
+  WriteGameFiles(argv[1], DemoMovieFiles());
   return 0;
 }
