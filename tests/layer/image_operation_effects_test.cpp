@@ -1,6 +1,5 @@
 // The image operation command's effect on pixels: what the routines it
-// dispatches to leave in the source and destination layers. These wait for
-// the image routines to be built and are disabled until then.
+// dispatches to leave in the source and destination layers.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -56,8 +55,7 @@ constexpr uint32_t kBrighter = 0xFF1A2A3Au;
 
 void Source() { AddLayer("W0/src", 100, 100, kSource); }
 
-// Waits for ApplyLayerEffect.
-TEST(ImageOperationEffectsTest, DISABLED_AnEffectWithoutDestinationCropsTheSourceToTheRegion) {
+TEST(ImageOperationEffectsTest, AnEffectWithoutDestinationCropsTheSourceToTheRegion) {
   ScriptRunner game;
   RunImageOp(game,
              {{"source", Str("src")}, {"brightness", Num(1)}, {"p1", Num(138)}, {"x0", Num(10)}, {"y0", Num(10)},
@@ -71,8 +69,7 @@ TEST(ImageOperationEffectsTest, DISABLED_AnEffectWithoutDestinationCropsTheSourc
   EXPECT_EQ(Pixel(source, 9, 9), kBrighter);
 }
 
-// Waits for ApplyLayerEffect.
-TEST(ImageOperationEffectsTest, DISABLED_AnEffectWithADestinationLeavesTheSourceUntouched) {
+TEST(ImageOperationEffectsTest, AnEffectWithADestinationLeavesTheSourceUntouched) {
   ScriptRunner game;
   RunImageOp(game,
              {{"source", Str("src")}, {"dest", Str("out")}, {"brightness", Num(1)}, {"p1", Num(138)},
@@ -88,16 +85,16 @@ TEST(ImageOperationEffectsTest, DISABLED_AnEffectWithADestinationLeavesTheSource
   EXPECT_EQ(Pixel(out, 5, 5), kBrighter);
 }
 
-// Waits for ApplyLayerEffect: the negative, later in the order, must not run.
-TEST(ImageOperationEffectsTest, DISABLED_OnlyTheFirstEffectOfTheOrderRuns) {
+// The negative, later in the order, must not run.
+TEST(ImageOperationEffectsTest, OnlyTheFirstEffectOfTheOrderRuns) {
   ScriptRunner game;
   RunImageOp(game, {{"source", Str("src")}, {"negative", Num(1)}, {"brightness", Num(1)}, {"p1", Num(138)}}, Source);
   EXPECT_EQ(g_LastErrorText, "");
   EXPECT_EQ(Pixel(Record("W0/src"), 50, 50), kBrighter);
 }
 
-// Waits for CopyImageRect: the paste starts at the unclamped x0.
-TEST(ImageOperationEffectsTest, DISABLED_APasteStartsAtTheUnclampedPosition) {
+// The paste starts at the unclamped x0.
+TEST(ImageOperationEffectsTest, APasteStartsAtTheUnclampedPosition) {
   ScriptRunner game;
   RunImageOp(game, {{"source", Str("red")}, {"dest", Str("out")}, {"paste", Num(1)}, {"x0", Num(-2)}, {"y0", Num(1)}},
              [] {
@@ -112,8 +109,7 @@ TEST(ImageOperationEffectsTest, DISABLED_APasteStartsAtTheUnclampedPosition) {
   EXPECT_EQ(Pixel(out, 0, 0), 0xFF000000u);
 }
 
-// Waits for ResizeImage.
-TEST(ImageOperationEffectsTest, DISABLED_AResizeGivesTheTargetSize) {
+TEST(ImageOperationEffectsTest, AResizeGivesTheTargetSize) {
   ScriptRunner game;
   RunImageOp(game, {{"source", Str("src")}, {"resize", Num(1)}, {"width", Num(7)}, {"height", Num(3)}}, Source);
   EXPECT_EQ(g_LastErrorText, "");
@@ -123,8 +119,8 @@ TEST(ImageOperationEffectsTest, DISABLED_AResizeGivesTheTargetSize) {
   EXPECT_EQ(Pixel(source, 6, 2), kSource);
 }
 
-// Waits for AddImageMargins: left x0, right x1, top y0, bottom y1.
-TEST(ImageOperationEffectsTest, DISABLED_MarginsComeFromTheRegionIds) {
+// Left x0, right x1, top y0, bottom y1.
+TEST(ImageOperationEffectsTest, MarginsComeFromTheRegionIds) {
   ScriptRunner game;
   RunImageOp(game,
              {{"source", Str("small")}, {"margins", Num(1)}, {"x0", Num(2)}, {"x1", Num(3)}, {"y0", Num(1)},
@@ -140,8 +136,8 @@ TEST(ImageOperationEffectsTest, DISABLED_MarginsComeFromTheRegionIds) {
   EXPECT_EQ(Pixel(small, 6, 4), 0x00808080u);
 }
 
-// Waits for AutoCropImage: all four sides (15) to the opaque pixels.
-TEST(ImageOperationEffectsTest, DISABLED_AutoCropIntoADestination) {
+// All four sides (15) to the opaque pixels.
+TEST(ImageOperationEffectsTest, AutoCropIntoADestination) {
   ScriptRunner game;
   RunImageOp(game, {{"source", Str("src")}, {"dest", Str("out")}, {"autocrop", Num(1)}, {"p1", Num(15)}}, [] {
     AddLayer("W0/src", 10, 10, 0x00000000u);
