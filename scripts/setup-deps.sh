@@ -12,6 +12,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev lua5.4 liblua5.4-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
+  libgtk-3-dev
   xvfb xauth
 )
 for group in "$@"; do

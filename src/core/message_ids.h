@@ -49,6 +49,9 @@ inline constexpr MessageId kMsgSoundFileForNewGroup{101292, 1};       // sound f
 inline constexpr MessageId kMsgTaskPathIsGroup{101293, 1};            // task path naming a group (command, path)
 inline constexpr MessageId kMsgLayerPointMissing{101295, 1};          // layer point query without both coordinates (command, argument)
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
+inline constexpr MessageId kMsgWindowValueRefused{101310, 1};         // window z-order or close state not allowed for the main window (command, argument, value)
+inline constexpr MessageId kMsgSubWindowNeedsTitle{101320, 1};        // sub-window created without a title (command)
+inline constexpr MessageId kMsgMainWindowHide{101330, 1};             // the main window given to the window hide command (command, argument, window)
 inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
 inline constexpr MessageId kMsgEmptyTextCharClass{101450, 1};         // first character asked of an empty text (command, argument)
@@ -147,6 +150,9 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgTaskPathIsGroup,
     kMsgLayerPointMissing,
     kMsgNoEnclosingFrame,
+    kMsgWindowValueRefused,
+    kMsgSubWindowNeedsTitle,
+    kMsgMainWindowHide,
     kMsgTaskMissing,
     kMsgMainTaskRefused,
     kMsgEmptyTextCharClass,
