@@ -41,6 +41,7 @@ bool GetPlatformClipboardText(std::string* text) {
 }
 
 void ResetPlatformClipboard() {
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_SetClipboardText("");
   std::lock_guard<std::mutex> lock(g_clipboardLock);
   g_processClipboard.clear();
   g_processClipboardSet = false;

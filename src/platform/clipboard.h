@@ -7,5 +7,5 @@
 bool SetPlatformClipboardText(const std::string& text);
 // False when the clipboard holds no text.
 bool GetPlatformClipboardText(std::string* text);
-// Forgets the process clipboard (tests).
+// Empties the clipboard (tests).
 void ResetPlatformClipboard();
