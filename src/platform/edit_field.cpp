@@ -197,6 +197,11 @@ bool IsPlatformEditFieldFocused(const PlatformEditField* field) {
   return field != nullptr && field->mFocused;
 }
 
+size_t CountPlatformEditFields() {
+  std::lock_guard<std::recursive_mutex> guard(g_fieldLock);
+  return g_fields.size();
+}
+
 bool DeliverEditFieldEvent(const SDL_Event& event) {
   std::lock_guard<std::recursive_mutex> guard(g_fieldLock);
   if (g_fields.empty()) return false;

@@ -24,6 +24,9 @@ std::string GetPlatformEditFieldText(const PlatformEditField* field);
 void FocusPlatformEditField(PlatformEditField* field, bool focused);
 bool IsPlatformEditFieldFocused(const PlatformEditField* field);
 
+// How many fields exist (tests).
+size_t CountPlatformEditFields();
+
 // For the window layer: gives a text-input or key event to the focused field
 // of its window; true when the field used it.
 bool DeliverEditFieldEvent(const SDL_Event& event);
