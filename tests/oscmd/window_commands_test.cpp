@@ -9,12 +9,16 @@
 #include <vector>
 
 #include "core/display_state.h"
+#include "core/object_path.h"
+#include "core/object_tree.h"
 #include "core/window_table.h"
 #include "oscmd/edit_box.h"
 #include "oscmd/oscmd_test_util.h"
+#include "layer/layer_record.h"
 #include "platform/edit_field.h"
 #include "platform/window.h"
 #include "platform/messages.h"
+#include "script/engine_config.h"
 #include "shell/engine_reset.h"
 #include "shell/window_objects.h"
 
@@ -326,6 +330,81 @@ TEST_F(EditBoxTest, TheControlIsDrawnOverThePicture) {
   EXPECT_EQ(pixel[0], 128);  // the border
   ASSERT_TRUE(ReadPlatformWindowPixels(main->mWindow, 100, 100, 1, 1, pixel));
   EXPECT_EQ(pixel[0], 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowCommandTest, ShownLayerSetMenuDragLayerAndStyleSwitches) {
+  Run([](ScriptAssembler& code) {
+    code.Op("layer", {{"path", Str("set/")}, {"width", Num(8)}, {"height", Num(6)}});
+    code.Op("layer", {{"path", Str("handle")}, {"num", Num(1)}, {"file", Str("")}, {"width", Num(2)}, {"height", Num(2)}});
+    code.Op("window", {{"window", Num(0)},
+                       {"layers", Str("set/")},
+                       {"menu", Str("bar/")},
+                       {"drag", Str("handle.1")},
+                       {"maximise_box", Num(0)},
+                       {"thick_frame", Num(1)},
+                       {"maximise", Num(1)}});
+  });
+  EXPECT_EQ(LastReportTag(), "");
+  ASSERT_NE(main->mShownLayerSet, nullptr);
+  const auto* set = static_cast<const LayerRecord*>(main->mShownLayerSet->mPayload);
+  ASSERT_NE(set, nullptr);
+  EXPECT_EQ(set->mDisplayRoot, 1);
+  EXPECT_EQ(set->mDirtyWhole, 1);
+  EXPECT_EQ(set->mDirtyRect[2], 7);
+  EXPECT_EQ(set->mDirtyRect[3], 5);
+  EXPECT_NE(std::string(main->mMenuPath).find("bar"), std::string::npos);
+  EXPECT_EQ(g_DragLayerOn, 1);
+  ASSERT_NE(g_DragLayerRecord, nullptr);
+  EXPECT_EQ(g_DragLayerRecord->mWidth, 2);
+  EXPECT_EQ(GetWindowStyle(main->mWindow) & kWindowStyleMaximizeBox, 0u);
+  EXPECT_NE(GetWindowStyle(main->mWindow) & kWindowStyleThickFrame, 0u);
+  EXPECT_EQ(g_ThickFrame, 1);
+  // The maximise toggle is a posted system command.
+  bool posted = false;
+  WindowMessage message;
+  while (PeekWindowMessage() && GetWindowMessage(&message)) {
+    if (message.mMessage == kMsgSysCommand && message.mWParam == kSysCommandMaximize) posted = true;
+  }
+  EXPECT_TRUE(posted);
+}
+
+TEST_F(WindowCommandTest, AnotherShownSetStopsTheFirstBeingADisplayRoot) {
+  Run([](ScriptAssembler& code) {
+    code.Op("layer", {{"path", Str("one/")}, {"width", Num(4)}, {"height", Num(4)}});
+    code.Op("layer", {{"path", Str("two/")}, {"width", Num(4)}, {"height", Num(4)}});
+    code.Op("window", {{"window", Num(0)}, {"layers", Str("one/")}});
+    code.Op("window", {{"window", Num(0)}, {"layers", Str("two/")}});
+  });
+  char path[kObjectPathBytes];
+  ASSERT_GE(NormalizeObjectPath(path, "one/", g_LayerPathBase, 0), 0);
+  const auto* one = static_cast<const LayerRecord*>(FindObjectByPath(g_LayerRoot, path, kPathGroup)->mPayload);
+  EXPECT_EQ(one->mDisplayRoot, 0);
+  EXPECT_EQ(static_cast<const LayerRecord*>(main->mShownLayerSet->mPayload)->mDisplayRoot, 1);
+}
+
+TEST_F(WindowCommandTest, TheOsCommandHidesAndShowsTheMainWindow) {
+  Run([](ScriptAssembler& code) {
+    code.Op("os", {{"sub", Num(100)}});
+    code.Op("assign", {{"target", Var(kRunInt)}, {"value", Num(1)}});
+  });
+  EXPECT_FALSE(IsPlatformWindowShown(main->mWindow));
+  ScriptRunner again;
+  WindowObject* shown = LoadWithWindow(again, [](ScriptAssembler& code) { code.Op("os", {{"sub", Num(110)}}); });
+  ASSERT_NE(shown, nullptr);
+  again.RunUntilQuit();
+  EXPECT_TRUE(IsPlatformWindowShown(shown->mWindow));
+}
+
+TEST_F(WindowCommandTest, ValidateOnlyCommandGoesOn) {
+  Run([](ScriptAssembler& code) {
+    code.Op("validate99");
+    Assign(code, Var(kRunInt), Num(5));
+  });
+  EXPECT_EQ(IntVar(kRunInt), 5);
 }
 
 }  // namespace
