@@ -408,3 +408,29 @@ TEST_F(WindowCommandTest, ValidateOnlyCommandGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowCommandTest, AZeroSizedLayerSetIsRefusedAndStopsTheProgram) {
+  main = LoadWithWindow(game, [](ScriptAssembler& code) {
+    code.Op("layer", {{"path", Str("flat/")}, {"width", Num(4)}, {"height", Num(4)}});
+    code.Op("wait", {{"frames", Num(1)}});
+    code.Op("window", {{"window", Num(0)}, {"layers", Str("flat/")}});
+    Assign(code, Var(kRunInt), Num(1));
+  });
+  ASSERT_NE(main, nullptr);
+  ASSERT_TRUE(game.Frame());
+  char path[kObjectPathBytes];
+  ASSERT_GE(NormalizeObjectPath(path, "flat/", g_LayerPathBase, 0), 0);
+  ObjectTreeNode* group = FindObjectByPath(g_LayerRoot, path, kPathGroup);
+  ASSERT_NE(group, nullptr);
+  static_cast<LayerRecord*>(group->mPayload)->mWidth = 0;
+  game.RunUntilQuit(5);
+  EXPECT_EQ(g_QuitFlag.load(), 1);
+  EXPECT_EQ(IntVar(kRunInt), 0);
+  EXPECT_EQ(main->mShownLayerSet, nullptr);
+  ASSERT_FALSE(game.mEnv.mDialogs.mBoxes.empty());
+  EXPECT_EQ(game.mEnv.mDialogs.mBoxes.back().mText, "サイズが 0x0 のレイヤセットを表示対象に指定することは出来ません。");
+}
+
+}  // namespace
