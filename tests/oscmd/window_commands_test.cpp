@@ -434,3 +434,26 @@ TEST_F(WindowCommandTest, AZeroSizedLayerSetIsRefusedAndStopsTheProgram) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowCommandTest, AspectSizesKeepTheRatioOfTheLogicalSize) {
+  Run([](ScriptAssembler& code) { code.Op("window", {{"window", Num(0)}, {"aspect_width", Num(160)}}); });
+  int width = 0;
+  int height = 0;
+  ASSERT_TRUE(GetPlatformWindowClientSize(main->mWindow, &width, &height));
+  EXPECT_EQ(width, 160);
+  EXPECT_EQ(height, 120);
+  EXPECT_EQ(main->mWidth, 320);  // the logical size stays
+  ScriptRunner tall;
+  WindowObject* window = LoadWithWindow(tall, [](ScriptAssembler& code) {
+    code.Op("window", {{"window", Num(0)}, {"aspect_height", Num(480)}});
+  });
+  ASSERT_NE(window, nullptr);
+  tall.RunUntilQuit();
+  ASSERT_TRUE(GetPlatformWindowClientSize(window->mWindow, &width, &height));
+  EXPECT_EQ(height, 480);
+  EXPECT_EQ(width, 640);
+}
+
+}  // namespace
