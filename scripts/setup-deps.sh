@@ -14,6 +14,7 @@ PACKAGES=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev lua5.4 liblua5.4-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
+  libgtk-3-dev
   xvfb xauth
 )
 for group in "$@"; do

@@ -58,6 +58,9 @@ inline constexpr MessageId kMsgCopyNeedsDestination{101296, 1};       // layer c
 inline constexpr MessageId kMsgSwapNeedsDestination{101297, 1};       // layer swap without a destination (command, argument)
 inline constexpr MessageId kMsgPasteNeedsDestination{101298, 1};      // paste, blend or combination without a destination (command, argument)
 inline constexpr MessageId kMsgNoEnclosingFrame{101300, 1};           // return, else or block end without its call or block
+inline constexpr MessageId kMsgWindowValueRefused{101310, 1};         // window z-order or close state not allowed for the main window (command, argument, value)
+inline constexpr MessageId kMsgSubWindowNeedsTitle{101320, 1};        // sub-window created without a title (command)
+inline constexpr MessageId kMsgMainWindowHide{101330, 1};             // the main window given to the window hide command (command, argument, window)
 inline constexpr MessageId kMsgTaskMissing{101400, 1};                // task path that names no task (command, path)
 inline constexpr MessageId kMsgMainTaskRefused{101420, 1};            // the main task "SYSTEM" where another task is wanted (command)
 inline constexpr MessageId kMsgEmptyTextCharClass{101450, 1};         // first character asked of an empty text (command, argument)
@@ -167,6 +170,9 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgSwapNeedsDestination,
     kMsgPasteNeedsDestination,
     kMsgNoEnclosingFrame,
+    kMsgWindowValueRefused,
+    kMsgSubWindowNeedsTitle,
+    kMsgMainWindowHide,
     kMsgTaskMissing,
     kMsgMainTaskRefused,
     kMsgEmptyTextCharClass,

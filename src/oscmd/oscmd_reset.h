@@ -3,5 +3,7 @@
 // live in the menu tree, which the script engine releases
 // (script/script_reset.h).
 
-// Back to the state of a new process: the tray icon removed.
+// Back to the state of a new process: the tray icon removed, the script
+// edit control closed, the OS utility's state and the process clipboard
+// forgotten.
 void ResetOsCommandState();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/gtk_dialogs.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
 
@@ -80,7 +81,8 @@ int ShowPlatformMessageBox(PlatformWindow* owner, const char* caption, const cha
     case kBoxYesNo: buttons = {{kAnswerYes, "Yes"}, {kAnswerNo, "No"}}; break;
     default: buttons = {{kAnswerOk, "OK"}}; break;
   }
-  int defaultAnswer = buttons[(style & kBoxDefaultSecond) != 0 && buttons.size() > 1 ? 1 : 0].mAnswer;
+  size_t defaultIndex = (style & kBoxDefaultThird) != 0 ? 2 : (style & kBoxDefaultSecond) != 0 ? 1 : 0;
+  int defaultAnswer = buttons[defaultIndex < buttons.size() ? defaultIndex : 0].mAnswer;
   int escapeAnswer = buttons.back().mAnswer;
   if (buttons.size() == 2 && buttons[1].mAnswer == kAnswerNo) escapeAnswer = kAnswerNo;
   uint32_t flags = SDL_MESSAGEBOX_INFORMATION;
@@ -119,6 +121,21 @@ void RunErrorDialog(PlatformWindow* owner, const ErrorDialogRequest& request, co
     }
     return;
   }
+}
+
+int RunTextDialog(PlatformWindow* owner, const TextDialogRequest& request, std::string* result) {
+  if (const DialogHooks* hooks = g_dialogHooks.load(std::memory_order_acquire); hooks != nullptr &&
+                                                                                hooks->mTextDialog != nullptr) {
+    return hooks->mTextDialog(hooks->mContext, request, result);
+  }
+  int answer = IsUnattended() ? kDialogFailed : RunGtkTextDialog(owner, request, result);
+  if (answer != kDialogFailed) return answer;
+  // Nobody can answer: the input dialog (which only OK closes) takes its
+  // default text, every other dialog is cancelled.
+  WriteToStandardError(request.mCaption.c_str(), request.mPrompt.empty() ? request.mText.c_str() : request.mPrompt.c_str());
+  if (request.mKind != TextDialogKind::kInput) return kDialogCancel;
+  *result = request.mText;
+  return kDialogOk;
 }
 
 void SetDialogHooks(const DialogHooks* hooks) { g_dialogHooks.store(hooks, std::memory_order_release); }

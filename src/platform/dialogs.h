@@ -20,6 +20,7 @@ enum : uint32_t {
   kBoxIconInformation = 0x40,
   kBoxIconMask = 0xF0,
   kBoxDefaultSecond = 0x100,
+  kBoxDefaultThird = 0x200,
   kBoxSystemModal = 0x1000,
 };
 enum : int { kAnswerOk = 1, kAnswerCancel = 2, kAnswerYes = 6, kAnswerNo = 7 };
@@ -41,12 +42,34 @@ struct ErrorDialogRequest {
 // `onEdit` and the dialog stays.
 void RunErrorDialog(PlatformWindow* owner, const ErrorDialogRequest& request, const std::function<void()>& onEdit);
 
+// Dialogs that ask for text or a place: the one-line input dialog, the
+// multi-line edit dialog, the save-file chooser and the folder chooser. They
+// are modal over the owner; texts are Shift-JIS.
+enum class TextDialogKind { kInput, kEdit, kSaveFile, kFolder };
+struct TextDialogRequest {
+  TextDialogKind mKind = TextDialogKind::kInput;
+  std::string mCaption;       // the title
+  std::string mPrompt;        // input: the text above the entry
+  std::string mText;          // input: default text; edit: initial text; save: file name; folder: native path
+  int32_t mMaxLength = 0;     // input and edit: longest answer in bytes (0: no limit)
+  std::string mFilterName;    // save: "PNG File(*.png)"
+  std::string mFilterPattern; // save: "*.png"
+};
+enum : int { kDialogFailed = -1, kDialogCancel = 0, kDialogOk = 1 };
+// kDialogOk with the answer in `result` (a native path for the choosers),
+// kDialogCancel, or kDialogFailed when the dialog cannot be made. Without a
+// display (or with ORVANE_UNATTENDED set) nobody can answer: the input dialog
+// gives its default text, the others are cancelled.
+int RunTextDialog(PlatformWindow* owner, const TextDialogRequest& request, std::string* result);
+
 struct DialogHooks {
   int (*mMessageBox)(void* context, const char* caption, const char* text, uint32_t style);
   // Returns the button pressed: kErrorDialogEdit or kErrorDialogClose. Called
   // again after each press of the edit button.
   int (*mErrorDialog)(void* context, const ErrorDialogRequest& request);
   void* mContext;
+  // Answers RunTextDialog as it does; null shows the real dialogs.
+  int (*mTextDialog)(void* context, const TextDialogRequest& request, std::string* result) = nullptr;
 };
 // nullptr restores the real dialogs. The hooks must outlive their installation.
 void SetDialogHooks(const DialogHooks* hooks);

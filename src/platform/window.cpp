@@ -9,6 +9,7 @@
 #include <atomic>
 #include <vector>
 
+#include "platform/edit_field.h"
 #include "platform/input_devices.h"
 #include "platform/instance_lock.h"
 #include "platform/messages.h"
@@ -229,6 +230,18 @@ void RestorePlatformWindow(PlatformWindow* window) {
 
 void RaisePlatformWindow(PlatformWindow* window) {
   if (window != nullptr) SDL_RaiseWindow(window->mSdl);
+}
+
+void MinimizePlatformWindow(PlatformWindow* window) {
+  if (window != nullptr) SDL_MinimizeWindow(window->mSdl);
+}
+
+bool SetPlatformWindowOpacity(PlatformWindow* window, uint8_t alpha) {
+  return window != nullptr && SDL_SetWindowOpacity(window->mSdl, static_cast<float>(alpha) / 255.0f) == 0;
+}
+
+void SetPlatformWindowTopmost(PlatformWindow* window, bool topmost) {
+  if (window != nullptr) SDL_SetWindowAlwaysOnTop(window->mSdl, topmost ? SDL_TRUE : SDL_FALSE);
 }
 
 bool FlashPlatformWindow(PlatformWindow* window, unsigned count) {
@@ -473,6 +486,8 @@ void TranslateWindowStateEvent(PlatformWindow* window, const SDL_WindowEvent& ev
 }  // namespace
 
 bool TranslatePlatformWindowEvent(const SDL_Event& event) {
+  // A focused edit field takes typed text and its editing keys first.
+  if (DeliverEditFieldEvent(event)) return true;
   switch (event.type) {
     case SDL_WINDOWEVENT: {
       PlatformWindow* window = FindPlatformWindowBySdlId(event.window.windowID);
@@ -728,6 +743,8 @@ bool BlitToPlatformWindow(PlatformWindow* window, const PlatformBlit& blit) {
       }
       drawn = {static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0), static_cast<int>(y1 - y0)};
     }
+    // Edit fields lie over the picture.
+    if (DrawEditFields(window, surface)) drawn = {0, 0, surface->w, surface->h};
   }
   SDL_UpdateWindowSurfaceRects(window->mSdl, &drawn, 1);
   return true;

@@ -90,6 +90,11 @@ bool IsPlatformWindowMinimized(PlatformWindow* window);
 bool IsPlatformWindowMaximized(PlatformWindow* window);
 void RestorePlatformWindow(PlatformWindow* window);
 void RaisePlatformWindow(PlatformWindow* window);
+void MinimizePlatformWindow(PlatformWindow* window);
+// Whole-window opacity, 255 opaque; false when the system cannot.
+bool SetPlatformWindowOpacity(PlatformWindow* window, uint8_t alpha);
+// Keeps the window above every other window (or no longer).
+void SetPlatformWindowTopmost(PlatformWindow* window, bool topmost);
 // Draws attention to the window (the task bar entry); false when the system
 // cannot.
 bool FlashPlatformWindow(PlatformWindow* window, unsigned count);

@@ -27,3 +27,7 @@ int32_t TrackPendingPopup(int32_t) {
   STAND_IN();
   return 0;
 }
+int SetMenuBarFromTree(const char*, PlatformWindow*) {
+  STAND_IN();
+  return 0;
+}

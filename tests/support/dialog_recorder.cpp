@@ -25,8 +25,22 @@ int RecordErrorDialog(void* context, const ErrorDialogRequest& request) {
   return kErrorDialogClose;
 }
 
+int RecordTextDialog(void* context, const TextDialogRequest& request, std::string* result) {
+  auto* recorder = static_cast<DialogRecorder*>(context);
+  recorder->mTextDialogs.push_back(request);
+  if (!recorder->mTextAnswers.empty()) {
+    DialogRecorder::TextAnswer answer = recorder->mTextAnswers.front();
+    recorder->mTextAnswers.pop_front();
+    if (answer.mResult == kDialogOk) *result = answer.mText;
+    return answer.mResult;
+  }
+  if (request.mKind != TextDialogKind::kInput) return kDialogCancel;
+  *result = request.mText;
+  return kDialogOk;
+}
+
 }  // namespace
 
-DialogRecorder::DialogRecorder() : mHooks{RecordBox, RecordErrorDialog, this} { SetDialogHooks(&mHooks); }
+DialogRecorder::DialogRecorder() : mHooks{RecordBox, RecordErrorDialog, this, RecordTextDialog} { SetDialogHooks(&mHooks); }
 
 DialogRecorder::~DialogRecorder() { SetDialogHooks(nullptr); }

@@ -1,5 +1,5 @@
 #pragma once
-// Replaces the message boxes and the error dialog while it lives: records
+// Replaces the message boxes, the error dialog and the text dialogs while it lives: records
 // every text and answers from a script of answers.
 #include <cstdint>
 #include <deque>
@@ -27,6 +27,15 @@ class DialogRecorder {
   // button) and the error dialog is closed.
   std::deque<int> mBoxAnswers;
   std::deque<int> mErrorDialogPresses;
+  // The text dialogs (input, edit, choosers) in order, and their answers:
+  // when none is left the input dialog gives its default text and the others
+  // are cancelled.
+  struct TextAnswer {
+    int mResult = kDialogOk;
+    std::string mText;
+  };
+  std::vector<TextDialogRequest> mTextDialogs;
+  std::deque<TextAnswer> mTextAnswers;
 
  private:
   DialogHooks mHooks;

@@ -16,6 +16,7 @@
 #include "core/process_state.h"
 #include "core/window_table.h"
 #include "demo/demo_game.h"
+#include "demo/demo_name.h"
 #include "layer/layer_record.h"
 #include "layer/text_setup.h"
 #include "platform/audio_device.h"
@@ -29,6 +30,7 @@
 #include "sound/sound_record.h"
 #include "sound/sound_ring.h"
 #include "sound/sound_thread.h"
+#include "support/dialog_recorder.h"
 #include "support/fixture_game.h"
 #include "support/in_process_game.h"
 #include "support/run_program.h"
@@ -120,6 +122,18 @@ TEST(DemoGameTest, ScenesRunInTurnAndTheGameEndsAfterItsIdleTime) {
   EXPECT_EQ(g_LastErrorText, "");
 }
 
+TEST(DemoGameTest, TheDemoAsksForThePlayersName) {
+  ScriptRunner game;
+  const std::string name = "\x89\xd4\x8e\x71";  // 花子
+  game.mEnv.mDialogs.mTextAnswers.push_back({kDialogOk, name});
+  StartDemo(game);
+  ASSERT_EQ(game.mEnv.mDialogs.mTextDialogs.size(), 1u);
+  const TextDialogRequest& request = game.mEnv.mDialogs.mTextDialogs[0];
+  EXPECT_EQ(request.mKind, TextDialogKind::kInput);
+  EXPECT_EQ(request.mText, kDemoDefaultName);
+  EXPECT_EQ(TextVar(kDemoNameVariable), name);
+}
+
 TEST(DemoGameTest, AKeyPressStepsToTheNextSceneAndEscapeEnds) {
   ScriptRunner game;
   StartDemo(game);
@@ -141,6 +155,8 @@ TEST(DemoGameTest, AKeyPressStepsToTheNextSceneAndEscapeEnds) {
 // The window shows exactly the composed picture of the running demo.
 TEST(DemoGameTest, TheWindowShowsTheComposedScene) {
   ResetEngineState();
+  DialogRecorder dialogs;
+  dialogs.mTextAnswers.push_back({kDialogOk, "Hanako"});
   TempFolder folder{false};
   std::vector<GameFile> files = BuildScriptDataFiles(DemoScript(kQuick));
   for (GameFile& picture : DemoPictures()) files.push_back(std::move(picture));
@@ -164,6 +180,7 @@ TEST(DemoGameTest, TheWindowShowsTheComposedScene) {
     }
   }
   EXPECT_EQ(differing, 0);
+  EXPECT_STREQ(window->mTitle, "ORVANE demo - Hanako");
   // The scene itself: the sky lightens downwards.
   EXPECT_LT(screen[2], screen[(static_cast<size_t>(kDemoHeight - 1) * kDemoWidth) * 4 + 2]);
   EndGameInProcess();

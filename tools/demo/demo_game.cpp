@@ -6,6 +6,7 @@
 
 #include "core/message_ids.h"
 #include "demo/demo_movie.h"
+#include "demo/demo_name.h"
 #include "support/command_table.h"
 #include "support/image_fixtures.h"
 #include "support/script_assembler.h"
@@ -169,10 +170,12 @@ ScriptData DemoScript(const DemoTiming& timing) {
   data.mConfig.mHeight = kDemoHeight;
   data.mConfig.mTitle = "ORVANE demo";
   DefineDemoVariables(data);
+  DefineDemoNameVariable(data);
   data.mConfig.mSoundSetting = 1;
 
   ScriptAssembler code(StandardCommandTable(), 0);
   code.Label("SYSTEM_START");
+  AskPlayerName(code);
   Layer(code, {{"path", Str("sky")}, {"order", Num(1)}, {"file", Str("image\\sky.bmp")}});
   Layer(code, {{"path", Str("sun")}, {"order", Num(2)}, {"file", Str("image\\sun.bmp")}, {"x", Num(420)},
                {"y", Num(330)}, {"opacity", Num(0)}});
