@@ -1,9 +1,11 @@
 #pragma once
-// Window menus and the full-screen menu strip.
+// Window menus and the full-screen menu strip: the menu sets of
+// oscmd/menu_sets.h shown to the user and the chosen ids routed back.
 #include <cstdint>
 
-// The menu set of a pending popup: 0 none, else the set number.
-extern int32_t g_PendingPopup;
+#include "oscmd/menu_sets.h"
+
+// The strip's height and its state; start-up makes it.
 int CreateMenuStripWindow();
 void DestroyMenuSets();
 void DestroyMenuBarSet();

@@ -25,6 +25,7 @@
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/input.h"
+#include "shell/menu_presenter.h"
 #include "shell/menus.h"
 
 uint8_t g_InCloseQuestion;
@@ -446,6 +447,8 @@ void InvalidateRequestedWindows() {
 }
 
 int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+  // Open menus take the messages of their windows and of the main window.
+  if (MenuPresenterTakesMessage(window, message, wParam, lParam)) return 0;
   auto* object = static_cast<WindowObject*>(GetPlatformWindowUserData(window));
   if (object == nullptr) return 0;
   g_InWindowProc.fetch_add(1);
@@ -456,6 +459,7 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       break;
     case kMsgPaint:
       RepaintWindowObject(object);
+      if (main) RedrawMenuBand();
       break;
     case kMsgMove:
       OnMove(object);
@@ -509,8 +513,8 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       g_LastKeyDown = static_cast<uint32_t>(wParam);
       break;
     case kMsgSysKeyDown:
-      // F10 and Alt never open a menu loop here; Alt+F4 arrives as the
-      // close command.
+      // F10 and Alt open the menu bar (above); Alt+F4 arrives as the close
+      // command.
       break;
     case kMsgMouseMove:
       g_MouseMoved = 0x80;
