@@ -28,11 +28,11 @@ const char* TextArg(int id) {
   return text != nullptr ? text : "";
 }
 
-// The normalised path of argument 0 with its kind (leaf or group); -1 when
+// The normalised path of an argument with its kind (leaf or group); -1 when
 // the path is missing or cannot be normalised (reported).
-int NormalizeMenuPath(char* output) {
-  if (!Has(0)) return -1;
-  return NormalizeObjectPath(output, TextArg(0), g_MenuPathBase, 0);
+int NormalizeMenuPath(int id, char* output) {
+  if (!Has(id)) return -1;
+  return NormalizeObjectPath(output, TextArg(id), g_MenuPathBase, 0);
 }
 
 // Order keys of menu items stay 32-bit and, after a subtraction, product or
@@ -102,7 +102,7 @@ void WriteValue(uint32_t n, int64_t e, int64_t value) {
 int32_t CmdMenuDefine() {
   if (FetchCommandArguments(kMenuDefineSlot) != 0) return -1;
   char path[kObjectPathBytes];
-  int kind = NormalizeMenuPath(path);
+  int kind = NormalizeMenuPath(0, path);
   if (kind < 0) return -1;
   ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kind);
   int64_t key = -1;
@@ -140,7 +140,7 @@ int32_t CmdMenuDefine() {
 int32_t CmdMenuPopup() {
   if (FetchCommandArguments(kMenuPopupSlot) != 0) return -1;
   char path[kObjectPathBytes];
-  if (NormalizeMenuPath(path) < 0) return -1;
+  if (NormalizeMenuPath(0, path) < 0) return -1;
   ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kPathAny);
   if (node == nullptr || !Has(1) || IntArg(1) != 1) return 0;
   if (BuildPopupSet(kScriptPopupSet, node) != 0) return 0;
@@ -156,7 +156,7 @@ int32_t CmdMenuPopup() {
 int32_t CmdMenuDelete() {
   if (FetchCommandArguments(kMenuDeleteSlot) != 0) return -1;
   char path[kObjectPathBytes];
-  int kind = NormalizeMenuPath(path);
+  int kind = NormalizeMenuPath(0, path);
   if (kind < 0) return -1;
   ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kind);
   if (node == nullptr || node == g_MenuRoot) return 0;
@@ -168,7 +168,7 @@ int32_t CmdMenuQuery() {
   if (FetchCommandArguments(kMenuQuerySlot) != 0) return -1;
   int outSlot = ArgSlot(0);
   char path[kObjectPathBytes];
-  int kind = NormalizeMenuPath(path);
+  int kind = NormalizeMenuPath(1, path);
   if (kind < 0) return -1;
   if (outSlot == 0) return 0;
   auto n = static_cast<uint32_t>(g_ArgVarId[outSlot]);
