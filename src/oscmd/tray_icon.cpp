@@ -73,7 +73,7 @@ int32_t CmdTrayIcon() {
     if (NormalizeObjectPath(path, TextArg(2), g_LayerPathBase, 0) < 0) return -1;
     ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, path, kPathAny);
     if (node == nullptr) return 0;
-    layer = GetLayerRecord(node);
+    layer = static_cast<const LayerRecord*>(node->mPayload);
   }
   if (ArgSlot(1) != 0) CopySjisBounded(g_TrayTip, kTrayTipBytes, TextArg(1));
   if (ArgSlot(0) != 0) {

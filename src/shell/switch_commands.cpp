@@ -221,8 +221,8 @@ int32_t CmdMouse() {
     char path[kObjectPathBytes];
     if (NormalizeObjectPath(path, text != nullptr ? text : "", g_LayerPathBase, 0) < 0) return -1;
     ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, path, kPathAny);
-    const LayerRecord* layer = GetLayerRecord(node);
-    if (node == nullptr || layer == nullptr) return 0;
+    if (node == nullptr || node->mPayload == nullptr) return 0;
+    const auto* layer = static_cast<const LayerRecord*>(node->mPayload);
     DestroyPixelCursor(g_LayerCursor);
     g_LayerCursor = nullptr;
     PlatformCursor* cursor = nullptr;
