@@ -10,6 +10,7 @@ PACKAGES=(
   libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libwebp-dev libsnappy-dev
   libvorbis-dev libogg-dev libtheora-dev libsndfile1-dev
   libfreetype-dev libfontconfig-dev libglib2.0-dev
+  libayatana-appindicator3-1
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev lua5.4 liblua5.4-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   xvfb xauth

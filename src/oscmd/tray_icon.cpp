@@ -1,6 +1,8 @@
 #include "oscmd/tray_icon.h"
 
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "core/errors.h"
@@ -38,15 +40,36 @@ void MakeLayerIcon(const LayerRecord* layer) {
   g_TrayLayerIcon.assign(layer->mPixels, layer->mPixels + kTrayIconSide * kTrayIconSide * 4);
 }
 
-void ShowTrayIcon(const LayerRecord* layer) {
-  MakeLayerIcon(layer);
+std::vector<TrayMenuEntry> EntriesOf(const MenuHandle* menu) {
+  std::vector<TrayMenuEntry> entries;
+  if (menu == nullptr) return entries;
+  for (const MenuItem& item : menu->mItems) {
+    TrayMenuEntry entry;
+    entry.mText = item.mSeparator ? std::string() : item.mText;
+    entry.mId = item.mId;
+    entry.mEnabled = item.mEnabled;
+    entry.mChecked = item.mChecked;
+    // A sub-menu that is not a slot of the set cannot loop: each slot is made once.
+    entry.mChildren = EntriesOf(item.mSubMenu);
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
+void SendTrayIcon() {
   TrayIconRequest request;
   request.mWindow = GetMainPlatformWindow();
   request.mPixels = g_TrayLayerIcon.empty() ? nullptr : g_TrayLayerIcon.data();
   request.mTip = g_TrayTip;
   request.mModify = g_TrayIconShown != 0;
+  request.mMenu = EntriesOf(GetPopupMenu(kTrayPopupSet));
   // A desktop without a tray takes no icon; the command goes on as if it had.
   ShowPlatformTrayIcon(request);
+}
+
+void ShowTrayIcon(const LayerRecord* layer) {
+  MakeLayerIcon(layer);
+  SendTrayIcon();
   g_TrayIconShown = 1;
 }
 
@@ -87,7 +110,11 @@ int32_t CmdTrayIcon() {
     char path[kObjectPathBytes];
     if (NormalizeObjectPath(path, TextArg(3), g_MenuPathBase, 0) < 0) return -1;
     ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kPathAny);
-    if (node != nullptr) BuildPopupSet(kTrayPopupSet, node);
+    if (node != nullptr) {
+      BuildPopupSet(kTrayPopupSet, node);
+      // A shown icon offers the new menu.
+      if (g_TrayIconShown != 0) SendTrayIcon();
+    }
   }
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/alloc.h"
+#include "core/display_state.h"
 #include "core/errors.h"
 #include "core/file_list.h"
 #include "core/message_ids.h"
@@ -16,6 +17,7 @@
 #include "layer/layer_record.h"
 #include "oscmd/tray_icon.h"
 #include "platform/dialogs.h"
+#include "platform/input_devices.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
 #include "render/present.h"
@@ -367,6 +369,11 @@ bool OnTrayIconMessage(WindowObject* object, int index, PlatformWindow* window, 
     RaisePlatformWindow(GetMainPlatformWindow());
     FlagWindowLayerFullyDirty(0);
     g_PendingPopup = 2;
+    int x = 0;
+    int y = 0;
+    GetCursorDesktopPosition(&x, &y);
+    g_PendingPopupX = x - g_PaintOffset.mX;
+    g_PendingPopupY = y - g_PaintOffset.mY;
   }
   return true;
 }

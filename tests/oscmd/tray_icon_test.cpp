@@ -27,6 +27,7 @@ struct RecordedTray {
     bool mLayerIcon;
     uint8_t mFirstBlue;
     std::string mTip;
+    size_t mMenuEntries = 0;
   };
   std::vector<Call> mCalls;
   TrayHooks mHooks;
@@ -36,7 +37,8 @@ struct RecordedTray {
     mHooks.mShow = [](void* context, const TrayIconRequest& request) {
       auto* tray = static_cast<RecordedTray*>(context);
       tray->mCalls.push_back({true, request.mModify, request.mPixels != nullptr,
-                              request.mPixels != nullptr ? request.mPixels[0] : uint8_t{0}, request.mTip});
+                              request.mPixels != nullptr ? request.mPixels[0] : uint8_t{0}, request.mTip,
+                              request.mMenu.size()});
       return true;
     };
     mHooks.mRemove = [](void* context) { static_cast<RecordedTray*>(context)->mCalls.push_back({false, false, false, 0, ""}); };
@@ -124,6 +126,21 @@ TEST(TrayIconTest, TheTipIsCutAtItsFieldOnACharacterBoundary) {
   ScriptRunner game;
   RunFrames(game, {[&](ScriptAssembler& code) { code.Op("tray", {{"tip", Str(tip)}}); }});
   EXPECT_EQ(std::string(g_TrayTip), std::string(62, 't'));
+}
+
+TEST(TrayIconTest, AShownIconOffersTheTrayMenuItWasGiven) {
+  RecordedTray tray;
+  ScriptRunner game;
+  RunFrames(game, {[](ScriptAssembler& code) {
+    code.Op("menu", {{"path", Str("tray/")}, {"text", Str("Tray")}, {"order", Num(1)}});
+    code.Op("menu", {{"path", Str("tray/open")}, {"text", Str("Open")}, {"order", Num(1)}, {"command", Num(8)}});
+    code.Op("menu", {{"path", Str("tray/quit")}, {"text", Str("Quit")}, {"order", Num(2)}, {"command", Num(9)}});
+    code.Op("tray", {{"show", Num(1)}, {"menu", Str("tray/")}});
+  }});
+  ASSERT_EQ(tray.mCalls.size(), 2u);
+  EXPECT_EQ(tray.mCalls[0].mMenuEntries, 0u) << "the menu is built after the icon is shown";
+  EXPECT_TRUE(tray.mCalls[1].mModify);
+  EXPECT_EQ(tray.mCalls[1].mMenuEntries, 2u);
 }
 
 TEST(TrayIconTest, WithoutADesktopTrayTheCommandStillKeepsItsState) {
