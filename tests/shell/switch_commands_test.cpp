@@ -19,6 +19,7 @@
 #include "platform/cursors.h"
 #include "script/task_step.h"
 #include "shell/frame.h"
+#include "shell/input.h"
 #include "shell/startup.h"
 #include "shell/window_objects.h"
 #include "support/fake_clock.h"
@@ -172,6 +173,26 @@ INSTANTIATE_TEST_SUITE_P(
                       ModeCase{"AutoHideWaitsWhileActive", 1, 0, 1, 0, 0, 1, 1},
                       ModeCase{"AlwaysShown", 2, 0, 1, 1, 1, 0, 0}),
     [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.mName); });
+
+TEST_F(SwitchCommandTest, AutoHideHidesTheCursorAfterTheIdleDelayOfKeyUse) {
+  Load({[](ScriptAssembler& code) { code.Op("mouse", {{"mode", Num(1)}, {"delay", Num(700)}}); }});
+  g_CursorShown = 1;
+  mGame.Frame();
+  ASSERT_EQ(g_CursorAutoHide, 1);
+  // A key is used: the idle time starts.
+  g_InputRaw[0x41] = 0x80;
+  g_PaceNow = mClock.Now();
+  UpdateInput();
+  EXPECT_EQ(mMain.mCursorIdleArmed, 1);
+  g_InputRaw[0x41] = 0;
+  g_PaceNow = mClock.Now() + 700;
+  UpdateInput();
+  EXPECT_EQ(g_CursorShown, 1) << "not before the delay is over";
+  g_PaceNow = mClock.Now() + 701;
+  UpdateInput();
+  EXPECT_EQ(g_CursorShown, 0);
+  EXPECT_EQ(g_CursorRequest, 0) << "the hide request was carried out";
+}
 
 TEST_F(SwitchCommandTest, TriggersAndSystemCursorsAreSetAndUnknownShapesAreTheArrow) {
   const std::vector<std::pair<int64_t, SystemCursor>> shapes = {
