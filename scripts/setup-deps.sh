@@ -9,9 +9,10 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libsdl2-dev zlib1g-dev libpng-dev libjpeg62-turbo-dev libwebp-dev libsnappy-dev
   libvorbis-dev libogg-dev libtheora-dev libsndfile1-dev
-  libfreetype-dev libfontconfig-dev
+  libfreetype-dev libfontconfig-dev libglib2.0-dev
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  libayatana-appindicator3-1
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev lua5.4 liblua5.4-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   libgtk-3-dev

@@ -31,6 +31,7 @@ inline constexpr MessageId kMsgObjectGroupMissing{100230, 1};         // object 
 inline constexpr MessageId kMsgLayerWithoutOrderKey{100240, 1};       // new layer without a number or order key (command)
 inline constexpr MessageId kMsgBlankInName{100242, 1};                // blank inside a name segment (name)
 inline constexpr MessageId kMsgResizeNeedsBothSides{100243, 1};       // new size of a loaded image with one side only (command)
+inline constexpr MessageId kMsgMenuItemWithoutText{100260, 1};       // new menu item without a text (command, path)
 inline constexpr MessageId kMsgRuleMaskSizeMismatch{100310, 1};   // rule mask of another size than its layer (layer, width, height, mask, mask width, mask height)
 inline constexpr MessageId kMsgArgumentOutOfRange{101000, 1};         // argument outside its range (command, argument, minimum, maximum)
 inline constexpr MessageId kMsgArgumentNegative{101010, 1};           // argument below its minimum of 0 or 1
@@ -44,7 +45,7 @@ inline constexpr MessageId kMsgArgumentAboveLimit{101210, 1};         // argumen
 inline constexpr MessageId kMsgArgumentBelowZero{101220, 1};          // negative argument
 inline constexpr MessageId kMsgLayerMissing{101230, 1};               // layer path that names no layer (command, path)
 inline constexpr MessageId kMsgFontNumberAboveCount{101240, 1};      // font number above the font count (command, argument, number, count)
-inline constexpr MessageId kMsgShareSourceMissing{101250, 1};         // layer to share that does not exist (command, source path)
+inline constexpr MessageId kMsgShareSourceMissing{101250, 1};         // layer to share, or menu tree for a menu bar, that does not exist (command, path)
 inline constexpr MessageId kMsgImageIntoGroup{101280, 1};             // image or shared image given to a group (command)
 inline constexpr MessageId kMsgSwapWithRegion{101281, 1};             // region given to a layer swap (command, argument)
 inline constexpr MessageId kMsgRotateWithRegion{101282, 1};           // region given to a rotation (command, argument)
@@ -143,6 +144,7 @@ inline constexpr MessageId kAllMessageIds[] = {
     kMsgLayerWithoutOrderKey,
     kMsgBlankInName,
     kMsgResizeNeedsBothSides,
+    kMsgMenuItemWithoutText,
     kMsgRuleMaskSizeMismatch,
     kMsgArgumentOutOfRange,
     kMsgArgumentNegative,

@@ -15,6 +15,8 @@ void ResetDataSourceState() {
   g_UseSnpImages = 0;
   g_UseSnpPacks = 0;
   g_DataAppended = 0;
+  g_AppendedDataFile.clear();
+  g_AppendedPackEnd = 0;
   g_LooseFirstDev = 0;
   g_LooseFirstRelease = 0;
   std::fill(std::begin(g_ImageExtOrder), std::end(g_ImageExtOrder), uint8_t{0});

@@ -9,6 +9,8 @@ static_assert(sizeof(long) >= 8, "pack offsets are 64-bit");
 uint8_t g_NameLengthTable[256];
 int64_t g_AppendedPackBase = 0;
 uint8_t g_DataAppended = 0;
+std::string g_AppendedDataFile;
+int64_t g_AppendedPackEnd = 0;
 
 PackFileHandle::~PackFileHandle() { ClosePackFile(this); }
 
@@ -19,10 +21,12 @@ bool OpenPackFile(PackFileHandle* handle, std::string_view path) {
     path = g_ExePath;
     base = g_AppendedPackBase;
   }
-  FILE* file = OpenGameFile(path, "rb");
+  bool programFile = g_DataAppended == 1 && !g_AppendedDataFile.empty();
+  FILE* file = programFile ? std::fopen(g_AppendedDataFile.c_str(), "rb") : OpenGameFile(path, "rb");
   if (file == nullptr) return false;
   long end = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) end = std::ftell(file);
+  if (programFile && g_AppendedPackEnd > 0 && g_AppendedPackEnd < end) end = static_cast<long>(g_AppendedPackEnd);
   if (end < 0 || base < 0 || base > end || std::fseek(file, static_cast<long>(base), SEEK_SET) != 0) {
     std::fclose(file);
     return false;

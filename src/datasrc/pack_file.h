@@ -14,6 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -59,6 +60,11 @@ extern uint8_t g_NameLengthTable[256];
 // appended to it (g_DataAppended): the appended block's offset plus its pack
 // data position.
 extern int64_t g_AppendedPackBase;
+// The program file that carries the appended block (a native path; empty:
+// g_ExePath) and where its pack data ends (the bytes after it are the
+// program's trailer; 0: at the end of the file).
+extern std::string g_AppendedDataFile;
+extern int64_t g_AppendedPackEnd;
 // 1 when the program file carries an appended data block (set at start-up).
 extern uint8_t g_DataAppended;
 

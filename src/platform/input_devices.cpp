@@ -98,8 +98,9 @@ bool SystemCursorPosition(void*, int* x, int* y) { return GetGlobalCursorPositio
 bool SystemClientOrigin(void*, PlatformWindow* window, int* x, int* y) {
   SDL_Window* sdl = window != nullptr ? GetSdlWindow(window) : nullptr;
   if (sdl == nullptr) return false;
-  // SDL places windows by their client area.
+  // SDL places windows by their client area; the menu rows come first.
   SDL_GetWindowPosition(sdl, x, y);
+  *y += GetPlatformWindowTopInset(window);
   return true;
 }
 
@@ -154,7 +155,7 @@ bool SystemReadJoystick(void*, int index, JoystickReading* reading) {
 
 void SystemMoveWindow(void*, PlatformWindow* window, int x, int y) {
   SDL_Window* sdl = window != nullptr ? GetSdlWindow(window) : nullptr;
-  if (sdl != nullptr) SDL_SetWindowPosition(sdl, x, y);
+  if (sdl != nullptr) SDL_SetWindowPosition(sdl, x, y - GetPlatformWindowTopInset(window));
 }
 
 constexpr InputDeviceHooks kSystemDevices = {

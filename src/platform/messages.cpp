@@ -6,6 +6,7 @@
 #include <deque>
 #include <mutex>
 
+#include "platform/tray.h"
 #include "platform/window.h"
 
 namespace {
@@ -37,6 +38,7 @@ void GatherEvents() {
   ServeActivationRequests();
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) TranslateEvent(event);
+  PumpPlatformTray();
   PostPendingPaintMessages();
 }
 

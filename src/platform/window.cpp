@@ -22,6 +22,9 @@ struct PlatformWindow {
   bool mShown = false;
   bool mPaintPending = false;
   uint32_t mStyle = 0;
+  // Rows at the top of the window kept for the menu bar: the client area
+  // the engine sees starts below them.
+  int mTopInset = 0;
 };
 
 namespace {
@@ -96,6 +99,7 @@ PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc) {
   std::string title = ConvertCp932ToUtf8(desc.mTitle);
   uint32_t flags = SDL_WINDOW_HIDDEN;
   if (desc.mResizable) flags |= SDL_WINDOW_RESIZABLE;
+  if (desc.mPopupMenu) flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
   int x = desc.mX == INT_MIN ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : desc.mX;
   int y = desc.mY == INT_MIN ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : desc.mY;
   SDL_Window* sdl = SDL_CreateWindow(title.c_str(), x, y, std::max(1, desc.mWidth), std::max(1, desc.mHeight), flags);
@@ -191,12 +195,25 @@ void SetPlatformWindowPosition(PlatformWindow* window, int x, int y) {
 bool GetPlatformWindowClientSize(PlatformWindow* window, int* width, int* height) {
   if (window == nullptr) return false;
   SDL_GetWindowSize(window->mSdl, width, height);
+  *height = std::max(0, *height - window->mTopInset);
   return true;
 }
 
 void SetPlatformWindowClientSize(PlatformWindow* window, int width, int height) {
-  if (window != nullptr) SDL_SetWindowSize(window->mSdl, std::max(1, width), std::max(1, height));
+  if (window != nullptr) SDL_SetWindowSize(window->mSdl, std::max(1, width), std::max(1, height) + window->mTopInset);
 }
+
+void SetPlatformWindowTopInset(PlatformWindow* window, int inset) {
+  if (window == nullptr || inset < 0 || inset == window->mTopInset) return;
+  int width = 0;
+  int height = 0;
+  SDL_GetWindowSize(window->mSdl, &width, &height);
+  int client = std::max(1, height - window->mTopInset);
+  window->mTopInset = inset;
+  SDL_SetWindowSize(window->mSdl, width, client + inset);
+}
+
+int GetPlatformWindowTopInset(PlatformWindow* window) { return window != nullptr ? window->mTopInset : 0; }
 
 void GetPlatformWindowFrameExtra(PlatformWindow* window, int* width, int* height) {
   int top = 0;
@@ -506,7 +523,9 @@ bool TranslatePlatformWindowEvent(const SDL_Event& event) {
     }
     case SDL_MOUSEMOTION: {
       PlatformWindow* window = FindPlatformWindowBySdlId(event.motion.windowID);
-      if (window != nullptr) PostWindowMessage(window, kMsgMouseMove, 0, MakePointParam(event.motion.x, event.motion.y));
+      if (window != nullptr) {
+        PostWindowMessage(window, kMsgMouseMove, 0, MakePointParam(event.motion.x, event.motion.y - window->mTopInset));
+      }
       return true;
     }
     case SDL_MOUSEBUTTONDOWN:
@@ -518,7 +537,9 @@ bool TranslatePlatformWindowEvent(const SDL_Event& event) {
       if (event.button.button == SDL_BUTTON_LEFT) message = down ? kMsgLeftButtonDown : kMsgLeftButtonUp;
       if (down && event.button.button == SDL_BUTTON_RIGHT) message = kMsgRightButtonDown;
       if (down && event.button.button == SDL_BUTTON_MIDDLE) message = kMsgMiddleButtonDown;
-      if (message != 0) PostWindowMessage(window, message, 0, MakePointParam(event.button.x, event.button.y));
+      if (message != 0) {
+        PostWindowMessage(window, message, 0, MakePointParam(event.button.x, event.button.y - window->mTopInset));
+      }
       return true;
     }
     case SDL_MOUSEWHEEL: {
@@ -691,7 +712,32 @@ bool ClipSpan(int64_t* start, int64_t* length, int64_t* other, int64_t limit) {
 
 }  // namespace
 
+namespace {
+bool BlitIntoSurface(PlatformWindow* window, const PlatformBlit& blit);
+}  // namespace
+
 bool BlitToPlatformWindow(PlatformWindow* window, const PlatformBlit& blit) {
+  if (window == nullptr) return false;
+  PlatformBlit below = blit;
+  below.mDstY += window->mTopInset;
+  return BlitIntoSurface(window, below);
+}
+
+bool DrawPlatformWindowBand(PlatformWindow* window, const unsigned char* pixels, int width, int height) {
+  if (window == nullptr) return false;
+  PlatformBlit blit;
+  blit.mPixels = pixels;
+  blit.mImageWidth = width;
+  blit.mImageHeight = height;
+  blit.mSrcWidth = width;
+  blit.mSrcHeight = height;
+  blit.mDstWidth = width;
+  blit.mDstHeight = height;
+  return BlitIntoSurface(window, blit);
+}
+
+namespace {
+bool BlitIntoSurface(PlatformWindow* window, const PlatformBlit& blit) {
   if (blit.mPixels == nullptr || blit.mImageWidth <= 0 || blit.mImageHeight <= 0 || blit.mSrcWidth <= 0 ||
       blit.mSrcHeight <= 0 || blit.mDstWidth <= 0 || blit.mDstHeight <= 0) {
     return false;
@@ -749,6 +795,7 @@ bool BlitToPlatformWindow(PlatformWindow* window, const PlatformBlit& blit) {
   SDL_UpdateWindowSurfaceRects(window->mSdl, &drawn, 1);
   return true;
 }
+}  // namespace
 
 bool FillPlatformWindow(PlatformWindow* window, unsigned colour) {
   if (window == nullptr) return false;
@@ -756,7 +803,8 @@ bool FillPlatformWindow(PlatformWindow* window, unsigned colour) {
   if (surface == nullptr) return false;
   uint32_t value = SDL_MapRGB(surface->format, static_cast<Uint8>(colour >> 16), static_cast<Uint8>(colour >> 8),
                               static_cast<Uint8>(colour));
-  SDL_FillRect(surface, nullptr, value);
+  SDL_Rect below{0, window->mTopInset, surface->w, std::max(0, surface->h - window->mTopInset)};
+  SDL_FillRect(surface, &below, value);
   SDL_UpdateWindowSurface(window->mSdl);
   return true;
 }
@@ -770,7 +818,7 @@ bool ReadPlatformWindowPixels(PlatformWindow* window, int x, int y, int width, i
     for (int col = 0; col < width; ++col) {
       unsigned char* to = out + (static_cast<size_t>(row) * width + col) * 4;
       int sx = x + col;
-      int sy = y + row;
+      int sy = y + row + window->mTopInset;
       if (sx < 0 || sy < 0 || sx >= surface->w || sy >= surface->h) {
         SDL_memset(to, 0, 4);
         continue;

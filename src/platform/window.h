@@ -20,6 +20,8 @@ struct PlatformWindowDesc {
   int mHeight = 480;
   bool mResizable = false;
   bool mVisible = false;
+  // A borderless menu window above the others, without a task-bar entry.
+  bool mPopupMenu = false;
 };
 
 // Starts the video system on the calling (main) thread; false when there is
@@ -74,6 +76,11 @@ bool GetPlatformWindowPosition(PlatformWindow* window, int* x, int* y);
 void SetPlatformWindowPosition(PlatformWindow* window, int x, int y);
 bool GetPlatformWindowClientSize(PlatformWindow* window, int* width, int* height);
 void SetPlatformWindowClientSize(PlatformWindow* window, int width, int height);
+// Rows kept at the top of the window for a menu bar: the window grows by
+// them, and client sizes, blits, fills, pixel reads and mouse positions all
+// count from below them (the band's rows have negative y).
+void SetPlatformWindowTopInset(PlatformWindow* window, int inset);
+int GetPlatformWindowTopInset(PlatformWindow* window);
 // Width and height the frame adds around the client area (0 without a frame,
 // or before the window manager told).
 void GetPlatformWindowFrameExtra(PlatformWindow* window, int* width, int* height);
@@ -200,6 +207,9 @@ struct PlatformBlit {
 };
 // False when the window has no surface or nothing of the blit is visible.
 bool BlitToPlatformWindow(PlatformWindow* window, const PlatformBlit& blit);
+// Draws width x height pixels at the very top of the window, over the menu
+// rows (or, without them, over the picture).
+bool DrawPlatformWindowBand(PlatformWindow* window, const unsigned char* pixels, int width, int height);
 // Fills the whole client area with one B, G, R value (0x00RRGGBB).
 bool FillPlatformWindow(PlatformWindow* window, unsigned colour);
 // Copies a rectangle of the client area out as B, G, R, X pixels (pitch

@@ -18,6 +18,7 @@
 #include "shell/input.h"
 #include "shell/menus.h"
 #include "shell/startup.h"
+#include "shell/switch_commands.h"
 #include "shell/window_objects.h"
 #include "sound/sound_reset.h"
 
@@ -25,9 +26,10 @@ void ResetShellState() {
   ResetEntryState();
   DestroyMenuSets();
   g_PendingPopup = 0;
+  ResetSwitchCommandState();
   if (IsFullscreen() && LeaveFullscreen(0) == 0) ClearFullscreenState();
   ResetDisplayState();
-  g_ScreenSaverMode = 0;
+  ResetAppendedData();
   ReleaseTouchLibrary();
   ReleaseInputDevices();
   ResetStartupState();

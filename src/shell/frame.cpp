@@ -16,6 +16,7 @@
 #include "script/task_step.h"
 #include "shell/display.h"
 #include "shell/input.h"
+#include "shell/menu_presenter.h"
 #include "shell/menus.h"
 #include "shell/window_objects.h"
 
@@ -159,6 +160,7 @@ uint8_t PaceFrame() {
 }
 
 void UpdateMenuStrip() {
+  SyncMenuBand();
   if (!IsFullscreen()) {
     if (IsMenuStripShown()) ShowMenuStrip(false);
     return;

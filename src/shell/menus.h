@@ -1,11 +1,11 @@
 #pragma once
-// Window menus and the full-screen menu strip.
+// Window menus and the full-screen menu strip: the menu sets of
+// oscmd/menu_sets.h shown to the user and the chosen ids routed back.
 #include <cstdint>
 
-struct PlatformWindow;
+#include "oscmd/menu_sets.h"
 
-// The menu set of a pending popup: 0 none, else the set number.
-extern int32_t g_PendingPopup;
+// The strip's height and its state; start-up makes it.
 int CreateMenuStripWindow();
 void DestroyMenuSets();
 void DestroyMenuBarSet();
@@ -16,6 +16,3 @@ bool HasMenuBarTopMenu();
 // Runs the popup of the pending set at its stored position; the chosen
 // command id, 0 when nothing was chosen.
 int32_t TrackPendingPopup(int32_t menuSet);
-// Makes the menu tree at the normalised path the window's menu bar (an empty
-// path removes it). 0, or -1 when the tree gives no menu.
-int SetMenuBarFromTree(const char* path, PlatformWindow* window);

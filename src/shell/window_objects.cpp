@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/alloc.h"
+#include "core/display_state.h"
 #include "core/errors.h"
 #include "core/file_list.h"
 #include "core/message_ids.h"
@@ -17,6 +18,7 @@
 #include "movie/movie_window.h"
 #include "oscmd/tray_icon.h"
 #include "platform/dialogs.h"
+#include "platform/input_devices.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
 #include "render/present.h"
@@ -26,6 +28,7 @@
 #include "shell/display.h"
 #include "shell/frame.h"
 #include "shell/input.h"
+#include "shell/menu_presenter.h"
 #include "shell/menus.h"
 
 uint8_t g_InCloseQuestion;
@@ -367,6 +370,11 @@ bool OnTrayIconMessage(WindowObject* object, int index, PlatformWindow* window, 
     RaisePlatformWindow(GetMainPlatformWindow());
     FlagWindowLayerFullyDirty(0);
     g_PendingPopup = 2;
+    int x = 0;
+    int y = 0;
+    GetCursorDesktopPosition(&x, &y);
+    g_PendingPopupX = x - g_PaintOffset.mX;
+    g_PendingPopupY = y - g_PaintOffset.mY;
   }
   return true;
 }
@@ -447,6 +455,8 @@ void InvalidateRequestedWindows() {
 }
 
 int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
+  // Open menus take the messages of their windows and of the main window.
+  if (MenuPresenterTakesMessage(window, message, wParam, lParam)) return 0;
   auto* object = static_cast<WindowObject*>(GetPlatformWindowUserData(window));
   if (object == nullptr) return 0;
   g_InWindowProc.fetch_add(1);
@@ -459,6 +469,7 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       RepaintWindowObject(object);
       // A movie over the window stays on top of the picture.
       if (main) DrawMovieWindowFrame();
+      if (main) RedrawMenuBand();
       break;
     case kMsgMove:
       OnMove(object);
@@ -512,8 +523,8 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       g_LastKeyDown = static_cast<uint32_t>(wParam);
       break;
     case kMsgSysKeyDown:
-      // F10 and Alt never open a menu loop here; Alt+F4 arrives as the
-      // close command.
+      // F10 and Alt open the menu bar (above); Alt+F4 arrives as the close
+      // command.
       break;
     case kMsgMouseMove:
       g_MouseMoved = 0x80;

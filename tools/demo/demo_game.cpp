@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/message_ids.h"
+#include "demo/demo_menu.h"
 #include "demo/demo_movie.h"
 #include "demo/demo_name.h"
 #include "support/command_table.h"
@@ -94,11 +95,12 @@ void Layer(ScriptAssembler& code, std::vector<Arg> args) { code.Op("layer", args
 
 Expr Counter(int key) { return Var(static_cast<uint32_t>(kFirstKeyCounterVariable + key)); }
 
-// Ends the program while Escape is down.
+// Ends the program while Escape is down, or when the menu's Quit was chosen.
 void EndOnEscape(ScriptAssembler& code) {
   code.If(Bin(Counter(kEscape), Num(0), '>'));
   code.End();
   code.EndIf();
+  EndOnMenuQuit(code);
 }
 
 // S saves the red disc's place and image into memory slot 1; L loads them
@@ -124,7 +126,9 @@ void WaitForStep(ScriptAssembler& code, int frames) {
   code.Loop(Num(frames));
   EndOnEscape(code);
   SaveAndLoadKeys(code);
-  code.If(Bin(Bin(Counter(kAnyKey), Num(1), '='), Bin(Counter(kLeftButton), Num(1), '='), '|'));
+  code.If(Bin(Bin(Bin(Counter(kAnyKey), Num(1), '='), Bin(Counter(kLeftButton), Num(1), '='), '|'), MenuNextChosen(),
+             '|'));
+  ClearMenuChoice(code);
   code.Break();
   code.EndIf();
   code.Op("wait", {{"frames", Num(1)}});
@@ -171,6 +175,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
   data.mConfig.mTitle = "ORVANE demo";
   DefineDemoVariables(data);
   DefineDemoNameVariable(data);
+  DefineDemoMenuVariables(data);
   data.mConfig.mSoundSetting = 1;
 
   ScriptAssembler code(StandardCommandTable(), 0);
@@ -192,6 +197,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
   code.Op("sound", {{"path", Str("bgm")}, {"file", Str("sound\\music.ogg")}, {"play", Num(1)}, {"fade", Num(800)},
                     {"volume", Num(160)}, {"loops", Num(0)}});
   code.Op("assign", {{"target", Var(kDemoRedXVariable)}, {"value", Num(-90)}});
+  DefineDemoMenu(code);
   Click(code);
   // Scene 1: the sun rises and fades in.
   Scene(code, timing.mSceneFrames, [&] {

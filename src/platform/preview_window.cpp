@@ -1,0 +1,39 @@
+#include "platform/preview_window.h"
+
+#include <SDL.h>
+
+#include <cstring>
+
+bool RunPreviewInForeignWindow(uint64_t windowId, const uint8_t* pixels, int width, int height) {
+  if (windowId == 0) return false;
+  if (SDL_WasInit(SDL_INIT_VIDEO) == 0 && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  // Only an X11 window can be named by a number here.
+  if (driver == nullptr || std::strcmp(driver, "x11") != 0) return false;
+  SDL_Window* window = SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<uintptr_t>(windowId)));
+  if (window == nullptr) return false;
+  SDL_Surface* picture = nullptr;
+  if (pixels != nullptr && width > 0 && height > 0) {
+    picture = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint8_t*>(pixels), width, height, 32, width * 4,
+                                                 SDL_PIXELFORMAT_BGRA32);
+  }
+  bool running = true;
+  while (running) {
+    SDL_Surface* surface = SDL_GetWindowSurface(window);
+    if (surface == nullptr) break;
+    SDL_FillRect(surface, nullptr, SDL_MapRGB(surface->format, 0, 0, 0));
+    if (picture != nullptr) {
+      SDL_Rect at{0, 0, width, height};
+      SDL_BlitSurface(picture, nullptr, surface, &at);
+    }
+    SDL_UpdateWindowSurface(window);
+    SDL_Event event;
+    if (SDL_WaitEventTimeout(&event, 500) != 0) {
+      if (event.type == SDL_QUIT) running = false;
+      if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) running = false;
+    }
+  }
+  if (picture != nullptr) SDL_FreeSurface(picture);
+  SDL_DestroyWindow(window);
+  return true;
+}
