@@ -13,6 +13,7 @@
 
 #include "core/errors.h"
 #include "datasrc/preload_cache.h"
+#include "image/webp_codec.h"
 #include "oscmd/file_utility.h"
 #include "oscmd/oscmd_test_util.h"
 #include "platform/process.h"
@@ -137,9 +138,8 @@ struct SaveCase {
   std::string mMagic;
 };
 
-// Saving needs the image writers (built separately); each case saves a 4 x 2
-// layer and loads the file back.
-TEST(FileUtilityTest, DISABLED_EachFormatIsSavedAndReadBack) {
+// Each case saves a 4 x 2 layer and loads the file back.
+TEST(FileUtilityTest, EachFormatIsSavedAndReadBack) {
   const SaveCase cases[] = {
       {"PNG by default", {}, "Shot", "shot.png", "\x89PNG"},
       {"id 12 = 0 still PNG", {{"bmp", Num(0)}}, "a", "a.png", "\x89PNG"},
@@ -152,14 +152,15 @@ TEST(FileUtilityTest, DISABLED_EachFormatIsSavedAndReadBack) {
   for (const SaveCase& entry : cases) {
     SCOPED_TRACE(entry.mName);
     ScriptRunner game;
+    LoadWebpCodec();  // bound at start-up, which the runner does not run
     RunScript(game, [&](ScriptAssembler& code) {
       code.Op("layer", {{"path", Str("a")}, {"num", Num(3)}, {"file", Str("")}, {"width", Num(4)}, {"height", Num(2)}});
       std::vector<Arg> args{{"file", Str(entry.mFileName)}, {"layer", Str("a")}, {"layer_num", Num(3)}};
       args.insert(args.end(), entry.mFormat.begin(), entry.mFormat.end());
       code.Op("file", args);
-      code.Op("layer", {{"path", Str("back")}, {"file", Str(entry.mWritten)}});
-      code.Op("layer_query", {{"path", Str("back")}, {"width", Num(1)}, {"out", Var(kRunInt)}});
-      code.Op("layer_query", {{"path", Str("back")}, {"height", Num(1)}, {"out", Var(kRunInt2)}});
+      code.Op("layer", {{"path", Str("back")}, {"num", Num(4)}, {"file", Str(entry.mWritten)}});
+      code.Op("layer_query", {{"path", Str("back")}, {"num", Num(4)}, {"width", Num(1)}, {"out", Var(kRunInt)}});
+      code.Op("layer_query", {{"path", Str("back")}, {"num", Num(4)}, {"height", Num(1)}, {"out", Var(kRunInt2)}});
     });
     EXPECT_EQ(g_LastErrorText, "");
     std::string bytes = ReadFile(game.mEnv.Folder() + "/" + entry.mWritten);

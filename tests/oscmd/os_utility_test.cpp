@@ -321,8 +321,8 @@ TEST(OsUtilityTest, LongReferencedTextsAreCutOnACharacterBoundary) {
   EXPECT_EQ(written.size(), 1022u + 2u);  // 511 whole characters, then CR LF
 }
 
-// The registry deletes need the per-user store (built separately).
-TEST(OsUtilityTest, DISABLED_RegistryDeletesReachTheStore) {
+// The registry deletes reach the per-user store.
+TEST(OsUtilityTest, RegistryDeletesReachTheStore) {
   ScriptRunner game;
   const uint8_t value[] = {1, 0, 0, 0};
   ASSERT_EQ(SetRegistryValue(RegistryRoot::kCurrentUser, "Software\\Orv", "a", kRegistryDword, value, 4), 0);

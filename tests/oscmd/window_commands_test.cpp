@@ -340,6 +340,9 @@ TEST_F(WindowCommandTest, ShownLayerSetMenuDragLayerAndStyleSwitches) {
   Run([](ScriptAssembler& code) {
     code.Op("layer", {{"path", Str("set/")}, {"width", Num(8)}, {"height", Num(6)}});
     code.Op("layer", {{"path", Str("handle")}, {"num", Num(1)}, {"file", Str("")}, {"width", Num(2)}, {"height", Num(2)}});
+    code.Op("menu", {{"path", Str("bar/")}, {"text", Str("bar")}, {"order", Num(1)}, {"command", Num(0)}});
+    code.Op("menu", {{"path", Str("bar/file/")}, {"text", Str("&File")}, {"order", Num(1)}, {"command", Num(0)}});
+    code.Op("menu", {{"path", Str("bar/file/quit")}, {"text", Str("&Quit")}, {"order", Num(1)}, {"command", Num(9)}});
     code.Op("window", {{"window", Num(0)},
                        {"layers", Str("set/")},
                        {"menu", Str("bar/")},
