@@ -106,17 +106,6 @@ void WriteText(uint32_t n, int64_t e, const char* text) {
   }
 }
 
-void WriteEmpty(uint32_t n, int64_t e) {
-  const VariableRecord* variable = FindVariableRecord(n);
-  if (variable != nullptr && variable->mVarType == kVarString) {
-    SetStringElement(n, e, "");
-  } else if (variable != nullptr && variable->mVarType == kVarReal) {
-    SetRealElement(n, e, 0.0);
-  } else {
-    SetNumberElement(n, e, 0);
-  }
-}
-
 }  // namespace
 
 int64_t ReadLayerPixelAtPoint(ObjectTreeNode* node, int64_t x, int64_t y, int kind) {
@@ -149,7 +138,7 @@ int32_t CmdLayerQuery() {
   int64_t e = g_ArgVarElement[outSlot];
   auto* record = node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
   if (record == nullptr) {
-    WriteEmpty(n, e);
+    WriteEmptyElement(n, e);
     return 0;
   }
   bool group = node->mIsGroup != 0;

@@ -75,17 +75,6 @@ void FreeMenuSubtree(ObjectTreeNode* node) {
   FreeMenuNode(node);
 }
 
-void WriteMissing(uint32_t n, int64_t e) {
-  const VariableRecord* variable = FindVariableRecord(n);
-  if (variable != nullptr && variable->mVarType == kVarString) {
-    SetStringElement(n, e, "");
-  } else if (variable != nullptr && variable->mVarType == kVarReal) {
-    SetRealElement(n, e, 0.0);
-  } else {
-    SetNumberElement(n, e, 0);
-  }
-}
-
 // A number into an integer or real element; a string element is a type
 // mismatch (reported by the setter).
 void WriteValue(uint32_t n, int64_t e, int64_t value) {
@@ -176,7 +165,7 @@ int32_t CmdMenuQuery() {
   ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kind);
   MenuItemRecord* record = RecordOf(node);
   if (record == nullptr) {
-    WriteMissing(n, e);
+    WriteEmptyElement(n, e);
     return 0;
   }
   static constexpr int kQueryOrder[] = {3, 5, 6, 4, 7, 8, 2};

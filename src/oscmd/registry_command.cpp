@@ -40,17 +40,6 @@ std::string BackslashPath(const char* text) {
   return path;
 }
 
-void ClearElement(uint32_t n, int64_t e) {
-  const VariableRecord* variable = FindVariableRecord(n);
-  if (variable != nullptr && variable->mVarType == kVarString) {
-    SetStringElement(n, e, "");
-  } else if (variable != nullptr && variable->mVarType == kVarReal) {
-    SetRealElement(n, e, 0.0);
-  } else {
-    SetNumberElement(n, e, 0);
-  }
-}
-
 }  // namespace
 
 int32_t CmdRegistryRead() {
@@ -74,7 +63,7 @@ int32_t CmdRegistryRead() {
   uint32_t type = 0;
   uint32_t size = 0;
   if (QueryRegistryValue(root->mRoot, subKey.c_str(), name, &type, value, kRegistryValueBytes, &size) != 0) {
-    ClearElement(n, e);
+    WriteEmptyElement(n, e);
     return 0;
   }
   const VariableRecord* variable = FindVariableRecord(n);

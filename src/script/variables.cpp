@@ -135,6 +135,17 @@ int SetRealElement(uint32_t n, int64_t i, double value) {
   return 0;
 }
 
+void WriteEmptyElement(uint32_t n, int64_t i) {
+  const VariableRecord* variable = FindVariableRecord(n);
+  if (variable != nullptr && variable->mVarType == kVarString) {
+    SetStringElement(n, i, "");
+  } else if (variable != nullptr && variable->mVarType == kVarReal) {
+    SetRealElement(n, i, 0.0);
+  } else {
+    SetNumberElement(n, i, 0);
+  }
+}
+
 int SetStringElement(uint32_t n, int64_t i, const char* text) {
   return SetStringElementBytes(n, i, text, text != nullptr ? std::strlen(text) : 0);
 }

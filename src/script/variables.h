@@ -48,6 +48,8 @@ int SetStringElement(uint32_t n, int64_t i, const char* text);
 int SetStringElementBytes(uint32_t n, int64_t i, const char* bytes, size_t length);
 // No checks beyond the buffer: grows it to length + 1 when needed.
 int WriteStringElement(uint32_t n, int64_t i, const char* bytes, size_t length);
+// Writes the empty value of the variable's type: "", 0.0 or 0.
+void WriteEmptyElement(uint32_t n, int64_t i);
 // True when i is an element of the variable.
 inline bool ElementInRange(const VariableRecord* record, int64_t i) {
   return record != nullptr && static_cast<uint32_t>(i) < static_cast<uint64_t>(record->mCount);
