@@ -51,12 +51,11 @@ enum : int {
   kIdDrawText = 64,
 };
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int64_t Value(int id) { return Has(id) ? g_ArgInt[ArgSlot(id)] : 0; }
+int64_t Value(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 const char* Command() { return CommandName(kImageOperationSlot); }
 const char* Argument(int id) { return ArgumentName(kImageOperationSlot, id); }
 
-bool RegionGiven() { return Has(12) || Has(13) || Has(14) || Has(15); }
+bool RegionGiven() { return HasArg(12) || HasArg(13) || HasArg(14) || HasArg(15); }
 
 // P1 and P2 are declared as expressions the command evaluates itself, when
 // it runs; a declaration as a number has been evaluated by the fetch.
@@ -77,17 +76,17 @@ int64_t EvaluateParameter(int id) {
 // Normalises the path of a text id with its number id (path + "." + number,
 // then always a leaf). 0 leaf, 1 group, -1 after a report.
 int NormalizePathIds(int textId, char* output) {
-  const char* text = Has(textId) ? g_ArgString[ArgSlot(textId)] : nullptr;
+  const char* text = HasArg(textId) ? g_ArgString[ArgSlot(textId)] : nullptr;
   std::string path = text != nullptr ? text : "";
   int numberId = textId + kIdNumberOffset;
-  if (Has(numberId)) {
+  if (HasArg(numberId)) {
     char number[32];
     std::snprintf(number, sizeof number, ".%" PRId64, Value(numberId));
     path += number;
   }
   int kind = NormalizeObjectPath(output, path.c_str(), g_LayerPathBase, 0);
   if (kind < 0) return -1;
-  return Has(numberId) ? kPathLeaf : kind;
+  return HasArg(numberId) ? kPathLeaf : kind;
 }
 
 // The destination, second or third layer: found, or made under the layer
@@ -149,12 +148,12 @@ Region ReadRegion(const LayerRecord* source) {
   const int64_t defaults[4] = {0, 0, static_cast<int64_t>(source->mBufferWidth) - 1,
                                static_cast<int64_t>(source->mBufferHeight) - 1};
   for (int k = 0; k < 4; ++k) {
-    region.mPixels[k] = Has(kIdX0 + k) ? Value(kIdX0 + k) : defaults[k];
-    region.mHundredths[k] = Has(kIdX0Hundredths + k) ? Value(kIdX0Hundredths + k)
+    region.mPixels[k] = HasArg(kIdX0 + k) ? Value(kIdX0 + k) : defaults[k];
+    region.mHundredths[k] = HasArg(kIdX0Hundredths + k) ? Value(kIdX0Hundredths + k)
                                                      : static_cast<int64_t>(static_cast<uint64_t>(region.mPixels[k]) * 100u);
   }
-  bool unclamped = Has(24) || Has(25) || Has(26) || Has(27) || Has(28) || Has(41);
-  for (int id = 34; id <= 39; ++id) unclamped |= Has(id);
+  bool unclamped = HasArg(24) || HasArg(25) || HasArg(26) || HasArg(27) || HasArg(28) || HasArg(41);
+  for (int id = 34; id <= 39; ++id) unclamped |= HasArg(id);
   if (!unclamped) {
     for (int k = 0; k < 4; ++k) {
       int64_t last = k % 2 == 0 ? defaults[2] : defaults[3];
@@ -163,7 +162,7 @@ Region ReadRegion(const LayerRecord* source) {
     }
   }
   for (int k = 0; k < 2; ++k) {
-    region.mTarget100[k] = Has(kIdTargetWidth100 + k)
+    region.mTarget100[k] = HasArg(kIdTargetWidth100 + k)
                                ? Value(kIdTargetWidth100 + k)
                                : static_cast<int64_t>(static_cast<uint64_t>(Value(kIdTargetWidth + k)) * 100u);
   }
@@ -369,19 +368,19 @@ int32_t Trailing(const Operation& op, int id) {
 
 int32_t RunOperation(const Operation& op) {
   for (int id : kLeadingOrder) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     return id <= 28 ? Resize(op, id) : Rotate(op, id);
   }
   for (const EffectEntry& entry : kEffects) {
-    if (Has(entry.mId)) return Effect(op, entry);
+    if (HasArg(entry.mId)) return Effect(op, entry);
   }
-  if (Has(kIdTextStyle)) SelectTextStyle(Value(kIdTextStyle));
-  if (Has(kIdDrawText)) {
-    if (!Has(kIdText)) return -1;
+  if (HasArg(kIdTextStyle)) SelectTextStyle(Value(kIdTextStyle));
+  if (HasArg(kIdDrawText)) {
+    if (!HasArg(kIdText)) return -1;
     DrawText(op);
   }
   for (int id : kTrailingOrder) {
-    if (Has(id)) return Trailing(op, id);
+    if (HasArg(id)) return Trailing(op, id);
   }
   SelectTextStyle(0);
   return 0;
@@ -401,15 +400,15 @@ int32_t CmdImageOperation() {
   if (FetchCommandArguments(kImageOperationSlot) != 0) return -1;
   char path[kObjectPathBytes];
   int kind = NormalizePathIds(kIdSource, path);
-  if (!Has(kIdSource) || kind < 0) return -1;
+  if (!HasArg(kIdSource) || kind < 0) return -1;
   Operation op{};
   op.mSource = FindObjectByPath(g_LayerRoot, path, kind);
   if (op.mSource == nullptr || op.mSource->mPayload == nullptr) return 0;
   if (kind == kPathGroup) RecomposeGroup(op.mSource);
-  op.mCount = Has(kIdThird) ? 3 : Has(kIdSecond) ? 2 : Has(kIdDestination) ? 1 : 0;
+  op.mCount = HasArg(kIdThird) ? 3 : HasArg(kIdSecond) ? 2 : HasArg(kIdDestination) ? 1 : 0;
   for (int k = 0; k < op.mCount; ++k) {
     // A path not given (a later one is) names no layer.
-    if (!Has(kIdDestination + k)) continue;
+    if (!HasArg(kIdDestination + k)) continue;
     op.mTargets[k] = FindOrCreateTarget(kIdDestination + k);
     if (op.mTargets[k] == nullptr) return -1;
   }

@@ -34,7 +34,6 @@ constexpr int kMaxBlendMode = 18;
 constexpr int kTileLimitX = 512;
 constexpr int kTileLimitY = 256;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
 int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
 int Op(int id) { return g_ArgOperator[ArgSlot(id)]; }
 const char* Text(int id) {
@@ -74,7 +73,7 @@ void StorePathText(char* destination, const std::string& text) {
 
 // Sizes given with ids 9 and 10 are at least 1.
 bool SideAccepted(int id) {
-  if (!Has(id) || Value(id) >= 1) return true;
+  if (!HasArg(id) || Value(id) >= 1) return true;
   ReportErrorAtScriptFmt(kMsgArgumentNegative, Command(), ArgumentName(kLayerDefineSlot, id), Value(id),
                          static_cast<int64_t>(1));
   return false;
@@ -107,7 +106,7 @@ int CopyMaskAlpha(LayerRecord* record) {
 // New sides for an existing group's canvas (ids 9 and 10). 0 or -1.
 int ResizeGroupCanvas(ObjectTreeNode* node, LayerRecord* record) {
   for (int id : {9, 10}) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     InvalidateGroupToRoot(node);
     auto side = static_cast<int32_t>(std::min<int64_t>(Value(id), INT32_MAX));
     if (id == 9) {
@@ -134,7 +133,7 @@ int ResizeGroupCanvas(ObjectTreeNode* node, LayerRecord* record) {
 // The loaded image put on a canvas of the new sides: opaque black, with the
 // image's top-left part kept. 0 or -1.
 int ResizeLoadedImage(ObjectTreeNode* node, LayerRecord* record) {
-  if (!Has(9) || !Has(10)) {
+  if (!HasArg(9) || !HasArg(10)) {
     ReportErrorAtScriptFmt(kMsgResizeNeedsBothSides, Command());
     return -1;
   }
@@ -164,7 +163,7 @@ int ResizeLoadedImage(ObjectTreeNode* node, LayerRecord* record) {
 // step. True when it moved.
 bool MovePosition(ObjectTreeNode* node, int id, bool hundredths, int64_t* pixels,
                   int64_t* hundredthsValue) {
-  if (!Has(id)) return false;
+  if (!HasArg(id)) return false;
   int64_t current = hundredths ? *hundredthsValue : *pixels;
   int64_t next = ApplyValueOp(Op(id), current, Value(id));
   if (next == current) return false;
@@ -183,13 +182,13 @@ bool MovePosition(ObjectTreeNode* node, int id, bool hundredths, int64_t* pixels
 bool SetGpuAttributes(LayerRecord* record) {
   bool changed = false;
   auto number = [&](int id, auto* field) {
-    if (!Has(id)) return;
+    if (!HasArg(id)) return;
     auto next = static_cast<std::remove_reference_t<decltype(*field)>>(ApplyValueOp(Op(id), *field, Value(id)));
     changed |= next != *field;
     *field = next;
   };
   auto clamped = [&](int id, auto* field, int64_t minimum, int64_t maximum) {
-    if (!Has(id)) return;
+    if (!HasArg(id)) return;
     auto next = static_cast<std::remove_reference_t<decltype(*field)>>(Clamped(id, *field, minimum, maximum));
     changed |= next != *field;
     *field = next;
@@ -197,7 +196,7 @@ bool SetGpuAttributes(LayerRecord* record) {
   number(30, &record->mScaleX);
   number(31, &record->mScaleY);
   for (auto [id, field] : {std::pair{32, &record->mRotation1}, {33, &record->mRotation2}, {34, &record->mRotation3}}) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     auto next = static_cast<float>(ApplyValueOp(Op(id), TruncateRealToInt(*field), Value(id)));
     changed |= next != *field;
     *field = next;
@@ -209,12 +208,12 @@ bool SetGpuAttributes(LayerRecord* record) {
   number(39, &record->mExtraParam);
   clamped(40, &record->mSaturation2, 0, 256);
   clamped(41, &record->mTone2, 0, 0x1000000);
-  if (Has(42)) {
+  if (HasArg(42)) {
     auto flag = static_cast<uint8_t>(Value(42));
     changed |= flag != record->mFlag2;
     record->mFlag2 = flag;
   }
-  if (Has(43)) {
+  if (HasArg(43)) {
     StorePathText(record->mSecondLayerPath, Text(43));
     changed = true;
   }
@@ -227,19 +226,19 @@ bool SetGpuAttributes(LayerRecord* record) {
 // *result the command's answer (0 when nothing was to be made).
 ObjectTreeNode* CreateMissingNode(const char* path, bool group, int64_t creationKey, int32_t* result) {
   *result = -1;
-  bool image = Has(46);
-  bool share = Has(47);
+  bool image = HasArg(46);
+  bool share = HasArg(47);
   if (group) {
     if (image || share) {
       ReportErrorAtScriptFmt(kMsgImageIntoGroup, Command());
       return nullptr;
     }
-    if (!Has(9) && !Has(10) && creationKey < 0) {
+    if (!HasArg(9) && !HasArg(10) && creationKey < 0) {
       *result = 0;
       return nullptr;
     }
     // A side not given makes a sizeless group.
-    if (CreateBlankImageLayer(path, Has(9) ? Value(9) : 0, Has(10) ? Value(10) : 0, creationKey) == nullptr) {
+    if (CreateBlankImageLayer(path, HasArg(9) ? Value(9) : 0, HasArg(10) ? Value(10) : 0, creationKey) == nullptr) {
       return nullptr;
     }
     return FindObjectByPath(g_LayerRoot, path, kPathGroup);
@@ -296,8 +295,8 @@ int32_t CmdLayerDefine() {
   if (!SideAccepted(9) || !SideAccepted(10)) return -1;
 
   bool redraw = false;
-  int64_t creationKey = Has(1) ? Value(1) : -1;
-  if (Has(6)) {
+  int64_t creationKey = HasArg(1) ? Value(1) : -1;
+  if (HasArg(6)) {
     int64_t key = ApplyValueOpMin(Op(6), node != nullptr ? node->mOrderKey : 1, Value(6), 1);
     if (node != nullptr) {
       redraw |= SetNodeOrderKey(node, key) != 0;
@@ -315,7 +314,7 @@ int32_t CmdLayerDefine() {
   }
   auto* record = static_cast<LayerRecord*>(node->mPayload);
 
-  if (Has(46)) {
+  if (HasArg(46)) {
     if (group) {
       ReportErrorAtScriptFmt(kMsgImageIntoGroup, Command());
       return -1;
@@ -327,22 +326,22 @@ int32_t CmdLayerDefine() {
     }
     redraw = true;
   }
-  if (Has(48) && Text(48)[0] != '\0' && CopyMaskAlpha(record) != 0) return -1;
-  if (Has(51)) {
+  if (HasArg(48) && Text(48)[0] != '\0' && CopyMaskAlpha(record) != 0) return -1;
+  if (HasArg(51)) {
     std::string rulePath = Text(51);
-    if (Has(52)) {
+    if (HasArg(52)) {
       char number[32];
       std::snprintf(number, sizeof number, ".%" PRId64, Value(52));
       rulePath += number;
     }
     StorePathText(record->mRuleLayerPath, rulePath);
   }
-  if (Has(2) && Value(2) != record->mVisible) {
+  if (HasArg(2) && Value(2) != record->mVisible) {
     Invalidate(node);
     record->mVisible = static_cast<uint8_t>(Value(2));
     redraw = true;
   }
-  if (Has(3)) {
+  if (HasArg(3)) {
     auto opacity = static_cast<int16_t>(Clamped(3, record->mOpacity, 0, 256));
     if (opacity != record->mOpacity) {
       record->mOpacity = opacity;
@@ -354,35 +353,35 @@ int32_t CmdLayerDefine() {
   redraw |= MovePosition(node, 28, true, &record->mX, &record->mPosX100);
   redraw |= MovePosition(node, 5, false, &record->mY, &record->mPosY100);
   redraw |= MovePosition(node, 29, true, &record->mY, &record->mPosY100);
-  if (Has(8)) {
+  if (HasArg(8)) {
     auto tone = static_cast<int32_t>(Clamped(8, record->mTone, 0, 0x1000000));
     redraw |= tone != record->mTone;
     record->mTone = tone;
   }
-  if (Has(7)) {
+  if (HasArg(7)) {
     auto saturation = static_cast<int32_t>(Clamped(7, record->mSaturation, 0, 256));
     redraw |= saturation != record->mSaturation;
     record->mSaturation = saturation;
   }
-  if (Has(9) || Has(10)) {
+  if (HasArg(9) || HasArg(10)) {
     if (group) {
       if (!createdGroup && ResizeGroupCanvas(node, record) != 0) return -1;
-    } else if (Has(46)) {
+    } else if (HasArg(46)) {
       if (ResizeLoadedImage(node, record) != 0) return -1;
     }
     redraw = true;
   }
-  if (Has(50)) {
+  if (HasArg(50)) {
     auto threshold = static_cast<int16_t>(Clamped(50, record->mRuleThreshold, 0, 256));
     redraw |= threshold != record->mRuleThreshold;
     record->mRuleThreshold = threshold;
   }
-  if (Has(53)) {
+  if (HasArg(53)) {
     auto softness = static_cast<int16_t>(static_cast<uint16_t>(Value(53)));
     redraw |= softness != record->mRuleSoftness;
     record->mRuleSoftness = softness;
   }
-  if (Has(54)) {
+  if (HasArg(54)) {
     // The mode indexes the kernel table: only the modes that exist.
     if (Value(54) < 0 || Value(54) > kMaxBlendMode) {
       ReportErrorAtScriptFmt(kMsgArgumentOutOfRange, Command(), ArgumentName(kLayerDefineSlot, 54), Value(54),
@@ -393,23 +392,23 @@ int32_t CmdLayerDefine() {
     redraw |= mode != record->mBlendMode;
     record->mBlendMode = mode;
   }
-  if (Has(25) && Value(25) == 1 && g_GpuDrawing != 0) {
+  if (HasArg(25) && Value(25) == 1 && g_GpuDrawing != 0) {
     if (record->mGpuState == 0) record->mGpuState = 1;
-    int flag = Has(24) ? static_cast<int>(Value(24) - 1) : 0;
+    int flag = HasArg(24) ? static_cast<int>(Value(24) - 1) : 0;
     if (UploadLayerTexture(record, flag, kTileLimitX, kTileLimitY) != 0) return -1;
     redraw = true;
   }
-  if (Has(26)) {
+  if (HasArg(26)) {
     if (Value(26) == 1) g_FrameCaptureLayer = node;
     if (Value(26) == 0) g_FrameCaptureLayer = nullptr;
   }
   redraw |= SetGpuAttributes(record);
-  if (Has(27) && g_GpuDrawing != 0) {
+  if (HasArg(27) && g_GpuDrawing != 0) {
     if (RenderFrameGpu() != 0) return -1;
     redraw = true;
   }
-  if (Has(56)) record->mTag1 = ApplyValueOp(Op(56), record->mTag1, Value(56));
-  if (Has(57)) record->mTag2 = ApplyValueOp(Op(57), record->mTag2, Value(57));
+  if (HasArg(56)) record->mTag1 = ApplyValueOp(Op(56), record->mTag1, Value(56));
+  if (HasArg(57)) record->mTag2 = ApplyValueOp(Op(57), record->mTag2, Value(57));
   if (redraw) {
     g_GpuRedrawRequest = 1;
     if (!createdGroup) Invalidate(node);

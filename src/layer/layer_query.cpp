@@ -25,8 +25,7 @@ constexpr int kOutId = 33;
 constexpr int kQueryOrder[] = {2, 3, 4, 9, 10, 11, 5, 6, 7, 12, 13, 14, 15, 16, 17, 18, 19, 20, 28,
                                26, 27, 29, 30, 31, 21, 22, 23, 24, 25};
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int64_t IntArg(int id) { return Has(id) ? g_ArgInt[ArgSlot(id)] : 0; }
+int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 
 uint32_t ReadPixel(const LayerRecord* record, int64_t x, int64_t y) {
   uint32_t value = 0;
@@ -49,14 +48,14 @@ ObjectTreeNode* NthFromTop(ObjectTreeNode* group, int64_t n) {
 }
 
 int64_t FindTaggedChild(ObjectTreeNode* group) {
-  if (!Has(26)) return 0;
+  if (!HasArg(26)) return 0;
   int64_t start = std::max<int64_t>(IntArg(32), 1);
   int64_t position = 1;
   for (ObjectTreeNode* child = group->mLastChild; child != nullptr; child = child->mPrevSibling, ++position) {
     const auto* record = static_cast<const LayerRecord*>(child->mPayload);
     if (position < start || record == nullptr) continue;
     if (record->mTag1 != IntArg(26)) continue;
-    if (Has(27) && record->mTag2 != IntArg(27)) continue;
+    if (HasArg(27) && record->mTag2 != IntArg(27)) continue;
     return position;
   }
   return -1;
@@ -143,7 +142,7 @@ int32_t CmdLayerQuery() {
   }
   bool group = node->mIsGroup != 0;
   for (int id : kQueryOrder) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     int64_t value = 0;
     switch (id) {
       case 2: value = 1; break;
@@ -190,8 +189,8 @@ int32_t CmdLayerQuery() {
       case 23: {
         int window = static_cast<int>(std::clamp<int64_t>(IntArg(id), 0, kWindowCount - 1));
         const WindowObject* object = g_WindowTable[window];
-        int64_t x = Has(34) ? IntArg(34) : (object != nullptr ? object->mCursorX : 0);
-        int64_t y = Has(35) ? IntArg(35) : (object != nullptr ? object->mCursorY : 0);
+        int64_t x = HasArg(34) ? IntArg(34) : (object != nullptr ? object->mCursorX : 0);
+        int64_t y = HasArg(35) ? IntArg(35) : (object != nullptr ? object->mCursorY : 0);
         if (object == nullptr || x < 0 || y < 0 || x >= object->mWidth || y >= object->mHeight) {
           value = -1;
         } else {
@@ -200,7 +199,7 @@ int32_t CmdLayerQuery() {
         break;
       }
       case 24: {
-        if (!Has(34) || !Has(35)) {
+        if (!HasArg(34) || !HasArg(35)) {
           const char* command = g_CommandNames[kLayerQuerySlot] != nullptr ? g_CommandNames[kLayerQuerySlot] : "";
           const char* argument = g_ArgNames[kLayerQuerySlot] != nullptr && g_ArgNames[kLayerQuerySlot][24] != nullptr
                                      ? g_ArgNames[kLayerQuerySlot][24]
@@ -217,7 +216,7 @@ int32_t CmdLayerQuery() {
       case 25:
         // Absent selector and threshold: the top row of any pixel not
         // wholly transparent.
-        value = OpaqueEdge(record, Has(34) ? IntArg(34) : 1, Has(35) ? IntArg(35) : 0);
+        value = OpaqueEdge(record, HasArg(34) ? IntArg(34) : 1, HasArg(35) ? IntArg(35) : 0);
         break;
       default: continue;
     }

@@ -24,7 +24,6 @@ namespace {
 constexpr int kTextStyleSlot = 26;
 constexpr int kTextStyleQuerySlot = 27;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
 int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
 int Op(int id) { return g_ArgOperator[ArgSlot(id)]; }
 
@@ -53,7 +52,7 @@ int64_t Combined(int id, int64_t current, int64_t maximum, bool hold) {
 // Stores a changed field in the style and, for style 0, in the mirror.
 template <typename Field, typename Mirror>
 void Store(int id, Field* styleField, Mirror* mirrorField, int64_t maximum, bool hold) {
-  if (!Has(id)) return;
+  if (!HasArg(id)) return;
   int style = g_CurrentTextStyle;
   auto value = static_cast<Field>(Combined(id, styleField[style], maximum, hold));
   styleField[style] = value;
@@ -61,22 +60,22 @@ void Store(int id, Field* styleField, Mirror* mirrorField, int64_t maximum, bool
 }
 
 int32_t ApplyStyleArguments() {
-  if (Has(0) && SelectTextStyle(Value(0)) != 0) {
+  if (HasArg(0) && SelectTextStyle(Value(0)) != 0) {
     ReportErrorAtScriptFmt(kMsgArgumentOutOfRange, CommandName(kTextStyleSlot), ArgumentName(kTextStyleSlot, 0),
                            Value(0), static_cast<int64_t>(0), static_cast<int64_t>(kTextStyles - 1));
     return -1;
   }
-  if (Has(1)) {
+  if (HasArg(1)) {
     if (!FontNumberAccepted(kTextStyleSlot, 1, Value(1))) return -1;
     g_TextStyles.mFontIndex[g_CurrentTextStyle] = static_cast<int32_t>(Value(1) - 1);
   }
-  if (Has(2)) {
+  if (HasArg(2)) {
     const char* face = g_ArgString[ArgSlot(2)];
     SetStyleFontByName(face != nullptr ? face : "");
   }
   MessageTextBuffer* mirror = g_MessageText;
   int style = g_CurrentTextStyle;
-  if (Has(3)) {
+  if (HasArg(3)) {
     g_TextStyles.mAntiAlias[style] = static_cast<uint8_t>(Value(3));
     if (style == 0) mirror->mAntiAlias = g_TextStyles.mAntiAlias[0];
   }
@@ -96,7 +95,7 @@ int32_t ApplyStyleArguments() {
 void Measure(int32_t* advance, int32_t* height) {
   *advance = 0;
   *height = 0;
-  const char* text = Has(17) ? g_ArgString[ArgSlot(17)] : nullptr;
+  const char* text = HasArg(17) ? g_ArgString[ArgSlot(17)] : nullptr;
   if (text == nullptr || text[0] == '\0') return;
   const MessageTextBuffer* mirror = g_MessageText;
   RasteriseGlyph(text, mirror->mWidth, mirror->mHeight, mirror->mBold, mirror->mAntiAlias, advance, height);
@@ -149,27 +148,27 @@ int32_t CmdTextStyleQuery() {
     return 0;
   };
   const MessageTextBuffer* mirror = g_MessageText;
-  if (Has(2)) return number(mirror->mAntiAlias);
-  if (Has(3)) return number(mirror->mColour);
-  if (Has(4)) return number(mirror->mSecondColour);
-  if (Has(5)) return number(mirror->mGradient);
-  if (Has(6)) return number(mirror->mDirection);
-  if (Has(7)) return number(mirror->mWriteMode);
-  if (Has(8)) return number(mirror->mWidth);
-  if (Has(9)) return number(mirror->mHeight);
-  if (Has(10)) return number(mirror->mBold);
-  if (Has(11) && Value(11) == 1) return number(GetFontCount());
-  if (Has(12)) return number(0);
-  if (Has(14) || Has(15)) {
+  if (HasArg(2)) return number(mirror->mAntiAlias);
+  if (HasArg(3)) return number(mirror->mColour);
+  if (HasArg(4)) return number(mirror->mSecondColour);
+  if (HasArg(5)) return number(mirror->mGradient);
+  if (HasArg(6)) return number(mirror->mDirection);
+  if (HasArg(7)) return number(mirror->mWriteMode);
+  if (HasArg(8)) return number(mirror->mWidth);
+  if (HasArg(9)) return number(mirror->mHeight);
+  if (HasArg(10)) return number(mirror->mBold);
+  if (HasArg(11) && Value(11) == 1) return number(GetFontCount());
+  if (HasArg(12)) return number(0);
+  if (HasArg(14) || HasArg(15)) {
     int32_t advance = 0;
     int32_t height = 0;
     Measure(&advance, &height);
-    return number(Has(14) ? advance : height);
+    return number(HasArg(14) ? advance : height);
   }
-  bool face = Has(1) && Value(1) == 1;
-  bool flag = !face && Has(13) && Value(13) == 1;
+  bool face = HasArg(1) && Value(1) == 1;
+  bool flag = !face && HasArg(13) && Value(13) == 1;
   if (!face && !flag) return number(0);
-  int64_t font = Has(0) ? Value(0) : GetStyleFontIndex() + 1;
+  int64_t font = HasArg(0) ? Value(0) : GetStyleFontIndex() + 1;
   if (!FontNumberAccepted(kTextStyleQuerySlot, 0, font)) return -1;
   auto index = static_cast<int32_t>(font - 1);
   if (flag) return number(IsFontNonJapanese(index));

@@ -32,8 +32,7 @@ const char kDefaultCaption[] = "Error";
 // The one child window; it exists between a start and the stop.
 FlashHostWindow g_hostWindow;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int64_t IntArg(int id) { return Has(id) ? g_ArgInt[ArgSlot(id)] : 0; }
+int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 
 int32_t LogicalWidth() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mWidth : 0; }
 int32_t LogicalHeight() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mHeight : 0; }
@@ -98,20 +97,20 @@ int32_t CmdFlashPlay() {
   FlashState& flash = g_FlashState;
   int32_t* fields[] = {&flash.mX, &flash.mY, &flash.mWidth, &flash.mHeight};
   for (int id = 2; id <= 5; ++id) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     int slot = ArgSlot(id);
     *fields[id - 2] = static_cast<int32_t>(ApplyValueOp(g_ArgOperator[slot], *fields[id - 2], g_ArgInt[slot]));
   }
   auto userValue = static_cast<int32_t>(IntArg(6));
-  if (Has(0)) {
+  if (HasArg(0)) {
     const char* given = g_ArgString[ArgSlot(0)] != nullptr ? g_ArgString[ArgSlot(0)] : "";
     std::string name = given;
     LowerCaseName(name);
     ReplaceSlashesWithBackslashes(name);
-    if (!Has(2)) flash.mX = 0;
-    if (!Has(3)) flash.mY = 0;
-    if (!Has(4)) flash.mWidth = LogicalWidth();
-    if (!Has(5)) flash.mHeight = LogicalHeight();
+    if (!HasArg(2)) flash.mX = 0;
+    if (!HasArg(3)) flash.mY = 0;
+    if (!HasArg(4)) flash.mWidth = LogicalWidth();
+    if (!HasArg(5)) flash.mHeight = LogicalHeight();
     if (!GameFileExists(name)) {
       ReportErrorAtScriptFmt(kMsgFileNotFound, name.c_str());
       return -1;
@@ -119,7 +118,7 @@ int32_t CmdFlashPlay() {
     std::snprintf(flash.mPath, sizeof flash.mPath, "%s", name.c_str());
     flash.mPlaying = 0;
   }
-  if (!Has(1) || IntArg(1) != 1) return 0;
+  if (!HasArg(1) || IntArg(1) != 1) return 0;
   // A movie already shown goes first: its control is released once, here,
   // and its window makes way for the new one.
   if (flash.mWindow != nullptr) DestroyFlashWindow();
@@ -155,28 +154,28 @@ int32_t CmdFlashQuery() {
   if (FetchCommandArguments(kFlashQuerySlot) != 0) return -1;
   const FlashState& flash = g_FlashState;
   int64_t value = 0;
-  if (Has(0)) {
+  if (HasArg(0)) {
     value = IsFlashPlaying();
-  } else if (Has(1)) {
+  } else if (HasArg(1)) {
     value = GetFlashVariable("orvaan");
-  } else if (Has(2)) {
+  } else if (HasArg(2)) {
     value = flash.mX;
-  } else if (Has(3)) {
+  } else if (HasArg(3)) {
     value = flash.mY;
-  } else if (Has(4)) {
+  } else if (HasArg(4)) {
     value = flash.mWidth;
-  } else if (Has(5)) {
+  } else if (HasArg(5)) {
     value = flash.mHeight;
-  } else if (Has(6)) {
+  } else if (HasArg(6)) {
     value = flash.mPlaying != 0 ? GetFlashCurrentFrame() : 0;
-  } else if (Has(7)) {
+  } else if (HasArg(7)) {
     value = flash.mPlaying != 0 ? flash.mUserValue : 0;
-  } else if (Has(8)) {
+  } else if (HasArg(8)) {
     value = flash.mPlaying != 0 ? flash.mTotalFrames : 0;
   } else {
     return 0;
   }
-  if (!Has(kFlashQueryOutId)) return 0;
+  if (!HasArg(kFlashQueryOutId)) return 0;
   int slot = ArgSlot(kFlashQueryOutId);
   SetNumberElement(static_cast<uint32_t>(g_ArgVarId[slot]), g_ArgVarElement[slot], value);
   return 0;

@@ -31,16 +31,15 @@ constexpr int kOgvCloseSlot = 74;
 constexpr int kOgvQuerySlot = 75;
 constexpr int kValidateOnly76Slot = 76;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int64_t IntArg(int id) { return Has(id) ? g_ArgInt[ArgSlot(id)] : 0; }
+int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 const char* TextArg(int id) {
-  const char* text = Has(id) ? g_ArgString[ArgSlot(id)] : nullptr;
+  const char* text = HasArg(id) ? g_ArgString[ArgSlot(id)] : nullptr;
   return text != nullptr ? text : "";
 }
 
 // A number field under the argument's value operation, kept as 32 bits.
 void ApplyField(int id, int32_t* field) {
-  if (!Has(id)) return;
+  if (!HasArg(id)) return;
   int slot = ArgSlot(id);
   *field = static_cast<int32_t>(ApplyValueOp(g_ArgOperator[slot], *field, g_ArgInt[slot]));
 }
@@ -62,7 +61,7 @@ int32_t Scaled(int32_t value, int32_t present, int32_t logical) {
 }
 
 void StoreNumber(int outId, int64_t value) {
-  if (!Has(outId)) return;
+  if (!HasArg(outId)) return;
   int slot = ArgSlot(outId);
   SetNumberElement(static_cast<uint32_t>(g_ArgVarId[slot]), g_ArgVarElement[slot], value);
 }
@@ -130,17 +129,17 @@ int32_t CmdMoviePlay() {
   ApplyField(3, &movie.mY);
   ApplyField(4, &movie.mWidth);
   ApplyField(5, &movie.mHeight);
-  if (Has(0)) {
+  if (HasArg(0)) {
     std::string name = GameFileName(TextArg(0));
-    if (!Has(2)) movie.mX = 0;
-    if (!Has(3)) movie.mY = 0;
-    if (!Has(4)) movie.mWidth = MainWidth();
-    if (!Has(5)) movie.mHeight = MainHeight();
+    if (!HasArg(2)) movie.mX = 0;
+    if (!HasArg(3)) movie.mY = 0;
+    if (!HasArg(4)) movie.mWidth = MainWidth();
+    if (!HasArg(5)) movie.mHeight = MainHeight();
     if (!FileExistsOnDisk(name.c_str())) return 0;
     std::snprintf(movie.mPath, sizeof movie.mPath, "%s", name.c_str());
     movie.mPlaying = 0;
   }
-  if (Has(6)) {
+  if (HasArg(6)) {
     movie.mVolume = static_cast<int32_t>(IntArg(6));
     if (g_UseDirectShow == 1) {
       SetMovieVolumeDirectShow(movie.mVolume);
@@ -148,7 +147,7 @@ int32_t CmdMoviePlay() {
       SetMovieVolumeMci(movie.mVolume);
     }
   }
-  if (!Has(1)) return 0;
+  if (!HasArg(1)) return 0;
   if (IntArg(1) == 0) {
     if (g_UseDirectShow == 1) {
       StopMovieDirectShow();
@@ -181,19 +180,19 @@ int32_t CmdMovieStop() {
 int32_t CmdMovieQuery() {
   if (FetchCommandArguments(kMovieQuerySlot) != 0) return -1;
   const MovieState& movie = g_MovieState;
-  if (Has(0)) {
+  if (HasArg(0)) {
     StoreNumber(7, movie.mPlaying);
-  } else if (Has(1)) {
+  } else if (HasArg(1)) {
     StoreNumber(7, movie.mX);
-  } else if (Has(2)) {
+  } else if (HasArg(2)) {
     StoreNumber(7, movie.mY);
-  } else if (Has(3)) {
+  } else if (HasArg(3)) {
     StoreNumber(7, movie.mWidth);
-  } else if (Has(4)) {
+  } else if (HasArg(4)) {
     StoreNumber(7, movie.mHeight);
-  } else if (Has(5)) {
+  } else if (HasArg(5)) {
     StoreNumber(7, movie.mVolume);
-  } else if (Has(6)) {
+  } else if (HasArg(6)) {
     StoreNumber(7, ReadMpegType(GameFileName(TextArg(6)).c_str()));
   }
   return 0;
@@ -202,7 +201,7 @@ int32_t CmdMovieQuery() {
 int32_t CmdOgvOpen() {
   if (FetchCommandArguments(kOgvOpenSlot) != 0) return -1;
   ObjectTreeNode* node = nullptr;
-  if (Has(0)) {
+  if (HasArg(0)) {
     char path[kObjectPathBytes];
     int kind = NormalizeLayerPathArguments(path);
     if (kind < 0) return -1;
@@ -215,10 +214,10 @@ int32_t CmdOgvOpen() {
   MovieState& movieWindow = g_MovieState;
   ApplyField(4, &movieWindow.mWidth);
   ApplyField(5, &movieWindow.mHeight);
-  if (!Has(2)) return 0;
+  if (!HasArg(2)) return 0;
   std::string name = GameFileName(TextArg(2));
-  if (!Has(4)) movieWindow.mWidth = MainWidth();
-  if (!Has(5)) movieWindow.mHeight = MainHeight();
+  if (!HasArg(4)) movieWindow.mWidth = MainWidth();
+  if (!HasArg(5)) movieWindow.mHeight = MainHeight();
   // Only a loose file plays: a movie inside a pack is not opened.
   if (!FileExistsOnDisk(name.c_str())) return 0;
   if (OpenOgvMovie(name.c_str()) != 0) return 0;
@@ -246,16 +245,16 @@ int32_t CmdOgvQuery() {
     if (g_TheoraApi == nullptr || movie.mAudio == nullptr) return 0;
     return g_TheoraApi->w_nowsample(movie.mAudio);
   };
-  if (Has(0)) {
+  if (HasArg(0)) {
     StoreNumber(5, g_MovieState.mPlaying);
-  } else if (Has(1)) {
+  } else if (HasArg(1)) {
     StoreNumber(5, nowSample());
-  } else if (Has(2)) {
+  } else if (HasArg(2)) {
     nowSample();
     StoreNumber(5, g_MovieState.mHeight);
-  } else if (Has(3)) {
+  } else if (HasArg(3)) {
     StoreNumber(5, g_MovieState.mVolume);
-  } else if (Has(4)) {
+  } else if (HasArg(4)) {
     StoreNumber(5, ReadMpegType(GameFileName(TextArg(4)).c_str()));
   }
   return 0;

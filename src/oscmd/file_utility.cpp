@@ -33,8 +33,7 @@ constexpr int kFileInfoSlot = 21;
 
 enum class ImageFormat { kBmp, kPng, kJpeg, kWebp };
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int64_t IntArg(int id) { return Has(id) ? g_ArgInt[ArgSlot(id)] : 0; }
+int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 std::string StringArg(int id) {
   int slot = ArgSlot(id);
   return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
@@ -61,20 +60,20 @@ bool EndsWithSeparator(const std::string& path) {
 
 ImageFormat ChosenFormat() {
   ImageFormat format = ImageFormat::kPng;
-  if (Has(12)) format = IntArg(12) == 1 ? ImageFormat::kBmp : ImageFormat::kPng;
-  if (Has(13) && IntArg(13) == 1) format = ImageFormat::kPng;
-  if (Has(14) && IntArg(14) == 1) format = ImageFormat::kJpeg;
-  if (Has(15) && IntArg(15) == 1) format = ImageFormat::kWebp;
+  if (HasArg(12)) format = IntArg(12) == 1 ? ImageFormat::kBmp : ImageFormat::kPng;
+  if (HasArg(13) && IntArg(13) == 1) format = ImageFormat::kPng;
+  if (HasArg(14) && IntArg(14) == 1) format = ImageFormat::kJpeg;
+  if (HasArg(15) && IntArg(15) == 1) format = ImageFormat::kWebp;
   return format;
 }
 
 int32_t Setting(int64_t fallback, int64_t low, int64_t high) {
-  return static_cast<int32_t>(std::clamp<int64_t>(Has(9) ? IntArg(9) : fallback, low, high));
+  return static_cast<int32_t>(std::clamp<int64_t>(HasArg(9) ? IntArg(9) : fallback, low, high));
 }
 
 int SaveLayerImage(std::string file, ImageFormat format) {
   std::string path = StringArg(10);
-  if (Has(11)) {
+  if (HasArg(11)) {
     char number[32];
     std::snprintf(number, sizeof number, ".%" PRId64, IntArg(11));
     path += number;
@@ -155,24 +154,24 @@ std::vector<std::string> SplitParameters(const std::string& text) {
 
 int32_t CmdFileUtility() {
   if (FetchCommandArguments(kFileUtilitySlot) != 0) return -1;
-  std::string parameters = Has(8) ? StringArg(8) : std::string();
+  std::string parameters = HasArg(8) ? StringArg(8) : std::string();
   ImageFormat format = ChosenFormat();
   std::string a = NameArg(0, kFilePathBytes);
   std::string b = NameArg(1, kFilePathBytes);
   std::string f = NameArg(2, kFolderPathBytes - 1);
   if (!EndsWithSeparator(f)) f += '\\';
-  if (Has(16) && IntArg(16) != 0) PreloadFile(static_cast<int32_t>(IntArg(16) - 1), a.c_str(), 0);
-  if (Has(17)) PreloadFile(static_cast<int32_t>(IntArg(17) - 1), a.c_str(), 1);
-  if (Has(10) && SaveLayerImage(a, format) != 0) return -1;
-  if (Has(3)) CreateFolderPath(f);
-  if (Has(4)) CopyGameFile(a, b);
-  if (Has(5)) {
-    if (Has(0)) RemoveGameFile(a);
-    if (Has(2)) RemoveGameFolder(f);
+  if (HasArg(16) && IntArg(16) != 0) PreloadFile(static_cast<int32_t>(IntArg(16) - 1), a.c_str(), 0);
+  if (HasArg(17)) PreloadFile(static_cast<int32_t>(IntArg(17) - 1), a.c_str(), 1);
+  if (HasArg(10) && SaveLayerImage(a, format) != 0) return -1;
+  if (HasArg(3)) CreateFolderPath(f);
+  if (HasArg(4)) CopyGameFile(a, b);
+  if (HasArg(5)) {
+    if (HasArg(0)) RemoveGameFile(a);
+    if (HasArg(2)) RemoveGameFolder(f);
   }
-  if (Has(6)) {
+  if (HasArg(6)) {
     OpenFile(a, parameters, false);
-  } else if (Has(7)) {
+  } else if (HasArg(7)) {
     OpenFile(a, parameters, true);
   }
   return 0;
@@ -182,7 +181,7 @@ int32_t CmdFileInfo() {
   if (FetchCommandArguments(kFileInfoSlot) != 0) return -1;
   int kind = -1;
   for (int id = 0; id <= 3; ++id) {
-    if (Has(id)) kind = id;
+    if (HasArg(id)) kind = id;
   }
   std::string name = kind >= 0 ? StringArg(kind) : std::string();
   name.resize(SjisCutLength(name, kMaxNameBytes));
@@ -191,7 +190,7 @@ int32_t CmdFileInfo() {
   if (out == 0) return 0;
   auto variable = static_cast<uint32_t>(g_ArgVarId[out]);
   int64_t element = g_ArgVarElement[out];
-  if (Has(4)) {
+  if (HasArg(4)) {
     int64_t exists = 0;
     if (kind == 0) {
       exists = IsDirectory(name);
@@ -204,11 +203,11 @@ int32_t CmdFileInfo() {
       exists = FindMediaFile(&location, resolved, lookup, kCategories[kind]) == 0 ? 1 : 0;
     }
     SetNumberElement(variable, element, exists);
-  } else if (Has(5)) {
+  } else if (HasArg(5)) {
     int64_t size = 0;
     if (kind == 1 && !GameFolderExists(name)) size = std::max<int64_t>(GetGameFileSize(name), 0);
     SetNumberElement(variable, element, size);
-  } else if (Has(6)) {
+  } else if (HasArg(6)) {
     const VariableRecord* record = FindVariableRecord(variable);
     if (record != nullptr && record->mVarType == kVarString) {
       std::string program = kind > 0 ? FindDefaultProgram(name) : std::string();

@@ -21,7 +21,6 @@ constexpr int kMenuPopupSlot = 63;
 constexpr int kMenuDeleteSlot = 64;
 constexpr int kMenuQuerySlot = 65;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
 int64_t IntArg(int id) { return g_ArgInt[ArgSlot(id)]; }
 const char* TextArg(int id) {
   const char* text = g_ArgString[ArgSlot(id)];
@@ -31,7 +30,7 @@ const char* TextArg(int id) {
 // The normalised path of an argument with its kind (leaf or group); -1 when
 // the path is missing or cannot be normalised (reported).
 int NormalizeMenuPath(int id, char* output) {
-  if (!Has(id)) return -1;
+  if (!HasArg(id)) return -1;
   return NormalizeObjectPath(output, TextArg(id), g_MenuPathBase, 0);
 }
 
@@ -95,18 +94,18 @@ int32_t CmdMenuDefine() {
   if (kind < 0) return -1;
   ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kind);
   int64_t key = -1;
-  if (Has(2)) {
+  if (HasArg(2)) {
     int64_t current = node != nullptr ? static_cast<int32_t>(node->mOrderKey) : 1;
     key = NewOrderKey(current, g_ArgOperator[ArgSlot(2)], IntArg(2));
     if (node != nullptr) SetNodeOrderKey(node, key);
   }
   MenuItemRecord* record = RecordOf(node);
   if (node == nullptr) {
-    if (!Has(1)) {
+    if (!HasArg(1)) {
       ReportErrorAtScriptFmt(kMsgMenuItemWithoutText, CommandName(kMenuDefineSlot), path);
       return -1;
     }
-    if (!Has(2)) {
+    if (!HasArg(2)) {
       ReportErrorAtScriptFmt(kMsgLayerWithoutOrderKey, CommandName(kMenuDefineSlot));
       return -1;
     }
@@ -114,15 +113,15 @@ int32_t CmdMenuDefine() {
     if (node == nullptr) return -1;
     record = CreateMenuItemRecord(node, TextArg(1));
     if (record == nullptr) return -1;
-  } else if (Has(1)) {
+  } else if (HasArg(1)) {
     if (record == nullptr) return 0;
     CopySjisBounded(record->mText, kMenuTextBytes, TextArg(1));
   }
   if (record == nullptr) return 0;
-  if (Has(3)) record->mVisible = static_cast<int8_t>(IntArg(3));
-  if (Has(4)) record->mEnabled = static_cast<int16_t>(IntArg(4));
-  if (Has(5)) record->mChecked = static_cast<int8_t>(IntArg(5));
-  if (Has(6)) record->mCommandId = IntArg(6);
+  if (HasArg(3)) record->mVisible = static_cast<int8_t>(IntArg(3));
+  if (HasArg(4)) record->mEnabled = static_cast<int16_t>(IntArg(4));
+  if (HasArg(5)) record->mChecked = static_cast<int8_t>(IntArg(5));
+  if (HasArg(6)) record->mCommandId = IntArg(6);
   return 0;
 }
 
@@ -131,7 +130,7 @@ int32_t CmdMenuPopup() {
   char path[kObjectPathBytes];
   if (NormalizeMenuPath(0, path) < 0) return -1;
   ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kPathAny);
-  if (node == nullptr || !Has(1) || IntArg(1) != 1) return 0;
+  if (node == nullptr || !HasArg(1) || IntArg(1) != 1) return 0;
   if (BuildPopupSet(kScriptPopupSet, node) != 0) return 0;
   int x = 0;
   int y = 0;
@@ -170,7 +169,7 @@ int32_t CmdMenuQuery() {
   }
   static constexpr int kQueryOrder[] = {3, 5, 6, 4, 7, 8, 2};
   for (int id : kQueryOrder) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     switch (id) {
       case 3: WriteValue(n, e, 1); break;
       case 5: WriteValue(n, e, record->mVisible); break;

@@ -17,8 +17,7 @@ constexpr int kMessageBoxSlot = 10;
 // The dialog's answer buffer, terminator included.
 constexpr int64_t kDialogTextBytes = 4096;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int64_t IntArg(int id) { return Has(id) ? g_ArgInt[ArgSlot(id)] : 0; }
+int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 const char* StringArg(int id) {
   int slot = ArgSlot(id);
   return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
@@ -29,7 +28,7 @@ void WriteAnswer(int64_t value) {
 }
 
 uint32_t BoxStyle() {
-  uint32_t buttons = Has(15) ? kBoxYesNoCancel : Has(14) ? kBoxYesNo : Has(13) ? kBoxOkCancel : kBoxOk;
+  uint32_t buttons = HasArg(15) ? kBoxYesNoCancel : HasArg(14) ? kBoxYesNo : HasArg(13) ? kBoxOkCancel : kBoxOk;
   uint32_t icon = 0;
   switch (IntArg(19)) {
     case 1: icon = kBoxIconInformation; break;
@@ -62,9 +61,9 @@ int64_t ScriptAnswer(uint32_t buttons, int answer) {
 
 int32_t CmdMessageBox() {
   if (FetchCommandArguments(kMessageBoxSlot) != 0) return -1;
-  if (Has(20)) return 0;
+  if (HasArg(20)) return 0;
   if (g_OsShellLinks.mShowCursor != nullptr) g_OsShellLinks.mShowCursor();
-  if (Has(16)) {
+  if (HasArg(16)) {
     TextDialogRequest request;
     request.mKind = TextDialogKind::kInput;
     request.mCaption = StringArg(0);

@@ -37,7 +37,6 @@ constexpr int kValidateSlot = 88;
 constexpr int64_t kPackAllSlots = 99999;
 constexpr size_t kMaxSaveNameBytes = 32;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
 int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
 const char* Text(int id) {
   const char* text = g_ArgString[ArgSlot(id)];
@@ -46,7 +45,7 @@ const char* Text(int id) {
 
 // Numbers that index the stores are checked before they do.
 bool InRange(int command, int id, int64_t minimum, int64_t maximum) {
-  int64_t value = Has(id) ? Value(id) : 0;
+  int64_t value = HasArg(id) ? Value(id) : 0;
   if (value >= minimum && value <= maximum) return true;
   ReportErrorAtScriptFmt(kMsgArgumentOutOfRange, CommandName(command), ArgumentName(command, id), value, minimum,
                          maximum);
@@ -57,11 +56,11 @@ bool InRange(int command, int id, int64_t minimum, int64_t maximum) {
 // normalised path in path (kObjectPathBytes). Null when none was given
 // (*given false) or after a report (*failed).
 ObjectTreeNode* FindLayerArgument(int command, char* path, bool* given, bool* failed) {
-  *given = Has(4);
+  *given = HasArg(4);
   *failed = false;
   if (!*given) return nullptr;
   std::string text = Text(4);
-  if (Has(5)) {
+  if (HasArg(5)) {
     char number[32];
     std::snprintf(number, sizeof number, ".%" PRId64, Value(5));
     text += number;
@@ -117,7 +116,7 @@ int PrepareRecord(uint32_t dno, ObjectTreeNode* layer) {
   uint8_t type = 0;
   // The highest group and the highest type given win, each on its own.
   for (int id = 6; id <= 17; ++id) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     group = std::max<uint8_t>(group, static_cast<uint8_t>((id - 6) % 4 + 1));
     type = std::max<uint8_t>(type, static_cast<uint8_t>((id - 6) / 4 + 1));
   }
@@ -343,30 +342,30 @@ int LoadRecord(uint32_t dno, const std::string& name, bool fromSlot, ObjectTreeN
 
 int32_t CmdSaveData() {
   if (FetchCommandArguments(kSaveSlot) != 0) return -1;
-  if (Has(1) && Value(1) != kPackAllSlots && !InRange(kSaveSlot, 1, 0, kMemorySlotCount - 1)) return -1;
+  if (HasArg(1) && Value(1) != kPackAllSlots && !InRange(kSaveSlot, 1, 0, kMemorySlotCount - 1)) return -1;
   // Record 1024 is the memory-slot package: scripts never prepare it.
-  if (Has(2) && !InRange(kSaveSlot, 2, 1, kPackageDno - 1)) return -1;
+  if (HasArg(2) && !InRange(kSaveSlot, 2, 1, kPackageDno - 1)) return -1;
   bool layerGiven = false;
   bool layerFailed = false;
   char path[kObjectPathBytes] = "";
   ObjectTreeNode* layer = FindLayerArgument(kSaveSlot, path, &layerGiven, &layerFailed);
   if (layerFailed) return -1;
   std::string name;
-  if (Has(0) && !SaveFileName(kSaveSlot, &name)) return -1;
-  if (Has(1) && Value(1) == kPackAllSlots) return PackMemorySlots() == 0 ? 0 : -1;
+  if (HasArg(0) && !SaveFileName(kSaveSlot, &name)) return -1;
+  if (HasArg(1) && Value(1) == kPackAllSlots) return PackMemorySlots() == 0 ? 0 : -1;
   try {
-    if (Has(2) && PrepareRecord(static_cast<uint32_t>(Value(2)), layer) != 0) return -1;
+    if (HasArg(2) && PrepareRecord(static_cast<uint32_t>(Value(2)), layer) != 0) return -1;
   } catch (const std::bad_alloc&) {
     FreePendingSaveRecords(static_cast<int>(Value(2)) - 1);
     ShowMessageBox("", "メモリ不足です.");
     return -1;
   }
-  if (Has(1)) {
+  if (HasArg(1)) {
     if (!WriteMemorySlot(static_cast<uint32_t>(Value(1)))) {
       ShowMessageBox("", "メモリ不足です.");
       return -1;
     }
-  } else if (Has(0)) {
+  } else if (HasArg(0)) {
     if (WritePendingToFile(name) != 0) return -1;
   } else {
     return 0;
@@ -377,7 +376,7 @@ int32_t CmdSaveData() {
 
 int32_t CmdLoadData() {
   if (FetchCommandArguments(kLoadSlot) != 0) return -1;
-  bool fromSlot = Has(1);
+  bool fromSlot = HasArg(1);
   if (fromSlot && !InRange(kLoadSlot, 1, 0, kMemorySlotCount - 1)) return -1;
   if (!InRange(kLoadSlot, 2, 1, kMaxSaveDno)) return -1;
   auto dno = static_cast<uint32_t>(Value(2));

@@ -48,6 +48,7 @@ const char* CommandName(int command);
 const char* ArgumentName(int command, int id);
 // The slot of an argument id (0 when absent) and the values of present ones.
 inline int ArgSlot(int id) { return g_ArgSlotOfId[static_cast<uint8_t>(id)]; }
+inline bool HasArg(int id) { return ArgSlot(id) != 0; }
 
 // Relative operations: 0 set, 1 add, 2 subtract, 3 multiply, 4 divide (a
 // zero operand keeps the value); other codes keep the value. All wrap.

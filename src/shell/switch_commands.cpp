@@ -40,7 +40,6 @@ PlatformCursor* g_LayerCursor = nullptr;
 int32_t g_CursorHotX = 0;
 int32_t g_CursorHotY = 0;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
 int64_t IntArg(int id) { return g_ArgInt[ArgSlot(id)]; }
 
 // The cursor's place in the main window's client area; false without one.
@@ -173,16 +172,16 @@ int CreateCursorFromLayer(const LayerRecord* layer, int32_t width, int32_t heigh
 
 int32_t CmdFrameRate() {
   if (FetchCommandArguments(kFrameRateSlot) != 0) return -1;
-  if (Has(0)) SetFrameRate(static_cast<int32_t>(IntArg(0)));
-  if (Has(1)) g_FrameSkip = static_cast<int32_t>(IntArg(1));
+  if (HasArg(0)) SetFrameRate(static_cast<int32_t>(IntArg(0)));
+  if (HasArg(1)) g_FrameSkip = static_cast<int32_t>(IntArg(1));
   return 0;
 }
 
 int32_t CmdInputEnable() {
   if (FetchCommandArguments(kInputEnableSlot) != 0) return -1;
-  if (Has(0)) g_KeyboardInputOn = static_cast<uint8_t>(IntArg(0));
-  if (Has(1)) g_JoystickInputOn = static_cast<uint8_t>(IntArg(1));
-  if (Has(2)) {
+  if (HasArg(0)) g_KeyboardInputOn = static_cast<uint8_t>(IntArg(0));
+  if (HasArg(1)) g_JoystickInputOn = static_cast<uint8_t>(IntArg(1));
+  if (HasArg(2)) {
     auto on = static_cast<uint8_t>(IntArg(2));
     if (g_MouseInputOn == 1 && on == 0) {
       g_CursorRequest = 2;
@@ -200,23 +199,23 @@ int32_t CmdMouse() {
   if (FetchCommandArguments(kMouseSlot) != 0) return -1;
   WindowObject* main = g_WindowTable[0];
   if (main == nullptr) return 0;
-  if (Has(0)) SetCursorMode(main, IntArg(0));
-  if (Has(1)) g_CursorIdleDelay = static_cast<int32_t>(IntArg(1));
-  if (Has(2)) main->mShowCursorOnMove = static_cast<uint8_t>(IntArg(2));
-  if (Has(3)) main->mShowCursorOnButtons = static_cast<uint8_t>(IntArg(3));
-  if (Has(4)) main->mShowCursorOnWheel = static_cast<uint8_t>(IntArg(4));
-  if (Has(5)) {
+  if (HasArg(0)) SetCursorMode(main, IntArg(0));
+  if (HasArg(1)) g_CursorIdleDelay = static_cast<int32_t>(IntArg(1));
+  if (HasArg(2)) main->mShowCursorOnMove = static_cast<uint8_t>(IntArg(2));
+  if (HasArg(3)) main->mShowCursorOnButtons = static_cast<uint8_t>(IntArg(3));
+  if (HasArg(4)) main->mShowCursorOnWheel = static_cast<uint8_t>(IntArg(4));
+  if (HasArg(5)) {
     main->mCursorX = static_cast<int32_t>(IntArg(5));
     MoveCursorInClient(main, main->mCursorX, 0, true);
   }
-  if (Has(6)) {
+  if (HasArg(6)) {
     main->mCursorY = static_cast<int32_t>(IntArg(6));
     MoveCursorInClient(main, 0, main->mCursorY, false);
   }
-  if (Has(7)) SetSystemCursorShape(CursorShapeOf(IntArg(7)));
-  if (Has(8)) g_CursorHotX = static_cast<int16_t>(IntArg(8));
-  if (Has(9)) g_CursorHotY = static_cast<int16_t>(IntArg(9));
-  if (Has(10)) {
+  if (HasArg(7)) SetSystemCursorShape(CursorShapeOf(IntArg(7)));
+  if (HasArg(8)) g_CursorHotX = static_cast<int16_t>(IntArg(8));
+  if (HasArg(9)) g_CursorHotY = static_cast<int16_t>(IntArg(9));
+  if (HasArg(10)) {
     const char* text = g_ArgString[ArgSlot(10)];
     char path[kObjectPathBytes];
     if (NormalizeObjectPath(path, text != nullptr ? text : "", g_LayerPathBase, 0) < 0) return -1;
@@ -236,16 +235,16 @@ int32_t CmdMouse() {
 
 int32_t CmdScreenAndTimers() {
   if (FetchCommandArguments(kScreenAndTimersSlot) != 0) return -1;
-  if (Has(0)) g_BlockScreenSaver = static_cast<uint8_t>(IntArg(0));
-  if (Has(1)) {
+  if (HasArg(0)) g_BlockScreenSaver = static_cast<uint8_t>(IntArg(0));
+  if (HasArg(1)) {
     const WindowObject* main = g_WindowTable[0];
     if (main != nullptr && main->mActive != 0) g_RunInBackground = static_cast<uint8_t>(IntArg(1));
   }
-  if (Has(2) && Has(3) && IntArg(2) > 0 && IntArg(3) > 0) {
+  if (HasArg(2) && HasArg(3) && IntArg(2) > 0 && IntArg(3) > 0) {
     SetLogicalScreenSize(static_cast<int32_t>(IntArg(2)), static_cast<int32_t>(IntArg(3)));
   }
   for (int k = 0; k < kStopwatchCount; ++k) {
-    if (Has(4 + k)) SetStopwatchRunning(k, IntArg(4 + k));
+    if (HasArg(4 + k)) SetStopwatchRunning(k, IntArg(4 + k));
   }
   return 0;
 }

@@ -31,8 +31,7 @@ constexpr int kWindowQuerySlot = 107;
 constexpr int kShowNormal = 5;
 constexpr int32_t kDefaultSubWindowSide = 128;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int64_t IntArg(int id) { return Has(id) ? g_ArgInt[ArgSlot(id)] : 0; }
+int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 const char* StringArg(int id) {
   int slot = ArgSlot(id);
   return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
@@ -109,16 +108,16 @@ int SetMenuBar(WindowObject* object) {
 int ApplySize(int n, WindowObject* object) {
   bool free = g_FullScreen == 0 && g_Maximized == 0;
   bool exists = g_WindowIds[n] != -1 && object->mWindow != nullptr;
-  bool takeWidth = Has(7) && free;
-  bool takeHeight = Has(8) && free;
+  bool takeWidth = HasArg(7) && free;
+  bool takeHeight = HasArg(8) && free;
   DesktopFacts desktop;
   bool haveDesktop = GetDesktopFacts(&desktop);
   // A window that was never made has no size to keep the ratio of.
-  if (Has(9) && free && exists && object->mWidth > 0) {
+  if (HasArg(9) && free && exists && object->mWidth > 0) {
     int64_t width = haveDesktop ? std::min<int64_t>(IntArg(9), desktop.mWidth) : IntArg(9);
     ResizeClient(object, width, static_cast<int64_t>(object->mHeight) * width / object->mWidth);
   }
-  if (Has(10) && free && exists && object->mHeight > 0) {
+  if (HasArg(10) && free && exists && object->mHeight > 0) {
     int64_t height = haveDesktop ? std::min<int64_t>(IntArg(10), desktop.mHeight) : IntArg(10);
     ResizeClient(object, static_cast<int64_t>(object->mWidth) * height / object->mHeight, height);
   }
@@ -146,7 +145,7 @@ int ApplySize(int n, WindowObject* object) {
   object->mY = 0;
   object->mWidth = takeWidth ? ClampInt32(IntArg(7)) : kDefaultSubWindowSide;
   object->mHeight = takeHeight ? ClampInt32(IntArg(8)) : kDefaultSubWindowSide;
-  if (!Has(1)) {
+  if (!HasArg(1)) {
     ReportErrorAtScriptFmt(kMsgSubWindowNeedsTitle, CommandName(kWindowControlSlot));
     return -1;
   }
@@ -216,30 +215,30 @@ int32_t CmdWindowControl() {
   WindowObject* object = g_WindowTable[n];
   if (ApplySize(n, object) != 0) return -1;
   PlatformWindow* window = object->mWindow;
-  if (Has(1)) {
+  if (HasArg(1)) {
     const char* title = StringArg(1);
     CopySjisBounded(object->mTitle, sizeof object->mTitle, title[0] != '\0' ? title : " ");
     if (window != nullptr) SetPlatformWindowTitle(window, object->mTitle);
   }
-  if (Has(2)) {
+  if (HasArg(2)) {
     object->mOpacity = ClampInt32(IntArg(2));
     SetPlatformWindowOpacity(window, static_cast<uint8_t>(std::min<int64_t>(IntArg(2), 255)));
   }
-  if (Has(3)) {
+  if (HasArg(3)) {
     auto visible = static_cast<uint8_t>(IntArg(3));
     bool changed = visible != object->mDisplayState;
     object->mDisplayState = visible;
     if (changed && window != nullptr) ShowPlatformWindow(window, IntArg(3) > 0);
   }
-  if (Has(4) || Has(5)) {
-    if (Has(4)) object->mX = ClampInt32(IntArg(4));
-    if (Has(5)) object->mY = ClampInt32(IntArg(5));
+  if (HasArg(4) || HasArg(5)) {
+    if (HasArg(4)) object->mX = ClampInt32(IntArg(4));
+    if (HasArg(5)) object->mY = ClampInt32(IntArg(5));
     if (window != nullptr) MoveWindowTo(window, object->mX, object->mY);
   }
-  if (Has(6) && ApplyZOrder(n, object) != 0) return -1;
-  if (Has(16)) object->mMaximiseAllowed = static_cast<uint8_t>(IntArg(16));
-  if (Has(17)) object->mMinimiseAllowed = static_cast<uint8_t>(IntArg(17));
-  if (Has(18)) {
+  if (HasArg(6) && ApplyZOrder(n, object) != 0) return -1;
+  if (HasArg(16)) object->mMaximiseAllowed = static_cast<uint8_t>(IntArg(16));
+  if (HasArg(17)) object->mMinimiseAllowed = static_cast<uint8_t>(IntArg(17));
+  if (HasArg(18)) {
     int64_t state = IntArg(18);
     if (n == 0 && (state < 0 || state > 2)) {
       ReportErrorAtScriptFmt(kMsgWindowValueRefused, CommandName(kWindowControlSlot),
@@ -248,19 +247,19 @@ int32_t CmdWindowControl() {
     }
     object->mCloseState = static_cast<uint8_t>(state);
   }
-  if (Has(19)) {
+  if (HasArg(19)) {
     FlashGameWindow(window, static_cast<uint32_t>(IntArg(20)), static_cast<uint32_t>(IntArg(19)));
   }
-  if (Has(21) && ShowLayerSet(object) != 0) return -1;
-  if (Has(22) && SetMenuBar(object) != 0) return -1;
-  if (Has(23)) {
+  if (HasArg(21) && ShowLayerSet(object) != 0) return -1;
+  if (HasArg(22) && SetMenuBar(object) != 0) return -1;
+  if (HasArg(23)) {
     ObjectTreeNode* node = nullptr;
     bool refused = false;
     LayerRecord* record = LayerAt(23, &node, &refused);
     if (record == nullptr) return -1;
     if (SetWindowRegionFromLayer(GetMainPlatformWindow(), record) != 0) return 1;
   }
-  if (Has(24)) {
+  if (HasArg(24)) {
     ObjectTreeNode* node = nullptr;
     bool refused = false;
     LayerRecord* record = LayerAt(24, &node, &refused);
@@ -269,16 +268,16 @@ int32_t CmdWindowControl() {
     g_DragLayerNode = node;
     g_DragLayerOn = 1;
   }
-  if (Has(12) && g_FullScreen == 0) ChangeStyleBit(window, kWindowStyleMaximizeBox, IntArg(12) == 1);
-  if (Has(11) && IntArg(11) == 1 && window != nullptr) RaisePlatformWindow(window);
-  if (Has(13) && n == 0) {
+  if (HasArg(12) && g_FullScreen == 0) ChangeStyleBit(window, kWindowStyleMaximizeBox, IntArg(12) == 1);
+  if (HasArg(11) && IntArg(11) == 1 && window != nullptr) RaisePlatformWindow(window);
+  if (HasArg(13) && n == 0) {
     if (SetFullscreenMode(static_cast<int>(IntArg(13))) == 1) MakeWhollyDirty(object->mShownLayerSet);
   }
-  if (Has(14) && window != nullptr) ApplyMinimised(object);
-  if (Has(15) && window != nullptr) {
+  if (HasArg(14) && window != nullptr) ApplyMinimised(object);
+  if (HasArg(15) && window != nullptr) {
     PostWindowMessage(window, kMsgSysCommand, g_Maximized != 0 ? kSysCommandRestore : kSysCommandMaximize, 0);
   }
-  if (Has(25) && IntArg(25) != g_ThickFrame) {
+  if (HasArg(25) && IntArg(25) != g_ThickFrame) {
     g_ThickFrame = static_cast<uint8_t>(IntArg(25));
     if (g_FullScreen == 0 && window != nullptr) {
       GetWindowFrameExtra(window, &g_FrameExtraWidth, &g_FrameExtraHeight);
@@ -291,7 +290,7 @@ int32_t CmdWindowControl() {
 
 int32_t CmdWindowHide() {
   if (FetchCommandArguments(kWindowHideSlot) != 0) return -1;
-  if (!Has(0)) return 0;
+  if (!HasArg(0)) return 0;
   int64_t n = IntArg(0);
   if (n == 0) {
     ReportErrorAtScriptFmt(kMsgMainWindowHide, CommandName(kWindowHideSlot), ArgumentName(kWindowHideSlot, 0), n);
@@ -322,7 +321,7 @@ int32_t CmdWindowQuery() {
   PlatformWindow* window = object->mWindow;
   static constexpr int kOrder[] = {2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 15, 16, 14, 17};
   for (int id : kOrder) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     int64_t value = 0;
     int x = 0;
     int y = 0;

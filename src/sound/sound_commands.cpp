@@ -26,8 +26,7 @@ constexpr int kSoundDeleteSlot = 90;
 constexpr int kSoundQuerySlot = 91;
 constexpr int kQueryOutId = 23;
 
-bool Has(int id) { return ArgSlot(id) != 0; }
-int32_t IntArg(int id) { return Has(id) ? static_cast<int32_t>(g_ArgInt[ArgSlot(id)]) : 0; }
+int32_t IntArg(int id) { return HasArg(id) ? static_cast<int32_t>(g_ArgInt[ArgSlot(id)]) : 0; }
 
 // Normalises the path argument against "S0" and finds its node; kind gets
 // kPathLeaf or kPathGroup. False after a path error.
@@ -114,7 +113,7 @@ int32_t CmdSoundDefine() {
   int kind = 0;
   ObjectTreeNode* node = nullptr;
   if (!FindSoundNode(path, &kind, &node)) return -1;
-  bool hasFile = Has(2) && g_ArgString[ArgSlot(2)] != nullptr;
+  bool hasFile = HasArg(2) && g_ArgString[ArgSlot(2)] != nullptr;
   if (node == nullptr) {
     if (kind == kPathGroup && hasFile) {
       ReportErrorAtScriptFmt(kMsgSoundFileForNewGroup, CommandName(kSoundDefineSlot));
@@ -156,15 +155,15 @@ int32_t CmdSoundDefine() {
     }
     PostAndWait(node, SOUND_REQ_LOAD, 0, resolved);
   }
-  if (Has(1)) {
+  if (HasArg(1)) {
     std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
     record->mEnabled = static_cast<uint8_t>(IntArg(1));
     PostSoundRequest(node, SOUND_REQ_SET_VOLUME, record->mVolume);
   }
-  if (Has(6)) PostSoundRequest(node, SOUND_REQ_SET_START, IntArg(6));
-  if (Has(7)) PostSoundRequest(node, SOUND_REQ_SET_LOOP_BACK, IntArg(7));
-  if (Has(8)) PostSoundRequest(node, SOUND_REQ_SET_END, IntArg(8));
-  if (Has(9)) {
+  if (HasArg(6)) PostSoundRequest(node, SOUND_REQ_SET_START, IntArg(6));
+  if (HasArg(7)) PostSoundRequest(node, SOUND_REQ_SET_LOOP_BACK, IntArg(7));
+  if (HasArg(8)) PostSoundRequest(node, SOUND_REQ_SET_END, IntArg(8));
+  if (HasArg(9)) {
     {
       // The sound thread reads the target in every poll.
       std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
@@ -172,11 +171,11 @@ int32_t CmdSoundDefine() {
     }
     PostSoundRequest(node, SOUND_REQ_SET_LOOPS, IntArg(9));
   }
-  if (Has(11)) PostSoundRequest(node, SOUND_REQ_SET_PAN, IntArg(11));
-  if (Has(12)) PostSoundRequest(node, SOUND_REQ_SET_FREQUENCY, IntArg(12));
-  if (Has(13)) PostSoundRequest(node, SOUND_REQ_NOP, 0);
-  if (Has(10)) PostSoundRequest(node, Has(3) ? SOUND_REQ_SET_FADE_TARGET : SOUND_REQ_SET_VOLUME, IntArg(10));
-  if (Has(3)) {
+  if (HasArg(11)) PostSoundRequest(node, SOUND_REQ_SET_PAN, IntArg(11));
+  if (HasArg(12)) PostSoundRequest(node, SOUND_REQ_SET_FREQUENCY, IntArg(12));
+  if (HasArg(13)) PostSoundRequest(node, SOUND_REQ_NOP, 0);
+  if (HasArg(10)) PostSoundRequest(node, HasArg(3) ? SOUND_REQ_SET_FADE_TARGET : SOUND_REQ_SET_VOLUME, IntArg(10));
+  if (HasArg(3)) {
     int32_t fade = IntArg(5);
     if (IntArg(3) == 1) {
       PostAndWait(node, SOUND_REQ_PLAY, fade);
@@ -184,7 +183,7 @@ int32_t CmdSoundDefine() {
       PostSoundRequest(node, SOUND_REQ_FADE_OUT, fade);
     }
   }
-  if (Has(4)) PostAndWait(node, SOUND_REQ_PAUSE, IntArg(4) == 1 ? 1 : 0);
+  if (HasArg(4)) PostAndWait(node, SOUND_REQ_PAUSE, IntArg(4) == 1 ? 1 : 0);
   return 0;
 }
 
@@ -230,7 +229,7 @@ int32_t CmdSoundQuery() {
   std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
   SoundRecord* record = SoundRecordOf(node);
   for (int id = 1; id <= 7; ++id) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     int64_t value = 0;
     switch (id) {
       case 1: value = record->mSourceKind > 0 ? 1 : 0; break;
@@ -247,7 +246,7 @@ int32_t CmdSoundQuery() {
   // Every given id writes in turn: the last one decides.
   const int order[] = {9, 8, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22};
   for (int id : order) {
-    if (!Has(id)) continue;
+    if (!HasArg(id)) continue;
     int64_t value = 0;
     switch (id) {
       case 9: value = record->mSourceKind; break;
