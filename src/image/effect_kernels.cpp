@@ -243,7 +243,10 @@ void ApplyWaveEffect(uint8_t* out, const EffectRegion& region, int64_t amplitude
     uint8_t* o = OutAt(out, w, 0, y - region.mY0);
     for (int64_t x = region.mX0; x <= region.mX1; ++x) {
       int64_t dy = TruncateBounded(std::cos(static_cast<double>(x + phase) * toRadians) * static_cast<double>(av));
-      int64_t sx = std::clamp(x + dx, region.mX0, region.mX1);
+      // A column past the region's right edge takes the one before that edge.
+      int64_t sx = x + dx;
+      if (sx < region.mX0) sx = region.mX0;
+      if (sx > region.mX1) sx = std::max(region.mX0, region.mX1 - 1);
       int64_t sy = std::clamp(y + dy, region.mY0, region.mY1);
       std::memcpy(o + (x - region.mX0) * 4, region.At(sx, sy), 4);
     }

@@ -413,7 +413,9 @@ TEST_P(EffectWave, ReadsDisplacedPixelsInsideTheRegion) {
     int64_t j = region.x0 + u;
     int64_t s = type != 2 ? static_cast<int64_t>(c.mAmplitude * std::sin((i + c.mPhase) * factor)) : 0;
     int64_t t = type != 1 ? static_cast<int64_t>(c.mAmplitude * std::cos((j + c.mPhase) * factor)) : 0;
-    return picture.At(std::clamp(j + s, region.x0, region.x1), std::clamp(i + t, region.y0, region.y1));
+    // Columns past the right edge read the column before it.
+    int64_t column = j + s < region.x0 ? region.x0 : (j + s > region.x1 ? region.x1 - 1 : j + s);
+    return picture.At(column, std::clamp(i + t, region.y0, region.y1));
   });
   EXPECT_TRUE(SamePicture(expected, Run(picture, c.mEffect, region, c.mAmplitude, c.mPhase)));
 }
