@@ -17,6 +17,7 @@
 #include "core/window_table.h"
 #include "demo/demo_game.h"
 #include "demo/demo_name.h"
+#include "demo/demo_zoom.h"
 #include "layer/layer_record.h"
 #include "layer/text_setup.h"
 #include "platform/audio_device.h"
@@ -119,6 +120,22 @@ TEST(DemoGameTest, ScenesRunInTurnAndTheGameEndsAfterItsIdleTime) {
   EXPECT_LT(frames, DemoLength(kQuick) + 20) << "the demo must end on its own";
   EXPECT_EQ(Layer("W0/square")->mY, -80 + 2 * kQuick.mSceneFrames) << "the last scene ran";
   EXPECT_GT(Layer("W0/band")->mOpacity, 0);
+  // The green character's copy grew by a pixel a frame through the last
+  // scene, centred on its point, and faded in; its middle is the character's.
+  const LayerRecord* zoom = Layer("W0/zoom");
+  const LayerRecord* green = Layer("W0/green");
+  ASSERT_NE(zoom, nullptr);
+  ASSERT_NE(zoom->mPixels, nullptr);
+  EXPECT_EQ(zoom->mWidth, kDemoZoomBaseWidth + kQuick.mSceneFrames);
+  EXPECT_EQ(zoom->mHeight, kDemoZoomBaseHeight + kQuick.mSceneFrames);
+  EXPECT_EQ(zoom->mX, kDemoZoomCentreX - zoom->mWidth / 2);
+  EXPECT_EQ(zoom->mY, kDemoZoomCentreY - zoom->mHeight / 2);
+  EXPECT_EQ(zoom->mOpacity, 3 * kQuick.mSceneFrames);
+  auto middle = [](const LayerRecord* record) {
+    const uint8_t* pixel = record->mPixels + ((record->mHeight / 2) * record->mWidth + record->mWidth / 2) * 4;
+    return std::vector<uint8_t>(pixel, pixel + 4);
+  };
+  EXPECT_EQ(middle(zoom), middle(green));
   EXPECT_EQ(g_LastErrorText, "");
 }
 

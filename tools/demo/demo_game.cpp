@@ -8,6 +8,7 @@
 #include "demo/demo_menu.h"
 #include "demo/demo_movie.h"
 #include "demo/demo_name.h"
+#include "demo/demo_zoom.h"
 #include "support/command_table.h"
 #include "support/image_fixtures.h"
 #include "support/script_assembler.h"
@@ -176,6 +177,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
   DefineDemoVariables(data);
   DefineDemoNameVariable(data);
   DefineDemoMenuVariables(data);
+  DefineDemoZoomVariable(data);
   data.mConfig.mSoundSetting = 1;
 
   ScriptAssembler code(StandardCommandTable(), 0);
@@ -193,6 +195,7 @@ ScriptData DemoScript(const DemoTiming& timing) {
                {"y", Num(360)}, {"opacity", Num(0)}});
   Layer(code, {{"path", Str("square")}, {"order", Num(6)}, {"file", Str("image\\square.bmp")}, {"x", Num(280)},
                {"y", Num(-80)}, {"blend", Num(1)}});
+  AddDemoZoomLayer(code);
   code.Op("sound", {{"path", Str("se/")}, {"volume", Num(200)}});
   code.Op("sound", {{"path", Str("bgm")}, {"file", Str("sound\\music.ogg")}, {"play", Num(1)}, {"fade", Num(800)},
                     {"volume", Num(160)}, {"loops", Num(0)}});
@@ -215,12 +218,14 @@ ScriptData DemoScript(const DemoTiming& timing) {
   });
   WaitForStep(code, timing.mStepFrames);
   Click(code);
-  // Scene 3: the square drops in and the characters leave; a clip plays.
+  // Scene 3: the square drops in and the characters leave while a copy of the
+  // green one grows and fades in; a clip plays.
   AddDemoMovie(code);
   Scene(code, timing.mSceneFrames, [&] {
     Layer(code, {{"path", Str("square")}, {"y", Num(2), 1}});
     Layer(code, {{"path", Str("red")}, {"y", Num(2), 2}, {"opacity", Num(2), 2}});
     Layer(code, {{"path", Str("green")}, {"y", Num(1), 1}, {"opacity", Num(2), 2}});
+    StepDemoZoom(code);
   });
   WaitForStep(code, timing.mIdleFrames);
   Click(code);
