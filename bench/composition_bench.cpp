@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_timing.h"
 #include "core/platform_facts.h"
 #include "core/process_state.h"
 #include "core/settings.h"
@@ -117,13 +118,6 @@ class Scene {
   std::vector<ObjectTreeNode*> mNodes;
 };
 
-template <typename Work>
-double Seconds(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  benchmark::ClobberMemory();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 void BM_SceneComposition(benchmark::State& state) {
   int workers = static_cast<int>(state.range(0));

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "bench_timing.h"
 #include "core/platform_facts.h"
 #include "core/settings.h"
 #include "image/effect_kernels.h"
@@ -59,38 +60,6 @@ void SetUp() {
   ResetEngineSettings();
   InitPixelPrimitives();
   ready = true;
-}
-
-class PoolScope {
- public:
-  explicit PoolScope(int workers) {
-    StopPixelWorkers();
-    if (workers == 0) return;
-    g_WorkerCount = static_cast<uint8_t>(workers);
-    StartPixelWorkers();
-  }
-  ~PoolScope() { StopPixelWorkers(); }
-};
-
-template <typename Work>
-double Seconds(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  benchmark::ClobberMemory();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-template <typename Engine, typename Yardstick>
-void Compare(benchmark::State& state, const char* name, Engine engine, Yardstick yardstick) {
-  double engineSeconds = 0;
-  double yardstickSeconds = 0;
-  for (auto _ : state) {
-    double seconds = Seconds(engine);
-    yardstickSeconds += Seconds(yardstick);
-    engineSeconds += seconds;
-    state.SetIterationTime(seconds);
-  }
-  state.counters[name] = engineSeconds / yardstickSeconds;
 }
 
 void MemcpyFrame() {

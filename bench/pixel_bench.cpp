@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench_timing.h"
 #include "core/platform_facts.h"
 #include "core/settings.h"
 #include "image/blend_kernels.h"
@@ -108,41 +109,11 @@ FrameLayer& SecondDestination() {
   return layer;
 }
 
-// workers 0: no pool, the blends run on the calling thread (one worker's
-// work without the hand-off, which a busy machine would make erratic).
-class PoolScope {
- public:
-  explicit PoolScope(int workers) {
-    StopPixelWorkers();
-    if (workers == 0) return;
-    g_WorkerCount = static_cast<uint8_t>(workers);
-    StartPixelWorkers();
-  }
-  ~PoolScope() { StopPixelWorkers(); }
-};
-
-template <typename Work>
-double Seconds(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  benchmark::ClobberMemory();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Times `engine` and `yardstick` alternately; the benchmark's own time is the
-// engine's, the counter `name` the ratio of the engine's total to the
-// yardstick's (below 1: the engine is faster), or with `speedup` the inverse.
+// Compare, with the frame's pixel rate and the kernel level.
 template <typename Engine, typename Yardstick>
-void Compare(benchmark::State& state, const char* name, Engine engine, Yardstick yardstick, bool speedup = false) {
-  double engineSeconds = 0;
-  double yardstickSeconds = 0;
-  for (auto _ : state) {
-    double seconds = Seconds(engine);
-    yardstickSeconds += Seconds(yardstick);
-    engineSeconds += seconds;
-    state.SetIterationTime(seconds);
-  }
-  state.counters[name] = speedup ? yardstickSeconds / engineSeconds : engineSeconds / yardstickSeconds;
+void CompareFrame(benchmark::State& state, const char* name, Engine engine, Yardstick yardstick,
+                  bool speedup = false) {
+  Compare(state, name, engine, yardstick, speedup);
   state.counters["Mpx"] = benchmark::Counter(static_cast<double>(kFrameWidth) * kFrameHeight / 1e6,
                                              benchmark::Counter::kIsIterationInvariantRate);
   state.SetLabel(LevelLabel());
@@ -167,7 +138,7 @@ void BM_NormalAlphaVsPixman(benchmark::State& state) {
   pixman_image_t* source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kFrameWidth, kFrameHeight,
                                                     reinterpret_cast<uint32_t*>(src->mPixels), kFrameWidth * 4);
   pixman_image_t* dest = pixman_image_create_bits(PIXMAN_a8r8g8b8, kFrameWidth, kFrameHeight, other, kFrameWidth * 4);
-  Compare(
+  CompareFrame(
       state, "vs_pixman", [&] { BlendFrame(dst, src, BLEND_NORMAL, 256, true); },
       [&] {
         pixman_image_composite32(PIXMAN_OP_OVER, source, nullptr, dest, 0, 0, 0, 0, 0, 0, kFrameWidth, kFrameHeight);
@@ -187,7 +158,7 @@ void BM_ModeVsNormalAlpha(benchmark::State& state) {
   auto opacity = static_cast<int16_t>(state.range(2));
   LayerRecord* src = &Source(Content::kRandom).mRecord;
   LayerRecord* dst = &Destination().mRecord;
-  Compare(
+  CompareFrame(
       state, "vs_normal", [&] { BlendFrame(dst, src, mode, opacity, alpha); },
       [&] { BlendFrame(dst, src, BLEND_NORMAL, 256, true); });
 }
@@ -209,7 +180,7 @@ void BM_BlendVsMemcpy(benchmark::State& state) {
   LayerRecord* src = &Source(Content::kRandom).mRecord;
   LayerRecord* dst = &Destination().mRecord;
   uint8_t* copy = SecondDestination().mRecord.mPixels;
-  Compare(
+  CompareFrame(
       state, "vs_memcpy", [&] { BlendFrame(dst, src, mode, 256, true); },
       [&] { std::memcpy(copy, src->mPixels, kFrameBytes); });
 }
@@ -230,7 +201,7 @@ void BM_WorkersVsOne(benchmark::State& state) {
   LayerRecord* src = &Source(Content::kRandom).mRecord;
   LayerRecord* dst = &Destination().mRecord;
   int entry = mode * 2 + 1;
-  Compare(
+  CompareFrame(
       state, "speedup", [&] { BlendFrame(dst, src, mode, 256, true); },
       [&] {
         for (int y = 0; y < kFrameHeight; ++y) {
@@ -257,7 +228,7 @@ void BM_SmallBlitThroughPool(benchmark::State& state) {
   LayerRecord* dst = &Destination().mRecord;
   src->mBlendMode = BLEND_NORMAL;
   src->mOpacity = 256;
-  Compare(
+  CompareFrame(
       state, "speedup",
       [&] {
         for (int k = 0; k < 64; ++k) RunBlendJobs(JOB_BLEND_ROWS_ALPHA, dst, src, nullptr, k, k, k, k, 64, 64);
@@ -321,7 +292,7 @@ void BM_PrimitiveRow(benchmark::State& state) {
       }
     }
   };
-  Compare(state, "vs_memcpy", run, [&] {
+  CompareFrame(state, "vs_memcpy", run, [&] {
     for (int repeat = 0; repeat < 16; ++repeat) std::memcpy(copy.data(), a.data(), n);
   });
   state.counters["Mpx"] = benchmark::Counter(16.0 * kRowPixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);

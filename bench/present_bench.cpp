@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "bench_timing.h"
 #include "core/platform_facts.h"
 #include "core/settings.h"
 #include "image/pixel_primitives.h"
@@ -30,12 +31,6 @@ constexpr int kScaledWidth = 1280;
 constexpr int kScaledHeight = 720;
 constexpr size_t kFrameBytes = static_cast<size_t>(kWidth) * kHeight * 4;
 
-template <typename Work>
-double Seconds(Work work) {
-  auto start = std::chrono::steady_clock::now();
-  work();
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 void BM_PresentFrame(benchmark::State& state) {
   int path = static_cast<int>(state.range(0));
