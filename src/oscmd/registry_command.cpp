@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/sjis.h"
+#include "core/file_names.h"
 #include "oscmd/registry_store.h"
 #include "script/arguments.h"
 #include "script/command_handlers.h"
@@ -30,16 +30,6 @@ constexpr RootPrefix kRootPrefixes[] = {
     {"HKEY_DYN_DATA\\", RegistryRoot::kDynData},
 };
 
-// '/' written between key names becomes '\'; the second byte of a
-// double-byte character is never taken for one.
-std::string BackslashPath(const char* text) {
-  std::string path = text;
-  for (size_t i = 0; i < path.size(); i += SjisCharLength(path, i)) {
-    if (path[i] == '/') path[i] = '\\';
-  }
-  return path;
-}
-
 }  // namespace
 
 int32_t CmdRegistryRead() {
@@ -47,7 +37,9 @@ int32_t CmdRegistryRead() {
   int keySlot = ArgSlot(0);
   int outSlot = ArgSlot(2);
   if (keySlot == 0 || outSlot == 0 || g_ArgString[keySlot] == nullptr) return 0;
-  std::string path = BackslashPath(g_ArgString[keySlot]);
+  // '/' written between key names becomes '\'.
+  std::string path = g_ArgString[keySlot];
+  ReplaceSlashesWithBackslashes(path);
   const RootPrefix* root = nullptr;
   for (const RootPrefix& prefix : kRootPrefixes) {
     if (path.compare(0, std::strlen(prefix.mPrefix), prefix.mPrefix) == 0) root = &prefix;

@@ -8,10 +8,6 @@
 
 namespace {
 
-size_t CharLength(std::string_view text, size_t at) {
-  return IsSjisLeadByte(static_cast<uint8_t>(text[at])) && at + 1 < text.size() ? 2 : 1;
-}
-
 std::string_view Bounded(std::string_view text, size_t limit) { return text.substr(0, SjisCutLength(text, limit)); }
 
 // The length of the line end at `at` (2 for CR LF), 0 when there is none.
@@ -68,7 +64,7 @@ void ScanFields(std::string_view text, bool emptyLines, const std::function<void
     }
     fieldStarted = true;
     lineEmpty = false;
-    at += CharLength(text, at);
+    at += SjisCharLength(text, at);
   }
 }
 
@@ -107,7 +103,7 @@ void ScanTextLines(std::string_view text, const std::function<void(std::string_v
   while (at < text.size()) {
     size_t endLength = LineEndLength(text, at);
     if (endLength == 0) {
-      at += CharLength(text, at);
+      at += SjisCharLength(text, at);
       continue;
     }
     line.assign(Bounded(text.substr(lineStart, at - lineStart), kTextLineBytes));

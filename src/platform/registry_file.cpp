@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/file_replace.h"
 #include "platform/folders.h"
 #include "platform/sjis_chars.h"
 #include "platform/text_codec.h"
@@ -99,10 +100,10 @@ bool SaveStore(KeyFile* file) {
   gsize length = 0;
   gchar* data = g_key_file_to_data(file->mFile, &length, nullptr);
   if (data == nullptr) return false;
-  // Written to a new file and renamed over the old one.
-  gboolean saved = g_file_set_contents(path.c_str(), data, static_cast<gssize>(length), nullptr);
+  int error = 0;
+  bool saved = ReplaceFileContents(path, reinterpret_cast<const uint8_t*>(data), length, &error) == 0;
   g_free(data);
-  return saved != FALSE;
+  return saved;
 }
 
 // The stored group or entry whose decoded name matches, ASCII case folded.

@@ -197,6 +197,16 @@ struct Session {
 Session g_Session;
 bool g_StripShown = false;
 
+// The band as last drawn: the main window paints it after every present, and
+// its pixels only change with the bar, the lit title or the width.
+struct BandPicture {
+  std::vector<uint8_t> mPixels;
+  const MenuHandle* mBar = nullptr;
+  int mHighlighted = -1;
+  int mWidth = 0;
+};
+BandPicture g_Band;
+
 PlatformWindow* MainWindow() { return GetMainPlatformWindow(); }
 
 int BandWidth() {
@@ -228,8 +238,14 @@ void DrawBand() {
   int width = BandWidth();
   if (width <= 0) return;
   int highlighted = g_Session.mOpen && g_Session.mFromBar ? g_Session.mTitle : -1;
-  std::vector<uint8_t> pixels = RenderMenuBand(g_AttachedMenuBar, highlighted, width);
-  DrawPlatformWindowBand(window, pixels.data(), width, kMenuBandHeight);
+  if (g_Band.mPixels.empty() || g_Band.mBar != g_AttachedMenuBar || g_Band.mHighlighted != highlighted ||
+      g_Band.mWidth != width) {
+    g_Band.mPixels = RenderMenuBand(g_AttachedMenuBar, highlighted, width);
+    g_Band.mBar = g_AttachedMenuBar;
+    g_Band.mHighlighted = highlighted;
+    g_Band.mWidth = width;
+  }
+  DrawPlatformWindowBand(window, g_Band.mPixels.data(), width, kMenuBandHeight);
 }
 
 bool OpenPanel(MenuHandle* menu, int desktopX, int desktopY) {
@@ -561,6 +577,8 @@ bool MenuPanelItemSpan(const MenuHandle* menu, int index, int* top, int* bottom)
 }
 
 void OnMenuBarChanged() {
+  // A new bar may reuse the old one's address: its band is drawn afresh.
+  g_Band = BandPicture();
   if (g_Session.mOpen && g_Session.mFromBar) EndSession(0);
   SyncMenuBand();
   DrawBand();
@@ -688,6 +706,7 @@ void CloseMenuPresenter() {
   ClosePanelsFrom(0);
   g_Session = Session();
   g_StripShown = false;
+  g_Band = BandPicture();
   if (g_Font.mFace != nullptr) CloseFontFace(g_Font.mFace);
   g_Font = MenuFont();
 }

@@ -2,8 +2,6 @@
 //   orvane_make_single_file ENGINE PACK OUTPUT [PREVIEW.bmp]
 // With a preview picture (a 24-bit bitmap) the game is a screen saver.
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "single_file/single_file.h"
@@ -16,13 +14,9 @@ int main(int argc, char** argv) {
   SingleFileParts parts;
   parts.mEngine = argv[1];
   parts.mPack = argv[2];
-  if (argc == 5) {
-    std::ifstream in(argv[4], std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "cannot read %s\n", argv[4]);
-      return 1;
-    }
-    parts.mPreview.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (argc == 5 && !ReadFileBytes(argv[4], &parts.mPreview)) {
+    std::fprintf(stderr, "cannot read %s\n", argv[4]);
+    return 1;
   }
   std::string failure = MakeSingleFileGame(parts, argv[3]);
   if (!failure.empty()) {

@@ -8,16 +8,12 @@
 #include "core/byte_order.h"
 #include "shell/appended_data.h"
 
-namespace {
-
-bool ReadWhole(const std::string& path, std::vector<uint8_t>* bytes) {
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
 }
-
-}  // namespace
 
 std::vector<uint8_t> BuildAppendedData(uint64_t programSize, const std::vector<uint8_t>& pack,
                                        const std::vector<uint8_t>& preview) {
@@ -37,8 +33,8 @@ std::vector<uint8_t> BuildAppendedData(uint64_t programSize, const std::vector<u
 std::string MakeSingleFileGame(const SingleFileParts& parts, const std::string& output) {
   std::vector<uint8_t> engine;
   std::vector<uint8_t> pack;
-  if (!ReadWhole(parts.mEngine, &engine) || engine.empty()) return "cannot read the engine " + parts.mEngine;
-  if (!ReadWhole(parts.mPack, &pack) || pack.empty()) return "cannot read the pack " + parts.mPack;
+  if (!ReadFileBytes(parts.mEngine, &engine) || engine.empty()) return "cannot read the engine " + parts.mEngine;
+  if (!ReadFileBytes(parts.mPack, &pack) || pack.empty()) return "cannot read the pack " + parts.mPack;
   if (parts.mPreview.size() + pack.size() > 0xFFFFFFF0u) return "the preview and the pack are too large";
   std::vector<uint8_t> appended = BuildAppendedData(engine.size(), pack, parts.mPreview);
   {

@@ -19,3 +19,5 @@ std::string MakeSingleFileGame(const SingleFileParts& parts, const std::string& 
 // `programSize` bytes.
 std::vector<uint8_t> BuildAppendedData(uint64_t programSize, const std::vector<uint8_t>& pack,
                                        const std::vector<uint8_t>& preview);
+// Reads a whole file; false when it cannot be read.
+bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
