@@ -48,12 +48,7 @@ int ReadJpegRows(LayerRecord* record, const char* fileName, const uint8_t* data,
     jpeg_destroy_decompress(&info);
     return kJpegLibraryFailed;
   }
-  jpeg_create_decompress(&info);
-  SetJpegMemorySource(&info, data, size);
-  jpeg_read_header(&info, TRUE);
-  // The size is checked before the decompressor allocates anything for it.
-  if (info.image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
-      info.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
+  if (!ReadJpegHeaderWithinLimits(&info, data, size)) {
     jpeg_destroy_decompress(&info);
     ReportErrorAtScriptFmt(kMsgImageTooLarge, fileName);
     return kJpegTooLarge;

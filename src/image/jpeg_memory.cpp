@@ -1,5 +1,7 @@
 #include "image/jpeg_memory.h"
 
+#include "image/pixel_buffers.h"
+
 namespace {
 
 struct JpegMemorySource {
@@ -69,4 +71,12 @@ void SetJpegMemorySource(j_decompress_ptr info, const uint8_t* data, size_t size
   source->mData = data;
   source->mSize = size;
   info->src = &source->mPublic;
+}
+
+bool ReadJpegHeaderWithinLimits(j_decompress_ptr info, const uint8_t* data, size_t size) {
+  jpeg_create_decompress(info);
+  SetJpegMemorySource(info, data, size);
+  jpeg_read_header(info, TRUE);
+  return info->image_width <= static_cast<JDIMENSION>(kMaxImageSide) &&
+         info->image_height <= static_cast<JDIMENSION>(kMaxImageSide);
 }

@@ -27,3 +27,10 @@ jpeg_error_mgr* InitJpegErrorManager(JpegErrorManager* manager);
 // skip past the end stops at the end. The record lives in the decompressor's
 // permanent pool.
 void SetJpegMemorySource(j_decompress_ptr info, const uint8_t* data, size_t size);
+
+// The start every decoder shares, run after the caller has set the jump
+// point of info's error manager: creates the decompressor on `data` (size
+// bytes), reads the header and says whether both sides are within the
+// largest image side, before the library allocates anything for them. The
+// caller destroys the decompressor either way.
+bool ReadJpegHeaderWithinLimits(j_decompress_ptr info, const uint8_t* data, size_t size);

@@ -34,6 +34,15 @@ int32_t Narrow(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(
 
 bool SideInRange(int64_t side) { return side >= 1 && side <= kMaxImageSide; }
 
+// The region comes from scripts unclamped. Its corners are held to about
+// five million pixels (in hundredths) either side of the picture, over 650
+// of the largest image sides: the smooth scaler's 8.8 column offsets fit
+// its 32-bit table and no span product of any scaler overflows.
+int64_t HoldCorner(int64_t hundredths) {
+  constexpr int64_t kCornerLimit = int64_t{1} << 29;
+  return std::clamp(hundredths, -kCornerLimit, kCornerLimit);
+}
+
 void RunResizeMode(int32_t mode, uint8_t* out, const LayerRecord* source, int64_t x0, int64_t y0, int64_t x1,
                    int64_t y1, int64_t targetWidth, int64_t targetHeight) {
   int32_t w = Narrow(targetWidth / 100);
@@ -102,7 +111,8 @@ int ResizeImage(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t x0,
   }
   receiving->mHasAlpha = from->mHasAlpha;
   if (from->mPixelAlloc != nullptr && (mode != kResizeNearest || from->mPixels != nullptr)) {
-    RunResizeMode(mode, block, from, x0, y0, x1, y1, targetWidth, targetHeight);
+    RunResizeMode(mode, block, from, HoldCorner(x0), HoldCorner(y0), HoldCorner(x1), HoldCorner(y1), targetWidth,
+                  targetHeight);
   }
   auto width = static_cast<int32_t>(w);
   auto height = static_cast<int32_t>(h);

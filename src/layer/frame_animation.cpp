@@ -55,13 +55,9 @@ bool ReadJpegSamples(const uint8_t* data, size_t size, std::vector<uint8_t>* out
     jpeg_destroy_decompress(&info);
     return false;
   }
-  jpeg_create_decompress(&info);
-  SetJpegMemorySource(&info, data, size);
-  jpeg_read_header(&info, TRUE);
   // A frame larger than an image may be is not decoded; its sides go back
   // so that the caller reports them.
-  if (info.image_width > static_cast<JDIMENSION>(kMaxImageSide) ||
-      info.image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
+  if (!ReadJpegHeaderWithinLimits(&info, data, size)) {
     *width = static_cast<int32_t>(info.image_width);
     *height = static_cast<int32_t>(info.image_height);
     *components = 0;

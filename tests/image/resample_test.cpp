@@ -213,6 +213,42 @@ TEST_F(Resample, DestinationBlocksAreReusedWhenTheyFit) {
   EXPECT_EQ(RecordOf(source)->mWidth, 8);
 }
 
+// A region reaching millions of pixels past the picture on both sides
+// scales so strongly that at most a column or two of the output lands on
+// the picture; everything else stays 0, with every scaler.
+TEST_F(Resample, RegionsFarOutsideThePictureReadOnlyInsideIt) {
+  Picture picture = MakePicture(4, 4, [](int, int) { return Pack(40, 80, 120, 255); });
+  const int64_t far = int64_t{1000000000};
+  // 3000 source pixels per output pixel, output column 4096 on pixel 0.
+  const int64_t x0 = -int64_t{3000} * 4096 * 100;
+  const int64_t x1 = x0 + int64_t{3000} * (819200 - 100);
+  const int64_t limits[][4] = {{x0, 0, x1, 300},
+                               {-far, 0, far, 300},
+                               {-far, -far, far, far},
+                               {INT64_MIN / 2, 0, INT64_MAX / 2, 300},
+                               {INT64_MIN, INT64_MIN, INT64_MAX, INT64_MAX}};
+  for (int32_t mode : {10, 21, 31, 41}) {
+    for (const auto& r : limits) {
+      ObjectTreeNode* node = AddLayer("far", picture);
+      ASSERT_EQ(ResizeImage(node, nullptr, r[0], r[1], r[2], r[3], 819200, 400, 0, mode), 0) << mode;
+      Picture out = Read(node);
+      ASSERT_EQ(out.mWidth, 8192);
+      ASSERT_EQ(out.mHeight, 4);
+      for (int y = 0; y < out.mHeight; ++y) {
+        int touched = 0;
+        for (int x = 0; x < out.mWidth; ++x) {
+          uint32_t p = out.At(x, y);
+          if (p == 0) continue;
+          ++touched;
+          // Only the picture's colour, or its mix with the nothing beyond.
+          for (int c = 0; c < 3; ++c) EXPECT_LE(Channel(p, c), Channel(picture.At(0, 0), c)) << mode << " " << x;
+        }
+        EXPECT_LE(touched, 2) << "mode " << mode << " row " << y << " from " << r[0];
+      }
+    }
+  }
+}
+
 TEST_F(Resample, AnUnknownModeInstallsAnUnwrittenBlock) {
   Picture picture = MakePicture(4, 4, PatternPixel);
   Picture out = Resized(picture, 3, 3, 99);
