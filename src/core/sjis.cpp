@@ -2,17 +2,6 @@
 
 #include <cstring>
 
-size_t SjisCutLength(std::string_view text, size_t limit) {
-  if (text.size() <= limit) return text.size();
-  size_t index = 0;
-  while (index < text.size()) {
-    size_t length = SjisCharLength(text, index);
-    if (index + length > limit) break;
-    index += length;
-  }
-  return index;
-}
-
 size_t CopySjisBounded(char* destination, size_t capacity, std::string_view text) {
   if (capacity == 0) return 0;
   size_t terminator = text.find('\0');

@@ -27,16 +27,6 @@ constexpr int kCellHeight = 14;
 std::recursive_mutex g_fieldLock;
 std::vector<PlatformEditField*> g_fields;
 
-size_t CutLength(const std::string& text, size_t limit) {
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t length = SjisCharLength(text, at);
-    if (at + length > limit) break;
-    at += length;
-  }
-  return at;
-}
-
 size_t PreviousCharacter(const std::string& text, size_t caret) {
   size_t at = 0;
   size_t previous = 0;
@@ -57,7 +47,7 @@ PlatformEditField* FocusedFieldOf(unsigned windowId) {
 
 void InsertText(PlatformEditField* field, const std::string& cp932) {
   size_t room = field->mLimit > field->mText.size() ? field->mLimit - field->mText.size() : 0;
-  std::string piece = cp932.substr(0, CutLength(cp932, room));
+  std::string piece = cp932.substr(0, SjisCutLength(cp932, room));
   field->mText.insert(field->mCaret, piece);
   field->mCaret += piece.size();
 }
@@ -171,7 +161,7 @@ void SetPlatformEditFieldText(PlatformEditField* field, const std::string& text)
   if (field == nullptr) return;
   std::lock_guard<std::recursive_mutex> guard(g_fieldLock);
   std::string bounded = text.substr(0, text.find('\0'));
-  field->mText = bounded.substr(0, CutLength(bounded, field->mLimit));
+  field->mText = bounded.substr(0, SjisCutLength(bounded, field->mLimit));
   field->mCaret = field->mText.size();
 }
 

@@ -22,14 +22,7 @@ std::string Utf8(const std::string& cp932) { return ConvertCp932ToUtf8(cp932); }
 // character boundary.
 std::string Answer(const char* utf8, size_t limit) {
   std::string text = ConvertUtf8ToCp932(utf8 != nullptr ? utf8 : "");
-  if (limit == 0 || text.size() <= limit) return text;
-  size_t at = 0;
-  while (at < text.size()) {
-    size_t length = SjisCharLength(text, at);
-    if (at + length > limit) break;
-    at += length;
-  }
-  text.resize(at);
+  if (limit != 0) text.resize(SjisCutLength(text, limit));
   return text;
 }
 

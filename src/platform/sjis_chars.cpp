@@ -4,6 +4,17 @@ namespace {
 uint8_t FoldAscii(uint8_t byte) { return (byte >= 'A' && byte <= 'Z') ? static_cast<uint8_t>(byte + 32) : byte; }
 }  // namespace
 
+size_t SjisCutLength(std::string_view text, size_t limit) {
+  if (text.size() <= limit) return text.size();
+  size_t index = 0;
+  while (index < text.size()) {
+    size_t length = SjisCharLength(text, index);
+    if (index + length > limit) break;
+    index += length;
+  }
+  return index;
+}
+
 void LowerAsciiLetters(std::string& text) {
   for (size_t index = 0; index < text.size() && text[index] != '\0';) {
     size_t length = SjisCharLength(text, index);

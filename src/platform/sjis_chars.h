@@ -21,6 +21,9 @@ inline size_t SjisCharLength(std::string_view text, size_t index) {
   return 1;
 }
 
+// The largest length <= `limit` that does not cut a double-byte character.
+size_t SjisCutLength(std::string_view text, size_t limit);
+
 // ASCII A-Z become a-z, up to a terminator; trail bytes are never changed.
 void LowerAsciiLetters(std::string& text);
 
