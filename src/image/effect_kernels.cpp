@@ -238,11 +238,20 @@ void ApplyWaveEffect(uint8_t* out, const EffectRegion& region, int64_t amplitude
   int64_t av = (type == 2 || type == 3) ? amplitude : 0;
   if (type < 1 || type > 3) ah = av = 0;
   int32_t w = region.Width();
+  // The angles are summed as reals: a script's phase may be any integer. A
+  // column's shift is the same on every row, so it is worked out once.
+  std::vector<int64_t> columnShift(static_cast<size_t>(w));
+  for (int64_t x = region.mX0; x <= region.mX1; ++x) {
+    double columnAngle = static_cast<double>(x) + static_cast<double>(phase);
+    columnShift[static_cast<size_t>(x - region.mX0)] =
+        TruncateBounded(std::cos(columnAngle * toRadians) * static_cast<double>(av));
+  }
   for (int64_t y = region.mY0; y <= region.mY1; ++y) {
-    int64_t dx = TruncateBounded(static_cast<double>(ah) * std::sin(static_cast<double>(y + phase) * toRadians));
+    double rowAngle = static_cast<double>(y) + static_cast<double>(phase);
+    int64_t dx = TruncateBounded(static_cast<double>(ah) * std::sin(rowAngle * toRadians));
     uint8_t* o = OutAt(out, w, 0, y - region.mY0);
     for (int64_t x = region.mX0; x <= region.mX1; ++x) {
-      int64_t dy = TruncateBounded(std::cos(static_cast<double>(x + phase) * toRadians) * static_cast<double>(av));
+      int64_t dy = columnShift[static_cast<size_t>(x - region.mX0)];
       // A column past the region's right edge takes the one before that edge.
       int64_t sx = x + dx;
       if (sx < region.mX0) sx = region.mX0;
