@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/file_replace.h"
 #include "platform/game_files.h"
 
 PendingFile::PendingFile(const char* gameName) : mFinalPath(ResolveGamePath(gameName != nullptr ? gameName : "")) {
@@ -18,10 +19,13 @@ bool PendingFile::Open() {
 
 bool PendingFile::Commit() {
   if (mFile == nullptr) return false;
-  bool written = std::fflush(mFile) == 0 && std::ferror(mFile) == 0;
+  bool written = std::ferror(mFile) == 0 && SyncFileToDisk(mFile) == 0;
   written = std::fclose(mFile) == 0 && written;
   mFile = nullptr;
-  if (written && std::rename(mTempPath.c_str(), mFinalPath.c_str()) == 0) return true;
+  if (written && std::rename(mTempPath.c_str(), mFinalPath.c_str()) == 0) {
+    SyncFolderEntry(mFinalPath);
+    return true;
+  }
   std::remove(mTempPath.c_str());
   return false;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // A file written under a temporary name beside its final one and renamed
-// over it only once every byte is out, so a failed or cut-off write never
-// leaves a half-written file under the final name.
+// over it only once every byte is on the disk (the folder's entry flushed
+// after the rename, as ReplaceFileContents does for whole buffers), so a
+// failed or cut-off write never leaves a half-written file under the final
+// name. For writers that stream through a FILE*.
 #include <cstdio>
 #include <string>
 

@@ -49,6 +49,11 @@ int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t siz
   if (::close(descriptor) != 0) return fail(errno);
   if (!stepAllowed() || std::rename(temporary.c_str(), path.c_str()) != 0) return fail(errno);
   // The rename itself reaches the disk with the folder's entry.
+  SyncFolderEntry(path);
+  return 0;
+}
+
+void SyncFolderEntry(const std::string& path) {
   size_t slash = path.find_last_of('/');
   std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
   int folderDescriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -56,5 +61,9 @@ int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t siz
     ::fsync(folderDescriptor);
     ::close(folderDescriptor);
   }
-  return 0;
+}
+
+int SyncFileToDisk(FILE* file) {
+  if (std::fflush(file) != 0) return errno != 0 ? errno : EIO;
+  return ::fsync(::fileno(file)) == 0 ? 0 : errno;
 }

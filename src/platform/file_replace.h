@@ -6,6 +6,7 @@
 // either the old file or the new one.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 // Called before each step (creating the temporary file, each chunk written,
@@ -17,3 +18,11 @@ using FileReplaceStepCheck = bool (*)();
 // gave none); the old file is then untouched and the temporary file removed.
 int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size, int* error,
                         FileReplaceStepCheck stepCheck = nullptr);
+
+// Flushes the entry of `path` in its folder to the disk, so a rename into
+// that folder survives a crash. Failures are ignored (a folder that cannot
+// be opened keeps whatever the system does).
+void SyncFolderEntry(const std::string& path);
+
+// Flushes an open file's written bytes to the disk: 0, or an errno value.
+int SyncFileToDisk(FILE* file);
