@@ -36,10 +36,6 @@ constexpr int kTileLimitY = 256;
 
 int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
 int Op(int id) { return g_ArgOperator[ArgSlot(id)]; }
-const char* Text(int id) {
-  const char* text = g_ArgString[ArgSlot(id)];
-  return text != nullptr ? text : "";
-}
 const char* Command() { return CommandName(kLayerDefineSlot); }
 
 // The operator applied with its bounds, and the bounds held for a plain set
@@ -82,7 +78,7 @@ bool SideAccepted(int id) {
 // The alpha of every pixel from the mask's blue channel. 0, or -1 after the
 // size box.
 int CopyMaskAlpha(LayerRecord* record) {
-  ObjectTreeNode* maskNode = FindLayerByText(Text(48));
+  ObjectTreeNode* maskNode = FindLayerByText(ArgText(48));
   if (maskNode == nullptr) return 0;
   auto* mask = static_cast<LayerRecord*>(maskNode->mPayload);
   if (mask->mWidth != record->mWidth || mask->mHeight != record->mHeight) {
@@ -214,7 +210,7 @@ bool SetGpuAttributes(LayerRecord* record) {
     record->mFlag2 = flag;
   }
   if (HasArg(43)) {
-    StorePathText(record->mSecondLayerPath, Text(43));
+    StorePathText(record->mSecondLayerPath, ArgText(43));
     changed = true;
   }
   clamped(44, &record->mFade, 0, 256);
@@ -259,10 +255,10 @@ ObjectTreeNode* CreateMissingNode(const char* path, bool group, int64_t creation
   if (!image) {
     // A share with an empty source text makes nothing: a node without a
     // record would be a layer that is not there.
-    if (Text(47)[0] == '\0') return nullptr;
-    source = FindLayerByText(Text(47));
+    if (ArgText(47)[0] == '\0') return nullptr;
+    source = FindLayerByText(ArgText(47));
     if (source == nullptr) {
-      ReportErrorAtScriptFmt(kMsgShareSourceMissing, Command(), Text(47));
+      ReportErrorAtScriptFmt(kMsgShareSourceMissing, Command(), ArgText(47));
       return nullptr;
     }
   }
@@ -320,15 +316,15 @@ int32_t CmdLayerDefine() {
       return -1;
     }
     InvalidateLayerToRoot(node);
-    if (LoadImageFile(record, Text(46)) != 0) {
+    if (LoadImageFile(record, ArgText(46)) != 0) {
       g_QuitFlag.store(1);
       return -1;
     }
     redraw = true;
   }
-  if (HasArg(48) && Text(48)[0] != '\0' && CopyMaskAlpha(record) != 0) return -1;
+  if (HasArg(48) && ArgText(48)[0] != '\0' && CopyMaskAlpha(record) != 0) return -1;
   if (HasArg(51)) {
-    std::string rulePath = Text(51);
+    std::string rulePath = ArgText(51);
     if (HasArg(52)) {
       char number[32];
       std::snprintf(number, sizeof number, ".%" PRId64, Value(52));

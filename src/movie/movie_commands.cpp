@@ -32,10 +32,6 @@ constexpr int kOgvQuerySlot = 75;
 constexpr int kValidateOnly76Slot = 76;
 
 int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
-const char* TextArg(int id) {
-  const char* text = HasArg(id) ? g_ArgString[ArgSlot(id)] : nullptr;
-  return text != nullptr ? text : "";
-}
 
 // A number field under the argument's value operation, kept as 32 bits.
 void ApplyField(int id, int32_t* field) {
@@ -130,7 +126,7 @@ int32_t CmdMoviePlay() {
   ApplyField(4, &movie.mWidth);
   ApplyField(5, &movie.mHeight);
   if (HasArg(0)) {
-    std::string name = GameFileName(TextArg(0));
+    std::string name = GameFileName(ArgText(0));
     if (!HasArg(2)) movie.mX = 0;
     if (!HasArg(3)) movie.mY = 0;
     if (!HasArg(4)) movie.mWidth = MainWidth();
@@ -193,7 +189,7 @@ int32_t CmdMovieQuery() {
   } else if (HasArg(5)) {
     StoreNumber(7, movie.mVolume);
   } else if (HasArg(6)) {
-    StoreNumber(7, ReadMpegType(GameFileName(TextArg(6)).c_str()));
+    StoreNumber(7, ReadMpegType(GameFileName(ArgText(6)).c_str()));
   }
   return 0;
 }
@@ -215,7 +211,7 @@ int32_t CmdOgvOpen() {
   ApplyField(4, &movieWindow.mWidth);
   ApplyField(5, &movieWindow.mHeight);
   if (!HasArg(2)) return 0;
-  std::string name = GameFileName(TextArg(2));
+  std::string name = GameFileName(ArgText(2));
   if (!HasArg(4)) movieWindow.mWidth = MainWidth();
   if (!HasArg(5)) movieWindow.mHeight = MainHeight();
   // Only a loose file plays: a movie inside a pack is not opened.
@@ -255,7 +251,7 @@ int32_t CmdOgvQuery() {
   } else if (HasArg(3)) {
     StoreNumber(5, g_MovieState.mVolume);
   } else if (HasArg(4)) {
-    StoreNumber(5, ReadMpegType(GameFileName(TextArg(4)).c_str()));
+    StoreNumber(5, ReadMpegType(GameFileName(ArgText(4)).c_str()));
   }
   return 0;
 }

@@ -22,16 +22,12 @@ constexpr int kMenuDeleteSlot = 64;
 constexpr int kMenuQuerySlot = 65;
 
 int64_t IntArg(int id) { return g_ArgInt[ArgSlot(id)]; }
-const char* TextArg(int id) {
-  const char* text = g_ArgString[ArgSlot(id)];
-  return text != nullptr ? text : "";
-}
 
 // The normalised path of an argument with its kind (leaf or group); -1 when
 // the path is missing or cannot be normalised (reported).
 int NormalizeMenuPath(int id, char* output) {
   if (!HasArg(id)) return -1;
-  return NormalizeObjectPath(output, TextArg(id), g_MenuPathBase, 0);
+  return NormalizeObjectPath(output, ArgText(id), g_MenuPathBase, 0);
 }
 
 // Order keys of menu items stay 32-bit and, after a subtraction, product or
@@ -111,11 +107,11 @@ int32_t CmdMenuDefine() {
     }
     node = CreateTreeNode(g_MenuRoot, path, key, kind == kPathGroup ? 1 : 0);
     if (node == nullptr) return -1;
-    record = CreateMenuItemRecord(node, TextArg(1));
+    record = CreateMenuItemRecord(node, ArgText(1));
     if (record == nullptr) return -1;
   } else if (HasArg(1)) {
     if (record == nullptr) return 0;
-    CopySjisBounded(record->mText, kMenuTextBytes, TextArg(1));
+    CopySjisBounded(record->mText, kMenuTextBytes, ArgText(1));
   }
   if (record == nullptr) return 0;
   if (HasArg(3)) record->mVisible = static_cast<int8_t>(IntArg(3));

@@ -18,10 +18,6 @@ constexpr int kMessageBoxSlot = 10;
 constexpr int64_t kDialogTextBytes = 4096;
 
 int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
-const char* StringArg(int id) {
-  int slot = ArgSlot(id);
-  return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
-}
 
 void WriteAnswer(int64_t value) {
   if (int slot = ArgSlot(11); slot != 0) SetNumberElement(static_cast<uint32_t>(g_ArgVarId[slot]), g_ArgVarElement[slot], value);
@@ -66,9 +62,9 @@ int32_t CmdMessageBox() {
   if (HasArg(16)) {
     TextDialogRequest request;
     request.mKind = TextDialogKind::kInput;
-    request.mCaption = StringArg(0);
-    request.mPrompt = StringArg(1);
-    request.mText = StringArg(9);
+    request.mCaption = ArgText(0);
+    request.mPrompt = ArgText(1);
+    request.mText = ArgText(9);
     int64_t maxLength = IntArg(17);
     request.mMaxLength = maxLength > 0 && maxLength < kDialogTextBytes ? static_cast<int32_t>(maxLength) : 0;
     std::string answer;
@@ -82,7 +78,7 @@ int32_t CmdMessageBox() {
   }
   uint32_t style = BoxStyle();
   if (g_OsShellLinks.mSetModalBoxOpen != nullptr) g_OsShellLinks.mSetModalBoxOpen(1);
-  int answer = ShowPlatformMessageBox(GetMainPlatformWindow(), StringArg(0), StringArg(1), style);
+  int answer = ShowPlatformMessageBox(GetMainPlatformWindow(), ArgText(0), ArgText(1), style);
   if (g_OsShellLinks.mSetModalBoxOpen != nullptr) g_OsShellLinks.mSetModalBoxOpen(0);
   WriteAnswer(ScriptAnswer(style & kBoxButtonMask, answer));
   return 0;

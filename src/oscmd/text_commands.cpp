@@ -16,10 +16,6 @@ constexpr int kTextDataCountSlot = 8;
 constexpr int kTextFileReadSlot = 98;
 constexpr int kValidateOnly99Slot = 99;
 
-const char* StringArg(int id) {
-  int slot = ArgSlot(id);
-  return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
-}
 
 // Stores texts into elements 0, 1, 2, ... of a variable; after a store into
 // a variable of another type (reported, fatal) nothing more is stored.
@@ -45,7 +41,7 @@ class ElementWriter {
 int32_t CmdTextDataRead() {
   if (FetchCommandArguments(kTextDataReadSlot) != 0) return -1;
   std::string text;
-  if (ReadScriptTextFile(StringArg(0), &text) != 0) return -1;
+  if (ReadScriptTextFile(ArgText(0), &text) != 0) return -1;
   int out = ArgSlot(1);
   if (out == 0) return 0;
   ElementWriter writer(static_cast<uint32_t>(g_ArgVarId[out]));
@@ -57,7 +53,7 @@ int32_t CmdTextDataRead() {
 int32_t CmdTextDataCount() {
   if (FetchCommandArguments(kTextDataCountSlot) != 0) return -1;
   std::string text;
-  if (ReadScriptTextFile(StringArg(0), &text) != 0) return -1;
+  if (ReadScriptTextFile(ArgText(0), &text) != 0) return -1;
   int out = ArgSlot(2);
   if (out != 0) SetNumberElement(static_cast<uint32_t>(g_ArgVarId[out]), g_ArgVarElement[out], CountTextDataFields(text));
   return 0;
@@ -67,7 +63,7 @@ int32_t CmdTextFileRead() {
   if (FetchCommandArguments(kTextFileReadSlot) != 0) return -1;
   if (ArgSlot(0) != 0) {
     std::string text;
-    if (ReadScriptTextFile(StringArg(0), &text) != 0) return -1;
+    if (ReadScriptTextFile(ArgText(0), &text) != 0) return -1;
     int out = ArgSlot(1);
     if (out != 0) {
       auto variable = static_cast<uint32_t>(g_ArgVarId[out]);

@@ -25,10 +25,6 @@ constexpr int kTrayIconSlot = 100;
 // The icon made from a layer; empty: the program's own icon.
 std::vector<uint8_t> g_TrayLayerIcon;
 
-const char* TextArg(int id) {
-  const char* text = g_ArgString[ArgSlot(id)];
-  return text != nullptr ? text : "";
-}
 
 void MakeLayerIcon(const LayerRecord* layer) {
   g_TrayLayerIcon.clear();
@@ -93,12 +89,12 @@ int32_t CmdTrayIcon() {
   const LayerRecord* layer = nullptr;
   if (ArgSlot(2) != 0) {
     char path[kObjectPathBytes];
-    if (NormalizeObjectPath(path, TextArg(2), g_LayerPathBase, 0) < 0) return -1;
+    if (NormalizeObjectPath(path, ArgText(2), g_LayerPathBase, 0) < 0) return -1;
     ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, path, kPathAny);
     if (node == nullptr) return 0;
     layer = static_cast<const LayerRecord*>(node->mPayload);
   }
-  if (ArgSlot(1) != 0) CopySjisBounded(g_TrayTip, kTrayTipBytes, TextArg(1));
+  if (ArgSlot(1) != 0) CopySjisBounded(g_TrayTip, kTrayTipBytes, ArgText(1));
   if (ArgSlot(0) != 0) {
     if (g_ArgInt[ArgSlot(0)] == 1) {
       ShowTrayIcon(layer);
@@ -108,7 +104,7 @@ int32_t CmdTrayIcon() {
   }
   if (ArgSlot(3) != 0) {
     char path[kObjectPathBytes];
-    if (NormalizeObjectPath(path, TextArg(3), g_MenuPathBase, 0) < 0) return -1;
+    if (NormalizeObjectPath(path, ArgText(3), g_MenuPathBase, 0) < 0) return -1;
     ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kPathAny);
     if (node != nullptr) {
       BuildPopupSet(kTrayPopupSet, node);

@@ -38,10 +38,6 @@ constexpr int64_t kPackAllSlots = 99999;
 constexpr size_t kMaxSaveNameBytes = 32;
 
 int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
-const char* Text(int id) {
-  const char* text = g_ArgString[ArgSlot(id)];
-  return text != nullptr ? text : "";
-}
 
 // Numbers that index the stores are checked before they do.
 bool InRange(int command, int id, int64_t minimum, int64_t maximum) {
@@ -59,7 +55,7 @@ ObjectTreeNode* FindLayerArgument(int command, char* path, bool* given, bool* fa
   *given = HasArg(4);
   *failed = false;
   if (!*given) return nullptr;
-  std::string text = Text(4);
+  std::string text = ArgText(4);
   if (HasArg(5)) {
     char number[32];
     std::snprintf(number, sizeof number, ".%" PRId64, Value(5));
@@ -80,7 +76,7 @@ ObjectTreeNode* FindLayerArgument(int command, char* path, bool* given, bool* fa
 // The save file of id 0: lower-cased, "/" made "\", at most 32 bytes, no
 // folder part, ".sd" appended. False after a report.
 bool SaveFileName(int command, std::string* name) {
-  *name = Text(0);
+  *name = ArgText(0);
   LowerCaseName(*name);
   ReplaceSlashesWithBackslashes(*name);
   if (name->size() > kMaxSaveNameBytes) {

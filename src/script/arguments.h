@@ -49,6 +49,11 @@ const char* ArgumentName(int command, int id);
 // The slot of an argument id (0 when absent) and the values of present ones.
 inline int ArgSlot(int id) { return g_ArgSlotOfId[static_cast<uint8_t>(id)]; }
 inline bool HasArg(int id) { return ArgSlot(id) != 0; }
+// The text of a string argument; "" when it is absent or has none.
+inline const char* ArgText(int id) {
+  int slot = ArgSlot(id);
+  return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
+}
 
 // Relative operations: 0 set, 1 add, 2 subtract, 3 multiply, 4 divide (a
 // zero operand keeps the value); other codes keep the value. All wrap.

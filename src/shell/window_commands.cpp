@@ -32,10 +32,6 @@ constexpr int kShowNormal = 5;
 constexpr int32_t kDefaultSubWindowSide = 128;
 
 int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
-const char* StringArg(int id) {
-  int slot = ArgSlot(id);
-  return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
-}
 int32_t ClampInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 void MakeWhollyDirty(ObjectTreeNode* group) {
@@ -54,7 +50,7 @@ void MakeWhollyDirty(ObjectTreeNode* group) {
 // of a missing layer, or after a path the normaliser refused (`refused`).
 LayerRecord* LayerAt(int id, ObjectTreeNode** node, bool* refused) {
   char path[kObjectPathBytes];
-  *refused = NormalizeObjectPath(path, StringArg(id), g_LayerPathBase, 0) < 0;
+  *refused = NormalizeObjectPath(path, ArgText(id), g_LayerPathBase, 0) < 0;
   if (*refused) return nullptr;
   *node = FindObjectByPath(g_LayerRoot, path, kPathLeaf);
   auto* record = *node != nullptr ? static_cast<LayerRecord*>((*node)->mPayload) : nullptr;
@@ -70,7 +66,7 @@ void ResizeClient(WindowObject* object, int64_t width, int64_t height) {
 
 int ShowLayerSet(WindowObject* object) {
   char path[kObjectPathBytes];
-  if (NormalizeObjectPath(path, StringArg(21), g_LayerPathBase, 0) < 0) return -1;
+  if (NormalizeObjectPath(path, ArgText(21), g_LayerPathBase, 0) < 0) return -1;
   if (object->mShownLayerSet != nullptr) {
     if (auto* previous = static_cast<LayerRecord*>(object->mShownLayerSet->mPayload)) previous->mDisplayRoot = 0;
   }
@@ -95,7 +91,7 @@ int ShowLayerSet(WindowObject* object) {
 
 int SetMenuBar(WindowObject* object) {
   object->mMenuPath[0] = '\0';
-  const char* text = StringArg(22);
+  const char* text = ArgText(22);
   if (text[0] != '\0') {
     char path[kObjectPathBytes];
     if (NormalizeObjectPath(path, text, g_MenuPathBase, 0) < 0) return -1;
@@ -216,7 +212,7 @@ int32_t CmdWindowControl() {
   if (ApplySize(n, object) != 0) return -1;
   PlatformWindow* window = object->mWindow;
   if (HasArg(1)) {
-    const char* title = StringArg(1);
+    const char* title = ArgText(1);
     CopySjisBounded(object->mTitle, sizeof object->mTitle, title[0] != '\0' ? title : " ");
     if (window != nullptr) SetPlatformWindowTitle(window, object->mTitle);
   }
