@@ -37,11 +37,6 @@ int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 int32_t LogicalWidth() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mWidth : 0; }
 int32_t LogicalHeight() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mHeight : 0; }
 
-int32_t ScaleSide(int32_t side, int32_t present, int32_t logical) {
-  if (logical == 0) return side;
-  return static_cast<int32_t>(static_cast<int64_t>(side) * present / logical);
-}
-
 FlashHostWindow* CreateHostWindow(int32_t x, int32_t y, int32_t width, int32_t height) {
   g_hostWindow = FlashHostWindow{x, y, width, height};
   return &g_hostWindow;
@@ -77,8 +72,8 @@ void RepositionFlashWindow(double scaleX, double scaleY) {
   if (flash.mWindow == nullptr) return;
   flash.mWindow->mX = TruncToInt32(flash.mX * scaleX + (g_ConfiguredWidth - g_PresentWidth) / 2);
   flash.mWindow->mY = TruncToInt32(flash.mY * scaleY + (g_ConfiguredHeight - g_PresentHeight) / 2);
-  flash.mWindow->mWidth = ScaleSide(flash.mWidth, g_PresentWidth, LogicalWidth());
-  flash.mWindow->mHeight = ScaleSide(flash.mHeight, g_PresentHeight, LogicalHeight());
+  flash.mWindow->mWidth = ScaleMovieSide(flash.mWidth, g_PresentWidth, LogicalWidth());
+  flash.mWindow->mHeight = ScaleMovieSide(flash.mHeight, g_PresentHeight, LogicalHeight());
 }
 
 void DestroyFlashWindow() {
@@ -124,8 +119,8 @@ int32_t CmdFlashPlay() {
   if (flash.mWindow != nullptr) DestroyFlashWindow();
   auto x = static_cast<int32_t>(static_cast<int64_t>(g_PaintOffset.mX) + flash.mX);
   auto y = static_cast<int32_t>(static_cast<int64_t>(g_PaintOffset.mY) + flash.mY);
-  int32_t width = ScaleSide(flash.mWidth, g_PresentWidth, LogicalWidth());
-  int32_t height = ScaleSide(flash.mHeight, g_PresentHeight, LogicalHeight());
+  int32_t width = ScaleMovieSide(flash.mWidth, g_PresentWidth, LogicalWidth());
+  int32_t height = ScaleMovieSide(flash.mHeight, g_PresentHeight, LogicalHeight());
   flash.mWindow = CreateHostWindow(x, y, width, height);
   if (flash.mWindow == nullptr) {
     ShowMessageBox("", kWindowFailedBox);

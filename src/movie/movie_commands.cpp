@@ -51,11 +51,6 @@ std::string GameFileName(const char* text) {
 int32_t MainWidth() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mWidth : 0; }
 int32_t MainHeight() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mHeight : 0; }
 
-int32_t Scaled(int32_t value, int32_t present, int32_t logical) {
-  if (logical == 0) return value;
-  return static_cast<int32_t>(static_cast<int64_t>(value) * present / logical);
-}
-
 void StoreNumber(int outId, int64_t value) {
   if (!HasArg(outId)) return;
   int slot = ArgSlot(outId);
@@ -70,8 +65,9 @@ int PlayThroughDirectShow() {
   double sy = h != 0 ? static_cast<double>(g_PresentHeight) / h : 1.0;
   int32_t x = TruncToInt32(g_PaintOffset.mX + movie.mX * sx);
   int32_t y = TruncToInt32(g_PaintOffset.mY + movie.mY * sy);
-  int result = PlayMovieDirectShow(GetMainPlatformWindow(), movie.mPath, x, y, Scaled(movie.mWidth, g_PresentWidth, w),
-                                   Scaled(movie.mHeight, g_PresentHeight, h), movie.mVolume);
+  int result = PlayMovieDirectShow(GetMainPlatformWindow(), movie.mPath, x, y,
+                                   ScaleMovieSide(movie.mWidth, g_PresentWidth, w),
+                                   ScaleMovieSide(movie.mHeight, g_PresentHeight, h), movie.mVolume);
   if (result >= 0) {
     movie.mPlaying = 1;
     return 0;
@@ -108,8 +104,9 @@ void PlayThroughMci() {
   }
   auto x = static_cast<int32_t>(static_cast<int64_t>(offsetX) + movie.mX);
   auto y = static_cast<int32_t>(static_cast<int64_t>(offsetY) + movie.mY);
-  movie.mMciOpen = PlayMovieMci(GetMainPlatformWindow(), movie.mPath, x, y,
-                                Scaled(movie.mWidth, presentWidth, w), Scaled(movie.mHeight, presentHeight, h));
+  int32_t width = ScaleMovieSide(movie.mWidth, presentWidth, w);
+  int32_t height = ScaleMovieSide(movie.mHeight, presentHeight, h);
+  movie.mMciOpen = PlayMovieMci(GetMainPlatformWindow(), movie.mPath, x, y, width, height);
   SetMovieVolumeMci(movie.mVolume);
   // Only a movie that opened plays: a failed open would hold the drawing of
   // every frame until the next stop.

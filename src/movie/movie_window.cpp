@@ -58,6 +58,11 @@ int32_t TruncToInt32(double value) {
   return static_cast<int32_t>(value);
 }
 
+int32_t ScaleMovieSide(int32_t side, int32_t present, int32_t logical) {
+  if (logical == 0) return side;
+  return static_cast<int32_t>(static_cast<int64_t>(side) * present / logical);
+}
+
 int32_t DirectShowVolumeLevel(int32_t volume) {
   // A volume below 0 would reach the logarithm: it is silence, as 0 is.
   volume = ClampVolume(volume);
@@ -209,9 +214,8 @@ void RepositionMovieWindows(double scaleX, double scaleY) {
   }
   int32_t x = TruncToInt32(g_MovieState.mX * scaleX + offsetX);
   int32_t y = TruncToInt32(g_MovieState.mY * scaleY + offsetY);
-  int32_t width = logicalWidth != 0 ? g_MovieState.mWidth * presentWidth / logicalWidth : g_MovieState.mWidth;
-  int32_t height = logicalHeight != 0 ? g_MovieState.mHeight * presentHeight / logicalHeight : g_MovieState.mHeight;
-  SetPlatformMovieRect(g_player, x, y, width, height);
+  SetPlatformMovieRect(g_player, x, y, ScaleMovieSide(g_MovieState.mWidth, presentWidth, logicalWidth),
+                       ScaleMovieSide(g_MovieState.mHeight, presentHeight, logicalHeight));
 }
 
 double GetMovieOutputVolume() { return g_player != nullptr ? GetPlatformMovieVolume(g_player) : -1.0; }

@@ -58,6 +58,9 @@ void SetMovieRectMci(int32_t x, int32_t y, int32_t width, int32_t height);
 // A scaled coordinate as 32 bits, truncated; values beyond the range stop at
 // its ends (a script may give any position).
 int32_t TruncToInt32(double value);
+// A side in logical pixels at the present size: side x present / logical,
+// computed in 64 bits and kept as 32; the side itself when logical is 0.
+int32_t ScaleMovieSide(int32_t side, int32_t present, int32_t logical);
 // The DirectShow volume level and the MCI level of a script volume.
 int32_t DirectShowVolumeLevel(int32_t volume);
 int32_t MciVolumeLevel(int32_t volume);

@@ -262,6 +262,36 @@ TEST(MovieWindowTest, InATwiceScaledWindowTheRectangleIsScaledAndOffset) {
   EXPECT_EQ(IntVar(kRunInt2), 640);
 }
 
+// A script may give any size: placed again after the window changed, the
+// rectangle keeps the size it was played with, however large.
+TEST(MovieWindowTest, RepositioningKeepsAVeryLargeRectangle) {
+  constexpr int32_t kWide = 10000000;
+  constexpr int32_t kTall = 3000000;
+  MovieGame game(1, [&](ScriptAssembler& code) {
+    code.Op("movie", {{"file", Str("a.ogg")}, {"play", Num(1)}, {"width", Num(kWide)}, {"height", Num(kTall)}});
+  });
+  MakeMovieFile(game.mGame, "a.ogg", "ogg", 60);
+  g_PresentWidth = 640;
+  g_PresentHeight = 480;
+  game.mGame.Frame();
+  ASSERT_EQ(g_LastErrorText, "");
+  ASSERT_NE(g_WindowTable[0], nullptr);
+  const int64_t logicalWidth = g_WindowTable[0]->mWidth;
+  const int64_t logicalHeight = g_WindowTable[0]->mHeight;
+  ASSERT_GT(logicalWidth, 0);
+  ASSERT_GT(logicalHeight, 0);
+  const auto width = static_cast<int32_t>(kWide * int64_t{640} / logicalWidth);
+  const auto height = static_cast<int32_t>(kTall * int64_t{480} / logicalHeight);
+  int rect[4] = {};
+  ASSERT_TRUE(GetMovieOutputRect(rect));
+  EXPECT_EQ(rect[2], width);
+  EXPECT_EQ(rect[3], height);
+  RepositionMovieWindows(640.0 / static_cast<double>(logicalWidth), 480.0 / static_cast<double>(logicalHeight));
+  ASSERT_TRUE(GetMovieOutputRect(rect));
+  EXPECT_EQ(rect[2], width);
+  EXPECT_EQ(rect[3], height);
+}
+
 struct MpegCase {
   const char* mName;
   std::vector<uint8_t> mHead;  // empty: no file
