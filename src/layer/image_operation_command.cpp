@@ -51,7 +51,6 @@ enum : int {
   kIdDrawText = 64,
 };
 
-int64_t Value(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 const char* Command() { return CommandName(kImageOperationSlot); }
 const char* Argument(int id) { return ArgumentName(kImageOperationSlot, id); }
 
@@ -81,7 +80,7 @@ int NormalizePathIds(int textId, char* output) {
   int numberId = textId + kIdNumberOffset;
   if (HasArg(numberId)) {
     char number[32];
-    std::snprintf(number, sizeof number, ".%" PRId64, Value(numberId));
+    std::snprintf(number, sizeof number, ".%" PRId64, ArgInt(numberId));
     path += number;
   }
   int kind = NormalizeObjectPath(output, path.c_str(), g_LayerPathBase, 0);
@@ -148,8 +147,8 @@ Region ReadRegion(const LayerRecord* source) {
   const int64_t defaults[4] = {0, 0, static_cast<int64_t>(source->mBufferWidth) - 1,
                                static_cast<int64_t>(source->mBufferHeight) - 1};
   for (int k = 0; k < 4; ++k) {
-    region.mPixels[k] = HasArg(kIdX0 + k) ? Value(kIdX0 + k) : defaults[k];
-    region.mHundredths[k] = HasArg(kIdX0Hundredths + k) ? Value(kIdX0Hundredths + k)
+    region.mPixels[k] = HasArg(kIdX0 + k) ? ArgInt(kIdX0 + k) : defaults[k];
+    region.mHundredths[k] = HasArg(kIdX0Hundredths + k) ? ArgInt(kIdX0Hundredths + k)
                                                      : static_cast<int64_t>(static_cast<uint64_t>(region.mPixels[k]) * 100u);
   }
   bool unclamped = HasArg(24) || HasArg(25) || HasArg(26) || HasArg(27) || HasArg(28) || HasArg(41);
@@ -163,8 +162,8 @@ Region ReadRegion(const LayerRecord* source) {
   }
   for (int k = 0; k < 2; ++k) {
     region.mTarget100[k] = HasArg(kIdTargetWidth100 + k)
-                               ? Value(kIdTargetWidth100 + k)
-                               : static_cast<int64_t>(static_cast<uint64_t>(Value(kIdTargetWidth + k)) * 100u);
+                               ? ArgInt(kIdTargetWidth100 + k)
+                               : static_cast<int64_t>(static_cast<uint64_t>(ArgInt(kIdTargetWidth + k)) * 100u);
   }
   return region;
 }
@@ -218,7 +217,7 @@ int32_t Resize(const Operation& op, int id) {
     }
   }
   static constexpr int32_t kModeBase[] = {0, 20, 30, 40, 50};
-  int32_t mode = id == 24 ? 10 : static_cast<int32_t>(Value(id) + kModeBase[id - 24]);
+  int32_t mode = id == 24 ? 10 : static_cast<int32_t>(ArgInt(id) + kModeBase[id - 24]);
   const int64_t* r = op.mRegion.mHundredths;
   return ResizeImage(op.mSource, op.mTargets[0], r[0], r[1], r[2], r[3], op.mRegion.mTarget100[0],
                      op.mRegion.mTarget100[1], IntoDestination(op), mode) != 0
@@ -232,7 +231,7 @@ int32_t Rotate(const Operation& op, int id) {
     return -1;
   }
   int result = id == 29 ? RotateImage(op.mSource, op.mTargets[0], IntoDestination(op),
-                                      static_cast<int32_t>(Value(29) + 10), op.mP1)
+                                      static_cast<int32_t>(ArgInt(29) + 10), op.mP1)
                         : RotateImageSmooth(op.mSource, op.mTargets[0], IntoDestination(op), op.mP1);
   return result != 0 ? -1 : 0;
 }
@@ -264,7 +263,7 @@ int32_t Effect(const Operation& op, const EffectEntry& entry) {
   }
   if (!RegionOrdered(op.mRegion)) return -1;
   if (entry.mFillType != 0 || entry.mId == 61) {
-    if (Value(entry.mId) >= 2) {
+    if (ArgInt(entry.mId) >= 2) {
       ObjectTreeNode* target = op.mTargets[0] != nullptr ? op.mTargets[0] : op.mSource;
       static_cast<LayerRecord*>(target->mPayload)->mHasAlpha = 1;
     }
@@ -312,7 +311,7 @@ int32_t Trailing(const Operation& op, int id) {
   ObjectTreeNode* source = op.mSource;
   ObjectTreeNode* destination = op.mTargets[0];
   // The paste family places the source at the region's unclamped start.
-  int64_t x = Value(kIdX0);
+  int64_t x = ArgInt(kIdX0);
   int64_t y = op.mRegion.mPixels[1];
   if (id >= 34 && id <= 39 && NeedsDestination(op, kMsgPasteNeedsDestination, id) != 0) return -1;
   switch (id) {
@@ -374,7 +373,7 @@ int32_t RunOperation(const Operation& op) {
   for (const EffectEntry& entry : kEffects) {
     if (HasArg(entry.mId)) return Effect(op, entry);
   }
-  if (HasArg(kIdTextStyle)) SelectTextStyle(Value(kIdTextStyle));
+  if (HasArg(kIdTextStyle)) SelectTextStyle(ArgInt(kIdTextStyle));
   if (HasArg(kIdDrawText)) {
     if (!HasArg(kIdText)) return -1;
     DrawText(op);

@@ -34,14 +34,13 @@ constexpr int kMaxBlendMode = 18;
 constexpr int kTileLimitX = 512;
 constexpr int kTileLimitY = 256;
 
-int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
 int Op(int id) { return g_ArgOperator[ArgSlot(id)]; }
 const char* Command() { return CommandName(kLayerDefineSlot); }
 
 // The operator applied with its bounds, and the bounds held for a plain set
 // as well: a stored value outside them would index the kernels' tables.
 int64_t Clamped(int id, int64_t current, int64_t minimum, int64_t maximum) {
-  return std::clamp(ApplyValueOpClamped(Op(id), current, Value(id), minimum, maximum), minimum, maximum);
+  return std::clamp(ApplyValueOpClamped(Op(id), current, ArgInt(id), minimum, maximum), minimum, maximum);
 }
 
 void Invalidate(ObjectTreeNode* node) {
@@ -69,8 +68,8 @@ void StorePathText(char* destination, const std::string& text) {
 
 // Sizes given with ids 9 and 10 are at least 1.
 bool SideAccepted(int id) {
-  if (!HasArg(id) || Value(id) >= 1) return true;
-  ReportErrorAtScriptFmt(kMsgArgumentNegative, Command(), ArgumentName(kLayerDefineSlot, id), Value(id),
+  if (!HasArg(id) || ArgInt(id) >= 1) return true;
+  ReportErrorAtScriptFmt(kMsgArgumentNegative, Command(), ArgumentName(kLayerDefineSlot, id), ArgInt(id),
                          static_cast<int64_t>(1));
   return false;
 }
@@ -104,7 +103,7 @@ int ResizeGroupCanvas(ObjectTreeNode* node, LayerRecord* record) {
   for (int id : {9, 10}) {
     if (!HasArg(id)) continue;
     InvalidateGroupToRoot(node);
-    auto side = static_cast<int32_t>(std::min<int64_t>(Value(id), INT32_MAX));
+    auto side = static_cast<int32_t>(std::min<int64_t>(ArgInt(id), INT32_MAX));
     if (id == 9) {
       record->mWidth = record->mBufferWidth = side;
     } else {
@@ -134,8 +133,8 @@ int ResizeLoadedImage(ObjectTreeNode* node, LayerRecord* record) {
     return -1;
   }
   InvalidateLayerToRoot(node);
-  auto width = static_cast<int32_t>(std::min<int64_t>(Value(9), INT32_MAX));
-  auto height = static_cast<int32_t>(std::min<int64_t>(Value(10), INT32_MAX));
+  auto width = static_cast<int32_t>(std::min<int64_t>(ArgInt(9), INT32_MAX));
+  auto height = static_cast<int32_t>(std::min<int64_t>(ArgInt(10), INT32_MAX));
   uint8_t* block = AllocPixelBuffer(nullptr, width, height, nullptr);
   if (block == nullptr) return -1;
   const uint32_t black = 0xFF000000u;
@@ -161,7 +160,7 @@ bool MovePosition(ObjectTreeNode* node, int id, bool hundredths, int64_t* pixels
                   int64_t* hundredthsValue) {
   if (!HasArg(id)) return false;
   int64_t current = hundredths ? *hundredthsValue : *pixels;
-  int64_t next = ApplyValueOp(Op(id), current, Value(id));
+  int64_t next = ApplyValueOp(Op(id), current, ArgInt(id));
   if (next == current) return false;
   if (g_GpuCompose == 0 && g_GpuPresent == 0) Invalidate(node);
   if (hundredths) {
@@ -179,7 +178,7 @@ bool SetGpuAttributes(LayerRecord* record) {
   bool changed = false;
   auto number = [&](int id, auto* field) {
     if (!HasArg(id)) return;
-    auto next = static_cast<std::remove_reference_t<decltype(*field)>>(ApplyValueOp(Op(id), *field, Value(id)));
+    auto next = static_cast<std::remove_reference_t<decltype(*field)>>(ApplyValueOp(Op(id), *field, ArgInt(id)));
     changed |= next != *field;
     *field = next;
   };
@@ -193,7 +192,7 @@ bool SetGpuAttributes(LayerRecord* record) {
   number(31, &record->mScaleY);
   for (auto [id, field] : {std::pair{32, &record->mRotation1}, {33, &record->mRotation2}, {34, &record->mRotation3}}) {
     if (!HasArg(id)) continue;
-    auto next = static_cast<float>(ApplyValueOp(Op(id), TruncateRealToInt(*field), Value(id)));
+    auto next = static_cast<float>(ApplyValueOp(Op(id), TruncateRealToInt(*field), ArgInt(id)));
     changed |= next != *field;
     *field = next;
   }
@@ -205,7 +204,7 @@ bool SetGpuAttributes(LayerRecord* record) {
   clamped(40, &record->mSaturation2, 0, 256);
   clamped(41, &record->mTone2, 0, 0x1000000);
   if (HasArg(42)) {
-    auto flag = static_cast<uint8_t>(Value(42));
+    auto flag = static_cast<uint8_t>(ArgInt(42));
     changed |= flag != record->mFlag2;
     record->mFlag2 = flag;
   }
@@ -234,7 +233,7 @@ ObjectTreeNode* CreateMissingNode(const char* path, bool group, int64_t creation
       return nullptr;
     }
     // A side not given makes a sizeless group.
-    if (CreateBlankImageLayer(path, HasArg(9) ? Value(9) : 0, HasArg(10) ? Value(10) : 0, creationKey) == nullptr) {
+    if (CreateBlankImageLayer(path, HasArg(9) ? ArgInt(9) : 0, HasArg(10) ? ArgInt(10) : 0, creationKey) == nullptr) {
       return nullptr;
     }
     return FindObjectByPath(g_LayerRoot, path, kPathGroup);
@@ -291,9 +290,9 @@ int32_t CmdLayerDefine() {
   if (!SideAccepted(9) || !SideAccepted(10)) return -1;
 
   bool redraw = false;
-  int64_t creationKey = HasArg(1) ? Value(1) : -1;
+  int64_t creationKey = HasArg(1) ? ArgInt(1) : -1;
   if (HasArg(6)) {
-    int64_t key = ApplyValueOpMin(Op(6), node != nullptr ? node->mOrderKey : 1, Value(6), 1);
+    int64_t key = ApplyValueOpMin(Op(6), node != nullptr ? node->mOrderKey : 1, ArgInt(6), 1);
     if (node != nullptr) {
       redraw |= SetNodeOrderKey(node, key) != 0;
     } else {
@@ -327,14 +326,14 @@ int32_t CmdLayerDefine() {
     std::string rulePath = ArgText(51);
     if (HasArg(52)) {
       char number[32];
-      std::snprintf(number, sizeof number, ".%" PRId64, Value(52));
+      std::snprintf(number, sizeof number, ".%" PRId64, ArgInt(52));
       rulePath += number;
     }
     StorePathText(record->mRuleLayerPath, rulePath);
   }
-  if (HasArg(2) && Value(2) != record->mVisible) {
+  if (HasArg(2) && ArgInt(2) != record->mVisible) {
     Invalidate(node);
-    record->mVisible = static_cast<uint8_t>(Value(2));
+    record->mVisible = static_cast<uint8_t>(ArgInt(2));
     redraw = true;
   }
   if (HasArg(3)) {
@@ -373,38 +372,38 @@ int32_t CmdLayerDefine() {
     record->mRuleThreshold = threshold;
   }
   if (HasArg(53)) {
-    auto softness = static_cast<int16_t>(static_cast<uint16_t>(Value(53)));
+    auto softness = static_cast<int16_t>(static_cast<uint16_t>(ArgInt(53)));
     redraw |= softness != record->mRuleSoftness;
     record->mRuleSoftness = softness;
   }
   if (HasArg(54)) {
     // The mode indexes the kernel table: only the modes that exist.
-    if (Value(54) < 0 || Value(54) > kMaxBlendMode) {
-      ReportErrorAtScriptFmt(kMsgArgumentOutOfRange, Command(), ArgumentName(kLayerDefineSlot, 54), Value(54),
+    if (ArgInt(54) < 0 || ArgInt(54) > kMaxBlendMode) {
+      ReportErrorAtScriptFmt(kMsgArgumentOutOfRange, Command(), ArgumentName(kLayerDefineSlot, 54), ArgInt(54),
                              static_cast<int64_t>(0), static_cast<int64_t>(kMaxBlendMode));
       return -1;
     }
-    auto mode = static_cast<uint8_t>(Value(54));
+    auto mode = static_cast<uint8_t>(ArgInt(54));
     redraw |= mode != record->mBlendMode;
     record->mBlendMode = mode;
   }
-  if (HasArg(25) && Value(25) == 1 && g_GpuDrawing != 0) {
+  if (HasArg(25) && ArgInt(25) == 1 && g_GpuDrawing != 0) {
     if (record->mGpuState == 0) record->mGpuState = 1;
-    int flag = HasArg(24) ? static_cast<int>(Value(24) - 1) : 0;
+    int flag = HasArg(24) ? static_cast<int>(ArgInt(24) - 1) : 0;
     if (UploadLayerTexture(record, flag, kTileLimitX, kTileLimitY) != 0) return -1;
     redraw = true;
   }
   if (HasArg(26)) {
-    if (Value(26) == 1) g_FrameCaptureLayer = node;
-    if (Value(26) == 0) g_FrameCaptureLayer = nullptr;
+    if (ArgInt(26) == 1) g_FrameCaptureLayer = node;
+    if (ArgInt(26) == 0) g_FrameCaptureLayer = nullptr;
   }
   redraw |= SetGpuAttributes(record);
   if (HasArg(27) && g_GpuDrawing != 0) {
     if (RenderFrameGpu() != 0) return -1;
     redraw = true;
   }
-  if (HasArg(56)) record->mTag1 = ApplyValueOp(Op(56), record->mTag1, Value(56));
-  if (HasArg(57)) record->mTag2 = ApplyValueOp(Op(57), record->mTag2, Value(57));
+  if (HasArg(56)) record->mTag1 = ApplyValueOp(Op(56), record->mTag1, ArgInt(56));
+  if (HasArg(57)) record->mTag2 = ApplyValueOp(Op(57), record->mTag2, ArgInt(57));
   if (redraw) {
     g_GpuRedrawRequest = 1;
     if (!createdGroup) Invalidate(node);

@@ -25,7 +25,6 @@ constexpr int kOutId = 33;
 constexpr int kQueryOrder[] = {2, 3, 4, 9, 10, 11, 5, 6, 7, 12, 13, 14, 15, 16, 17, 18, 19, 20, 28,
                                26, 27, 29, 30, 31, 21, 22, 23, 24, 25};
 
-int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 
 uint32_t ReadPixel(const LayerRecord* record, int64_t x, int64_t y) {
   uint32_t value = 0;
@@ -49,13 +48,13 @@ ObjectTreeNode* NthFromTop(ObjectTreeNode* group, int64_t n) {
 
 int64_t FindTaggedChild(ObjectTreeNode* group) {
   if (!HasArg(26)) return 0;
-  int64_t start = std::max<int64_t>(IntArg(32), 1);
+  int64_t start = std::max<int64_t>(ArgInt(32), 1);
   int64_t position = 1;
   for (ObjectTreeNode* child = group->mLastChild; child != nullptr; child = child->mPrevSibling, ++position) {
     const auto* record = static_cast<const LayerRecord*>(child->mPayload);
     if (position < start || record == nullptr) continue;
-    if (record->mTag1 != IntArg(26)) continue;
-    if (HasArg(27) && record->mTag2 != IntArg(27)) continue;
+    if (record->mTag1 != ArgInt(26)) continue;
+    if (HasArg(27) && record->mTag2 != ArgInt(27)) continue;
     return position;
   }
   return -1;
@@ -175,7 +174,7 @@ int32_t CmdLayerQuery() {
         break;
       case 30:
       case 31: {
-        ObjectTreeNode* child = group ? NthFromTop(node, IntArg(32)) : nullptr;
+        ObjectTreeNode* child = group ? NthFromTop(node, ArgInt(32)) : nullptr;
         if (child == nullptr) continue;
         if (id == 30) {
           WriteText(n, e, child->mName != nullptr ? child->mName : "");
@@ -187,10 +186,10 @@ int32_t CmdLayerQuery() {
       case 21:
       case 22:
       case 23: {
-        int window = static_cast<int>(std::clamp<int64_t>(IntArg(id), 0, kWindowCount - 1));
+        int window = static_cast<int>(std::clamp<int64_t>(ArgInt(id), 0, kWindowCount - 1));
         const WindowObject* object = g_WindowTable[window];
-        int64_t x = HasArg(34) ? IntArg(34) : (object != nullptr ? object->mCursorX : 0);
-        int64_t y = HasArg(35) ? IntArg(35) : (object != nullptr ? object->mCursorY : 0);
+        int64_t x = HasArg(34) ? ArgInt(34) : (object != nullptr ? object->mCursorX : 0);
+        int64_t y = HasArg(35) ? ArgInt(35) : (object != nullptr ? object->mCursorY : 0);
         if (object == nullptr || x < 0 || y < 0 || x >= object->mWidth || y >= object->mHeight) {
           value = -1;
         } else {
@@ -207,8 +206,8 @@ int32_t CmdLayerQuery() {
           ReportErrorAtScriptFmt(kMsgLayerPointMissing, command, argument);
           return -1;
         }
-        int64_t x = IntArg(34);
-        int64_t y = IntArg(35);
+        int64_t x = ArgInt(34);
+        int64_t y = ArgInt(35);
         bool inside = record->mPixels != nullptr && x >= 0 && y >= 0 && x < record->mWidth && y < record->mHeight;
         value = inside ? static_cast<int64_t>(ReadPixel(record, x, y) & 0xFFFFFF) : -1;
         break;
@@ -216,7 +215,7 @@ int32_t CmdLayerQuery() {
       case 25:
         // Absent selector and threshold: the top row of any pixel not
         // wholly transparent.
-        value = OpaqueEdge(record, HasArg(34) ? IntArg(34) : 1, HasArg(35) ? IntArg(35) : 0);
+        value = OpaqueEdge(record, HasArg(34) ? ArgInt(34) : 1, HasArg(35) ? ArgInt(35) : 0);
         break;
       default: continue;
     }

@@ -24,7 +24,6 @@ namespace {
 constexpr int kTextStyleSlot = 26;
 constexpr int kTextStyleQuerySlot = 27;
 
-int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
 int Op(int id) { return g_ArgOperator[ArgSlot(id)]; }
 
 // A font number n checked against 1..count: false after the report.
@@ -45,7 +44,7 @@ bool FontNumberAccepted(int command, int id, int64_t n) {
 // The operator applied to the field's value with its clamps; `hold` keeps a
 // plain set within the range as well (the field indexes a table).
 int64_t Combined(int id, int64_t current, int64_t maximum, bool hold) {
-  int64_t next = ApplyValueOpClamped(Op(id), current, Value(id), 0, maximum);
+  int64_t next = ApplyValueOpClamped(Op(id), current, ArgInt(id), 0, maximum);
   return hold ? std::clamp<int64_t>(next, 0, maximum) : next;
 }
 
@@ -60,14 +59,14 @@ void Store(int id, Field* styleField, Mirror* mirrorField, int64_t maximum, bool
 }
 
 int32_t ApplyStyleArguments() {
-  if (HasArg(0) && SelectTextStyle(Value(0)) != 0) {
+  if (HasArg(0) && SelectTextStyle(ArgInt(0)) != 0) {
     ReportErrorAtScriptFmt(kMsgArgumentOutOfRange, CommandName(kTextStyleSlot), ArgumentName(kTextStyleSlot, 0),
-                           Value(0), static_cast<int64_t>(0), static_cast<int64_t>(kTextStyles - 1));
+                           ArgInt(0), static_cast<int64_t>(0), static_cast<int64_t>(kTextStyles - 1));
     return -1;
   }
   if (HasArg(1)) {
-    if (!FontNumberAccepted(kTextStyleSlot, 1, Value(1))) return -1;
-    g_TextStyles.mFontIndex[g_CurrentTextStyle] = static_cast<int32_t>(Value(1) - 1);
+    if (!FontNumberAccepted(kTextStyleSlot, 1, ArgInt(1))) return -1;
+    g_TextStyles.mFontIndex[g_CurrentTextStyle] = static_cast<int32_t>(ArgInt(1) - 1);
   }
   if (HasArg(2)) {
     const char* face = g_ArgString[ArgSlot(2)];
@@ -76,7 +75,7 @@ int32_t ApplyStyleArguments() {
   MessageTextBuffer* mirror = g_MessageText;
   int style = g_CurrentTextStyle;
   if (HasArg(3)) {
-    g_TextStyles.mAntiAlias[style] = static_cast<uint8_t>(Value(3));
+    g_TextStyles.mAntiAlias[style] = static_cast<uint8_t>(ArgInt(3));
     if (style == 0) mirror->mAntiAlias = g_TextStyles.mAntiAlias[0];
   }
   Store(4, g_TextStyles.mColour, &mirror->mColour, 0xFFFFFF, false);
@@ -157,7 +156,7 @@ int32_t CmdTextStyleQuery() {
   if (HasArg(8)) return number(mirror->mWidth);
   if (HasArg(9)) return number(mirror->mHeight);
   if (HasArg(10)) return number(mirror->mBold);
-  if (HasArg(11) && Value(11) == 1) return number(GetFontCount());
+  if (HasArg(11) && ArgInt(11) == 1) return number(GetFontCount());
   if (HasArg(12)) return number(0);
   if (HasArg(14) || HasArg(15)) {
     int32_t advance = 0;
@@ -165,10 +164,10 @@ int32_t CmdTextStyleQuery() {
     Measure(&advance, &height);
     return number(HasArg(14) ? advance : height);
   }
-  bool face = HasArg(1) && Value(1) == 1;
-  bool flag = !face && HasArg(13) && Value(13) == 1;
+  bool face = HasArg(1) && ArgInt(1) == 1;
+  bool flag = !face && HasArg(13) && ArgInt(13) == 1;
   if (!face && !flag) return number(0);
-  int64_t font = HasArg(0) ? Value(0) : GetStyleFontIndex() + 1;
+  int64_t font = HasArg(0) ? ArgInt(0) : GetStyleFontIndex() + 1;
   if (!FontNumberAccepted(kTextStyleQuerySlot, 0, font)) return -1;
   auto index = static_cast<int32_t>(font - 1);
   if (flag) return number(IsFontNonJapanese(index));

@@ -32,7 +32,6 @@ const char kDefaultCaption[] = "Error";
 // The one child window; it exists between a start and the stop.
 FlashHostWindow g_hostWindow;
 
-int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 
 int32_t LogicalWidth() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mWidth : 0; }
 int32_t LogicalHeight() { return g_WindowTable[0] != nullptr ? g_WindowTable[0]->mHeight : 0; }
@@ -96,7 +95,7 @@ int32_t CmdFlashPlay() {
     int slot = ArgSlot(id);
     *fields[id - 2] = static_cast<int32_t>(ApplyValueOp(g_ArgOperator[slot], *fields[id - 2], g_ArgInt[slot]));
   }
-  auto userValue = static_cast<int32_t>(IntArg(6));
+  auto userValue = static_cast<int32_t>(ArgInt(6));
   if (HasArg(0)) {
     const char* given = g_ArgString[ArgSlot(0)] != nullptr ? g_ArgString[ArgSlot(0)] : "";
     std::string name = given;
@@ -113,7 +112,7 @@ int32_t CmdFlashPlay() {
     std::snprintf(flash.mPath, sizeof flash.mPath, "%s", name.c_str());
     flash.mPlaying = 0;
   }
-  if (!HasArg(1) || IntArg(1) != 1) return 0;
+  if (!HasArg(1) || ArgInt(1) != 1) return 0;
   // A movie already shown goes first: its control is released once, here,
   // and its window makes way for the new one.
   if (flash.mWindow != nullptr) DestroyFlashWindow();

@@ -31,7 +31,6 @@ constexpr int kOgvCloseSlot = 74;
 constexpr int kOgvQuerySlot = 75;
 constexpr int kValidateOnly76Slot = 76;
 
-int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 
 // A number field under the argument's value operation, kept as 32 bits.
 void ApplyField(int id, int32_t* field) {
@@ -133,7 +132,7 @@ int32_t CmdMoviePlay() {
     movie.mPlaying = 0;
   }
   if (HasArg(6)) {
-    movie.mVolume = static_cast<int32_t>(IntArg(6));
+    movie.mVolume = static_cast<int32_t>(ArgInt(6));
     if (g_UseDirectShow == 1) {
       SetMovieVolumeDirectShow(movie.mVolume);
     } else {
@@ -141,14 +140,14 @@ int32_t CmdMoviePlay() {
     }
   }
   if (!HasArg(1)) return 0;
-  if (IntArg(1) == 0) {
+  if (ArgInt(1) == 0) {
     if (g_UseDirectShow == 1) {
       StopMovieDirectShow();
     } else {
       StopMovieMci();
     }
     movie.mPlaying = 0;
-  } else if (IntArg(1) == 1) {
+  } else if (ArgInt(1) == 1) {
     if (g_UseDirectShow == 1) return PlayThroughDirectShow();
     PlayThroughMci();
   }

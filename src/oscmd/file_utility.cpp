@@ -33,7 +33,6 @@ constexpr int kFileInfoSlot = 21;
 
 enum class ImageFormat { kBmp, kPng, kJpeg, kWebp };
 
-int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 std::string StringArg(int id) {
   int slot = ArgSlot(id);
   return slot != 0 && g_ArgString[slot] != nullptr ? g_ArgString[slot] : "";
@@ -60,22 +59,22 @@ bool EndsWithSeparator(const std::string& path) {
 
 ImageFormat ChosenFormat() {
   ImageFormat format = ImageFormat::kPng;
-  if (HasArg(12)) format = IntArg(12) == 1 ? ImageFormat::kBmp : ImageFormat::kPng;
-  if (HasArg(13) && IntArg(13) == 1) format = ImageFormat::kPng;
-  if (HasArg(14) && IntArg(14) == 1) format = ImageFormat::kJpeg;
-  if (HasArg(15) && IntArg(15) == 1) format = ImageFormat::kWebp;
+  if (HasArg(12)) format = ArgInt(12) == 1 ? ImageFormat::kBmp : ImageFormat::kPng;
+  if (HasArg(13) && ArgInt(13) == 1) format = ImageFormat::kPng;
+  if (HasArg(14) && ArgInt(14) == 1) format = ImageFormat::kJpeg;
+  if (HasArg(15) && ArgInt(15) == 1) format = ImageFormat::kWebp;
   return format;
 }
 
 int32_t Setting(int64_t fallback, int64_t low, int64_t high) {
-  return static_cast<int32_t>(std::clamp<int64_t>(HasArg(9) ? IntArg(9) : fallback, low, high));
+  return static_cast<int32_t>(std::clamp<int64_t>(HasArg(9) ? ArgInt(9) : fallback, low, high));
 }
 
 int SaveLayerImage(std::string file, ImageFormat format) {
   std::string path = StringArg(10);
   if (HasArg(11)) {
     char number[32];
-    std::snprintf(number, sizeof number, ".%" PRId64, IntArg(11));
+    std::snprintf(number, sizeof number, ".%" PRId64, ArgInt(11));
     path += number;
   }
   char normalized[kObjectPathBytes];
@@ -160,8 +159,8 @@ int32_t CmdFileUtility() {
   std::string b = NameArg(1, kFilePathBytes);
   std::string f = NameArg(2, kFolderPathBytes - 1);
   if (!EndsWithSeparator(f)) f += '\\';
-  if (HasArg(16) && IntArg(16) != 0) PreloadFile(static_cast<int32_t>(IntArg(16) - 1), a.c_str(), 0);
-  if (HasArg(17)) PreloadFile(static_cast<int32_t>(IntArg(17) - 1), a.c_str(), 1);
+  if (HasArg(16) && ArgInt(16) != 0) PreloadFile(static_cast<int32_t>(ArgInt(16) - 1), a.c_str(), 0);
+  if (HasArg(17)) PreloadFile(static_cast<int32_t>(ArgInt(17) - 1), a.c_str(), 1);
   if (HasArg(10) && SaveLayerImage(a, format) != 0) return -1;
   if (HasArg(3)) CreateFolderPath(f);
   if (HasArg(4)) CopyGameFile(a, b);

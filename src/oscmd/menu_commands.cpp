@@ -21,7 +21,6 @@ constexpr int kMenuPopupSlot = 63;
 constexpr int kMenuDeleteSlot = 64;
 constexpr int kMenuQuerySlot = 65;
 
-int64_t IntArg(int id) { return g_ArgInt[ArgSlot(id)]; }
 
 // The normalised path of an argument with its kind (leaf or group); -1 when
 // the path is missing or cannot be normalised (reported).
@@ -92,7 +91,7 @@ int32_t CmdMenuDefine() {
   int64_t key = -1;
   if (HasArg(2)) {
     int64_t current = node != nullptr ? static_cast<int32_t>(node->mOrderKey) : 1;
-    key = NewOrderKey(current, g_ArgOperator[ArgSlot(2)], IntArg(2));
+    key = NewOrderKey(current, g_ArgOperator[ArgSlot(2)], ArgInt(2));
     if (node != nullptr) SetNodeOrderKey(node, key);
   }
   MenuItemRecord* record = RecordOf(node);
@@ -114,10 +113,10 @@ int32_t CmdMenuDefine() {
     CopySjisBounded(record->mText, kMenuTextBytes, ArgText(1));
   }
   if (record == nullptr) return 0;
-  if (HasArg(3)) record->mVisible = static_cast<int8_t>(IntArg(3));
-  if (HasArg(4)) record->mEnabled = static_cast<int16_t>(IntArg(4));
-  if (HasArg(5)) record->mChecked = static_cast<int8_t>(IntArg(5));
-  if (HasArg(6)) record->mCommandId = IntArg(6);
+  if (HasArg(3)) record->mVisible = static_cast<int8_t>(ArgInt(3));
+  if (HasArg(4)) record->mEnabled = static_cast<int16_t>(ArgInt(4));
+  if (HasArg(5)) record->mChecked = static_cast<int8_t>(ArgInt(5));
+  if (HasArg(6)) record->mCommandId = ArgInt(6);
   return 0;
 }
 
@@ -126,7 +125,7 @@ int32_t CmdMenuPopup() {
   char path[kObjectPathBytes];
   if (NormalizeMenuPath(0, path) < 0) return -1;
   ObjectTreeNode* node = FindObjectByPath(g_MenuRoot, path, kPathAny);
-  if (node == nullptr || !HasArg(1) || IntArg(1) != 1) return 0;
+  if (node == nullptr || !HasArg(1) || ArgInt(1) != 1) return 0;
   if (BuildPopupSet(kScriptPopupSet, node) != 0) return 0;
   int x = 0;
   int y = 0;

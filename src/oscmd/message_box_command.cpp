@@ -17,7 +17,6 @@ constexpr int kMessageBoxSlot = 10;
 // The dialog's answer buffer, terminator included.
 constexpr int64_t kDialogTextBytes = 4096;
 
-int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 
 void WriteAnswer(int64_t value) {
   if (int slot = ArgSlot(11); slot != 0) SetNumberElement(static_cast<uint32_t>(g_ArgVarId[slot]), g_ArgVarElement[slot], value);
@@ -26,14 +25,14 @@ void WriteAnswer(int64_t value) {
 uint32_t BoxStyle() {
   uint32_t buttons = HasArg(15) ? kBoxYesNoCancel : HasArg(14) ? kBoxYesNo : HasArg(13) ? kBoxOkCancel : kBoxOk;
   uint32_t icon = 0;
-  switch (IntArg(19)) {
+  switch (ArgInt(19)) {
     case 1: icon = kBoxIconInformation; break;
     case 2: icon = kBoxIconQuestion; break;
     case 3: icon = kBoxIconWarning; break;
     case 4: icon = kBoxIconError; break;
     default: break;
   }
-  int64_t defaultButton = IntArg(18);
+  int64_t defaultButton = ArgInt(18);
   uint32_t button = 0;
   if (defaultButton == 2) button = kBoxDefaultSecond;
   if (defaultButton == 3) button = kBoxDefaultThird;
@@ -65,7 +64,7 @@ int32_t CmdMessageBox() {
     request.mCaption = ArgText(0);
     request.mPrompt = ArgText(1);
     request.mText = ArgText(9);
-    int64_t maxLength = IntArg(17);
+    int64_t maxLength = ArgInt(17);
     request.mMaxLength = maxLength > 0 && maxLength < kDialogTextBytes ? static_cast<int32_t>(maxLength) : 0;
     std::string answer;
     if (RunTextDialog(GetMainPlatformWindow(), request, &answer) == kDialogFailed) return -1;

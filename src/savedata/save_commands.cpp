@@ -37,11 +37,10 @@ constexpr int kValidateSlot = 88;
 constexpr int64_t kPackAllSlots = 99999;
 constexpr size_t kMaxSaveNameBytes = 32;
 
-int64_t Value(int id) { return g_ArgInt[ArgSlot(id)]; }
 
 // Numbers that index the stores are checked before they do.
 bool InRange(int command, int id, int64_t minimum, int64_t maximum) {
-  int64_t value = HasArg(id) ? Value(id) : 0;
+  int64_t value = HasArg(id) ? ArgInt(id) : 0;
   if (value >= minimum && value <= maximum) return true;
   ReportErrorAtScriptFmt(kMsgArgumentOutOfRange, CommandName(command), ArgumentName(command, id), value, minimum,
                          maximum);
@@ -58,7 +57,7 @@ ObjectTreeNode* FindLayerArgument(int command, char* path, bool* given, bool* fa
   std::string text = ArgText(4);
   if (HasArg(5)) {
     char number[32];
-    std::snprintf(number, sizeof number, ".%" PRId64, Value(5));
+    std::snprintf(number, sizeof number, ".%" PRId64, ArgInt(5));
     text += number;
   }
   ObjectTreeNode* node = nullptr;
@@ -281,7 +280,7 @@ LocateStatus FindLoadRecord(uint32_t dno, const std::string& name, bool fromSlot
   LocateStatus status;
   if (fromSlot) {
     size_t size = 0;
-    const uint8_t* image = MemorySlotImage(static_cast<uint32_t>(Value(1)), &size);
+    const uint8_t* image = MemorySlotImage(static_cast<uint32_t>(ArgInt(1)), &size);
     status = LocateSaveRecord(image, size, dno, view);
   } else {
     std::vector<uint8_t> header;
@@ -338,7 +337,7 @@ int LoadRecord(uint32_t dno, const std::string& name, bool fromSlot, ObjectTreeN
 
 int32_t CmdSaveData() {
   if (FetchCommandArguments(kSaveSlot) != 0) return -1;
-  if (HasArg(1) && Value(1) != kPackAllSlots && !InRange(kSaveSlot, 1, 0, kMemorySlotCount - 1)) return -1;
+  if (HasArg(1) && ArgInt(1) != kPackAllSlots && !InRange(kSaveSlot, 1, 0, kMemorySlotCount - 1)) return -1;
   // Record 1024 is the memory-slot package: scripts never prepare it.
   if (HasArg(2) && !InRange(kSaveSlot, 2, 1, kPackageDno - 1)) return -1;
   bool layerGiven = false;
@@ -348,16 +347,16 @@ int32_t CmdSaveData() {
   if (layerFailed) return -1;
   std::string name;
   if (HasArg(0) && !SaveFileName(kSaveSlot, &name)) return -1;
-  if (HasArg(1) && Value(1) == kPackAllSlots) return PackMemorySlots() == 0 ? 0 : -1;
+  if (HasArg(1) && ArgInt(1) == kPackAllSlots) return PackMemorySlots() == 0 ? 0 : -1;
   try {
-    if (HasArg(2) && PrepareRecord(static_cast<uint32_t>(Value(2)), layer) != 0) return -1;
+    if (HasArg(2) && PrepareRecord(static_cast<uint32_t>(ArgInt(2)), layer) != 0) return -1;
   } catch (const std::bad_alloc&) {
-    FreePendingSaveRecords(static_cast<int>(Value(2)) - 1);
+    FreePendingSaveRecords(static_cast<int>(ArgInt(2)) - 1);
     ShowMessageBox("", "メモリ不足です.");
     return -1;
   }
   if (HasArg(1)) {
-    if (!WriteMemorySlot(static_cast<uint32_t>(Value(1)))) {
+    if (!WriteMemorySlot(static_cast<uint32_t>(ArgInt(1)))) {
       ShowMessageBox("", "メモリ不足です.");
       return -1;
     }
@@ -375,7 +374,7 @@ int32_t CmdLoadData() {
   bool fromSlot = HasArg(1);
   if (fromSlot && !InRange(kLoadSlot, 1, 0, kMemorySlotCount - 1)) return -1;
   if (!InRange(kLoadSlot, 2, 1, kMaxSaveDno)) return -1;
-  auto dno = static_cast<uint32_t>(Value(2));
+  auto dno = static_cast<uint32_t>(ArgInt(2));
   bool layerGiven = false;
   bool layerFailed = false;
   char path[kObjectPathBytes] = "";

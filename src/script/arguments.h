@@ -49,6 +49,9 @@ const char* ArgumentName(int command, int id);
 // The slot of an argument id (0 when absent) and the values of present ones.
 inline int ArgSlot(int id) { return g_ArgSlotOfId[static_cast<uint8_t>(id)]; }
 inline bool HasArg(int id) { return ArgSlot(id) != 0; }
+// The value of a number argument; 0 when it is absent (slot 0 is never
+// written).
+inline int64_t ArgInt(int id) { return g_ArgInt[ArgSlot(id)]; }
 // The text of a string argument; "" when it is absent or has none.
 inline const char* ArgText(int id) {
   int slot = ArgSlot(id);

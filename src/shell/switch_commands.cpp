@@ -40,7 +40,6 @@ PlatformCursor* g_LayerCursor = nullptr;
 int32_t g_CursorHotX = 0;
 int32_t g_CursorHotY = 0;
 
-int64_t IntArg(int id) { return g_ArgInt[ArgSlot(id)]; }
 
 // The cursor's place in the main window's client area; false without one.
 bool CursorInClient(PlatformWindow* window, int* x, int* y, int* originX, int* originY) {
@@ -172,17 +171,17 @@ int CreateCursorFromLayer(const LayerRecord* layer, int32_t width, int32_t heigh
 
 int32_t CmdFrameRate() {
   if (FetchCommandArguments(kFrameRateSlot) != 0) return -1;
-  if (HasArg(0)) SetFrameRate(static_cast<int32_t>(IntArg(0)));
-  if (HasArg(1)) g_FrameSkip = static_cast<int32_t>(IntArg(1));
+  if (HasArg(0)) SetFrameRate(static_cast<int32_t>(ArgInt(0)));
+  if (HasArg(1)) g_FrameSkip = static_cast<int32_t>(ArgInt(1));
   return 0;
 }
 
 int32_t CmdInputEnable() {
   if (FetchCommandArguments(kInputEnableSlot) != 0) return -1;
-  if (HasArg(0)) g_KeyboardInputOn = static_cast<uint8_t>(IntArg(0));
-  if (HasArg(1)) g_JoystickInputOn = static_cast<uint8_t>(IntArg(1));
+  if (HasArg(0)) g_KeyboardInputOn = static_cast<uint8_t>(ArgInt(0));
+  if (HasArg(1)) g_JoystickInputOn = static_cast<uint8_t>(ArgInt(1));
   if (HasArg(2)) {
-    auto on = static_cast<uint8_t>(IntArg(2));
+    auto on = static_cast<uint8_t>(ArgInt(2));
     if (g_MouseInputOn == 1 && on == 0) {
       g_CursorRequest = 2;
       g_CursorShown = 0;
@@ -199,22 +198,22 @@ int32_t CmdMouse() {
   if (FetchCommandArguments(kMouseSlot) != 0) return -1;
   WindowObject* main = g_WindowTable[0];
   if (main == nullptr) return 0;
-  if (HasArg(0)) SetCursorMode(main, IntArg(0));
-  if (HasArg(1)) g_CursorIdleDelay = static_cast<int32_t>(IntArg(1));
-  if (HasArg(2)) main->mShowCursorOnMove = static_cast<uint8_t>(IntArg(2));
-  if (HasArg(3)) main->mShowCursorOnButtons = static_cast<uint8_t>(IntArg(3));
-  if (HasArg(4)) main->mShowCursorOnWheel = static_cast<uint8_t>(IntArg(4));
+  if (HasArg(0)) SetCursorMode(main, ArgInt(0));
+  if (HasArg(1)) g_CursorIdleDelay = static_cast<int32_t>(ArgInt(1));
+  if (HasArg(2)) main->mShowCursorOnMove = static_cast<uint8_t>(ArgInt(2));
+  if (HasArg(3)) main->mShowCursorOnButtons = static_cast<uint8_t>(ArgInt(3));
+  if (HasArg(4)) main->mShowCursorOnWheel = static_cast<uint8_t>(ArgInt(4));
   if (HasArg(5)) {
-    main->mCursorX = static_cast<int32_t>(IntArg(5));
+    main->mCursorX = static_cast<int32_t>(ArgInt(5));
     MoveCursorInClient(main, main->mCursorX, 0, true);
   }
   if (HasArg(6)) {
-    main->mCursorY = static_cast<int32_t>(IntArg(6));
+    main->mCursorY = static_cast<int32_t>(ArgInt(6));
     MoveCursorInClient(main, 0, main->mCursorY, false);
   }
-  if (HasArg(7)) SetSystemCursorShape(CursorShapeOf(IntArg(7)));
-  if (HasArg(8)) g_CursorHotX = static_cast<int16_t>(IntArg(8));
-  if (HasArg(9)) g_CursorHotY = static_cast<int16_t>(IntArg(9));
+  if (HasArg(7)) SetSystemCursorShape(CursorShapeOf(ArgInt(7)));
+  if (HasArg(8)) g_CursorHotX = static_cast<int16_t>(ArgInt(8));
+  if (HasArg(9)) g_CursorHotY = static_cast<int16_t>(ArgInt(9));
   if (HasArg(10)) {
     const char* text = g_ArgString[ArgSlot(10)];
     char path[kObjectPathBytes];
@@ -235,16 +234,16 @@ int32_t CmdMouse() {
 
 int32_t CmdScreenAndTimers() {
   if (FetchCommandArguments(kScreenAndTimersSlot) != 0) return -1;
-  if (HasArg(0)) g_BlockScreenSaver = static_cast<uint8_t>(IntArg(0));
+  if (HasArg(0)) g_BlockScreenSaver = static_cast<uint8_t>(ArgInt(0));
   if (HasArg(1)) {
     const WindowObject* main = g_WindowTable[0];
-    if (main != nullptr && main->mActive != 0) g_RunInBackground = static_cast<uint8_t>(IntArg(1));
+    if (main != nullptr && main->mActive != 0) g_RunInBackground = static_cast<uint8_t>(ArgInt(1));
   }
-  if (HasArg(2) && HasArg(3) && IntArg(2) > 0 && IntArg(3) > 0) {
-    SetLogicalScreenSize(static_cast<int32_t>(IntArg(2)), static_cast<int32_t>(IntArg(3)));
+  if (HasArg(2) && HasArg(3) && ArgInt(2) > 0 && ArgInt(3) > 0) {
+    SetLogicalScreenSize(static_cast<int32_t>(ArgInt(2)), static_cast<int32_t>(ArgInt(3)));
   }
   for (int k = 0; k < kStopwatchCount; ++k) {
-    if (HasArg(4 + k)) SetStopwatchRunning(k, IntArg(4 + k));
+    if (HasArg(4 + k)) SetStopwatchRunning(k, ArgInt(4 + k));
   }
   return 0;
 }

@@ -31,7 +31,6 @@ constexpr int kWindowQuerySlot = 107;
 constexpr int kShowNormal = 5;
 constexpr int32_t kDefaultSubWindowSide = 128;
 
-int64_t IntArg(int id) { return HasArg(id) ? g_ArgInt[ArgSlot(id)] : 0; }
 int32_t ClampInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 void MakeWhollyDirty(ObjectTreeNode* group) {
@@ -110,23 +109,23 @@ int ApplySize(int n, WindowObject* object) {
   bool haveDesktop = GetDesktopFacts(&desktop);
   // A window that was never made has no size to keep the ratio of.
   if (HasArg(9) && free && exists && object->mWidth > 0) {
-    int64_t width = haveDesktop ? std::min<int64_t>(IntArg(9), desktop.mWidth) : IntArg(9);
+    int64_t width = haveDesktop ? std::min<int64_t>(ArgInt(9), desktop.mWidth) : ArgInt(9);
     ResizeClient(object, width, static_cast<int64_t>(object->mHeight) * width / object->mWidth);
   }
   if (HasArg(10) && free && exists && object->mHeight > 0) {
-    int64_t height = haveDesktop ? std::min<int64_t>(IntArg(10), desktop.mHeight) : IntArg(10);
+    int64_t height = haveDesktop ? std::min<int64_t>(ArgInt(10), desktop.mHeight) : ArgInt(10);
     ResizeClient(object, static_cast<int64_t>(object->mWidth) * height / object->mHeight, height);
   }
   if (exists) {
     if (!takeWidth && !takeHeight) return 0;
     bool changed = false;
     if (takeWidth) {
-      changed |= object->mWidth != ClampInt32(IntArg(7));
-      object->mWidth = ClampInt32(IntArg(7));
+      changed |= object->mWidth != ClampInt32(ArgInt(7));
+      object->mWidth = ClampInt32(ArgInt(7));
     }
     if (takeHeight) {
-      changed |= object->mHeight != ClampInt32(IntArg(8));
-      object->mHeight = ClampInt32(IntArg(8));
+      changed |= object->mHeight != ClampInt32(ArgInt(8));
+      object->mHeight = ClampInt32(ArgInt(8));
     }
     if (changed) {
       ResizeClient(object, object->mWidth, object->mHeight);
@@ -139,8 +138,8 @@ int ApplySize(int n, WindowObject* object) {
   }
   object->mX = 0;
   object->mY = 0;
-  object->mWidth = takeWidth ? ClampInt32(IntArg(7)) : kDefaultSubWindowSide;
-  object->mHeight = takeHeight ? ClampInt32(IntArg(8)) : kDefaultSubWindowSide;
+  object->mWidth = takeWidth ? ClampInt32(ArgInt(7)) : kDefaultSubWindowSide;
+  object->mHeight = takeHeight ? ClampInt32(ArgInt(8)) : kDefaultSubWindowSide;
   if (!HasArg(1)) {
     ReportErrorAtScriptFmt(kMsgSubWindowNeedsTitle, CommandName(kWindowControlSlot));
     return -1;
@@ -156,7 +155,7 @@ int ApplySize(int n, WindowObject* object) {
 }
 
 int ApplyZOrder(int n, WindowObject* object) {
-  int64_t value = IntArg(6);
+  int64_t value = ArgInt(6);
   if (value == 3 && n == 0) {
     ReportErrorAtScriptFmt(kMsgWindowValueRefused, CommandName(kWindowControlSlot), ArgumentName(kWindowControlSlot, 6),
                            value);
@@ -176,7 +175,7 @@ int ApplyZOrder(int n, WindowObject* object) {
 
 void ApplyMinimised(WindowObject* object) {
   PlatformWindow* window = object->mWindow;
-  switch (IntArg(14)) {
+  switch (ArgInt(14)) {
     case 0:
       RestorePlatformWindow(window);
       g_RestorePending = 0;
@@ -205,7 +204,7 @@ bool ValidWindowNumber(int64_t n) { return n >= 0 && n < kWindowCount && g_Windo
 
 int32_t CmdWindowControl() {
   if (FetchCommandArguments(kWindowControlSlot) != 0) return -1;
-  int64_t number = IntArg(0);
+  int64_t number = ArgInt(0);
   if (!ValidWindowNumber(number)) return 0;
   int n = static_cast<int>(number);
   WindowObject* object = g_WindowTable[n];
@@ -217,25 +216,25 @@ int32_t CmdWindowControl() {
     if (window != nullptr) SetPlatformWindowTitle(window, object->mTitle);
   }
   if (HasArg(2)) {
-    object->mOpacity = ClampInt32(IntArg(2));
-    SetPlatformWindowOpacity(window, static_cast<uint8_t>(std::min<int64_t>(IntArg(2), 255)));
+    object->mOpacity = ClampInt32(ArgInt(2));
+    SetPlatformWindowOpacity(window, static_cast<uint8_t>(std::min<int64_t>(ArgInt(2), 255)));
   }
   if (HasArg(3)) {
-    auto visible = static_cast<uint8_t>(IntArg(3));
+    auto visible = static_cast<uint8_t>(ArgInt(3));
     bool changed = visible != object->mDisplayState;
     object->mDisplayState = visible;
-    if (changed && window != nullptr) ShowPlatformWindow(window, IntArg(3) > 0);
+    if (changed && window != nullptr) ShowPlatformWindow(window, ArgInt(3) > 0);
   }
   if (HasArg(4) || HasArg(5)) {
-    if (HasArg(4)) object->mX = ClampInt32(IntArg(4));
-    if (HasArg(5)) object->mY = ClampInt32(IntArg(5));
+    if (HasArg(4)) object->mX = ClampInt32(ArgInt(4));
+    if (HasArg(5)) object->mY = ClampInt32(ArgInt(5));
     if (window != nullptr) MoveWindowTo(window, object->mX, object->mY);
   }
   if (HasArg(6) && ApplyZOrder(n, object) != 0) return -1;
-  if (HasArg(16)) object->mMaximiseAllowed = static_cast<uint8_t>(IntArg(16));
-  if (HasArg(17)) object->mMinimiseAllowed = static_cast<uint8_t>(IntArg(17));
+  if (HasArg(16)) object->mMaximiseAllowed = static_cast<uint8_t>(ArgInt(16));
+  if (HasArg(17)) object->mMinimiseAllowed = static_cast<uint8_t>(ArgInt(17));
   if (HasArg(18)) {
-    int64_t state = IntArg(18);
+    int64_t state = ArgInt(18);
     if (n == 0 && (state < 0 || state > 2)) {
       ReportErrorAtScriptFmt(kMsgWindowValueRefused, CommandName(kWindowControlSlot),
                              ArgumentName(kWindowControlSlot, 18), state);
@@ -244,7 +243,7 @@ int32_t CmdWindowControl() {
     object->mCloseState = static_cast<uint8_t>(state);
   }
   if (HasArg(19)) {
-    FlashGameWindow(window, static_cast<uint32_t>(IntArg(20)), static_cast<uint32_t>(IntArg(19)));
+    FlashGameWindow(window, static_cast<uint32_t>(ArgInt(20)), static_cast<uint32_t>(ArgInt(19)));
   }
   if (HasArg(21) && ShowLayerSet(object) != 0) return -1;
   if (HasArg(22) && SetMenuBar(object) != 0) return -1;
@@ -264,21 +263,21 @@ int32_t CmdWindowControl() {
     g_DragLayerNode = node;
     g_DragLayerOn = 1;
   }
-  if (HasArg(12) && g_FullScreen == 0) ChangeStyleBit(window, kWindowStyleMaximizeBox, IntArg(12) == 1);
-  if (HasArg(11) && IntArg(11) == 1 && window != nullptr) RaisePlatformWindow(window);
+  if (HasArg(12) && g_FullScreen == 0) ChangeStyleBit(window, kWindowStyleMaximizeBox, ArgInt(12) == 1);
+  if (HasArg(11) && ArgInt(11) == 1 && window != nullptr) RaisePlatformWindow(window);
   if (HasArg(13) && n == 0) {
-    if (SetFullscreenMode(static_cast<int>(IntArg(13))) == 1) MakeWhollyDirty(object->mShownLayerSet);
+    if (SetFullscreenMode(static_cast<int>(ArgInt(13))) == 1) MakeWhollyDirty(object->mShownLayerSet);
   }
   if (HasArg(14) && window != nullptr) ApplyMinimised(object);
   if (HasArg(15) && window != nullptr) {
     PostWindowMessage(window, kMsgSysCommand, g_Maximized != 0 ? kSysCommandRestore : kSysCommandMaximize, 0);
   }
-  if (HasArg(25) && IntArg(25) != g_ThickFrame) {
-    g_ThickFrame = static_cast<uint8_t>(IntArg(25));
+  if (HasArg(25) && ArgInt(25) != g_ThickFrame) {
+    g_ThickFrame = static_cast<uint8_t>(ArgInt(25));
     if (g_FullScreen == 0 && window != nullptr) {
       GetWindowFrameExtra(window, &g_FrameExtraWidth, &g_FrameExtraHeight);
       g_FrameExtraChanged = 1;
-      ChangeStyleBit(window, kWindowStyleThickFrame, IntArg(25) != 0);
+      ChangeStyleBit(window, kWindowStyleThickFrame, ArgInt(25) != 0);
     }
   }
   return 0;
@@ -287,7 +286,7 @@ int32_t CmdWindowControl() {
 int32_t CmdWindowHide() {
   if (FetchCommandArguments(kWindowHideSlot) != 0) return -1;
   if (!HasArg(0)) return 0;
-  int64_t n = IntArg(0);
+  int64_t n = ArgInt(0);
   if (n == 0) {
     ReportErrorAtScriptFmt(kMsgMainWindowHide, CommandName(kWindowHideSlot), ArgumentName(kWindowHideSlot, 0), n);
     return -1;
@@ -304,7 +303,7 @@ int32_t CmdWindowQuery() {
   int64_t element = g_ArgVarElement[out];
   const VariableRecord* record = FindVariableRecord(variable);
   bool stringOut = record != nullptr && record->mVarType == kVarString;
-  int64_t n = IntArg(0);
+  int64_t n = ArgInt(0);
   WindowObject* object = ValidWindowNumber(n) ? g_WindowTable[n] : nullptr;
   if (object == nullptr || g_WindowIds[n] == -1 || object->mWindow == nullptr) {
     if (stringOut) {
