@@ -16,6 +16,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev lua5.4 liblua5.4-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   libgtk-3-dev
+  libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   xvfb xauth
 )
 for group in "$@"; do

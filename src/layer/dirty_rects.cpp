@@ -8,7 +8,7 @@
 #include "core/window_table.h"
 #include "layer/composition.h"
 #include "layer/layer_record.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 
 uint8_t g_RedrawOption = 1;
 

@@ -21,7 +21,7 @@
 #include "layer/text_draw.h"
 #include "layer/text_styles.h"
 #include "platform/sjis_chars.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "script/arguments.h"
 #include "script/command_handlers.h"
 #include "script/eval_cache.h"

@@ -20,7 +20,7 @@
 #include "layer/dirty_rects.h"
 #include "layer/layer_commands.h"
 #include "layer/layer_record.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "render/layer_textures.h"
 #include "script/arguments.h"
 #include "script/command_handlers.h"

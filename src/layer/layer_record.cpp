@@ -12,7 +12,7 @@
 #include "layer/frame_animation.h"
 #include "movie/emote.h"
 #include "movie/ogv_movie.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "render/layer_textures.h"
 
 int CreateLayerRecord(ObjectTreeNode* node) {

@@ -12,7 +12,7 @@
 
 struct GifFrame;
 struct FrameAnimation;
-struct LayerTexture;
+struct GpuTexture;
 struct ObjectTreeNode;
 
 // Frames a GIF load may keep on one record.
@@ -95,7 +95,7 @@ struct LayerRecord {
   // (kLayerPathTextBytes).
   char* mSecondLayerPath = nullptr;
   int16_t mFade = 0;  // 0..256
-  LayerTexture* mTileTextures[kTileTextureCount] = {};
+  GpuTexture* mTileTextures[kTileTextureCount] = {};
   void* mPlayerHandle = nullptr;  // valid while mGpuState is 2
 };
 

@@ -27,7 +27,7 @@
 #include "platform/system_queries.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "script/arguments.h"
 #include "script/command_handlers.h"
 #include "script/variables.h"

@@ -1,24 +1,60 @@
 #pragma once
-// The Direct3D side: device, GPU frame and capture.
+// The GPU device of the main window and its shared objects: render
+// textures, the white and black textures, the layer effect. It exists only
+// while GPU drawing is on, which only the E-mote runtime switches on.
 #include <cstdint>
 
 struct ObjectTreeNode;
+struct GpuSystem;
+struct GpuDevice;
+struct GpuTexture;
+struct GpuReadBuffer;
+struct GpuEffect;
 
-extern uint8_t g_GpuRedrawRequest;
-// Set by the OS utility command: the GPU frame is what the window shows.
-extern uint8_t g_GpuCompose;
-// The layer node that receives every GPU frame (set by the layer command);
-// cleared when that node is released.
-extern ObjectTreeNode* g_FrameCaptureLayer;
-// 0 success, 1 fall back to processor drawing, -1 end the program.
+extern GpuSystem* g_pD3D;
+// Also handed to the E-mote driver.
+extern GpuDevice* g_pD3DDevice;
+// The back buffer: render target of the GPU frame (owned by the device).
+extern GpuTexture* g_pBackBufferSurface;
+// Read-back buffer of the offscreen size.
+extern GpuReadBuffer* g_pSysMemSurface;
+extern GpuTexture* g_pRenderTexture;  // "Render"
+extern GpuTexture* g_pGetSSTexture;   // "GetSS": render target of the layer capture
+extern GpuTexture* g_pWhiteTexture;   // WHITETEXBUF
+extern GpuTexture* g_pBlackTexture;   // BLACKTEXBUF
+extern GpuEffect* g_lpEffect;
+extern int g_hTechnique;  // index of the technique, -1 none
+// The main window's logical size when the device was made.
+extern int32_t g_OffscreenWidth;
+extern int32_t g_OffscreenHeight;
+// Device caps; 256 x 256 before the first query.
+extern int32_t g_MaxTextureWidth;
+extern int32_t g_MaxTextureHeight;
+
+// 0 ready; 1 the GPU cannot be used (the caller switches to processor
+// drawing); -1 fatal (the caller quits).
 int InitDirect3D();
-void ReleaseGpuFrameTextures();
+// 0, or -1 after a message.
+int CreateDirect3D();
+void FillPresentParameters();
+// 0, or -1 after a message.
+int CreateDeviceWithFallbacks(int adapter);
+// 0 (also when already done this run), 1 pixel shader 2.0 missing.
+int QueryDeviceCaps();
+// 0, or -1 when a render texture was not made.
+int SetupDeviceStates();
+// 0, or 1 when the vertex layout could not be made (ignored).
+int SetupVertexDeclaration();
+// 0, or -1 after a message.
+int CreateEffectFromBlob();
 void ReleaseDirect3D();
-// Draws one GPU frame now. 0, or -1 to end the program.
-int RenderFrameGpu();
-// Draws the source layer on the GPU and copies the picture into the target
-// (nothing without a device). 0.
-int CaptureLayerGpu(ObjectTreeNode* source, ObjectTreeNode* target);
-// Writes the source's pixels into the target's existing texture tiles. 0, or
-// -1 when the tiles could not be written (no device or no tiles).
-int PasteSpriteGpu(ObjectTreeNode* source, ObjectTreeNode* target);
+void ReleaseGpuTextures();
+void ReleaseEffect();
+// Releases the GetSS and Render textures (shutdown and reset release them
+// before ReleaseDirect3D).
+void ReleaseGpuFrameTextures();
+// 0, or -1 when the device was not made again (processor drawing from now).
+int ResetDirect3DDevice();
+// Action 1 releases, 2 re-uploads the tiles of every textured layer below the
+// group. 0, or -1 on an upload failure.
+int ForEachGroupTexture(ObjectTreeNode* group, int action);

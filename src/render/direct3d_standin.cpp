@@ -1,26 +1,18 @@
-// Stand-ins until the GPU side is built. Direct3D drawing is switched on only
+// Stand-ins until the GPU device is built. GPU drawing is switched on only
 // with the E-mote runtime, which this platform does not have.
 #include "core/stand_in.h"
 #include "render/direct3d.h"
 
-uint8_t g_GpuRedrawRequest = 0;
-uint8_t g_GpuCompose = 0;
-ObjectTreeNode* g_FrameCaptureLayer = nullptr;
+GpuDevice* g_pD3DDevice = nullptr;
+int32_t g_OffscreenWidth = 0;
+int32_t g_OffscreenHeight = 0;
 int InitDirect3D() {
   STAND_IN();
   return 1;
 }
 void ReleaseGpuFrameTextures() { STAND_IN(); }
 void ReleaseDirect3D() { STAND_IN(); }
-int RenderFrameGpu() {
-  STAND_IN();
-  return 0;
-}
-int CaptureLayerGpu(ObjectTreeNode*, ObjectTreeNode*) {
-  STAND_IN();
-  return 0;
-}
-int PasteSpriteGpu(ObjectTreeNode*, ObjectTreeNode*) {
+int ResetDirect3DDevice() {
   STAND_IN();
   return -1;
 }

@@ -6,7 +6,7 @@
 
 void ReleaseLayerTextures(LayerRecord* record) {
   STAND_IN();
-  for (LayerTexture*& texture : record->mTileTextures) texture = nullptr;
+  for (GpuTexture*& texture : record->mTileTextures) texture = nullptr;
 }
 int UploadLayerTexture(LayerRecord*, int, int, int) {
   STAND_IN();

@@ -1,6 +1,7 @@
 #include "render/render_reset.h"
 
 #include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "render/present.h"
 
 void ResetRenderState() {

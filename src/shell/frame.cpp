@@ -12,7 +12,7 @@
 #include "platform/clock.h"
 #include "platform/messages.h"
 #include "platform/window.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "script/task_step.h"
 #include "shell/display.h"
 #include "shell/input.h"

@@ -9,7 +9,7 @@
 #include "core/object_tree.h"
 #include "layer/composition.h"
 #include "layer/layer_record.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "support/layer_tree_env.h"
 
 namespace {

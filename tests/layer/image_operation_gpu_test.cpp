@@ -12,7 +12,7 @@
 #include "image/pixel_buffers.h"
 #include "layer/image_operation.h"
 #include "layer/layer_record.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "support/layer_tree_env.h"
 #include "support/script_assembler.h"
 #include "support/script_runner.h"

@@ -10,7 +10,7 @@
 #include "image/pixel_buffers.h"
 #include "layer/frame_animation.h"
 #include "movie/emote.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "support/layer_tree_env.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "oscmd/registry_store.h"
 #include "platform/dialogs.h"
 #include "platform/process.h"
-#include "render/direct3d.h"
+#include "render/gpu_frame.h"
 #include "shell/frame.h"
 #include "shell/window_objects.h"
 
