@@ -211,29 +211,33 @@ inline void SoftLightHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
   *t1 = SoftLightWords<V>(V::Hi8(s), V::Hi8(d), k1, small1);
 }
 
-// Vivid light by branch, from non-negative quotients: s < 128 gives
-// floor((255d + 510s - 65025) / 2s) = 255 - ceil(255 (255 - d) / 2s), the
-// ceiling taken as the floor of (255 (255 - d) + 2s - 1) / 2s; s >= 128
-// gives floor(255d / (510 - 2s)). Divisors of 0 (s = 0 and 255) become 1;
-// those lanes are replaced afterwards.
+// floor(num / den) on unsigned words (num < 65536, 0 < den <= 510), the
+// quotient saturated to 32767: one float division per dword, exact as in
+// FloorDiv.
 template <class V>
-struct VividOp {
-  static Vec<V> Apply(typename V::F s, typename V::F d) {
-    typename V::F low = V::FCmpltMask(s, V::FSet(128));
-    typename V::F twice = V::FAdd(s, s);
-    typename V::F den = V::FMax(V::FBlend(low, twice, V::FSub(V::FSet(510), twice)), V::FSet(1));
-    typename V::F burn = V::FSub(V::FAdd(V::FMul(V::FSub(V::FSet(255), d), V::FSet(255)), den), V::FSet(1));
-    typename V::F num = V::FBlend(low, burn, V::FMul(d, V::FSet(255)));
-    Vec<V> q = FloorDiv<V>(num, den);
-    return V::Blend(V::FCmplt(s, V::FSet(128)), V::Sub32(V::Set32(255), q), q);
-  }
-};
+inline Vec<V> FloorDivWords(Vec<V> num, Vec<V> den) {
+  Vec<V> low = FloorDiv<V>(V::ToFloat(V::Lo16(num)), V::ToFloat(V::Lo16(den)));
+  Vec<V> high = FloorDiv<V>(V::ToFloat(V::Hi16(num)), V::ToFloat(V::Hi16(den)));
+  return V::PackS32(low, high);
+}
 
 // Vivid light: s = 0 gives 0, s = 255 gives 255; 1..127 the floor of
-// (255d + 510s - 65025) / 2s; 128..254 the floor of 255d / (510 - 2s).
+// (255d + 510s - 65025) / 2s, which is 255 - ceil(255 (255 - d) / 2s), the
+// ceiling taken as the floor of (255 (255 - d) + 2s - 1) / 2s; 128..254 the
+// floor of 255d / (510 - 2s). Numerators and divisors are built on words
+// (both numerators stay below 65536) and only the division goes to floats;
+// divisors of 0 (s = 0 and 255) become 1, and those lanes are replaced after.
 template <class V>
 inline Vec<V> VividLightWords(Vec<V> s, Vec<V> d) {
-  Vec<V> r = V::AndNot(V::Cmpeq16(s, V::Zero()), ByDwords<V, VividOp<V>>(s, d));
+  Vec<V> low = V::Cmplt16(s, V::Set16(128));
+  Vec<V> twice = V::Add16(s, s);
+  Vec<V> den = Select<V>(low, twice, V::Sub16(V::Set16(510), twice));
+  den = V::Max16(den, V::Set16(1));
+  Vec<V> burn = V::Add16(V::Mullo16(V::Sub16(V::Set16(255), d), V::Set16(255)), V::Sub16(twice, V::Set16(1)));
+  Vec<V> num = Select<V>(low, burn, V::Mullo16(d, V::Set16(255)));
+  Vec<V> q = FloorDivWords<V>(num, den);
+  Vec<V> r = Select<V>(low, V::Sub16(V::Set16(255), q), q);
+  r = V::AndNot(V::Cmpeq16(s, V::Zero()), r);
   return Select<V>(V::Cmpeq16(s, V::Set16(255)), V::Set16(255), r);
 }
 

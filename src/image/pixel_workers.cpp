@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <thread>
 
@@ -23,8 +24,12 @@ WorkerJob g_WorkerJobs[kMaxWorkerJobs];
 namespace {
 
 // An auto-reset signal for the hand-off between the poster and one worker: a
-// Set releases one Wait. A waiter spins briefly first (jobs of a frame come
-// in quick succession) and then sleeps on the word; no lock is taken.
+// Set releases one Wait. A waiter spins first and sleeps on the word only
+// after kSpinTime without a signal; no lock is taken. The jobs of one frame
+// come in bursts a few microseconds apart, and waking a sleeping thread costs
+// tens of microseconds on a loaded or virtual machine, more than a band of a
+// mid-sized blend takes: spinning through the burst keeps both sides awake,
+// and a pool that has nothing to do sleeps again after kSpinTime.
 class HandOffSignal {
  public:
   void Set() {
@@ -32,18 +37,31 @@ class HandOffSignal {
     mSignalled.notify_one();
   }
   void Wait() {
-    for (int spin = 0; spin < kSpins; ++spin) {
-      if (TryTake()) return;
-      Pause();
-    }
+    if (Spin()) return;
     while (!TryTake()) mSignalled.wait(0, std::memory_order_acquire);
   }
   void Clear() { mSignalled.store(0, std::memory_order_relaxed); }
 
  private:
-  static constexpr int kSpins = 256;
+  static constexpr std::chrono::microseconds kSpinTime{100};
+  static constexpr int kPausesPerLook = 64;
   bool TryTake() {
     return mSignalled.load(std::memory_order_relaxed) != 0 && mSignalled.exchange(0, std::memory_order_acquire) != 0;
+  }
+  // A short run of pauses, then yields: a yield returns at once on an idle
+  // processor and hands it over when other threads wait for one, so the
+  // spinning never keeps a worker of the same job from running.
+  bool Spin() {
+    for (int pause = 0; pause < kPausesPerLook; ++pause) {
+      if (TryTake()) return true;
+      Pause();
+    }
+    auto end = std::chrono::steady_clock::now() + kSpinTime;
+    for (;;) {
+      if (TryTake()) return true;
+      std::this_thread::yield();
+      if (std::chrono::steady_clock::now() >= end) return false;
+    }
   }
   static void Pause() {
 #if defined(__x86_64__) || defined(__i386__)
