@@ -125,17 +125,20 @@ void ApplyAlphaRampEffect(uint8_t* block, const EffectRegion& region, int32_t im
   int64_t b = positionB;
   if (a > b && a < 0) return;
   int64_t width = std::clamp<int64_t>(imageWidth, 0, region.mSourceWidth);
-  // The factor f of column x, 0..255; -1 keeps the column.
+  // The factor f of column x, 0..255; -1 keeps the column. The positions
+  // come from scripts as any 64-bit values, so the ramp is computed in 128
+  // bits, where no difference or product can overflow.
   auto factor = [a, b](int64_t x) -> int64_t {
+    using Wide = __int128;
     if (a < b) {
       if (x < a) return -1;
       if (x > b) return 0;
-      return 255 - ((x - a) * 255 / (b - a));
+      return static_cast<int64_t>(255 - (Wide{x} - a) * 255 / (Wide{b} - a));
     }
     if (a > b) {
       if (x < b) return 0;
       if (x > a) return -1;
-      return (x - b) * 255 / (a - b);
+      return static_cast<int64_t>((Wide{x} - b) * 255 / (Wide{a} - b));
     }
     return x > a ? 0 : -1;
   };

@@ -161,17 +161,19 @@ TEST_P(EffectAlphaRamp, FadesAcrossTheWholeWidthOfTheRegionRows) {
   Picture expected = picture;
   for (int y = 1; y <= 2; ++y) {
     for (int x = 0; x < 300; ++x) {
-      int64_t f = -1;  // kept
+      // 128-bit: the extreme positions overflow 64-bit differences.
+      using Wide = __int128;
+      Wide f = -1;  // kept
       if (c.mA < c.mB) {
-        f = x < c.mA ? -1 : x > c.mB ? 0 : 255 - (x - c.mA) * 255 / (c.mB - c.mA);
+        f = x < c.mA ? -1 : x > c.mB ? 0 : 255 - (Wide{x} - c.mA) * 255 / (Wide{c.mB} - c.mA);
       } else if (c.mA > c.mB) {
-        if (c.mA >= 0) f = x < c.mB ? 0 : x > c.mA ? -1 : (x - c.mB) * 255 / (c.mA - c.mB);
+        if (c.mA >= 0) f = x < c.mB ? 0 : x > c.mA ? -1 : (Wide{x} - c.mB) * 255 / (Wide{c.mA} - c.mB);
       } else {
         f = x > c.mA ? 0 : -1;
       }
       if (f >= 0) {
         uint32_t p = picture.At(x, y);
-        expected.At(x, y) = (p & 0xFFFFFF) | static_cast<uint32_t>(std::floor(Channel(p, 3) * f / 255.0)) << 24;
+        expected.At(x, y) = (p & 0xFFFFFF) | static_cast<uint32_t>(std::floor(Channel(p, 3) * static_cast<double>(f) / 255.0)) << 24;
       }
     }
   }
@@ -185,7 +187,10 @@ TEST_P(EffectAlphaRamp, FadesAcrossTheWholeWidthOfTheRegionRows) {
 INSTANTIATE_TEST_SUITE_P(Cases, EffectAlphaRamp,
                          testing::Values(RampCase{"Rising", 100, 200}, RampCase{"Falling", 200, 100},
                                          RampCase{"Equal", 150, 150}, RampCase{"NegativeAboveB", -5, -50},
-                                         RampCase{"BeyondTheImage", 250, 400}),
+                                         RampCase{"BeyondTheImage", 250, 400},
+                                         RampCase{"ExtremeRise", INT64_MIN, INT64_MAX},
+                                         RampCase{"ExtremeFall", INT64_MAX, INT64_MIN},
+                                         RampCase{"FarLeftToInside", INT64_MIN + 1, 120}),
                          [](const testing::TestParamInfo<RampCase>& info) { return std::string(info.param.mName); });
 
 TEST_F(EffectKernels, MirrorUsesTheWholeImageAxisAndFlipUsesTheRegion) {
