@@ -2,6 +2,7 @@
 // Task stepping, the per-instruction pre-step with the inactive pause, the
 // dispatcher's own commands and the script location of the running
 // instruction.
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -24,9 +25,10 @@ extern int64_t g_RerunOrderKey;
 extern uint8_t g_LastHandlerResult;
 extern int64_t g_DebugStepCount;
 extern uint8_t g_DebugCornerBits;
-extern uint8_t g_InactivePause;
+// Read by the sound thread as well, without the lock.
+extern std::atomic<uint8_t> g_InactivePause;
 extern uint32_t g_InactivePauseStart;
-extern uint8_t g_RunInBackground;
+extern std::atomic<uint8_t> g_RunInBackground;
 // Called when an inactive pause ends with its length, so that the pausable
 // stopwatches skip it (set by the shell; null: nothing).
 extern void (*g_InactivePauseEnded)(uint32_t pausedMs);
