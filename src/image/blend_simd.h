@@ -243,15 +243,16 @@ inline Vec<V> VividLightWords(Vec<V> s, Vec<V> d) {
 
 // The overlay and hard light shape on words: b picks the branch, a is the
 // other byte. b < 128: floor(2ab/255); b = 128: a; b > 128:
-// 2b - 257 + floor(a (512 - 2b)/255).
+// 2b - 257 + floor(a (512 - 2b)/255). The first formula gives a at b = 128
+// too, except 256 for a = 255, which the minimum brings back to 255.
 template <class V>
 inline Vec<V> LightShape(Vec<V> a, Vec<V> b) {
-  Vec<V> below = V::Cmplt16(b, V::Set16(128));
+  Vec<V> lower = V::Cmplt16(b, V::Set16(129));
   Vec<V> twice = V::Add16(b, b);
-  Vec<V> factor = Select<V>(below, twice, V::Sub16(V::Set16(512), twice));
+  Vec<V> factor = Select<V>(lower, twice, V::Sub16(V::Set16(512), twice));
   Vec<V> q = Div255<V>(V::Mullo16(a, factor));
   Vec<V> above = V::Add16(V::Sub16(twice, V::Set16(257)), q);
-  return Select<V>(V::Cmpeq16(b, V::Set16(128)), a, Select<V>(below, q, above));
+  return Select<V>(lower, V::Min16(q, V::Set16(255)), above);
 }
 
 // T(s, d) on words, for the modes computed in words.
