@@ -5,7 +5,7 @@ const char kLayerEffectTechnique[] = "DE_RudaveDizi1";
 namespace {
 
 // Pass 0: the layer tile cross-faded towards the second source's tile by
-// QV_FadeVal (0 the layer, 1 the second source), every channel alpha
+// QV_FadeVal (fade / 256), weighted as the processor's cross-fade, every channel alpha
 // included as the processor's cross-fade mixes them; the result is drawn
 // with the opacity QV_AlphaVal.
 const char kCrossFadePass[] = R"(#version 330 core
@@ -19,7 +19,10 @@ uniform float QV_FadeVal;
 void main() {
   vec4 first = texture(QV_Texture1, vTexCoord);
   vec4 second = texture(QV_Texture2, vTexCoord);
-  vec4 mixed = mix(first, second, QV_FadeVal);
+  // The processor's cross-fade weighs the second source by (fade + 1) / 256
+  // for fades 0..255.
+  float weight = (min(floor(QV_FadeVal * 256.0 + 0.5), 255.0) + 1.0) / 256.0;
+  vec4 mixed = mix(first, second, weight);
   fragColor = vec4(mixed.rgb, mixed.a * QV_AlphaVal);
 }
 )";

@@ -7,9 +7,9 @@
 #include <memory>
 #include <vector>
 
+#include "layer/layer_record.h"
 #include "support/layer_tree_env.h"
 
-struct LayerRecord;
 struct ObjectTreeNode;
 
 class GpuScene {
