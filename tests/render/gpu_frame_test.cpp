@@ -467,6 +467,52 @@ TEST_F(GpuFrameTest, QuadsWithoutTilesOrDeviceDrawNothing) {
   EXPECT_EQ(RecordPixels(RecordOf(capture)), Solid(4, 4, 0x5A5A5A5Au));
 }
 
+// A reset asked for by a window change, or by a device that needs one,
+// rebuilds the device and the layer tiles, draws the frame and asks for one
+// more frame.
+TEST_F(GpuFrameTest, AResetAsksForAnotherFrame) {
+  for (bool byDevice : {false, true}) {
+    SCOPED_TRACE(byDevice ? "the device asks" : "a window change asks");
+    OPEN_OR_SKIP(4, 4);
+    PointSampling();
+    mScene->Layer("a", 0, 0, 4, 4, Solid(4, 4, Argb(255, 70, 80, 90)));
+    ObjectTreeNode* capture = mScene->CaptureLayer(4, 4);
+    int created = g_GpuDeviceCounts.devicesCreated;
+    if (byDevice) {
+      g_GpuDeviceFaults.cooperativeLevel = kGpuDeviceNotReset;
+    } else {
+      g_DeviceResetPending = 1;
+    }
+    g_GpuRedrawRequest = 0;
+    EXPECT_EQ(RenderFrameGpu(), 0);
+    g_GpuDeviceFaults.cooperativeLevel = kGpuDeviceOk;
+    EXPECT_EQ(g_DeviceResetPending, 0);
+    EXPECT_EQ(g_GpuRedrawRequest, 1);
+    EXPECT_EQ(g_GpuDeviceCounts.devicesCreated, created + 1);
+    EXPECT_NE(g_pD3DDevice, nullptr);
+    EXPECT_EQ(g_GpuDrawing, 1);
+    EXPECT_EQ(RecordPixels(RecordOf(capture)), Solid(4, 4, Argb(255, 70, 80, 90)));
+    mScene.reset();
+  }
+}
+
+// A reset that cannot make the device again leaves processor drawing on and
+// the frame undrawn.
+TEST_F(GpuFrameTest, AFailedResetEndsTheFrame) {
+  OPEN_OR_SKIP(4, 4);
+  DialogRecorder dialogs;
+  mScene->Layer("a", 0, 0, 4, 4, Solid(4, 4, Argb(255, 70, 80, 90)));
+  ObjectTreeNode* capture = mScene->CaptureLayer(4, 4);
+  g_DeviceResetPending = 1;
+  g_GpuDeviceFaults.failEffect = true;
+  EXPECT_EQ(RenderFrameGpu(), 0);
+  g_GpuDeviceFaults.failEffect = false;
+  EXPECT_EQ(g_GpuDrawing, 0);
+  EXPECT_EQ(g_pD3DDevice, nullptr);
+  EXPECT_EQ(RecordPixels(RecordOf(capture)), Solid(4, 4, 0x5A5A5A5Au));
+  EXPECT_FALSE(dialogs.mBoxes.empty());
+}
+
 TEST(GpuQuadVertexTest, ScreenVerticesAndTheirTranslation) {
   GpuScreenVertex quad[4];
   for (int i = 0; i < 4; ++i) BuildScreenVertex(&quad[i], 0x11223344u, 1.5f + i, 2.5f, 0.25f, 0.5f, 0.75f);

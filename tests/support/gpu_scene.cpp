@@ -18,20 +18,8 @@
 #include "platform/gpu_device.h"
 #include "render/direct3d.h"
 #include "render/gpu_frame.h"
-#include "render/layer_effect_passes.h"
 #include "render/layer_textures.h"
 
-namespace {
-
-GpuTexture* FilledTexture(int32_t width, int32_t height, uint32_t colour) {
-  GpuTexture* texture = CreateGpuTexture(g_pD3DDevice, width, height, GpuFormat::kArgb8888, false);
-  if (texture == nullptr) return nullptr;
-  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, colour);
-  UploadGpuTexture(texture, pixels.data(), static_cast<size_t>(width) * 4, false);
-  return texture;
-}
-
-}  // namespace
 
 GpuScene::GpuScene(int32_t width, int32_t height) : mWidth(width), mHeight(height) {
   mEnv = std::make_unique<LayerTreeEnvironment>(width, height);
@@ -59,30 +47,13 @@ GpuScene::~GpuScene() {
 }
 
 bool GpuScene::Open() {
-  g_pD3D = OpenGpuSystem();
-  if (g_pD3D == nullptr) return false;
-  g_pD3DDevice = CreateGpuDevice(g_pD3D, 0, mWidth, mHeight, GpuVertexProcessing::kHardware);
-  if (g_pD3DDevice == nullptr) return false;
-  g_OffscreenWidth = mWidth;
-  g_OffscreenHeight = mHeight;
-  g_pBackBufferSurface = GpuBackBuffer(g_pD3DDevice);
-  g_pSysMemSurface = CreateGpuReadBuffer(g_pD3DDevice, mWidth, mHeight);
-  g_pRenderTexture = CreateGpuTexture(g_pD3DDevice, mWidth, mHeight, GpuFormat::kArgb8888, true);
-  g_pGetSSTexture = CreateGpuTexture(g_pD3DDevice, mWidth, mHeight, GpuFormat::kArgb8888, true);
+  // As start-up does with the E-mote runtime present, on this window 0.
   g_GpuDrawing = 1;
-  g_pWhiteTexture = FilledTexture(mWidth, mHeight, 0xFFFFFFFFu);
-  g_pBlackTexture = FilledTexture(mWidth, mHeight, 0xFF000000u);
-  GpuCaps caps;
-  if (QueryGpuCaps(g_pD3DDevice, &caps)) {
-    g_MaxTextureWidth = caps.maxTextureWidth;
-    g_MaxTextureHeight = caps.maxTextureHeight;
+  if (InitDirect3D() != 0) {
+    g_GpuDrawing = 0;
+    return false;
   }
-  g_lpEffect = CreateGpuEffect(g_pD3DDevice, g_LayerEffectSource, nullptr);
-  if (g_lpEffect == nullptr) return false;
-  g_hTechnique = FindGpuTechnique(g_lpEffect, kLayerEffectTechnique);
-  SetGpuTechnique(g_lpEffect, g_hTechnique);
-  return g_pBackBufferSurface != nullptr && g_pSysMemSurface != nullptr && g_pGetSSTexture != nullptr &&
-         g_pWhiteTexture != nullptr && g_pBlackTexture != nullptr && g_hTechnique >= 0;
+  return true;
 }
 
 ObjectTreeNode* GpuScene::Layer(const char* name, int64_t x, int64_t y, int32_t width, int32_t height,

@@ -1,6 +1,6 @@
 #pragma once
-// A GPU frame scene: the device objects of a main window set up directly on
-// the OpenGL device (as the device set-up leaves them), layers with pixels
+// A GPU frame scene: the device objects of a main window made by the device
+// set-up as start-up makes them, layers with pixels
 // and texture tiles in the layer tree, and the processor compositor's frame
 // of the same layers to compare with.
 #include <cstdint>
@@ -21,9 +21,8 @@ class GpuScene {
   GpuScene(const GpuScene&) = delete;
   GpuScene& operator=(const GpuScene&) = delete;
 
-  // The device, back buffer, read-back buffer, capture, white and black
-  // textures and the layer effect; GPU drawing on. False when OpenGL is not
-  // usable here.
+  // GPU drawing on and the device made for the window (InitDirect3D).
+  // False when OpenGL is not usable here.
   bool Open();
   // A layer under W0 (or parent) with these pixels (A8R8G8B8, rows top
   // first), at (x, y); its tiles are built when tiles is set.
