@@ -20,6 +20,7 @@
 #include "image/pixel_buffers.h"
 #include "layer/composition.h"
 #include "layer/layer_record.h"
+#include "movie/emote.h"
 #include "platform/gpu_device.h"
 #include "render/direct3d.h"
 #include "render/layer_textures.h"
@@ -252,6 +253,34 @@ TEST_F(GpuFrameTest, ScaleStretchesTheTiles) {
     EXPECT_EQ(frame[y * 8 + 2] & 0xFFFFFFu, 0x00FF00u) << y;
     EXPECT_EQ(frame[y * 8 + 3] & 0xFFFFFFu, 0x00FF00u) << y;
   }
+}
+
+// An E-mote layer's tile already holds the model where the window shows
+// it: the quad ignores the layer's position, scale and angles.
+TEST_F(GpuFrameTest, AnEmoteLayerIsDrawnAtTheOriginUnscaled) {
+  OPEN_OR_SKIP(8, 4);
+  PointSampling();
+  std::vector<uint32_t> picture = Pattern(8, 4, 33);
+  LayerRecord* layer = RecordOf(mScene->Layer("model", 0, 0, 8, 4, picture));
+  layer->mPosX100 = 300;
+  layer->mPosY100 = 100;
+  layer->mScaleX = 5000;
+  layer->mRotation3 = 4500;
+  mScene->CaptureLayer(8, 4);
+  // The tile keeps the picture uploaded above; only the state says E-mote.
+  g_EmoteEnabled = 1;
+  layer->mGpuState = 2;
+  std::vector<uint32_t> frame = mScene->GpuFrame();
+  layer->mGpuState = 1;
+  g_EmoteEnabled = 0;
+  for (size_t i = 0; i < frame.size(); ++i) EXPECT_EQ(frame[i] & 0xFFFFFFu, picture[i] & 0xFFFFFFu) << i;
+  // Without E-mote the same state is an ordinary layer where the record says.
+  layer->mGpuState = 1;
+  layer->mScaleX = 10000;
+  layer->mRotation3 = 0;
+  std::vector<uint32_t> moved = mScene->GpuFrame();
+  EXPECT_EQ(moved[0] & 0xFFFFFFu, 0u);
+  EXPECT_EQ(moved[8 + 3] & 0xFFFFFFu, picture[0] & 0xFFFFFFu);
 }
 
 // The rule-mask pass against the compositor's rule-masked blend, for soft
