@@ -69,7 +69,9 @@ int CaptureLayerGpu(ObjectTreeNode* source, ObjectTreeNode* target) {
   // The render target stays the capture texture; the next frame sets its own.
   int32_t width = main->mWidth;
   int32_t height = main->mHeight;
-  if (width > kMaxImageSide) {
+  // A height beyond the image limit is refused the same way: no image may
+  // have a side above it.
+  if (width > kMaxImageSide || height > kMaxImageSide) {
     ShowMessageBox("", "ＣＧサイズが大きすぎます。X=%d, Y=%d", width, height);
     ReportError(kMsgOutOfMemory);
     return 0;
