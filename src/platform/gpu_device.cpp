@@ -1,10 +1,13 @@
 #include "platform/gpu_device.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/gl_functions.h"
@@ -86,6 +89,39 @@ void main() {
   fragColor = current;
 }
 )";
+
+// Mesa's drivers, with the LLVM they carry, allocate at load time and do not
+// give it back when they are unloaded: loading them again for every device
+// would lose that memory each time. The shared objects that the first
+// context brought in stay loaded for the life of the process.
+std::vector<std::string> LoadedObjects() {
+  std::vector<std::string> names;
+  dl_iterate_phdr(
+      [](dl_phdr_info* info, size_t, void* data) -> int {
+        if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
+          static_cast<std::vector<std::string>*>(data)->emplace_back(info->dlpi_name);
+        }
+        return 0;
+      },
+      &names);
+  return names;
+}
+
+bool g_driversKept = false;
+std::vector<std::string> g_objectsBeforeGl;
+bool g_objectsBeforeGlTaken = false;
+
+void KeepDriversLoaded() {
+  if (g_driversKept) return;
+  g_driversKept = true;
+  for (const std::string& name : LoadedObjects()) {
+    if (std::find(g_objectsBeforeGl.begin(), g_objectsBeforeGl.end(), name) != g_objectsBeforeGl.end()) continue;
+    // The handle is kept on purpose: the object is never unloaded.
+    dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+  }
+  g_objectsBeforeGl.clear();
+  g_objectsBeforeGl.shrink_to_fit();
+}
 
 void Identity(float* m) {
   for (int i = 0; i < 16; ++i) m[i] = (i % 5 == 0) ? 1.0f : 0.0f;
@@ -333,8 +369,12 @@ GpuCall::GpuCall(GpuDevice* device) : mDevice(device) {
 }
 
 GpuCall::~GpuCall() {
-  if (!mOk) return;
-  if (--mDevice->mCallDepth == 0) SDL_GL_MakeCurrent(mDevice->mWindow, nullptr);
+  if (!mOk || --mDevice->mCallDepth != 0) return;
+  SDL_GL_MakeCurrent(mDevice->mWindow, nullptr);
+  // SDL keeps the current context of a thread in storage of that thread,
+  // which it frees only for threads of its own: another thread gives it back
+  // after each call.
+  if (std::this_thread::get_id() != mDevice->mOwnerThread) SDL_TLSCleanup();
 }
 
 GLuint GpuVertexShader(GpuDevice* device) { return device->mVertexShader; }
@@ -402,6 +442,10 @@ bool DrawGpuQuadWithProgram(GpuDevice* device, GLuint program, const GpuScreenVe
 
 GpuSystem* OpenGpuSystem() {
   if (g_GpuDeviceFaults.failOpenSystem) return nullptr;
+  if (!g_objectsBeforeGlTaken) {
+    g_objectsBeforeGlTaken = true;
+    g_objectsBeforeGl = LoadedObjects();
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return nullptr;
   auto* system = new GpuSystem;
   if (SDL_GL_LoadLibrary(nullptr) != 0) {
@@ -491,10 +535,12 @@ GpuDevice* CreateGpuDevice(GpuSystem* system, int adapter, int width, int height
   auto* device = new GpuDevice;
   device->mSystem = system;
   device->mProcessing = processing;
+  device->mOwnerThread = std::this_thread::get_id();
   device->mWindow = SDL_CreateWindow("", position, position, 16, 16, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
   if (device->mWindow != nullptr) device->mContext = SDL_GL_CreateContext(device->mWindow);
   bool ok = device->mContext != nullptr;
   if (ok) {
+    KeepDriversLoaded();
     GpuCall call(device);
     ok = call.ok() && SetUpDevice(device, width, height);
     if (!ok && device->gl.GetError != nullptr) DestroyDeviceObjects(device);

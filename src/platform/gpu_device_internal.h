@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/gl_functions.h"
@@ -40,6 +41,7 @@ struct GpuDevice {
   SDL_Window* mWindow = nullptr;
   SDL_GLContext mContext = nullptr;
   int mCallDepth = 0;
+  std::thread::id mOwnerThread;  // the thread that made the device
   GlFunctions gl;
   GpuVertexProcessing mProcessing = GpuVertexProcessing::kHardware;
   int mMaxTextureSide = 0;

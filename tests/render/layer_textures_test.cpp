@@ -369,3 +369,45 @@ TEST_F(LayerTexturesTest, ReleaseOfTheDeviceReleasesLayerTiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(LayerTexturesTest, GroupWalkReleasesNestedTilesAndStopsAtATexturedLayerWithoutPixels) {
+  EXPECT_EQ(ForEachGroupTexture(nullptr, 1), 0);
+  ObjectTreeNode* group = CreateTreeNode(mW0, "g", ++mOrder, 1);
+  ASSERT_NE(group, nullptr);
+  LayerRecord* groupRecord = GetLayerRecord(group);
+  ObjectTreeNode* innerNode = CreateTreeNode(group, "i", 1, 0);
+  LayerRecord* inner = GetLayerRecord(innerNode);
+  ASSERT_EQ(InstallNewPixelBlock(inner, 20, 20, "i"), 0);
+  inner->mGpuState = 1;
+  ASSERT_EQ(UploadLayerTexture(inner, 0, 512, 256), 0);
+  // A group without pixels is not walked.
+  EXPECT_EQ(ForEachGroupTexture(group, 1), 0);
+  EXPECT_EQ(TileCount(inner), 1);
+  ASSERT_EQ(InstallNewPixelBlock(groupRecord, 4, 4, "g"), 0);
+  EXPECT_EQ(ForEachGroupTexture(group, 1), 0);
+  EXPECT_EQ(TileCount(inner), 0);
+
+  // From W0: a textured layer without pixels ends the walk; what follows it
+  // keeps its tiles.
+  LayerRecord* empty = AddLayer("e", 0, 0);
+  empty->mGpuState = 1;
+  LayerRecord* after = AddLayer("z", 20, 20);
+  after->mGpuState = 1;
+  ASSERT_EQ(UploadLayerTexture(after, 0, 512, 256), 0);
+  ASSERT_EQ(UploadLayerTexture(inner, 0, 512, 256), 0);
+  EXPECT_EQ(ForEachGroupTexture(mW0, 1), 0);
+  EXPECT_EQ(TileCount(inner), 0);  // the group comes before the empty layer
+  EXPECT_EQ(TileCount(after), 1);
+}
+
+TEST_F(LayerTexturesTest, ImageLayerWithoutPixelsIsRefused) {
+  LayerRecord* record = AddLayer("a", 0, 0);
+  record->mWidth = 40;
+  record->mHeight = 40;
+  EXPECT_EQ(UploadLayerTexture(record, 0, 512, 256), -1);
+  EXPECT_EQ(TileCount(record), 0);
+}
+
+}  // namespace
