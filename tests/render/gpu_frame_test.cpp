@@ -274,8 +274,7 @@ TEST_F(GpuFrameTest, AnEmoteLayerIsDrawnAtTheOriginUnscaled) {
   layer->mGpuState = 1;
   g_EmoteEnabled = 0;
   for (size_t i = 0; i < frame.size(); ++i) EXPECT_EQ(frame[i] & 0xFFFFFFu, picture[i] & 0xFFFFFFu) << i;
-  // Without E-mote the same state is an ordinary layer where the record says.
-  layer->mGpuState = 1;
+  // As an ordinary textured layer it is drawn where the record says.
   layer->mScaleX = 10000;
   layer->mRotation3 = 0;
   std::vector<uint32_t> moved = mScene->GpuFrame();

@@ -15,7 +15,6 @@
 #include "layer/composition.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
-#include "platform/gpu_device.h"
 #include "render/direct3d.h"
 #include "render/gpu_frame.h"
 #include "render/layer_textures.h"
