@@ -9,12 +9,14 @@
 #include "core/object_path.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
+#include "core/settings.h"
 #include "core/window_table.h"
 #include "image/pixel_buffers.h"
 #include "image/pixel_primitives.h"
 #include "image/pixel_workers.h"
 #include "layer/dirty_rects.h"
 #include "layer/layer_record.h"
+#include "render/gpu_frame.h"
 
 uint8_t g_WindowPresentRequest[4] = {};
 
@@ -394,7 +396,20 @@ int RenderWindowLayers(int window) {
   object->mDrawn = 1;
   LayerRecord* root = RecordOf(object->mShownLayerSet);
   if (root->mDirty == 0) return g_QuitFlag.load();
-  // Direct3D drawing is off: every window is composed here.
+  // The GPU frame of the main window lands in the capture layer, which the
+  // composite below then shows; the whole window is redrawn after it.
+  if (window == 0 && g_GpuDrawing != 0 && g_GpuRedrawRequest != 0) {
+    g_GpuRedrawRequest = 0;
+    root->mDirtyWhole = 1;
+    root->mDirtyValid = 1;
+    root->mDirtyRect[0] = 0;
+    root->mDirtyRect[1] = 0;
+    root->mDirtyRect[2] = static_cast<int64_t>(root->mWidth) - 1;
+    root->mDirtyRect[3] = static_cast<int64_t>(root->mHeight) - 1;
+    root->mDirty = 1;
+    RenderFrameGpu();
+    if (g_GpuCompose != 0) return g_QuitFlag.load();
+  }
   int64_t clip[4] = {0, 0, static_cast<int64_t>(root->mWidth) - 1, static_cast<int64_t>(root->mHeight) - 1};
   if (CompositeLayerGroup(object->mShownLayerSet, window, 0, 0, 0, 0, clip, 0) != 0) return -1;
   return g_QuitFlag.load();

@@ -15,6 +15,9 @@ extern uint8_t g_GpuCompose;
 // The layer node that receives every GPU frame (set by the layer command);
 // cleared when that node is released.
 extern ObjectTreeNode* g_FrameCaptureLayer;
+// Set by display-mode and window-size changes (defined with the display
+// modes); the next GPU frame resets the device first.
+extern uint8_t g_DeviceResetPending;
 
 // Draws one GPU frame now. 0.
 int RenderFrameGpu();
@@ -27,6 +30,9 @@ void BuildScreenVertex(GpuScreenVertex* vertex, uint32_t colour, float x, float 
                        float v);
 void TranslateQuadVertices(GpuScreenVertex vertices[4], float dx, float dy, float dz);
 void ClearRenderTarget();
+// Begins the effect and sets the filters of samplers 0 and 1 from the
+// settings: the set-up the frame and the capture share.
+void BeginEffectWithSamplers();
 void EndEffect();
 void EndSceneGpu();
 // Copies the render target into a 32-bit buffer of width x height.
