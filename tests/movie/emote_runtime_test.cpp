@@ -21,6 +21,7 @@
 #include "support/emote_double.h"
 #include "support/fake_clock.h"
 #include "support/image_test_env.h"
+#include "support/layer_tree_env.h"
 
 namespace {
 
@@ -345,6 +346,28 @@ TEST(EmoteRuntimeAbsentTest, EverythingStaysOff) {
   ReleaseAllEmotePlayers();
   EXPECT_EQ(g_EmotePlayers[4], nullptr);
   EXPECT_EQ(record->mPlayerHandle, nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// A deleted layer takes its player with it and asks for a GPU frame.
+TEST(EmoteRuntimeLayerTest, ReleasingTheLayerDestroysItsPlayer) {
+  LayerTreeEnvironment env(64, 64);
+  ObjectTreeNode* node = env.Add(env.mW0, "chara", 0, 0, 2, 2);
+  EmoteRuntimeDouble runtime;
+  ASSERT_EQ(InitEmoteDriver(), 0);
+  ASSERT_EQ(LoadEmotePlayer(RecordOf(node), kModel.data(), kModel.size()), 0);
+  void* player = RecordOf(node)->mPlayerHandle;
+  runtime.ClearCalls();
+  g_GpuRedrawRequest = 0;
+  ReleaseLayerNode(node);
+  ASSERT_EQ(runtime.Ordinals(), (std::vector<int>{202}));
+  EXPECT_EQ(runtime.mCalls[0].mTarget, player);
+  EXPECT_TRUE(runtime.mLivePlayers.empty());
+  for (LayerRecord* slot : g_EmotePlayers) EXPECT_EQ(slot, nullptr);
+  EXPECT_EQ(g_GpuRedrawRequest, 1);
 }
 
 }  // namespace
