@@ -11,7 +11,23 @@ struct GpuTexture;
 struct GpuReadBuffer;
 struct GpuEffect;
 
+// What the device was made with: the back buffer of the offscreen size in
+// A8R8G8B8, windowed, no depth buffer, copied without waiting for the
+// vertical blank.
+struct PresentParameters {
+  int32_t mBackBufferWidth = 0;
+  int32_t mBackBufferHeight = 0;
+  uint32_t mBackBufferFormat = 21;  // A8R8G8B8
+  uint32_t mBackBufferCount = 0;
+  uint32_t mSwapEffect = 3;  // copy
+  uint8_t mWindowed = 1;
+  uint8_t mAutoDepthStencil = 0;
+  uint32_t mPresentationInterval = 0x80000000u;  // immediate
+};
+constexpr int32_t kDefaultMaxTextureSide = 256;
+
 extern GpuSystem* g_pD3D;
+extern PresentParameters g_PresentParams;
 // Also handed to the E-mote driver.
 extern GpuDevice* g_pD3DDevice;
 // The back buffer: render target of the GPU frame (owned by the device).
@@ -58,3 +74,6 @@ int ResetDirect3DDevice();
 // Action 1 releases, 2 re-uploads the tiles of every textured layer below the
 // group. 0, or -1 on an upload failure.
 int ForEachGroupTexture(ObjectTreeNode* group, int action);
+// Releases everything above and brings the caps, the offscreen size and the
+// once-per-run caps check back to a new process's state (engine reset).
+void ResetDirect3DState();

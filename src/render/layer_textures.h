@@ -21,6 +21,13 @@ struct TileUploadParams {
 extern TileUploadParams g_TileUpload;
 constexpr int kTileSizeCandidates = 10;
 extern const int32_t g_TileSizes[kTileSizeCandidates];
+// The staging buffer of one tile's pixels: kept between builds, grown when a
+// tile needs more, never shrunk. Allocated at the first build.
+constexpr size_t kTileStagingStartBytes = 4194304;
+extern uint8_t* g_TileStaging;
+extern size_t g_TileStagingSize;
+// What fills a tile beyond the image.
+constexpr uint32_t kTilePadColour = 0x00000000;
 
 // Releases every texture tile of the record and clears all entries.
 void ReleaseLayerTextures(LayerRecord* record);
@@ -30,3 +37,5 @@ int UploadLayerTexture(LayerRecord* record, int flag, int tileLimitX, int tileLi
 // Mode 0 releases the tile record's tiles and builds new ones; mode 1 writes
 // into the textures the tile record already has. 0, or -1 after a report.
 int BuildLayerTextureTiles(int mode);
+// Frees the staging buffer and clears g_TileUpload (engine reset).
+void ResetLayerTextureState();

@@ -2,11 +2,12 @@
 
 #include "render/direct3d.h"
 #include "render/gpu_frame.h"
+#include "render/layer_textures.h"
 #include "render/present.h"
 
 void ResetRenderState() {
-  ReleaseGpuFrameTextures();
-  ReleaseDirect3D();
+  ResetDirect3DState();
+  ResetLayerTextureState();
   g_GpuRedrawRequest = 0;
   g_GpuCompose = 0;
   g_FrameCaptureLayer = nullptr;
