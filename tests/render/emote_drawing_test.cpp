@@ -8,14 +8,18 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
+#include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
 #include "movie/emote.h"
 #include "platform/gpu_device.h"
 #include "render/direct3d.h"
 #include "render/emote_drawing.h"
+#include "render/layer_textures.h"
 #include "support/emote_double.h"
+#include "support/gpu_fixture.h"
 #include "support/image_test_env.h"
 
 namespace {
@@ -316,6 +320,50 @@ TEST_F(EmoteDrawingTest, WithoutADeviceNothingHappens) {
   EXPECT_TRUE(mRuntime.mCalls.empty());
   EXPECT_EQ(ToArray(GetGpuTransform(mDevice, GpuTransform::kView)), ToArray(marker));
   g_pD3DDevice = mDevice;
+}
+
+// The device made with E-mote on, as start-up makes it: the camera is reset
+// and the driver made on the new device.
+class EmoteGpuStartTest : public GpuFixture {
+ protected:
+  void BeforeGpuStart() override { mRuntime.emplace(); }
+  std::optional<EmoteRuntimeDouble> mRuntime;
+};
+
+TEST_F(EmoteGpuStartTest, TheDriverIsMadeOnTheNewDeviceWithTheResetCamera) {
+  ASSERT_EQ(mRuntime->Ordinals(), (std::vector<int>{2, 110}));
+  EXPECT_EQ(mRuntime->mCalls[0].mDevice, g_pD3DDevice);
+  EXPECT_NE(g_EmoteDriver, nullptr);
+  EmoteCameraMatrices expected = BuildEmoteCameraMatrices(1, 1, 0, 0, 0);
+  EXPECT_EQ(ToArray(GetGpuTransform(g_pD3DDevice, GpuTransform::kView)), ToArray(expected.mView));
+  EXPECT_EQ(ToArray(GetGpuTransform(g_pD3DDevice, GpuTransform::kProjection)), ToArray(expected.mProjection));
+}
+
+// A model file's layer gets its screen-sized render-target tile from the
+// layer textures, and the pre-pass draws the model there.
+TEST_F(EmoteGpuStartTest, AModelLayersTileReceivesTheModel) {
+  ScopedLayerRecord layer;
+  ASSERT_EQ(SetPixelBuffer(layer.get(), AllocPixelBuffer(nullptr, 2, 2, nullptr), 2, 2), 0);
+  const uint8_t model[3] = {1, 2, 3};
+  ASSERT_EQ(LoadEmotePlayer(layer.get(), model, sizeof model), 0);
+  ASSERT_EQ(UploadLayerTexture(layer.get(), 0, 0, 0), 0);
+  GpuTexture* tile = layer->mTileTextures[0];
+  ASSERT_NE(tile, nullptr);
+  EXPECT_EQ(GpuTextureWidth(tile), GpuWidth());
+  EXPECT_EQ(GpuTextureHeight(tile), GpuHeight());
+
+  ASSERT_TRUE(SetGpuRenderTarget(g_pD3DDevice, GpuBackBuffer(g_pD3DDevice)));
+  ASSERT_TRUE(ClearGpuRenderTarget(g_pD3DDevice, 0xFF000040u));
+  mRuntime->mOnRender = [](void*) { ClearGpuRenderTarget(g_pD3DDevice, 0x80FF0000u); };
+  DrawEmoteLayerPrePass(layer.get());
+  EXPECT_EQ(mRuntime->CallsTo(256).size(), 1u);
+  EXPECT_EQ(GpuRenderTarget(g_pD3DDevice), GpuBackBuffer(g_pD3DDevice));
+  std::vector<uint32_t> tilePixels = ReadGpuTexturePixels(tile);
+  ASSERT_FALSE(tilePixels.empty());
+  for (uint32_t pixel : tilePixels) ASSERT_EQ(pixel, 0x80FF0000u);
+  for (uint32_t pixel : ReadGpuTexturePixels(GpuBackBuffer(g_pD3DDevice))) ASSERT_EQ(pixel, 0xFF000040u);
+  ReleaseLayerTextures(layer.get());
+  ReleaseEmotePlayer(layer.get());
 }
 
 }  // namespace
