@@ -105,10 +105,10 @@ void ReleaseLayerTextures(LayerRecord* record) {
 
 int UploadLayerTexture(LayerRecord* record, int flag, int tileLimitX, int tileLimitY) {
   if (record == nullptr) return -1;
-  g_TileUpload.mWidth = record->mBufferWidth;
-  g_TileUpload.mHeight = record->mBufferHeight;
-  g_TileUpload.mCentreX = static_cast<float>(record->mBufferWidth) * 0.5f;
-  g_TileUpload.mCentreY = static_cast<float>(record->mBufferHeight) * 0.5f;
+  g_TileUpload.mWidth = record->mWidth;
+  g_TileUpload.mHeight = record->mHeight;
+  g_TileUpload.mCentreX = static_cast<float>(record->mWidth) * 0.5f;
+  g_TileUpload.mCentreY = static_cast<float>(record->mHeight) * 0.5f;
   g_TileUpload.mFlag = flag;
   g_TileUpload.mTileLimitX = tileLimitX;
   g_TileUpload.mTileLimitY = tileLimitY;
