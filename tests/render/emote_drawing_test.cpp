@@ -11,6 +11,7 @@
 #include <optional>
 #include <vector>
 
+#include "core/window_table.h"
 #include "image/pixel_buffers.h"
 #include "layer/layer_record.h"
 #include "movie/emote.h"
@@ -18,6 +19,7 @@
 #include "render/direct3d.h"
 #include "render/emote_drawing.h"
 #include "render/layer_textures.h"
+#include "shell/display.h"
 #include "support/emote_double.h"
 #include "support/gpu_fixture.h"
 #include "support/image_test_env.h"
@@ -364,6 +366,20 @@ TEST_F(EmoteGpuStartTest, AModelLayersTileReceivesTheModel) {
   for (uint32_t pixel : ReadGpuTexturePixels(GpuBackBuffer(g_pD3DDevice))) ASSERT_EQ(pixel, 0xFF000040u);
   ReleaseLayerTextures(layer.get());
   ReleaseEmotePlayer(layer.get());
+}
+
+// A resized main window brings the camera back to its reset state; without
+// E-mote the transforms are left alone.
+TEST_F(EmoteGpuStartTest, AResizeResetsTheCameraOnlyWithEmote) {
+  const float marker[16] = {5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5};
+  ASSERT_TRUE(SetGpuTransform(g_pD3DDevice, GpuTransform::kView, marker));
+  g_EmoteEnabled = 0;
+  OnSize(g_WindowTable[0]);
+  EXPECT_EQ(ToArray(GetGpuTransform(g_pD3DDevice, GpuTransform::kView)), ToArray(marker));
+  g_EmoteEnabled = 1;
+  OnSize(g_WindowTable[0]);
+  EXPECT_EQ(ToArray(GetGpuTransform(g_pD3DDevice, GpuTransform::kView)),
+            ToArray(BuildEmoteCameraMatrices(1, 1, 0, 0, 0).mView));
 }
 
 }  // namespace
