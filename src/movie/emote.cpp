@@ -1,8 +1,6 @@
 #include "movie/emote.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <iterator>
 
 #include "core/errors.h"
 #include "layer/layer_record.h"

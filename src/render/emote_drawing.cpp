@@ -1,6 +1,7 @@
 #include "render/emote_drawing.h"
 
 #include <cmath>
+#include <cstdint>
 
 #include "layer/layer_record.h"
 #include "movie/emote.h"
