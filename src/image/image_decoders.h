@@ -42,4 +42,6 @@ int DecodeJpegImage(ResourceLocation* location, LayerRecord* record, const char*
 int RejectPsdImage(ResourceLocation* location, LayerRecord* record, const char* fileName);
 int DecodeQcgImage(ResourceLocation* location, LayerRecord* record, const char* fileName);
 int LoadEmoteImage(ResourceLocation* location, LayerRecord* record, const char* fileName);
+// Starts the record's E-mote player; nothing without one.
+void StartEmotePlayer(LayerRecord* record);
 int DecodeWebpImage(ResourceLocation* location, LayerRecord* record, const char* fileName);

@@ -28,5 +28,12 @@ int LoadEmoteImage(ResourceLocation* location, LayerRecord* record, const char* 
     ShowMessageBox("", "E-mote 読込に失敗しました. = %s", fileName);
     return -1;
   }
+  CallEmote(g_EmoteApi.mSetScale, record->mPlayerHandle, 0.0f, 0.0f, 0.0f);
+  StartEmotePlayer(record);
   return 0;
+}
+
+void StartEmotePlayer(LayerRecord* record) {
+  if (record == nullptr || record->mPlayerHandle == nullptr) return;
+  CallEmote(g_EmoteApi.mStartPlayer, record->mPlayerHandle);
 }

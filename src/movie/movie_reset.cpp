@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "movie/emote.h"
+#include "movie/emote_control.h"
 #include "movie/movies.h"
 
 void ResetMovieState() {
@@ -13,4 +14,5 @@ void ResetMovieState() {
   ReleaseAllEmotePlayers();
   ReleaseEmoteDlls();
   std::fill(std::begin(g_EmotePendingTime), std::end(g_EmotePendingTime), 0.0f);
+  ResetEmoteControlState();
 }

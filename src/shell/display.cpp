@@ -13,6 +13,7 @@
 #include "movie/movies.h"
 #include "platform/messages.h"
 #include "platform/window.h"
+#include "render/emote_drawing.h"
 #include "script/engine_config.h"
 #include "shell/startup.h"
 
@@ -363,8 +364,7 @@ static void RepositionChildWindows(const WindowObject* object, int32_t width, in
   RepositionMovieWindows(scaleX, scaleY);
 }
 
-void OnSize(WindowObject* object) {
-  if (object == nullptr) return;
+static void FitWindowToItsSize(WindowObject* object) {
   PlatformWindow* window = object->mWindow;
   int32_t extraWidth = 0;
   int32_t extraHeight = 0;
@@ -414,6 +414,14 @@ void OnSize(WindowObject* object) {
     SetPlatformWindowClientSize(window, width, height);
   }
   if (object->mIndex == 0) RepositionChildWindows(object, g_ConfiguredWidth, g_ConfiguredHeight);
+}
+
+void OnSize(WindowObject* object) {
+  if (object == nullptr) return;
+  FitWindowToItsSize(object);
+  // E-mote models are drawn with the camera of the new size from the next
+  // GPU frame on.
+  ResetEmoteCamera();
 }
 
 void SaveMaximizeSizes() { g_maximizeSaved = TakeSizes(); }

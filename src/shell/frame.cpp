@@ -57,7 +57,7 @@ void GiveEmotePlayersTheirTime(int32_t elapsed) {
   if (g_EmoteEnabled == 0) return;
   for (int slot = 0; slot < kEmotePlayerSlots; ++slot) {
     if (g_EmotePendingTime[slot] != 0) {
-      AdvanceEmotePlayer(slot, g_EmotePendingTime[slot]);
+      AdvanceEmotePlayer(g_EmotePlayers[slot], g_EmotePendingTime[slot]);
       g_EmotePendingTime[slot] = 0;
     }
   }

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "effect_test_fixture.h"
 #include "image/image_operations.h"
 #include "layer/composition.h"
 #include "movie/emote.h"
+#include "support/emote_double.h"
 
 namespace {
 
@@ -75,6 +77,35 @@ TEST_F(LayerEffect, ToneAndSaturationUseTheCompositorKernelsOnTheRegion) {
     ASSERT_EQ(ApplyLayerEffect(effect, source, nullptr, 2, 1, 6, 5, value, 0, 0, 0), 0);
     EXPECT_TRUE(SamePicture(Crop(reference, 2, 1, 6, 5), Read(source))) << "effect " << effect;
   }
+}
+
+// With the runtime: the destination's own player is destroyed, the source's
+// moves over with its slot and is not destroyed.
+TEST_F(LayerEffect, CopyHandsTheRuntimesPlayerOverWithItsSlot) {
+  Picture picture = MakePicture(8, 8, PatternPixel);
+  ObjectTreeNode* source = AddLayer("a", picture, 1);
+  ObjectTreeNode* destination = AddLayer("b", picture, 1);
+  EmoteRuntimeDouble runtime;
+  ASSERT_EQ(InitEmoteDriver(), 0);
+  const uint8_t model[4] = {1, 2, 3, 4};
+  ASSERT_EQ(LoadEmotePlayer(RecordOf(source), model, sizeof model), 0);
+  ASSERT_EQ(LoadEmotePlayer(RecordOf(destination), model, sizeof model), 0);
+  void* moving = RecordOf(source)->mPlayerHandle;
+  void* replaced = RecordOf(destination)->mPlayerHandle;
+  int slot = FindEmoteSlot(RecordOf(source));
+  runtime.ClearCalls();
+
+  ASSERT_EQ(ApplyLayerEffect(9, source, destination, 0, 0, 3, 3, 0, 0, 1, 0), 0);
+  ASSERT_EQ(runtime.Ordinals(), (std::vector<int>{202}));
+  EXPECT_EQ(runtime.mCalls[0].mTarget, replaced);
+  EXPECT_EQ(RecordOf(destination)->mPlayerHandle, moving);
+  EXPECT_EQ(RecordOf(destination)->mGpuState, 2);
+  EXPECT_EQ(g_EmotePlayers[slot], RecordOf(destination));
+  EXPECT_EQ(FindEmoteSlot(RecordOf(source)), -1);
+  EXPECT_EQ(RecordOf(source)->mPlayerHandle, nullptr);
+  EXPECT_EQ(RecordOf(source)->mGpuState, 1);
+  EXPECT_EQ(runtime.mLivePlayers.count(moving), 1u);
+  ReleaseAllEmotePlayers();
 }
 
 TEST_F(LayerEffect, CopyWithAttributesTakesTheDisplayStateAndThePlayer) {
