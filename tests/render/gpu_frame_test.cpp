@@ -25,6 +25,7 @@
 #include "render/direct3d.h"
 #include "render/layer_textures.h"
 #include "support/dialog_recorder.h"
+#include "support/emote_double.h"
 #include "support/gpu_scene.h"
 
 namespace {
@@ -255,8 +256,9 @@ TEST_F(GpuFrameTest, ScaleStretchesTheTiles) {
   }
 }
 
-// An E-mote layer's tile already holds the model where the window shows
-// it: the quad ignores the layer's position, scale and angles.
+// An E-mote layer's tile holds the model where the window shows it (the
+// runtime draws it there during the pre-pass): the quad ignores the layer's
+// position, scale and angles.
 TEST_F(GpuFrameTest, AnEmoteLayerIsDrawnAtTheOriginUnscaled) {
   OPEN_OR_SKIP(8, 4);
   PointSampling();
@@ -267,13 +269,23 @@ TEST_F(GpuFrameTest, AnEmoteLayerIsDrawnAtTheOriginUnscaled) {
   layer->mScaleX = 5000;
   layer->mRotation3 = 4500;
   mScene->CaptureLayer(8, 4);
-  // The tile keeps the picture uploaded above; only the state says E-mote.
-  g_EmoteEnabled = 1;
-  layer->mGpuState = 2;
-  std::vector<uint32_t> frame = mScene->GpuFrame();
+  {
+    // The runtime's model is the picture, drawn into the layer's tile.
+    EmoteRuntimeDouble runtime;
+    ASSERT_EQ(InitEmoteDriver(), 0);
+    ASSERT_EQ(LoadEmotePlayer(layer, "model", 5), 0);
+    // A model layer holds one render-target tile of the window's size.
+    ASSERT_EQ(UploadLayerTexture(layer, 0, 512, 256), 0);
+    ASSERT_EQ(GpuTextureWidth(layer->mTileTextures[0]), 8);
+    runtime.mOnRender = [&picture](void*) {
+      ASSERT_TRUE(UploadGpuTexture(GpuRenderTarget(g_pD3DDevice), picture.data(), 8 * 4, false));
+    };
+    std::vector<uint32_t> frame = mScene->GpuFrame();
+    EXPECT_EQ(runtime.CallsTo(256).size(), 1u);
+    for (size_t i = 0; i < frame.size(); ++i) EXPECT_EQ(frame[i] & 0xFFFFFFu, picture[i] & 0xFFFFFFu) << i;
+    ReleaseEmotePlayer(layer);
+  }
   layer->mGpuState = 1;
-  g_EmoteEnabled = 0;
-  for (size_t i = 0; i < frame.size(); ++i) EXPECT_EQ(frame[i] & 0xFFFFFFu, picture[i] & 0xFFFFFFu) << i;
   // As an ordinary textured layer it is drawn where the record says.
   layer->mScaleX = 10000;
   layer->mRotation3 = 0;
