@@ -112,7 +112,24 @@ void MarkWorkerBusy(bool busy) {
   if (now == 0) g_BusyWorkers.notify_all();
 }
 
-void RunBlendRowsJob(const WorkerJob& job) {
+// A blend batch spread over the pool is claimed in chunks of rows: each
+// worker works through its own band first and then takes chunks that are
+// still unclaimed in the others' bands, so a worker whose processor is slow
+// or busy does not hold the whole batch up. Every chunk is claimed exactly
+// once; the bytes written do not depend on who writes them.
+constexpr int64_t kBandChunkRows = 8;
+struct BandChunks {
+  int64_t mFirstRow = 0;
+  int64_t mEndRow = 0;
+  int64_t mChunks = 0;
+  std::atomic<int64_t> mNext{0};
+};
+BandChunks g_BandChunks[kMaxPixelWorkers];
+// Bands of the batch being run, 0 when no batch is shared. Written by the
+// poster only while no worker runs a blend job.
+int g_SharedBands = 0;
+
+void RunBlendRows(const WorkerJob& job, int64_t firstRow, int64_t endRow) {
   LayerRecord* dst = job.mDestination;
   LayerRecord* src = job.mSource;
   if (dst == nullptr || src == nullptr || dst->mPixels == nullptr || src->mPixels == nullptr) return;
@@ -131,7 +148,7 @@ void RunBlendRowsJob(const WorkerJob& job) {
     default: rule = g_BlendKernels.mMaskedAlpha[src->mBlendMode * 2]; break;
   }
   if (plain == nullptr && rule == nullptr) return;
-  for (int64_t r = job.mFirstRow; r < job.mEndRow; ++r) {
+  for (int64_t r = firstRow; r < endRow; ++r) {
     uint8_t* d = dst->mPixels + ((job.mDstY + r) * dst->mWidth + job.mDstX) * 4;
     const uint8_t* s = src->mPixels + ((job.mSrcY + r) * src->mWidth + job.mSrcX) * 4;
     if (plain != nullptr) {
@@ -141,6 +158,24 @@ void RunBlendRowsJob(const WorkerJob& job) {
       rule(d, s, m, src->mRuleThreshold, src->mRuleSoftness, bytes);
     }
   }
+}
+
+// Claims chunks of band b until none is left.
+void RunBandChunks(const WorkerJob& job, int band) {
+  BandChunks& chunks = g_BandChunks[band];
+  for (int64_t c = chunks.mNext.fetch_add(1, std::memory_order_relaxed); c < chunks.mChunks;
+       c = chunks.mNext.fetch_add(1, std::memory_order_relaxed)) {
+    int64_t first = chunks.mFirstRow + c * kBandChunkRows;
+    RunBlendRows(job, first, std::min(chunks.mEndRow, first + kBandChunkRows));
+  }
+}
+
+void RunBlendRowsJob(const WorkerJob& job, int worker) {
+  if (g_SharedBands == 0 || worker < 0 || worker >= g_SharedBands) {
+    RunBlendRows(job, job.mFirstRow, job.mEndRow);
+    return;
+  }
+  for (int k = 0; k < g_SharedBands; ++k) RunBandChunks(job, (worker + k) % g_SharedBands);
 }
 
 // One bilinear sub-sample: per byte, the top and bottom pairs weighted by
@@ -292,7 +327,7 @@ void RunWorkerJob(WorkerJob* job, int worker) {
     case JOB_BLEND_ROWS_MASKED:
     case JOB_BLEND_ROWS_ALPHA:
     case JOB_BLEND_ROWS_MASKED_ALPHA:
-      RunBlendRowsJob(*job);
+      RunBlendRowsJob(*job, worker);
       break;
     case JOB_SCALE_NEAREST:
       job->mStatus = RunScaleNearestJob(*job);
@@ -416,11 +451,22 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
     RunWorkerJob(&job, -1);
     return;
   }
+  // Every block and band is written before the first worker starts: a
+  // worker may take chunks of any band.
   for (int i = 0; i < count; ++i) {
-    fill(g_WorkerJobs[i], rows * i / count, rows * (i + 1) / count);
-    PostWorkerJob(i);
+    int64_t first = rows * i / count;
+    int64_t end = rows * (i + 1) / count;
+    fill(g_WorkerJobs[i], first, end);
+    BandChunks& chunks = g_BandChunks[i];
+    chunks.mFirstRow = first;
+    chunks.mEndRow = end;
+    chunks.mChunks = (end - first + kBandChunkRows - 1) / kBandChunkRows;
+    chunks.mNext.store(0, std::memory_order_relaxed);
   }
+  g_SharedBands = count;
+  for (int i = 0; i < count; ++i) PostWorkerJob(i);
   WaitForWorkerJobs(count);
+  g_SharedBands = 0;
 }
 
 int RunQcgJobs(int32_t code, uint8_t* pixels, size_t pixelBytes, const uint8_t* file, size_t fileBytes,
