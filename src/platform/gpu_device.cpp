@@ -18,77 +18,7 @@ GpuDeviceCounts g_GpuDeviceCounts;
 
 namespace {
 
-// Positions arrive in render-target pixels with pixel centres on integers;
-// OpenGL puts them on the halves. Rows stay top first: memory row 0 of a
-// texture or render target is window row 0 here, so nothing is flipped and
-// a read-back returns the top row first.
-constexpr const char* kVertexShader = R"(#version 330 core
-layout(location = 0) in vec4 aPosition;
-layout(location = 1) in vec4 aDiffuse;
-layout(location = 2) in vec2 aTexCoord;
-uniform vec2 uTargetSize;
-out vec2 vTexCoord;
-out vec4 vDiffuse;
-void main() {
-  vec2 clip = (aPosition.xy + vec2(0.5)) / uTargetSize * 2.0 - vec2(1.0);
-  gl_Position = vec4(clip, 0.0, 1.0);
-  vTexCoord = aTexCoord;
-  vDiffuse = aDiffuse;
-}
-)";
 
-// The texture stages: every stage samples its texture at the first
-// coordinate pair (the layer drawing gives its mask and second source the
-// same tile grid). A stage whose colour op is disable ends the chain; an
-// alpha op of disable passes the current alpha on. Op and argument numbers
-// follow GpuStageOp and GpuStageArg.
-constexpr const char* kFixedFragmentShader = R"(#version 330 core
-in vec2 vTexCoord;
-in vec4 vDiffuse;
-out vec4 fragColor;
-uniform sampler2D uTexture0;
-uniform sampler2D uTexture1;
-uniform sampler2D uTexture2;
-uniform int uHasTexture[3];
-uniform int uColorOp[3];
-uniform int uColorArg1[3];
-uniform int uColorArg2[3];
-uniform int uAlphaOp[3];
-uniform int uAlphaArg1[3];
-uniform int uAlphaArg2[3];
-uniform vec4 uFactor;
-vec4 StageArg(int which, vec4 tex, vec4 current) {
-  if (which == 0) return tex;
-  if (which == 1) return vDiffuse;
-  if (which == 2) return uFactor;
-  return current;
-}
-vec4 StageOp(int op, vec4 a, vec4 b, float currentAlpha) {
-  if (op == 1) return a;
-  if (op == 2) return a * b;
-  return a * currentAlpha + b * (1.0 - currentAlpha);
-}
-void main() {
-  vec4 textures[3];
-  textures[0] = uHasTexture[0] != 0 ? texture(uTexture0, vTexCoord) : vec4(0.0, 0.0, 0.0, 1.0);
-  textures[1] = uHasTexture[1] != 0 ? texture(uTexture1, vTexCoord) : vec4(0.0, 0.0, 0.0, 1.0);
-  textures[2] = uHasTexture[2] != 0 ? texture(uTexture2, vTexCoord) : vec4(0.0, 0.0, 0.0, 1.0);
-  vec4 current = vDiffuse;
-  for (int i = 0; i < 3; ++i) {
-    if (uColorOp[i] == 0) break;
-    vec4 tex = textures[i];
-    vec3 rgb = StageOp(uColorOp[i], StageArg(uColorArg1[i], tex, current),
-                       StageArg(uColorArg2[i], tex, current), current.a).rgb;
-    float alpha = current.a;
-    if (uAlphaOp[i] != 0) {
-      alpha = StageOp(uAlphaOp[i], StageArg(uAlphaArg1[i], tex, current),
-                      StageArg(uAlphaArg2[i], tex, current), current.a).a;
-    }
-    current = vec4(rgb, alpha);
-  }
-  fragColor = current;
-}
-)";
 
 // Mesa's drivers, with the LLVM they carry, allocate at load time and do not
 // give it back when they are unloaded: loading them again for every device
@@ -178,13 +108,6 @@ void ApplySampler(GpuDevice* device, int unit) {
 void ApplyBlend(GpuDevice* device) {
   device->gl.BlendFunc(BlendFactor(device->mSourceBlend), BlendFactor(device->mDestinationBlend));
   device->gl.BlendEquation(BlendEquation(device->mBlendOp));
-}
-
-void ColourOf(uint32_t argb, float out[4]) {
-  out[0] = static_cast<float>((argb >> 16) & 0xFF) / 255.0f;
-  out[1] = static_cast<float>((argb >> 8) & 0xFF) / 255.0f;
-  out[2] = static_cast<float>(argb & 0xFF) / 255.0f;
-  out[3] = static_cast<float>(argb >> 24) / 255.0f;
 }
 
 bool BindTarget(GpuDevice* device) {
@@ -297,40 +220,6 @@ std::vector<uint16_t> ReduceTo4444(const uint32_t* pixels, size_t pitchBytes, in
   return out;
 }
 
-void SetStageUniforms(GpuDevice* device) {
-  const GlFunctions& gl = device->gl;
-  GLuint program = device->mFixedProgram;
-  GLint hasTexture[kGpuStages], colorOp[kGpuStages], colorArg1[kGpuStages], colorArg2[kGpuStages];
-  GLint alphaOp[kGpuStages], alphaArg1[kGpuStages], alphaArg2[kGpuStages];
-  for (int i = 0; i < kGpuStages; ++i) {
-    const GpuStage& stage = device->mStages[i];
-    hasTexture[i] = device->mTextures[i] != nullptr ? 1 : 0;
-    colorOp[i] = static_cast<GLint>(stage.colorOp);
-    colorArg1[i] = static_cast<GLint>(stage.colorArg1);
-    colorArg2[i] = static_cast<GLint>(stage.colorArg2);
-    alphaOp[i] = static_cast<GLint>(stage.alphaOp);
-    alphaArg1[i] = static_cast<GLint>(stage.alphaArg1);
-    alphaArg2[i] = static_cast<GLint>(stage.alphaArg2);
-  }
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uHasTexture"), kGpuStages, hasTexture);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uColorOp"), kGpuStages, colorOp);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uColorArg1"), kGpuStages, colorArg1);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uColorArg2"), kGpuStages, colorArg2);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uAlphaOp"), kGpuStages, alphaOp);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uAlphaArg1"), kGpuStages, alphaArg1);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uAlphaArg2"), kGpuStages, alphaArg2);
-  float factor[4];
-  ColourOf(device->mTextureFactor, factor);
-  gl.Uniform4f(gl.GetUniformLocation(program, "uFactor"), factor[0], factor[1], factor[2], factor[3]);
-  const char* samplerNames[kGpuStages] = {"uTexture0", "uTexture1", "uTexture2"};
-  for (int i = 0; i < kGpuStages; ++i) {
-    gl.Uniform1i(gl.GetUniformLocation(program, samplerNames[i]), i);
-    gl.ActiveTexture(GL_TEXTURE0 + i);
-    gl.BindTexture(GL_TEXTURE_2D, device->mTextures[i] != nullptr ? device->mTextures[i]->mName : 0);
-    gl.BindSampler(i, device->mSamplers[i]);
-  }
-}
-
 void DestroyDeviceObjects(GpuDevice* device) {
   const GlFunctions& gl = device->gl;
   while (!device->mLiveEffects.empty()) {
@@ -377,51 +266,6 @@ GpuCall::~GpuCall() {
   if (std::this_thread::get_id() != mDevice->mOwnerThread) SDL_TLSCleanup();
 }
 
-GLuint GpuVertexShader(GpuDevice* device) { return device->mVertexShader; }
-
-namespace {
-GLuint CompileShader(const GlFunctions& gl, GLenum kind, const char* source, std::string* log) {
-  GLuint shader = gl.CreateShader(kind);
-  gl.ShaderSource(shader, 1, &source, nullptr);
-  gl.CompileShader(shader);
-  GLint ok = 0;
-  gl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-  if (ok) return shader;
-  if (log != nullptr) {
-    GLint length = 0;
-    gl.GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl.GetShaderInfoLog(shader, length, nullptr, text.data());
-    *log += text.c_str();
-  }
-  gl.DeleteShader(shader);
-  return 0;
-}
-}  // namespace
-
-GLuint LinkGpuProgram(GpuDevice* device, const char* fragmentSource, std::string* log) {
-  const GlFunctions& gl = device->gl;
-  GLuint fragment = CompileShader(gl, GL_FRAGMENT_SHADER, fragmentSource, log);
-  if (fragment == 0) return 0;
-  GLuint program = gl.CreateProgram();
-  gl.AttachShader(program, device->mVertexShader);
-  gl.AttachShader(program, fragment);
-  gl.BindFragDataLocation(program, 0, "fragColor");
-  gl.LinkProgram(program);
-  gl.DeleteShader(fragment);
-  GLint ok = 0;
-  gl.GetProgramiv(program, GL_LINK_STATUS, &ok);
-  if (ok) return program;
-  if (log != nullptr) {
-    GLint length = 0;
-    gl.GetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl.GetProgramInfoLog(program, length, nullptr, text.data());
-    *log += text.c_str();
-  }
-  gl.DeleteProgram(program);
-  return 0;
-}
 
 bool DrawGpuQuadWithProgram(GpuDevice* device, GLuint program, const GpuScreenVertex vertices[4]) {
   const GlFunctions& gl = device->gl;
@@ -484,10 +328,10 @@ bool SetUpDevice(GpuDevice* device, int width, int height) {
   gl.GetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSide);
   device->mMaxTextureSide = maxSide;
   std::string log;
-  device->mVertexShader = CompileShader(gl, GL_VERTEX_SHADER, kVertexShader, &log);
-  if (device->mVertexShader != 0) device->mFixedProgram = LinkGpuProgram(device, kFixedFragmentShader, &log);
-  if (!log.empty()) SDL_Log("GPU device shaders: %s", log.c_str());
-  if (device->mFixedProgram == 0) return false;
+  if (!BuildGpuPrograms(device, &log)) {
+    SDL_Log("GPU device shaders: %s", log.c_str());
+    return false;
+  }
   gl.GenVertexArrays(1, &device->mVertexArray);
   gl.GenBuffers(1, &device->mVertexBuffer);
   gl.BindVertexArray(device->mVertexArray);
@@ -667,7 +511,7 @@ bool ClearGpuRenderTarget(GpuDevice* device, uint32_t argb) {
   if (!call.ok() || !BindTarget(device)) return false;
   const GlFunctions& gl = device->gl;
   float colour[4];
-  ColourOf(argb, colour);
+  GpuColourOf(argb, colour);
   gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
   gl.ClearColor(colour[0], colour[1], colour[2], colour[3]);
   gl.Clear(GL_COLOR_BUFFER_BIT);
@@ -754,7 +598,7 @@ bool DrawGpuQuad(GpuDevice* device, const GpuScreenVertex vertices[4]) {
   if (!call.ok()) return false;
   if (device->mActiveEffect != nullptr) return DrawGpuEffectQuad(device->mActiveEffect, vertices);
   device->gl.UseProgram(device->mFixedProgram);
-  SetStageUniforms(device);
+  SetGpuStageUniforms(device);
   return DrawGpuQuadWithProgram(device, device->mFixedProgram, vertices);
 }
 

@@ -81,8 +81,19 @@ class GpuCall {
   GpuDevice* mDevice = nullptr;
   bool mOk = false;
 };
-// The shared vertex shader, compiled once per device.
-GLuint GpuVertexShader(GpuDevice* device);
+// The shared vertex shader and the fixed-function program of a device whose
+// context is current; false with the compiler's log in *log.
+bool BuildGpuPrograms(GpuDevice* device, std::string* log);
+// Hands the texture stages, the texture factor and the stage textures to the
+// fixed-function program, which must be in use.
+void SetGpuStageUniforms(GpuDevice* device);
+// An A8R8G8B8 word as 0..1 RGBA.
+inline void GpuColourOf(uint32_t argb, float out[4]) {
+  out[0] = static_cast<float>((argb >> 16) & 0xFF) / 255.0f;
+  out[1] = static_cast<float>((argb >> 8) & 0xFF) / 255.0f;
+  out[2] = static_cast<float>(argb & 0xFF) / 255.0f;
+  out[3] = static_cast<float>(argb >> 24) / 255.0f;
+}
 // Compiles and links a program of the shared vertex shader and a fragment
 // shader; 0 on failure with the log in *log.
 GLuint LinkGpuProgram(GpuDevice* device, const char* fragmentSource, std::string* log);

@@ -513,6 +513,33 @@ TEST_F(GpuDeviceTest, TexturesLeftAtReleaseAreFreedWithTheDevice) {
   EXPECT_EQ(g_GpuDeviceCounts.texturesAlive, 0);
 }
 
+TEST_F(GpuDeviceTest, ReleasedTextureIsForgottenByStagesTargetAndEffects) {
+  const GpuEffectPass pass = {"Pass0", kScaleShader};
+  const GpuEffectTechnique technique = {"T", &pass, 1};
+  GpuEffect* effect = CreateGpuEffect(mDevice, GpuEffectSource{&technique, 1}, nullptr);
+  ASSERT_NE(effect, nullptr);
+  GpuTexture* texture = CreateGpuTexture(mDevice, 1, 1, GpuFormat::kArgb8888, true);
+  ASSERT_NE(texture, nullptr);
+  const uint32_t white = 0xFFFFFFFF;
+  ASSERT_TRUE(UploadGpuTexture(texture, &white, 4, false));
+  SetGpuTexture(mDevice, 0, texture);
+  SetGpuRenderTarget(mDevice, texture);
+  SetGpuEffectTexture(effect, "QV_Texture1", texture);
+  CommitGpuEffect(effect);
+  ReleaseGpuTexture(texture);
+  EXPECT_EQ(GpuRenderTarget(mDevice), nullptr);
+  EXPECT_FALSE(ClearGpuRenderTarget(mDevice, 0));  // no target left
+
+  GpuTexture* target = Texture(1, 1, {}, GpuFormat::kArgb8888, true);
+  SetGpuRenderTarget(mDevice, target);
+  SetGpuStage(mDevice, 0, Stage(Op::kSelectArg1, Arg::kTexture, Arg::kCurrent, Op::kSelectArg1, Arg::kTexture,
+                                Arg::kCurrent));
+  SetGpuBlend(mDevice, GpuBlend::kOne, GpuBlend::kZero, GpuBlendOp::kAdd);
+  ASSERT_TRUE(DrawFull(target, 0xFFFFFFFF));
+  EXPECT_EQ(ReadBack(target)[0], 0xFF000000u);  // the stage has no texture any more
+  ReleaseGpuEffect(effect);
+}
+
 TEST_F(GpuDeviceTest, AnotherThreadCanDrawAfterTheFirst) {
   GpuTexture* target = Texture(1, 1, {}, GpuFormat::kArgb8888, true);
   ASSERT_TRUE(SetGpuRenderTarget(mDevice, target));
