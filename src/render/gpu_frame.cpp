@@ -318,7 +318,9 @@ bool ReadyDevice() {
       return false;
     }
     if (g_EmoteEnabled != 0) ReleaseAllEmotePlayers();
-    if (ResetDirect3DDevice() != 0) return false;
+    // A failed reset leaves processor drawing on; a device that came back
+    // with a layer it could not re-upload draws the rest.
+    if (ResetDirect3DDevice() != 0 && g_GpuDrawing == 0) return false;
     if (g_EmoteEnabled != 0) ResetEmoteCamera();
     g_GpuRedrawRequest = 1;
   }

@@ -542,6 +542,26 @@ TEST_F(GpuFrameTest, AResetAsksForAnotherFrame) {
   }
 }
 
+// A reset that makes the device again but cannot re-upload one layer's tiles
+// draws the frame with the others.
+TEST_F(GpuFrameTest, AResetThatLosesOneLayerStillDrawsTheOthers) {
+  OPEN_OR_SKIP(4, 4);
+  PointSampling();
+  DialogRecorder dialogs;
+  LayerRecord* lost = RecordOf(mScene->Layer("a", 0, 0, 512, 272, Solid(512, 272, Argb(255, 1, 2, 3))));
+  mScene->Layer("b", 0, 0, 4, 4, Solid(4, 4, Argb(255, 70, 80, 90)));
+  ObjectTreeNode* capture = mScene->CaptureLayer(4, 4);
+  // Its stored limits now ask for 16 x 17 tiles, more than a layer holds.
+  lost->mTileLimitX = 32;
+  lost->mTileLimitY = 16;
+  g_DeviceResetPending = 1;
+  EXPECT_EQ(RenderFrameGpu(), 0);
+  EXPECT_EQ(g_GpuDrawing, 1);
+  EXPECT_EQ(lost->mTileTextures[0], nullptr);
+  EXPECT_EQ(RecordPixels(RecordOf(capture)), Solid(4, 4, Argb(255, 70, 80, 90)));
+  EXPECT_FALSE(dialogs.mBoxes.empty());
+}
+
 // A reset that cannot make the device again leaves processor drawing on and
 // the frame undrawn.
 TEST_F(GpuFrameTest, AFailedResetEndsTheFrame) {
