@@ -18,6 +18,7 @@
 #include "platform/cursors.h"
 #include "platform/input_devices.h"
 #include "platform/window.h"
+#include "render/direct3d.h"
 #include "script/arguments.h"
 #include "script/command_handlers.h"
 #include "script/task_step.h"
@@ -125,7 +126,9 @@ void SetLogicalScreenSize(int32_t width, int32_t height) {
     ResizeBackBuffer(width, height, g_ConfiguredWidth, g_ConfiguredHeight);
     if (main != nullptr) BlankWindow(main);
   }
-  if (g_GpuDrawing != 0) g_DeviceResetPending = 1;
+  // The device's back buffer and read-back have the logical size: make it
+  // again at the new one now.
+  if (g_GpuDrawing != 0) ResetDirect3DDevice();
 }
 
 }  // namespace

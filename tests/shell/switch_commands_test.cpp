@@ -12,17 +12,21 @@
 #include "core/input_state.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
+#include "core/settings.h"
 #include "core/stopwatches.h"
 #include "core/window_table.h"
 #include "layer/layer_record.h"
 #include "image/pixel_buffers.h"
 #include "platform/cursors.h"
+#include "platform/gpu_device.h"
+#include "render/direct3d.h"
 #include "script/task_step.h"
 #include "shell/frame.h"
 #include "shell/input.h"
 #include "shell/startup.h"
 #include "shell/window_objects.h"
 #include "support/fake_clock.h"
+#include "support/gpu_fixture.h"
 #include "support/script_assembler.h"
 #include "support/script_runner.h"
 
@@ -283,6 +287,24 @@ INSTANTIATE_TEST_SUITE_P(Cases, LogicalSizeTest,
                          ::testing::Values(SizeCase{"Both", 800, 600, true}, SizeCase{"ZeroWidth", 0, 480, false},
                                            SizeCase{"NegativeHeight", 800, -1, false}),
                          [](const ::testing::TestParamInfo<SizeCase>& info) { return std::string(info.param.mName); });
+
+// With GPU drawing on, the device is made again at the new logical size.
+TEST_F(SwitchCommandTest, ANewSizeMakesTheGpuDeviceAgainAtThatSize) {
+  Load({[](ScriptAssembler& code) { code.Op("screen", {{"width", Num(320)}, {"height", Num(200)}}); }});
+  mMain.mWidth = 640;
+  mMain.mHeight = 480;
+  g_ClientWidth = g_ConfiguredWidth = g_PresentWidth = 640;
+  g_ClientHeight = g_ConfiguredHeight = g_PresentHeight = 480;
+  if (StartTestGpu(640, 480) != 0) GTEST_SKIP() << "no OpenGL device here";
+  ASSERT_EQ(g_OffscreenWidth, 640);
+  int created = g_GpuDeviceCounts.devicesCreated;
+  mGame.Frame();
+  EXPECT_EQ(g_GpuDeviceCounts.devicesCreated, created + 1);
+  EXPECT_EQ(g_OffscreenWidth, 320);
+  EXPECT_EQ(g_OffscreenHeight, 200);
+  EXPECT_EQ(g_GpuDrawing, 1);
+  StopTestGpu();
+}
 
 TEST_F(SwitchCommandTest, BackgroundRunningIsTakenOnlyWhileTheMainWindowIsActive) {
   Load({[](ScriptAssembler& code) { code.Op("screen", {{"background", Num(0)}, {"block_saver", Num(0)}}); },
