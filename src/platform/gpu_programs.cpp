@@ -81,6 +81,17 @@ void main() {
 }
 )";
 
+// Appends the compiler's or linker's log of a shader or program.
+void AppendInfoLog(GLuint object, PFNGLGETSHADERIVPROC getValue, PFNGLGETSHADERINFOLOGPROC getLog,
+                   std::string* log) {
+  if (log == nullptr) return;
+  GLint length = 0;
+  getValue(object, GL_INFO_LOG_LENGTH, &length);
+  std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
+  getLog(object, length, nullptr, text.data());
+  *log += text.c_str();
+}
+
 GLuint CompileShader(const GlFunctions& gl, GLenum kind, const char* source, std::string* log) {
   GLuint shader = gl.CreateShader(kind);
   gl.ShaderSource(shader, 1, &source, nullptr);
@@ -88,13 +99,7 @@ GLuint CompileShader(const GlFunctions& gl, GLenum kind, const char* source, std
   GLint ok = 0;
   gl.GetShaderiv(shader, GL_COMPILE_STATUS, &ok);
   if (ok) return shader;
-  if (log != nullptr) {
-    GLint length = 0;
-    gl.GetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
-    std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl.GetShaderInfoLog(shader, length, nullptr, text.data());
-    *log += text.c_str();
-  }
+  AppendInfoLog(shader, gl.GetShaderiv, gl.GetShaderInfoLog, log);
   gl.DeleteShader(shader);
   return 0;
 }
@@ -120,13 +125,7 @@ GLuint LinkGpuProgram(GpuDevice* device, const char* fragmentSource, std::string
   GLint ok = 0;
   gl.GetProgramiv(program, GL_LINK_STATUS, &ok);
   if (ok) return program;
-  if (log != nullptr) {
-    GLint length = 0;
-    gl.GetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
-    std::string text(static_cast<size_t>(std::max(length, 1)), '\0');
-    gl.GetProgramInfoLog(program, length, nullptr, text.data());
-    *log += text.c_str();
-  }
+  AppendInfoLog(program, gl.GetProgramiv, gl.GetProgramInfoLog, log);
   gl.DeleteProgram(program);
   return 0;
 }
