@@ -37,20 +37,22 @@ std::vector<std::string> LoadedObjects() {
   return names;
 }
 
-bool g_driversKept = false;
 std::vector<std::string> g_objectsBeforeGl;
+std::vector<std::string> g_objectsKept;
 bool g_objectsBeforeGlTaken = false;
 
+// Everything the GL library and its drivers loaded stays loaded for the rest
+// of the run: unloading them leaves what they allocated without an owner.
+// Called when the library is loaded and again when a context has loaded the
+// driver.
 void KeepDriversLoaded() {
-  if (g_driversKept) return;
-  g_driversKept = true;
   for (const std::string& name : LoadedObjects()) {
     if (std::find(g_objectsBeforeGl.begin(), g_objectsBeforeGl.end(), name) != g_objectsBeforeGl.end()) continue;
+    if (std::find(g_objectsKept.begin(), g_objectsKept.end(), name) != g_objectsKept.end()) continue;
     // The handle is kept on purpose: the object is never unloaded.
     dlopen(name.c_str(), RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE);
+    g_objectsKept.push_back(name);
   }
-  g_objectsBeforeGl.clear();
-  g_objectsBeforeGl.shrink_to_fit();
 }
 
 void Identity(float* m) {
@@ -298,6 +300,7 @@ GpuSystem* OpenGpuSystem() {
     return nullptr;
   }
   system->mLibraryLoaded = true;
+  KeepDriversLoaded();
   return system;
 }
 
