@@ -15,10 +15,6 @@
 
 namespace {
 
-LayerRecord* RecordOfNode(ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 // The picture an operation reads: the layer's own block, not the toned copy
 // composition may have made of it (the result replaces the own block, so a
 // toned copy would be toned twice).
@@ -81,10 +77,10 @@ void CopyIntoCanvas(uint8_t* canvas, int32_t canvasWidth, const uint8_t* source,
 
 int AutoCropImage(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t intoDestination, int64_t sides,
                   int64_t threshold) {
-  LayerRecord* from = RecordOfNode(source);
+  LayerRecord* from = LayerRecordOf(source);
   if (from == nullptr || OwnPixels(from) == nullptr) return 0;
   ObjectTreeNode* receivingNode = intoDestination != 0 ? destination : source;
-  LayerRecord* receiving = RecordOfNode(receivingNode);
+  LayerRecord* receiving = LayerRecordOf(receivingNode);
   if (receiving == nullptr) return 0;
   InvalidateLayerToRoot(receivingNode);
   int64_t w = from->mWidth;
@@ -126,10 +122,10 @@ int AutoCropImage(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t i
 
 int AddImageMargins(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t intoDestination, int64_t left,
                     int64_t right, int64_t top, int64_t bottom) {
-  LayerRecord* from = RecordOfNode(source);
+  LayerRecord* from = LayerRecordOf(source);
   if (from == nullptr || OwnPixels(from) == nullptr) return 0;
   ObjectTreeNode* receivingNode = intoDestination != 0 ? destination : source;
-  LayerRecord* receiving = RecordOfNode(receivingNode);
+  LayerRecord* receiving = LayerRecordOf(receivingNode);
   if (receiving == nullptr) return 0;
   InvalidateLayerToRoot(receivingNode);
   // Margins come from scripts: the sums are kept in a range that cannot

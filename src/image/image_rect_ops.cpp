@@ -16,10 +16,6 @@
 
 namespace {
 
-LayerRecord* RecordOfNode(ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 bool HasPixels(const LayerRecord* record) {
   return record != nullptr && record->mPixels != nullptr && record->mPixelAlloc != nullptr;
 }
@@ -68,8 +64,8 @@ bool PlaceOnTarget(BlitGeometry* geometry, int64_t x, int64_t y, int64_t width, 
 // Runs `row(targetRow, sourceRow, bytes)` for every clipped row.
 template <typename RowFn>
 int CombineRows(ObjectTreeNode* sourceNode, ObjectTreeNode* targetNode, int64_t x, int64_t y, RowFn row) {
-  LayerRecord* source = RecordOfNode(sourceNode);
-  LayerRecord* target = RecordOfNode(targetNode);
+  LayerRecord* source = LayerRecordOf(sourceNode);
+  LayerRecord* target = LayerRecordOf(targetNode);
   if (!HasPixels(source) || !HasPixels(target)) return 0;
   BlitGeometry geometry;
   if (PlaceOnTarget(&geometry, x, y, source->mWidth, source->mHeight, target)) {
@@ -87,8 +83,8 @@ int CombineRows(ObjectTreeNode* sourceNode, ObjectTreeNode* targetNode, int64_t 
 }  // namespace
 
 int CopyImageRect(ObjectTreeNode* source, ObjectTreeNode* target, int64_t x, int64_t y) {
-  LayerRecord* from = RecordOfNode(source);
-  LayerRecord* to = RecordOfNode(target);
+  LayerRecord* from = LayerRecordOf(source);
+  LayerRecord* to = LayerRecordOf(target);
   if (!HasPixels(from) || !HasPixels(to) || from->mOpacity == 0) return 0;
   to->mHasAlpha = 1;
   int opacity = from->mOpacity;
@@ -102,8 +98,8 @@ int CopyImageRect(ObjectTreeNode* source, ObjectTreeNode* target, int64_t x, int
 }
 
 int BlendImageRect(ObjectTreeNode* source, ObjectTreeNode* target, int64_t x, int64_t y) {
-  LayerRecord* from = RecordOfNode(source);
-  LayerRecord* to = RecordOfNode(target);
+  LayerRecord* from = LayerRecordOf(source);
+  LayerRecord* to = LayerRecordOf(target);
   if (!HasPixels(from) || !HasPixels(to)) return 0;
   to->mHasAlpha = 1;
   int sourceOpacity = from->mOpacity;
@@ -120,9 +116,9 @@ int BlendImageRect(ObjectTreeNode* source, ObjectTreeNode* target, int64_t x, in
 
 int CrossFadeImageRect(ObjectTreeNode* first, ObjectTreeNode* second, ObjectTreeNode* output, int64_t x, int64_t y,
                        int64_t weight) {
-  LayerRecord* a = RecordOfNode(first);
-  LayerRecord* b = RecordOfNode(second);
-  LayerRecord* out = RecordOfNode(output);
+  LayerRecord* a = LayerRecordOf(first);
+  LayerRecord* b = LayerRecordOf(second);
+  LayerRecord* out = LayerRecordOf(output);
   if (!HasPixels(a) || !HasPixels(b) || !HasPixels(out)) return 0;
   out->mHasAlpha = 1;
   // Both sources are read at the same coordinates: only the part they
@@ -146,8 +142,8 @@ int CrossFadeImageRect(ObjectTreeNode* first, ObjectTreeNode* second, ObjectTree
 }
 
 int KeepDifferingPixels(ObjectTreeNode* source, ObjectTreeNode* target, int64_t x, int64_t y) {
-  LayerRecord* to = RecordOfNode(target);
-  if (!HasPixels(RecordOfNode(source)) || !HasPixels(to)) return 0;
+  LayerRecord* to = LayerRecordOf(target);
+  if (!HasPixels(LayerRecordOf(source)) || !HasPixels(to)) return 0;
   to->mHasAlpha = 1;
   return CombineRows(source, target, x, y, [](uint8_t* dst, const uint8_t* src, size_t bytes) {
     for (size_t i = 0; i < bytes; i += 4) {
@@ -161,8 +157,8 @@ int KeepDifferingPixels(ObjectTreeNode* source, ObjectTreeNode* target, int64_t 
 }
 
 int KeepEqualPixels(ObjectTreeNode* source, ObjectTreeNode* target, int64_t x, int64_t y) {
-  LayerRecord* to = RecordOfNode(target);
-  if (!HasPixels(RecordOfNode(source)) || !HasPixels(to)) return 0;
+  LayerRecord* to = LayerRecordOf(target);
+  if (!HasPixels(LayerRecordOf(source)) || !HasPixels(to)) return 0;
   to->mHasAlpha = 1;
   return CombineRows(source, target, x, y, [](uint8_t* dst, const uint8_t* src, size_t bytes) {
     for (size_t i = 0; i < bytes; i += 4) {

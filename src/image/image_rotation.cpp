@@ -13,10 +13,6 @@
 
 namespace {
 
-LayerRecord* RecordOfNode(ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 // The picture an operation reads: the layer's own block, not the toned copy
 // composition may have made of it (the result replaces the own block, so a
 // toned copy would be toned twice).
@@ -85,10 +81,10 @@ void CopySample(uint8_t* o, const uint8_t* source, int32_t width, int32_t height
 
 int RotateInto(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t intoDestination, int64_t angle,
                void (*kernel)(uint8_t*, const uint8_t*, int32_t, int32_t, int32_t)) {
-  LayerRecord* from = RecordOfNode(source);
+  LayerRecord* from = LayerRecordOf(source);
   if (from == nullptr || OwnPixels(from) == nullptr) return 0;
   ObjectTreeNode* receivingNode = intoDestination != 0 ? destination : source;
-  LayerRecord* receiving = RecordOfNode(receivingNode);
+  LayerRecord* receiving = LayerRecordOf(receivingNode);
   if (receiving == nullptr) return 0;
   int32_t w = from->mWidth;
   int32_t h = from->mHeight;

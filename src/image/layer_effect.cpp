@@ -16,10 +16,6 @@
 
 namespace {
 
-LayerRecord* RecordOfNode(ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 enum EffectNumber : int32_t {
   kEffectBrightness = 1,
   kEffectWeightedBlur = 2,
@@ -147,8 +143,8 @@ void CopyPathText(char* destination, const char* source) {
 }  // namespace
 
 void CopyImageAttributes(ObjectTreeNode* source, ObjectTreeNode* destination) {
-  LayerRecord* from = RecordOfNode(source);
-  LayerRecord* to = RecordOfNode(destination);
+  LayerRecord* from = LayerRecordOf(source);
+  LayerRecord* to = LayerRecordOf(destination);
   if (from == nullptr || to == nullptr || from == to) return;
   to->mVisible = from->mVisible;
   to->mOpacity = from->mOpacity;
@@ -184,7 +180,7 @@ void CopyImageAttributes(ObjectTreeNode* source, ObjectTreeNode* destination) {
 
 int ApplyLayerEffect(int32_t effect, ObjectTreeNode* source, ObjectTreeNode* destination, int64_t x0, int64_t y0,
                      int64_t x1, int64_t y1, int64_t p1, int64_t p2, int64_t hasDestination, int64_t extra) {
-  LayerRecord* record = RecordOfNode(source);
+  LayerRecord* record = LayerRecordOf(source);
   // The kernels read the layer's own block, never its toned copy.
   if (record == nullptr || record->mPixelAlloc == nullptr || !IsKnownEffect(effect)) return 0;
   int32_t sourceWidth = record->mBufferWidth;
@@ -200,7 +196,7 @@ int ApplyLayerEffect(int32_t effect, ObjectTreeNode* source, ObjectTreeNode* des
   int32_t w = region.Width();
   int32_t h = region.Height();
   bool inPlace = IsInPlaceEffect(effect);
-  LayerRecord* target = hasDestination != 0 ? RecordOfNode(destination) : nullptr;
+  LayerRecord* target = hasDestination != 0 ? LayerRecordOf(destination) : nullptr;
   if (hasDestination != 0 && target == nullptr) return 0;
 
   if (target == nullptr) {

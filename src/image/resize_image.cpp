@@ -24,10 +24,6 @@ enum ResizeMode : int32_t {
   kResizeLanczos = 51,
 };
 
-LayerRecord* RecordOfNode(ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 // Coordinates reach the scalers as 32-bit values; the command keeps them
 // inside the image, anything else is held to a range the scalers clip.
 int32_t Narrow(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, -(int64_t{1} << 30), int64_t{1} << 30)); }
@@ -81,10 +77,10 @@ void RunResizeMode(int32_t mode, uint8_t* out, const LayerRecord* source, int64_
 
 int ResizeImage(ObjectTreeNode* source, ObjectTreeNode* destination, int64_t x0, int64_t y0, int64_t x1, int64_t y1,
                 int64_t targetWidth, int64_t targetHeight, int64_t intoDestination, int32_t mode) {
-  LayerRecord* from = RecordOfNode(source);
+  LayerRecord* from = LayerRecordOf(source);
   if (from == nullptr) return 0;
   ObjectTreeNode* receivingNode = intoDestination != 0 ? destination : source;
-  LayerRecord* receiving = RecordOfNode(receivingNode);
+  LayerRecord* receiving = LayerRecordOf(receivingNode);
   if (receiving == nullptr) return 0;
   InvalidateLayerToRoot(receivingNode);
   int64_t w = targetWidth / 100;

@@ -25,10 +25,6 @@ namespace {
 constexpr int32_t kNeutralTone = 0x808080;
 constexpr int32_t kNeutralSaturation = 128;
 
-LayerRecord* RecordOf(const ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 WindowObject* WindowAt(int window) {
   return window >= 0 && window < kWindowCount ? g_WindowTable[window] : nullptr;
 }
@@ -37,7 +33,7 @@ WindowObject* WindowAt(int window) {
 // or its shown set hidden.
 bool IsWindowHidden(const WindowObject* window) {
   if (window == nullptr || window->mShownLayerSet == nullptr || window->mCanvas == nullptr) return true;
-  const LayerRecord* root = RecordOf(window->mShownLayerSet);
+  const LayerRecord* root = LayerRecordOf(window->mShownLayerSet);
   return window->mDisplayState == 0 || root == nullptr || root->mVisible == 0;
 }
 
@@ -106,7 +102,7 @@ bool FindRuleMask(const LayerRecord* record, ObjectTreeNode** maskNode) {
   char path[kObjectPathBytes];
   if (NormalizeObjectPath(path, record->mRuleLayerPath, g_LayerPathBase, 0) < 0) return false;
   ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, path, kPathLeaf);
-  const LayerRecord* found = RecordOf(node);
+  const LayerRecord* found = LayerRecordOf(node);
   if (found != nullptr && found->mPixels != nullptr) *maskNode = node;
   return true;
 }
@@ -151,7 +147,7 @@ const char* NameOf(const ObjectTreeNode* node) { return node->mName != nullptr ?
 // report.
 bool BlendChild(LayerRecord* destination, ObjectTreeNode* child, LayerRecord* record, ObjectTreeNode* maskNode,
                 BlitGeometry* geometry) {
-  LayerRecord* mask = RecordOf(maskNode);
+  LayerRecord* mask = LayerRecordOf(maskNode);
   bool useMask = mask != nullptr && (record->mHasAlpha != 0 ? record->mRuleThreshold < 256
                                                             : record->mRuleThreshold <= 255);
   if (useMask) {
@@ -187,7 +183,7 @@ bool BlendChild(LayerRecord* destination, ObjectTreeNode* child, LayerRecord* re
 ObjectTreeNode* FindStartingChild(ObjectTreeNode* group, const int64_t target[4], int64_t originX, int64_t originY,
                                   bool haveTarget, bool flat) {
   for (ObjectTreeNode* child = group->mLastChild; child != nullptr; child = child->mPrevSibling) {
-    const LayerRecord* record = RecordOf(child);
+    const LayerRecord* record = LayerRecordOf(child);
     if (record == nullptr || (flat && child->mIsGroup != 0)) continue;
     if (record->mVisible != 1 || record->mBlendMode != 0 || record->mOpacity != 256 || record->mHasAlpha != 0) {
       continue;
@@ -273,13 +269,13 @@ void UnionChangedRect(LayerRecord* record) {
 
 int CompositeLayerGroup(ObjectTreeNode* group, int window, int nested, int depth, int64_t originX, int64_t originY,
                         const int64_t clip[4], int ownCanvas) {
-  LayerRecord* record = RecordOf(group);
+  LayerRecord* record = LayerRecordOf(group);
   if (record == nullptr) return 0;
   bool flat = g_RedrawOption != 0 && window >= 0 && window < kWindowCount && ownCanvas == 0;
   LayerRecord* destination = record;
   if (flat) {
     WindowObject* object = WindowAt(window);
-    destination = object != nullptr ? RecordOf(object->mShownLayerSet) : nullptr;
+    destination = object != nullptr ? LayerRecordOf(object->mShownLayerSet) : nullptr;
     if (destination == nullptr) return 0;
   }
   bool sizeless = IsSizeless(record);
@@ -316,7 +312,7 @@ int CompositeLayerGroup(ObjectTreeNode* group, int window, int nested, int depth
   }
 
   for (ObjectTreeNode* child = start; child != nullptr; child = child->mNextSibling) {
-    LayerRecord* layer = RecordOf(child);
+    LayerRecord* layer = LayerRecordOf(child);
     if (layer == nullptr) continue;
     if (child->mIsGroup != 0) {
       int64_t childClip[4] = {0, 0, static_cast<int64_t>(layer->mWidth) - 1, static_cast<int64_t>(layer->mHeight) - 1};
@@ -369,44 +365,47 @@ int CompositeLayerGroup(ObjectTreeNode* group, int window, int nested, int depth
 }
 
 int RedrawLayerGroup(ObjectTreeNode* group) {
-  LayerRecord* record = RecordOf(group);
+  LayerRecord* record = LayerRecordOf(group);
   if (record == nullptr) return 0;
   int64_t clip[4] = {0, 0, static_cast<int64_t>(record->mWidth) - 1, static_cast<int64_t>(record->mHeight) - 1};
   return CompositeLayerGroup(group, -1, 1, 0, 0, 0, clip, 1);
 }
 
-void FlagWindowLayerFullyDirty(int window) {
-  WindowObject* object = WindowAt(window);
-  LayerRecord* root = object != nullptr ? RecordOf(object->mShownLayerSet) : nullptr;
-  if (root == nullptr) return;
+namespace {
+
+// The whole of a window's root is to be redrawn.
+void MarkRootWholeDirty(LayerRecord* root) {
   root->mDirtyWhole = 1;
   root->mDirtyValid = 1;
   root->mDirty = 1;
-  // Later unions of this frame grow the whole area instead of replacing it.
-  if (root->mUnionCount == 0) root->mUnionCount = 1;
   root->mDirtyRect[0] = 0;
   root->mDirtyRect[1] = 0;
   root->mDirtyRect[2] = static_cast<int64_t>(root->mWidth) - 1;
   root->mDirtyRect[3] = static_cast<int64_t>(root->mHeight) - 1;
 }
 
+}  // namespace
+
+void FlagWindowLayerFullyDirty(int window) {
+  WindowObject* object = WindowAt(window);
+  LayerRecord* root = object != nullptr ? LayerRecordOf(object->mShownLayerSet) : nullptr;
+  if (root == nullptr) return;
+  MarkRootWholeDirty(root);
+  // Later unions of this frame grow the whole area instead of replacing it.
+  if (root->mUnionCount == 0) root->mUnionCount = 1;
+}
+
 int RenderWindowLayers(int window) {
   WindowObject* object = WindowAt(window);
   if (IsWindowHidden(object)) return g_QuitFlag.load();
   object->mDrawn = 1;
-  LayerRecord* root = RecordOf(object->mShownLayerSet);
+  LayerRecord* root = LayerRecordOf(object->mShownLayerSet);
   if (root->mDirty == 0) return g_QuitFlag.load();
   // The GPU frame of the main window lands in the capture layer, which the
   // composite below then shows; the whole window is redrawn after it.
   if (window == 0 && g_GpuDrawing != 0 && g_GpuRedrawRequest != 0) {
     g_GpuRedrawRequest = 0;
-    root->mDirtyWhole = 1;
-    root->mDirtyValid = 1;
-    root->mDirtyRect[0] = 0;
-    root->mDirtyRect[1] = 0;
-    root->mDirtyRect[2] = static_cast<int64_t>(root->mWidth) - 1;
-    root->mDirtyRect[3] = static_cast<int64_t>(root->mHeight) - 1;
-    root->mDirty = 1;
+    MarkRootWholeDirty(root);
     RenderFrameGpu();
     if (g_GpuCompose != 0) return g_QuitFlag.load();
   }
@@ -423,7 +422,7 @@ int PresentWindowCpu(int window) {
         object->mDrawn = 0;
         g_WindowPresentRequest[window] = kPresentBlack;
       }
-    } else if (RecordOf(object->mShownLayerSet)->mDirty != 0) {
+    } else if (LayerRecordOf(object->mShownLayerSet)->mDirty != 0) {
       object->mDrawn = 1;
       g_WindowPresentRequest[window] = kPresentRepaint;
     }

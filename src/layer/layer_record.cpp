@@ -39,6 +39,10 @@ LayerRecord* GetLayerRecord(ObjectTreeNode* node) {
   return static_cast<LayerRecord*>(node->mPayload);
 }
 
+LayerRecord* LayerRecordOf(const ObjectTreeNode* node) {
+  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+}
+
 int ShareLayerRecord(ObjectTreeNode* node, LayerRecord* record) {
   if (node == nullptr || record == nullptr) return 0;
   node->mPayload = record;

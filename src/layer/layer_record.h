@@ -105,6 +105,8 @@ int CreateLayerRecord(ObjectTreeNode* node);
 // CreateLayerRecord for a node just created; the new record, or null for a
 // null node or a failure. A payload the node had is not looked at.
 LayerRecord* GetLayerRecord(ObjectTreeNode* node);
+// The record a layer node carries; null for a null node or one without.
+LayerRecord* LayerRecordOf(const ObjectTreeNode* node);
 // Makes the record the node's payload too and counts the reference; nothing
 // when either is missing. Returns 0.
 int ShareLayerRecord(ObjectTreeNode* node, LayerRecord* record);

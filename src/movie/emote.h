@@ -2,7 +2,7 @@
 // The E-mote character runtime: its entry points, bound by ordinal, and the
 // players that layers hold. The runtime exists only for Windows: here the
 // binding always finds it absent, so E-mote and the GPU drawing it would
-// switch on stay off. Tests fill g_EmoteApi with a stand-in runtime of their
+// switch on stay off. Tests fill g_EmoteApi with a test double of the runtime of their
 // own and switch E-mote on directly.
 #include <cstddef>
 #include <cstdint>

@@ -63,7 +63,7 @@ LayerRecord* FindControlledLayer(bool* failed) {
     return nullptr;
   }
   ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, path, kind);
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+  return LayerRecordOf(node);
 }
 
 float ArgRatio(int id) { return static_cast<float>(static_cast<double>(ArgInt(id)) / 10000.0); }
@@ -92,15 +92,17 @@ void SendVariables(void* player) {
   int64_t valueCount = values != nullptr && values->mReals != nullptr ? values->mCount : 0;
   count = std::min({count, nameCount, valueCount});
   float time = static_cast<float>(ArgInt(kIdPairTime)) * 0.06f;
-  std::fill(std::begin(g_EmoteVariablePairs), std::end(g_EmoteVariablePairs), EmoteVariablePair{});
-  for (int64_t first = 0; first < count; first += kEmoteVariablePairs) {
-    std::fill(std::begin(g_EmoteVariablePairs), std::end(g_EmoteVariablePairs), EmoteVariablePair{});
+  int64_t first = 0;
+  do {
+    ResetEmoteControlState();
+    if (first >= count) return;
     int64_t batch = std::min<int64_t>(count - first, kEmoteVariablePairs);
     for (int64_t i = 0; i < batch; ++i) {
       g_EmoteVariablePairs[i] = {names->mStrings[first + i], static_cast<float>(values->mReals[first + i])};
     }
     if (!SendVariablePairs(player, time)) return;
-  }
+    first += batch;
+  } while (first < count);
 }
 
 }  // namespace

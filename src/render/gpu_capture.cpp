@@ -21,10 +21,6 @@
 
 namespace {
 
-LayerRecord* RecordOf(const ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 // Every tile of the record's grid is there to be written into.
 bool HoldsAllTiles(const LayerRecord* record) {
   int count = record->mTileCountX * record->mTileCountY;
@@ -40,7 +36,6 @@ bool HoldsAllTiles(const LayerRecord* record) {
 void CopySurfaceToPixels(GpuTexture* surface, uint32_t* pixels, int width, int height) {
   if (g_pD3DDevice == nullptr || surface == nullptr || g_pSysMemSurface == nullptr || pixels == nullptr) return;
   if (width <= 0 || height <= 0) return;
-  if (!ReadGpuRenderTarget(g_pD3DDevice, surface, g_pSysMemSurface)) return;
   size_t pitch = 0;
   int bufferWidth = 0;
   int bufferHeight = 0;
@@ -48,6 +43,7 @@ void CopySurfaceToPixels(GpuTexture* surface, uint32_t* pixels, int width, int h
   // The read-back buffer has the size of the window when the device was
   // made; a larger request would read past it.
   if (rows == nullptr || width > bufferWidth || height > bufferHeight) return;
+  if (!ReadGpuRenderTarget(g_pD3DDevice, surface, g_pSysMemSurface)) return;
   size_t rowBytes = static_cast<size_t>(width) * 4;
   auto* out = reinterpret_cast<uint8_t*>(pixels);
   for (int y = 0; y < height; ++y) {
@@ -57,8 +53,8 @@ void CopySurfaceToPixels(GpuTexture* surface, uint32_t* pixels, int width, int h
 
 int CaptureLayerGpu(ObjectTreeNode* source, ObjectTreeNode* target) {
   if (g_pD3DDevice == nullptr || g_pBackBufferSurface == nullptr) return 0;
-  LayerRecord* from = RecordOf(source);
-  LayerRecord* to = RecordOf(target);
+  LayerRecord* from = LayerRecordOf(source);
+  LayerRecord* to = LayerRecordOf(target);
   const WindowObject* main = g_WindowTable[0];
   if (from == nullptr || to == nullptr || main == nullptr) return 0;
   if (!SetGpuRenderTarget(g_pD3DDevice, g_pGetSSTexture)) return 0;
@@ -93,8 +89,8 @@ int PasteSpriteGpu(ObjectTreeNode* source, ObjectTreeNode* target) {
   // The source is read with the target's width as pitch for the target's
   // height, and only tiles the target already holds are written.
   if (!SpritePasteFits(source, target)) return -1;
-  LayerRecord* from = RecordOf(source);
-  LayerRecord* to = RecordOf(target);
+  LayerRecord* from = LayerRecordOf(source);
+  LayerRecord* to = LayerRecordOf(target);
   if (!HoldsAllTiles(to) || from->mBufferWidth < to->mWidth || from->mBufferHeight < to->mHeight) return -1;
   g_TileUpload.mCentreX = static_cast<float>(to->mCentreX);
   g_TileUpload.mCentreY = static_cast<float>(to->mCentreY);

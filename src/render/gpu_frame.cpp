@@ -28,10 +28,6 @@ constexpr int kMaxResetsPerFrame = 4;
 constexpr int kCrossFadePass = 0;
 constexpr int kRuleMaskPass = 1;
 
-LayerRecord* RecordOf(const ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 GpuFilter TextureFilter(int setting) {
   switch (setting) {
     case 0: return GpuFilter::kPoint;
@@ -54,7 +50,7 @@ bool FindPathLayer(const char* path, LayerRecord** found) {
   if (path == nullptr || path[0] == '\0') return true;
   char normalised[kObjectPathBytes];
   if (NormalizeObjectPath(normalised, path, g_LayerPathBase, 0) < 0) return false;
-  *found = RecordOf(FindObjectByPath(g_LayerRoot, normalised, kPathLeaf));
+  *found = LayerRecordOf(FindObjectByPath(g_LayerRoot, normalised, kPathLeaf));
   return true;
 }
 
@@ -282,11 +278,11 @@ int DrawLayerQuadGpu(LayerRecord* record, LayerRecord* mask, LayerRecord* second
 }
 
 int DrawLayerGroupGpu(ObjectTreeNode* group) {
-  LayerRecord* groupRecord = RecordOf(group);
+  LayerRecord* groupRecord = LayerRecordOf(group);
   if (groupRecord == nullptr || groupRecord->mPixels == nullptr) return 0;
   for (ObjectTreeNode* child = group->mFirstChild; child != nullptr; child = child->mNextSibling) {
     if (child->mIsGroup != 0) DrawLayerGroupGpu(child);
-    LayerRecord* record = RecordOf(child);
+    LayerRecord* record = LayerRecordOf(child);
     if (record == nullptr) return 0;
     if (record->mGpuState == 0 || record->mVisible == 0 || record->mOpacity == 0) continue;
     if (record->mPixels == nullptr) return 0;
@@ -332,7 +328,7 @@ ObjectTreeNode* MainShownLayerSet() {
 }
 
 void CopyFrameToCaptureLayer() {
-  LayerRecord* capture = RecordOf(g_FrameCaptureLayer);
+  LayerRecord* capture = LayerRecordOf(g_FrameCaptureLayer);
   const WindowObject* main = g_WindowTable[0];
   if (capture == nullptr || main == nullptr || capture->mPixels == nullptr) return;
   // A capture layer of another size than the window gets nothing.

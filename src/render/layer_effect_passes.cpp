@@ -4,16 +4,20 @@ const char kLayerEffectTechnique[] = "DE_RudaveDizi1";
 
 namespace {
 
+// What every pass starts with: the inputs of the device's vertex shader, the
+// output and the layer tile.
+#define LAYER_PASS_HEADER \
+  "#version 330 core\n" \
+  "in vec2 vTexCoord;\n" \
+  "in vec4 vDiffuse;\n" \
+  "out vec4 fragColor;\n" \
+  "uniform sampler2D QV_Texture1;\n"
+
 // Pass 0: the layer tile cross-faded towards the second source's tile by
 // QV_FadeVal (fade / 256), weighted as the processor's cross-fade, every channel alpha
 // included as the processor's cross-fade mixes them; the result is drawn
 // with the opacity QV_AlphaVal.
-const char kCrossFadePass[] = R"(#version 330 core
-in vec2 vTexCoord;
-in vec4 vDiffuse;
-out vec4 fragColor;
-uniform sampler2D QV_Texture1;
-uniform sampler2D QV_Texture2;
+const char kCrossFadePass[] = LAYER_PASS_HEADER R"(uniform sampler2D QV_Texture2;
 uniform float QV_AlphaVal;
 uniform float QV_FadeVal;
 void main() {
@@ -38,12 +42,7 @@ void main() {
 // then the opacity o (QV_AlphaVal x 256) scales it as (weight o) >> 8, and a
 // weight of 1 or less leaves the target unchanged. The source alpha a weighs
 // in as (a + 1) / 256.
-const char kRuleMaskPass[] = R"(#version 330 core
-in vec2 vTexCoord;
-in vec4 vDiffuse;
-out vec4 fragColor;
-uniform sampler2D QV_Texture1;
-uniform sampler2D QV_Texture2;
+const char kRuleMaskPass[] = LAYER_PASS_HEADER R"(uniform sampler2D QV_Texture2;
 uniform float QV_AlphaVal;
 uniform float QV_FadeVal;
 uniform float QV_FadeVal2;
@@ -67,12 +66,7 @@ void main() {
 }
 )";
 
-const char kPassThrough[] = R"(#version 330 core
-in vec2 vTexCoord;
-in vec4 vDiffuse;
-out vec4 fragColor;
-uniform sampler2D QV_Texture1;
-void main() { fragColor = texture(QV_Texture1, vTexCoord); }
+const char kPassThrough[] = LAYER_PASS_HEADER R"(void main() { fragColor = texture(QV_Texture1, vTexCoord); }
 )";
 
 const GpuEffectPass kPasses[] = {
@@ -86,3 +80,5 @@ const GpuEffectTechnique kTechniques[] = {{kLayerEffectTechnique, kPasses, 4}};
 }  // namespace
 
 const GpuEffectSource g_LayerEffectSource = {kTechniques, 1};
+
+#undef LAYER_PASS_HEADER

@@ -157,7 +157,13 @@ int BuildLayerTextureTiles(int mode) {
                    static_cast<int>(tiles->mTileCountX), static_cast<int>(tiles->mTileCountY));
     return -1;
   }
-  if (!emoteTile && source->mPixels == nullptr && tiles->mTileCountX * tiles->mTileCountY > 0) return -1;
+  // The pixels are read as width x height with the build's width as pitch:
+  // a source (the sprite paste's) holding fewer is refused.
+  if (!emoteTile && tiles->mTileCountX * tiles->mTileCountY > 0 &&
+      (source->mPixels == nullptr ||
+       static_cast<int64_t>(source->mWidth) * source->mHeight < static_cast<int64_t>(width) * height)) {
+    return -1;
+  }
 
   const bool dither = g_TextureFormat == kTextureFormat16 && g_DitherTextures != 0;
   const GpuFormat format = g_TextureFormat == kTextureFormat16 ? GpuFormat::kArgb4444 : GpuFormat::kArgb8888;

@@ -304,6 +304,15 @@ TEST_F(LayerTexturesTest, WritingIntoExistingTilesKeepsTheTextures) {
   g_TileUpload.mTileRecord = bare;
   EXPECT_EQ(BuildLayerTextureTiles(1), -1);
   EXPECT_EQ(TileCount(bare), 0);
+
+  // A source smaller than the tiles it would fill is refused, not read past.
+  LayerRecord* narrow = AddLayer("d", 300, 40, 0xFF445566);
+  g_TileUpload.mWidth = 600;
+  g_TileUpload.mHeight = 40;
+  g_TileUpload.mPixelRecord = narrow;
+  g_TileUpload.mTileRecord = target;
+  EXPECT_EQ(BuildLayerTextureTiles(1), -1);
+  EXPECT_EQ(ReadGpuTexturePixels(target->mTileTextures[1])[0], 0xFF112233u);
 }
 
 TEST_F(LayerTexturesTest, SixteenBitTilesWhenConfigured) {
