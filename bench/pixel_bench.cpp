@@ -61,7 +61,7 @@ std::string LevelLabel() {
   if (g_CpuFeatures[kCpuSse2] == 0) {
     label += ", plain kernels";
   } else {
-    label += HaveWideVectors() ? ", AVX2 loops" : ", SSE2 loops";
+    label += HaveWidestVectors() ? ", AVX-512 loops" : HaveWideVectors() ? ", AVX2 loops" : ", SSE2 loops";
   }
   return label;
 }

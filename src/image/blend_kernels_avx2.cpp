@@ -49,13 +49,13 @@ size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t*
                      : simd::AlphaBlocks<Avx2Ops, 2, false>(dst, src, o, i, end);
 }
 
-size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t n) {
+size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t n) {
   if (level == 1) {
-    return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 1, true>(dst, src, o, n)
-                       : simd::AddAlphaBlocks<Avx2Ops, 1, false>(dst, src, o, n);
+    return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 1, true>(dst, src, o, i, n)
+                       : simd::AddAlphaBlocks<Avx2Ops, 1, false>(dst, src, o, i, n);
   }
-  return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 2, true>(dst, src, o, n)
-                     : simd::AddAlphaBlocks<Avx2Ops, 2, false>(dst, src, o, n);
+  return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 2, true>(dst, src, o, i, n)
+                     : simd::AddAlphaBlocks<Avx2Ops, 2, false>(dst, src, o, i, n);
 }
 
 #if defined(__clang__)
@@ -69,6 +69,6 @@ size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8
 bool HaveWideVectors() { return false; }
 bool InstallWideBlendKernels(BlendKernelTable*) { return false; }
 size_t WideAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t i, size_t) { return i; }
-size_t WideAddAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t) { return 0; }
+size_t WideAddAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t i, size_t) { return i; }
 
 #endif

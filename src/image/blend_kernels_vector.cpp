@@ -15,6 +15,7 @@
 
 bool InstallVectorBlendKernels(BlendKernelTable* table, int width) {
   if (g_CpuFeatures[kCpuSse2] == 0) return false;
+  if (width == 64 || (width == 0 && HaveWidestVectors())) return InstallWidestBlendKernels(table);
   if (width == 32 || (width == 0 && HaveWideVectors())) return InstallWideBlendKernels(table);
   simd::InstallModes<Sse2Ops>(table, std::make_integer_sequence<int, kBlendModeCount>());
   return true;

@@ -28,34 +28,44 @@ template <class V>
 using Vec = typename V::T;
 
 template <class V>
-inline Vec<V> Select(Vec<V> mask, Vec<V> yes, Vec<V> no) {
+[[gnu::always_inline]] inline Vec<V> Select(Vec<V> mask, Vec<V> yes, Vec<V> no) {
   return V::Blend(mask, yes, no);
 }
 // floor(x / 255) for unsigned words: (x * 0x8081) >> 23.
 template <class V>
-inline Vec<V> Div255(Vec<V> x) {
+[[gnu::always_inline]] inline Vec<V> Div255(Vec<V> x) {
   return V::template Srli16<7>(V::Mulhi16u(x, V::Set16(0x8081)));
 }
 // A per-pixel 32-bit value (below 65536) in all four word lanes of its pixel:
 // the first two pixels of each 128-bit lane and the last two, matching the
 // word halves Lo8 and Hi8.
 template <class V>
-inline void PixelWords(Vec<V> perPixel, Vec<V>* first, Vec<V>* last) {
+[[gnu::always_inline]] inline void PixelWords(Vec<V> perPixel, Vec<V>* first, Vec<V>* last) {
   Vec<V> both = V::Or(perPixel, V::template Slli32<16>(perPixel));
   *first = V::Lo32(both, both);
   *last = V::Hi32(both, both);
 }
+// The byte-shuffle indices that spread the alpha bytes of the first two and
+// the last two pixels of a 128-bit lane over their words (0x80 gives zero).
+constexpr uint8_t kFirstAlphaWords[16] = {3, 0x80, 3, 0x80, 3, 0x80, 3, 0x80, 7, 0x80, 7, 0x80, 7, 0x80, 7, 0x80};
+constexpr uint8_t kLastAlphaWords[16] = {11,   0x80, 11,   0x80, 11,   0x80, 11,   0x80,
+                                         15,   0x80, 15,   0x80, 15,   0x80, 15,   0x80};
 template <class V>
-inline void AlphaWords(Vec<V> s, Vec<V>* first, Vec<V>* last) {
-  PixelWords<V>(V::template Srli32<24>(s), first, last);
+[[gnu::always_inline]] inline void AlphaWords(Vec<V> s, Vec<V>* first, Vec<V>* last) {
+  if constexpr (V::kHasShuffle) {
+    *first = V::Shuffle8(s, V::Table16(kFirstAlphaWords));
+    *last = V::Shuffle8(s, V::Table16(kLastAlphaWords));
+  } else {
+    PixelWords<V>(V::template Srli32<24>(s), first, last);
+  }
 }
 template <class V>
-inline Vec<V> AlphaBytes() {
+[[gnu::always_inline]] inline Vec<V> AlphaBytes() {
   return V::Set32(0xFF000000u);
 }
 // Colour bytes from r, alpha bytes from d.
 template <class V>
-inline Vec<V> KeepAlpha(Vec<V> r, Vec<V> d) {
+[[gnu::always_inline]] inline Vec<V> KeepAlpha(Vec<V> r, Vec<V> d) {
   return Select<V>(AlphaBytes<V>(), d, r);
 }
 
@@ -70,14 +80,14 @@ constexpr bool IsDividingMode(int mode) {
 // and a quotient that is not an integer lies at least 1/den below the next
 // one, far more than the rounding, so truncating it gives the exact floor.
 template <class V>
-inline Vec<V> FloorDiv(typename V::F num, typename V::F den) {
+[[gnu::always_inline]] inline Vec<V> FloorDiv(typename V::F num, typename V::F den) {
   return V::ToInt(V::FDiv(num, den));
 }
 
 // T(s, d) of a dividing mode on four dwords (s, d as floats) before the
 // clamp to 0..255, which the packing to words and to bytes applies.
 template <class V, int M>
-inline Vec<V> DividingDwords(typename V::F s, typename V::F d) {
+[[gnu::always_inline]] inline Vec<V> DividingDwords(typename V::F s, typename V::F d) {
   if constexpr (M == BLEND_DIVIDE) {
     // d = 0 divides by 1: 255 for s > 0 and 0 for s = 0, as the mode says.
     return FloorDiv<V>(V::FMul(s, V::FSet(255)), V::FMax(d, V::FSet(1)));
@@ -95,7 +105,7 @@ inline Vec<V> DividingDwords(typename V::F s, typename V::F d) {
 // saturation. (Functors rather than lambdas: a lambda's body is not compiled
 // for the wider instruction set of the code around it.)
 template <class V, class Op>
-inline Vec<V> ByDwords(Vec<V> s, Vec<V> d) {
+[[gnu::always_inline]] inline Vec<V> ByDwords(Vec<V> s, Vec<V> d) {
   Vec<V> low = Op::Apply(V::ToFloat(V::Lo16(s)), V::ToFloat(V::Lo16(d)));
   Vec<V> high = Op::Apply(V::ToFloat(V::Hi16(s)), V::ToFloat(V::Hi16(d)));
   return V::PackS32(low, high);
@@ -113,7 +123,7 @@ struct DividingOp {
 // both K agree with the table's for every d. The high half of the signed
 // word product is the floor of the product / 65536.
 template <class V>
-inline void SoftLightConstants(Vec<V> dw, Vec<V>* k, Vec<V>* k2) {
+[[gnu::always_inline]] inline void SoftLightConstants(Vec<V> dw, Vec<V>* k, Vec<V>* k2) {
   typename V::F df = V::ToFloat(dw);
   typename V::F root = V::FSqrt(V::FSub(V::FSet(256), df));
   Vec<V> whole = V::ToInt(root);
@@ -149,7 +159,7 @@ struct SoftLightByteTables {
 constexpr SoftLightByteTables kSoftLightBytes;
 
 template <class V>
-inline void SoftLightShuffled(Vec<V> d, Vec<V>* k0, Vec<V>* k1, Vec<V>* small0, Vec<V>* small1) {
+[[gnu::always_inline]] inline void SoftLightShuffled(Vec<V> d, Vec<V>* k0, Vec<V>* k1, Vec<V>* small0, Vec<V>* small1) {
   Vec<V> nibble = V::Set8(15);
   Vec<V> y = V::Xor(d, V::Set8(-1));
   Vec<V> high = V::And(V::template Srli16<4>(y), nibble);
@@ -174,7 +184,7 @@ inline void SoftLightShuffled(Vec<V> d, Vec<V>* k0, Vec<V>* k1, Vec<V>* small0, 
 
 // Soft light on words from the two constants of each byte.
 template <class V>
-inline Vec<V> SoftLightWords(Vec<V> s, Vec<V> d, Vec<V> kd, Vec<V> kSmall) {
+[[gnu::always_inline]] inline Vec<V> SoftLightWords(Vec<V> s, Vec<V> d, Vec<V> kd, Vec<V> kSmall) {
   Vec<V> centred = V::Sub16(s, V::Set16(128));
   Vec<V> low = V::Cmplt16(s, V::Set16(128));
   Vec<V> smallD = V::Cmplt16(d, V::Set16(33));
@@ -186,7 +196,7 @@ inline Vec<V> SoftLightWords(Vec<V> s, Vec<V> d, Vec<V> kd, Vec<V> kSmall) {
 // Soft light of a vector of bytes as words (the low and high bytes of each
 // 128-bit lane), not yet clamped.
 template <class V>
-inline void SoftLightHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
+[[gnu::always_inline]] inline void SoftLightHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
   Vec<V> k0;
   Vec<V> k1;
   Vec<V> small0;
@@ -215,7 +225,7 @@ inline void SoftLightHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
 // quotient saturated to 32767: one float division per dword, exact as in
 // FloorDiv.
 template <class V>
-inline Vec<V> FloorDivWords(Vec<V> num, Vec<V> den) {
+[[gnu::always_inline]] inline Vec<V> FloorDivWords(Vec<V> num, Vec<V> den) {
   Vec<V> low = FloorDiv<V>(V::ToFloat(V::Lo16(num)), V::ToFloat(V::Lo16(den)));
   Vec<V> high = FloorDiv<V>(V::ToFloat(V::Hi16(num)), V::ToFloat(V::Hi16(den)));
   return V::PackS32(low, high);
@@ -228,7 +238,7 @@ inline Vec<V> FloorDivWords(Vec<V> num, Vec<V> den) {
 // (both numerators stay below 65536) and only the division goes to floats;
 // divisors of 0 (s = 0 and 255) become 1, and those lanes are replaced after.
 template <class V>
-inline Vec<V> VividLightWords(Vec<V> s, Vec<V> d) {
+[[gnu::always_inline]] inline Vec<V> VividLightWords(Vec<V> s, Vec<V> d) {
   Vec<V> low = V::Cmplt16(s, V::Set16(128));
   Vec<V> twice = V::Add16(s, s);
   Vec<V> den = Select<V>(low, twice, V::Sub16(V::Set16(510), twice));
@@ -241,23 +251,29 @@ inline Vec<V> VividLightWords(Vec<V> s, Vec<V> d) {
   return Select<V>(V::Cmpeq16(s, V::Set16(255)), V::Set16(255), r);
 }
 
-// The overlay and hard light shape on words: b picks the branch, a is the
+// The overlay and hard light shape on bytes: b picks the branch, a is the
 // other byte. b < 128: floor(2ab/255); b = 128: a; b > 128:
-// 2b - 257 + floor(a (512 - 2b)/255). The first formula gives a at b = 128
-// too, except 256 for a = 255, which the minimum brings back to 255.
+// 2b - 257 + floor(a (512 - 2b)/255). With f = min(b, 256 - b) both products
+// are 2af, and floor(2af/255) = (af * 0x8081) >> 22 as af < 32768. At b = 128
+// the first formula gives a too, except 256 for a = 255, which the packing
+// brings back to 255. Above 128 the rest, 2u - 1 for u = b - 128, is added on
+// bytes; the sum never passes 255.
 template <class V>
-inline Vec<V> LightShape(Vec<V> a, Vec<V> b) {
-  Vec<V> lower = V::Cmplt16(b, V::Set16(129));
-  Vec<V> twice = V::Add16(b, b);
-  Vec<V> factor = Select<V>(lower, twice, V::Sub16(V::Set16(512), twice));
-  Vec<V> q = Div255<V>(V::Mullo16(a, factor));
-  Vec<V> above = V::Add16(V::Sub16(twice, V::Set16(257)), q);
-  return Select<V>(lower, V::Min16(q, V::Set16(255)), above);
+[[gnu::always_inline]] inline Vec<V> LightShapeHalf(Vec<V> a, Vec<V> f) {
+  return V::template Srli16<6>(V::Mulhi16u(V::Mullo16(a, f), V::Set16(0x8081)));
+}
+template <class V>
+[[gnu::always_inline]] inline Vec<V> LightShape(Vec<V> a, Vec<V> b) {
+  Vec<V> f = V::Min8u(b, V::Sub8(V::Zero(), b));
+  Vec<V> u = V::Subs8u(b, V::Set8(128));
+  Vec<V> rest = V::Subs8u(V::Add8(u, u), V::Set8(1));
+  Vec<V> q = V::PackUs16(LightShapeHalf<V>(V::Lo8(a), V::Lo8(f)), LightShapeHalf<V>(V::Hi8(a), V::Hi8(f)));
+  return V::Adds8u(q, rest);
 }
 
 // T(s, d) on words, for the modes computed in words.
 template <class V, int M>
-inline Vec<V> ModeWords(Vec<V> s, Vec<V> d) {
+[[gnu::always_inline]] inline Vec<V> ModeWords(Vec<V> s, Vec<V> d) {
   if constexpr (M == BLEND_MULTIPLY) {
     return Div255<V>(V::Mullo16(s, d));
   } else if constexpr (M == BLEND_SCREEN) {
@@ -265,10 +281,6 @@ inline Vec<V> ModeWords(Vec<V> s, Vec<V> d) {
   } else if constexpr (M == BLEND_EXCLUSION) {
     Vec<V> q = Div255<V>(V::Mullo16(s, d));
     return V::Sub16(V::Add16(s, d), V::Add16(q, q));
-  } else if constexpr (M == BLEND_OVERLAY) {
-    return LightShape<V>(s, d);
-  } else if constexpr (M == BLEND_HARD_LIGHT) {
-    return LightShape<V>(d, s);
   } else if constexpr (M == BLEND_LINEAR_LIGHT) {
     // Packing saturates the signed words to 0..255.
     return V::Sub16(V::Add16(d, V::Add16(s, s)), V::Set16(256));
@@ -283,12 +295,13 @@ inline Vec<V> ModeWords(Vec<V> s, Vec<V> d) {
 
 constexpr bool IsByteMode(int mode) {
   return mode == BLEND_NORMAL || mode == BLEND_ADD || mode == BLEND_SUBTRACT || mode == BLEND_LIGHTEN ||
-         mode == BLEND_DARKEN || mode == BLEND_DIFFERENCE || mode == BLEND_LINEAR_BURN;
+         mode == BLEND_DARKEN || mode == BLEND_DIFFERENCE || mode == BLEND_LINEAR_BURN || mode == BLEND_OVERLAY ||
+         mode == BLEND_HARD_LIGHT;
 }
 
 // T(s, d) of the modes computed on bytes.
 template <class V, int M>
-inline Vec<V> ModeBytes(Vec<V> s, Vec<V> d) {
+[[gnu::always_inline]] inline Vec<V> ModeBytes(Vec<V> s, Vec<V> d) {
   if constexpr (M == BLEND_NORMAL) {
     return s;
   } else if constexpr (M == BLEND_ADD) {
@@ -301,6 +314,10 @@ inline Vec<V> ModeBytes(Vec<V> s, Vec<V> d) {
     return V::Min8u(s, d);
   } else if constexpr (M == BLEND_DIFFERENCE) {
     return V::Or(V::Subs8u(s, d), V::Subs8u(d, s));
+  } else if constexpr (M == BLEND_OVERLAY) {
+    return LightShape<V>(s, d);
+  } else if constexpr (M == BLEND_HARD_LIGHT) {
+    return LightShape<V>(d, s);
   } else {
     static_assert(M == BLEND_LINEAR_BURN);
     // d + s - 255 = d - (255 - s), floored at 0.
@@ -311,7 +328,7 @@ inline Vec<V> ModeBytes(Vec<V> s, Vec<V> d) {
 // T(s, d) of the other modes on words, possibly outside 0..255 (the caller
 // clamps).
 template <class V, int M>
-inline Vec<V> ModeWordsUnclamped(Vec<V> s, Vec<V> d) {
+[[gnu::always_inline]] inline Vec<V> ModeWordsUnclamped(Vec<V> s, Vec<V> d) {
   if constexpr (M == BLEND_VIVID_LIGHT) {
     return VividLightWords<V>(s, d);
   } else if constexpr (IsDividingMode(M)) {
@@ -323,7 +340,7 @@ inline Vec<V> ModeWordsUnclamped(Vec<V> s, Vec<V> d) {
 
 // T(s, d) on a vector of bytes.
 template <class V, int M>
-inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
+[[gnu::always_inline]] inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
   if constexpr (IsByteMode(M)) {
     return ModeBytes<V, M>(s, d);
   } else if constexpr (M == BLEND_SOFT_LIGHT) {
@@ -339,7 +356,7 @@ inline Vec<V> ModeValues(Vec<V> s, Vec<V> d) {
 
 // T(s, d) as words 0..255: the low and the high bytes of each 128-bit lane.
 template <class V, int M>
-inline void ModeHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
+[[gnu::always_inline]] inline void ModeHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
   if constexpr (IsByteMode(M)) {
     Vec<V> t = ModeBytes<V, M>(s, d);
     *t0 = V::Lo8(t);
@@ -353,8 +370,8 @@ inline void ModeHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
       r0 = ModeWordsUnclamped<V, M>(V::Lo8(s), V::Lo8(d));
       r1 = ModeWordsUnclamped<V, M>(V::Hi8(s), V::Hi8(d));
     }
-    constexpr bool kInRange = M == BLEND_MULTIPLY || M == BLEND_SCREEN || M == BLEND_EXCLUSION ||
-                              M == BLEND_OVERLAY || M == BLEND_HARD_LIGHT || M == BLEND_PIN_LIGHT;
+    constexpr bool kInRange =
+        M == BLEND_MULTIPLY || M == BLEND_SCREEN || M == BLEND_EXCLUSION || M == BLEND_PIN_LIGHT;
     if constexpr (!kInRange) {
       r0 = V::Min16(V::Max16(r0, V::Zero()), V::Set16(255));
       r1 = V::Min16(V::Max16(r1, V::Zero()), V::Set16(255));
@@ -366,12 +383,12 @@ inline void ModeHalves(Vec<V> s, Vec<V> d, Vec<V>* t0, Vec<V>* t1) {
 
 // d + floor((t - d) w / 256) on words, w 0..256.
 template <class V>
-inline Vec<V> Weigh(Vec<V> d, Vec<V> t, Vec<V> w) {
+[[gnu::always_inline]] inline Vec<V> Weigh(Vec<V> d, Vec<V> t, Vec<V> w) {
   return V::template Srli16<8>(V::Add16(V::Mullo16(d, V::Sub16(V::Set16(256), w)), V::Mullo16(t, w)));
 }
 // The same on bytes, with T given as words (ModeHalves).
 template <class V>
-inline Vec<V> WeighBytes(Vec<V> d, Vec<V> t0, Vec<V> t1, Vec<V> wLo, Vec<V> wHi) {
+[[gnu::always_inline]] inline Vec<V> WeighBytes(Vec<V> d, Vec<V> t0, Vec<V> t1, Vec<V> wLo, Vec<V> wHi) {
   return V::PackUs16(Weigh<V>(V::Lo8(d), t0, wLo), Weigh<V>(V::Hi8(d), t1, wHi));
 }
 
@@ -390,7 +407,7 @@ void Opaque(uint8_t* dst, const uint8_t* src, int o, size_t n) {
 }
 
 template <class V>
-inline Vec<V> ScaleGap(Vec<V> gap, Vec<V> w) {
+[[gnu::always_inline]] inline Vec<V> ScaleGap(Vec<V> gap, Vec<V> w) {
   return V::PackUs16(V::template Srli16<8>(V::Mullo16(V::Lo8(gap), w)),
                      V::template Srli16<8>(V::Mullo16(V::Hi8(gap), w)));
 }
@@ -420,7 +437,7 @@ void Opacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
 }
 
 template <class V, bool kOpacity>
-inline Vec<V> AlphaWeight(Vec<V> alpha, Vec<V> opacity) {
+[[gnu::always_inline]] inline Vec<V> AlphaWeight(Vec<V> alpha, Vec<V> opacity) {
   Vec<V> w = V::Add16(alpha, V::Set16(1));
   return kOpacity ? V::template Srli16<8>(V::Mullo16(w, opacity)) : w;
 }
@@ -456,7 +473,7 @@ void Alpha(uint8_t* dst, const uint8_t* src, int o, size_t n) {
 // `plain` is set when a weight lies outside 0..256 (the step then runs
 // plain). Skipping weights become 0, which leaves the pixel.
 template <class V>
-inline bool RuleWeights(const uint8_t* mask, Vec<V>* weights, bool* plain) {
+[[gnu::always_inline]] inline bool RuleWeights(const uint8_t* mask, Vec<V>* weights, bool* plain) {
   constexpr size_t kPixels = V::kBytes / 4;
   int32_t w[kPixels];
   bool any = false;
@@ -504,7 +521,7 @@ void Masked(uint8_t* dst, const uint8_t* src, const uint8_t* mask, int threshold
 // 32-bit products come from the low and high halves of the word multiply;
 // W = 65536 (both 256) gives t.
 template <class V>
-inline Vec<V> WeighWide(Vec<V> d, Vec<V> t, Vec<V> w, Vec<V> a) {
+[[gnu::always_inline]] inline Vec<V> WeighWide(Vec<V> d, Vec<V> t, Vec<V> w, Vec<V> a) {
   Vec<V> wide = V::Mullo16(w, a);
   Vec<V> full = V::And(V::Cmpeq16(w, V::Set16(256)), V::Cmpeq16(a, V::Set16(256)));
   Vec<V> up = V::Subs16u(t, d);

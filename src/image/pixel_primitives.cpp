@@ -12,7 +12,7 @@
 uint8_t g_CpuFeatures[kCpuFeatureCount];
 int g_PixelLevel = 1;
 int32_t g_RuleWeightTable[256];
-PixelPrimitiveTable g_PixelPrimitives = GetVectorPrimitives(1, false);
+PixelPrimitiveTable g_PixelPrimitives = GetVectorPrimitives(1, 16);
 
 void DetectCpuFeatures() {
   for (uint8_t& feature : g_CpuFeatures) feature = 0;
@@ -52,4 +52,4 @@ void InitPixelPrimitives() {
   g_PixelPrimitives = GetPixelPrimitives(level);
 }
 
-const PixelPrimitiveTable& GetPixelPrimitives(int level) { return GetVectorPrimitives(level, true); }
+const PixelPrimitiveTable& GetPixelPrimitives(int level) { return GetVectorPrimitives(level, 64); }

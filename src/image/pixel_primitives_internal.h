@@ -20,15 +20,23 @@ void TableAlphaOverRowBothOpacity(uint8_t* dst, const uint8_t* src, int dstOpaci
 void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask, size_t n);
 
 // The vectorised set of a level; the plain set where the build has no SSE2.
-// `wide`: the set that also runs AVX2 loops (where the processor has AVX2).
-const PixelPrimitiveTable& GetVectorPrimitives(int level, bool wide);
+// `width`: the widest vector loops the set runs, 16 (SSE2), 32 (also AVX2)
+// or 64 (also AVX-512), each only where the processor has it.
+const PixelPrimitiveTable& GetVectorPrimitives(int level, int width);
 
 // The processor runs AVX2 (checked once).
 bool HaveWideVectors();
+// The processor runs AVX-512 with its byte, word and dword extensions
+// (checked once).
+bool HaveWidestVectors();
 // The 32-byte block loop of the normal alpha rows (slots 5 and 6, o ignored
 // for 5) from byte i up to `end`, block bytes only; returns where it stopped
 // (end - i then below 32). Only called where HaveWideVectors().
 size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end);
 // The 32-byte loop of the add rows with alpha (slots 11 and 12, o 0..255
-// for 12) over whole vectors from the start of the row; returns the bytes done.
-size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t n);
+// for 12) over whole vectors from byte i; returns where it stopped.
+size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t n);
+// The same two loops 64 bytes a step. Only called where HaveWidestVectors().
+size_t WidestAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end);
+size_t WidestAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i,
+                            size_t n);

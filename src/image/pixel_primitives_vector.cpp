@@ -113,16 +113,17 @@ void VecCrossFadeRow(uint8_t* dst, const uint8_t* a, const uint8_t* b, int w, si
   for (size_t i = end; i < n; ++i) dst[i] = LerpSingle(a[i], b[i], w);
 }
 
-// Slots 5 and 6: the block loops of blend_simd.h (32 bytes a step where the
-// processor has AVX2, then 16), an 8-byte block, and the single pixels.
-template <int L, bool kWide>
+// Slots 5 and 6: the block loops of blend_simd.h (64 and 32 bytes a step up
+// to kWidth, then 16), an 8-byte block, and the single pixels.
+template <int L, int kWidth>
 void VecBlendRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   size_t i = 0;
   if (L >= 2) {
     for (; n - i >= 4 && !Aligned8(dst + i); i += 4) LerpPixelColour(dst + i, src + i, src[i + 3] + 1);
   }
   size_t end = i + ((n - i) & ~size_t{7});
-  if (kWide) i = WideAlphaBlocks(L, false, dst, src, 0, i, end);
+  if (kWidth >= 64) i = WidestAlphaBlocks(L, false, dst, src, 0, i, end);
+  if (kWidth >= 32) i = WideAlphaBlocks(L, false, dst, src, 0, i, end);
   i = simd::AlphaBlocks<Sse2Ops, L, false>(dst, src, 0, i, end);
   __m128i none = _mm_setzero_si128();
   i = ForBlocks(dst, src, i, end,
@@ -130,7 +131,7 @@ void VecBlendRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   if (n - i >= 4) LerpPixelColour(dst + i, src + i, src[i + 3] + 1);
 }
 
-template <int L, bool kWide>
+template <int L, int kWidth>
 void VecBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   size_t i = 0;
   if (L >= 2) {
@@ -139,7 +140,8 @@ void VecBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) 
     }
   }
   size_t end = i + ((n - i) & ~size_t{7});
-  if (kWide) i = WideAlphaBlocks(L, true, dst, src, o, i, end);
+  if (kWidth >= 64) i = WidestAlphaBlocks(L, true, dst, src, o, i, end);
+  if (kWidth >= 32) i = WideAlphaBlocks(L, true, dst, src, o, i, end);
   i = simd::AlphaBlocks<Sse2Ops, L, true>(dst, src, o, i, end);
   __m128i opacity = Words(o);
   i = ForBlocks(dst, src, i, end,
@@ -224,10 +226,11 @@ inline __m128i AddAlpha16(__m128i d, __m128i s, __m128i opacity) {
   return _mm_or_si128(_mm_andnot_si128(alphaMask, blended), _mm_and_si128(alphaMask, d));
 }
 
-template <int L, bool kWide>
+template <int L, int kWidth>
 void VecAddRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   size_t i = 0;
-  if (kWide) i = WideAddAlphaBlocks(L, false, dst, src, 0, n);
+  if (kWidth >= 64) i = WidestAddAlphaBlocks(L, false, dst, src, 0, i, n);
+  if (kWidth >= 32) i = WideAddAlphaBlocks(L, false, dst, src, 0, i, n);
   __m128i none = _mm_setzero_si128();
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, false>(Load(dst + i), Load(src + i), none));
   for (; n - i >= 4; i += 4) {
@@ -236,15 +239,18 @@ void VecAddRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   }
 }
 
-template <int L, bool kWide>
+template <int L, int kWidth>
 void VecAddRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   if (o == 256) {
     // 256 * w / 256 is w: the product would not fit a word.
-    VecAddRowAlpha<L, kWide>(dst, src, n);
+    VecAddRowAlpha<L, kWidth>(dst, src, n);
     return;
   }
   size_t i = 0;
-  if (kWide && o >= 0 && o < 256) i = WideAddAlphaBlocks(L, true, dst, src, o, n);
+  if (o >= 0 && o < 256) {
+    if (kWidth >= 64) i = WidestAddAlphaBlocks(L, true, dst, src, o, i, n);
+    if (kWidth >= 32) i = WideAddAlphaBlocks(L, true, dst, src, o, i, n);
+  }
   __m128i opacity = Words(o);
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, true>(Load(dst + i), Load(src + i), opacity));
   for (; n - i >= 4; i += 4) {
@@ -326,7 +332,7 @@ void VecDownscale2x2Row(uint8_t* dst, const uint8_t* src, size_t stride, size_t 
   GetReferencePrimitives(L).mDownscale2x2Row(dst, src, stride, count);
 }
 
-template <int L, bool kWide>
+template <int L, int kWidth>
 constexpr PixelPrimitiveTable MakeVectorTable() {
   return PixelPrimitiveTable{
       VecZeroBytes,
@@ -334,14 +340,14 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
       VecFillDwords,
       VecCopyBytes,
       VecBlendRowOpacity<L>,
-      VecBlendRowAlpha<L, kWide>,
-      VecBlendRowAlphaOpacity<L, kWide>,
+      VecBlendRowAlpha<L, kWidth>,
+      VecBlendRowAlphaOpacity<L, kWidth>,
       VecBlendRowRuleWeighted<L>,
       VecCrossFadeRow<L>,
       VecAddRowSaturate,
       VecAddRowOpacity,
-      VecAddRowAlpha<L, kWide>,
-      VecAddRowAlphaOpacity<L, kWide>,
+      VecAddRowAlpha<L, kWidth>,
+      VecAddRowAlphaOpacity<L, kWidth>,
       VecSubtractRowSaturate,
       VecMultiplyRow,
       VecScreenRow,
@@ -358,20 +364,23 @@ constexpr PixelPrimitiveTable MakeVectorTable() {
   };
 }
 
-constexpr PixelPrimitiveTable kVectorLevel1 = MakeVectorTable<1, false>();
-constexpr PixelPrimitiveTable kVectorLevel2 = MakeVectorTable<2, false>();
-constexpr PixelPrimitiveTable kWideLevel1 = MakeVectorTable<1, true>();
-constexpr PixelPrimitiveTable kWideLevel2 = MakeVectorTable<2, true>();
+constexpr PixelPrimitiveTable kVectorLevel1 = MakeVectorTable<1, 16>();
+constexpr PixelPrimitiveTable kVectorLevel2 = MakeVectorTable<2, 16>();
+constexpr PixelPrimitiveTable kWideLevel1 = MakeVectorTable<1, 32>();
+constexpr PixelPrimitiveTable kWideLevel2 = MakeVectorTable<2, 32>();
+constexpr PixelPrimitiveTable kWidestLevel1 = MakeVectorTable<1, 64>();
+constexpr PixelPrimitiveTable kWidestLevel2 = MakeVectorTable<2, 64>();
 
 }  // namespace
 
-const PixelPrimitiveTable& GetVectorPrimitives(int level, bool wide) {
-  if (wide && HaveWideVectors()) return level <= 1 ? kWideLevel1 : kWideLevel2;
+const PixelPrimitiveTable& GetVectorPrimitives(int level, int width) {
+  if (width >= 64 && HaveWidestVectors()) return level <= 1 ? kWidestLevel1 : kWidestLevel2;
+  if (width >= 32 && HaveWideVectors()) return level <= 1 ? kWideLevel1 : kWideLevel2;
   return level <= 1 ? kVectorLevel1 : kVectorLevel2;
 }
 
 #else
 
-const PixelPrimitiveTable& GetVectorPrimitives(int level, bool) { return GetReferencePrimitives(level); }
+const PixelPrimitiveTable& GetVectorPrimitives(int level, int) { return GetReferencePrimitives(level); }
 
 #endif

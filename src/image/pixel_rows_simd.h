@@ -16,7 +16,7 @@ namespace simd {
 // and 3 floor each product (the high half of the product with the byte moved
 // up by 8) and saturate the sum.
 template <class V, int L>
-inline Vec<V> AlphaBlockWords(Vec<V> d, Vec<V> s, Vec<V> a, bool high) {
+[[gnu::always_inline]] inline Vec<V> AlphaBlockWords(Vec<V> d, Vec<V> s, Vec<V> a, bool high) {
   Vec<V> up = V::Add16(a, V::Set16(1));
   Vec<V> down = V::Sub16(V::Set16(256), a);
   if (L == 1) {
@@ -30,7 +30,7 @@ inline Vec<V> AlphaBlockWords(Vec<V> d, Vec<V> s, Vec<V> a, bool high) {
 }
 
 template <class V, int L, bool kOpacity>
-inline Vec<V> AlphaBlock(Vec<V> d, Vec<V> s, Vec<V> opacity) {
+[[gnu::always_inline]] inline Vec<V> AlphaBlock(Vec<V> d, Vec<V> s, Vec<V> opacity) {
   Vec<V> a0;
   Vec<V> a1;
   AlphaWords<V>(s, &a0, &a1);
@@ -43,7 +43,7 @@ inline Vec<V> AlphaBlock(Vec<V> d, Vec<V> s, Vec<V> opacity) {
 
 // The alpha bytes of every pixel equal `value`.
 template <class V>
-inline bool AllAlphaEqual(Vec<V> s, Vec<V> value) {
+[[gnu::always_inline]] inline bool AllAlphaEqual(Vec<V> s, Vec<V> value) {
   return (V::Movemask8(V::Cmpeq8(s, value)) & V::kAlphaBits) == V::kAlphaBits;
 }
 
@@ -80,14 +80,13 @@ size_t AlphaBlocks(uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end
   return i;
 }
 
-// Slots 11 and 12 on whole vectors from the start of the row: colour bytes
+// Slots 11 and 12 on whole vectors from byte i of the row: colour bytes
 // move by w/256 towards the saturated sum, w = sA + 1 (capped at 255 at
 // levels 2 and 3, times o / 256 for slot 12, o below 256); alpha stays.
-// Returns the bytes done.
+// Returns where it stopped.
 template <class V, int L, bool kOpacity>
-size_t AddAlphaBlocks(uint8_t* dst, const uint8_t* src, int o, size_t n) {
+size_t AddAlphaBlocks(uint8_t* dst, const uint8_t* src, int o, size_t i, size_t n) {
   Vec<V> opacity = V::Set16(o);
-  size_t i = 0;
   for (; n - i >= V::kBytes; i += V::kBytes) {
     Vec<V> d = V::Load(dst + i);
     Vec<V> s = V::Load(src + i);

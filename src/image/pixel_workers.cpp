@@ -465,6 +465,11 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
   }
   g_SharedBands = count;
   for (int i = 0; i < count; ++i) PostWorkerJob(i);
+  // While the workers wake, the poster takes unclaimed chunks too, from the
+  // last band backwards; the workers begin with their own.
+  WorkerJob poster;
+  fill(poster, 0, rows);
+  for (int band = count - 1; band >= 0; --band) RunBandChunks(poster, band);
   WaitForWorkerJobs(count);
   g_SharedBands = 0;
 }

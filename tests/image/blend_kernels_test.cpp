@@ -240,7 +240,8 @@ TEST_P(VectorKernels, GiveThePlainKernelsBytes) {
   int width = GetParam();
   BlendKernelTable table = g_BlendKernels;
   if (width != 0) BuildBlendKernelTable(&table, width);
-  if (g_CpuFeatures[kCpuSse2] != 0 && (width != 32 || HaveWideVectors())) {
+  bool haveWidth = width == 64 ? HaveWidestVectors() : width != 32 || HaveWideVectors();
+  if (g_CpuFeatures[kCpuSse2] != 0 && haveWidth) {
     // The vector forms are in place, so the comparison below is not of a
     // kernel with itself.
     EXPECT_NE(table.mAlpha[BLEND_OVERLAY * 2 + 1], g_PlainBlendKernels.mAlpha[BLEND_OVERLAY * 2 + 1]);
@@ -301,6 +302,6 @@ TEST_P(VectorKernels, GiveThePlainKernelsBytes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(EngineSse2AndAvx2, VectorKernels, testing::Values(0, 16, 32));
+INSTANTIATE_TEST_SUITE_P(EngineSse2Avx2AndAvx512, VectorKernels, testing::Values(0, 16, 32, 64));
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <random>
 #include <string>
@@ -14,6 +15,20 @@
 #include "image/pixel_primitives_internal.h"
 
 namespace {
+
+struct NamedTable {
+  const PixelPrimitiveTable* mTable;
+  const char* mName;
+};
+// The routines of a level: the engine's (the widest loops the processor
+// has), the plain ones, and the vector ones with SSE2 loops alone and with
+// AVX2 loops too (where the processor has them).
+std::array<NamedTable, 4> TablesOfLevel(int level) {
+  return {{{&GetPixelPrimitives(level), "engine"},
+           {&GetReferencePrimitives(level), "plain"},
+           {&GetVectorPrimitives(level, 16), "sse2"},
+           {&GetVectorPrimitives(level, 32), "avx2"}}};
+}
 
 // Division rounding toward minus infinity and toward zero, k > 0.
 int64_t Floor(int64_t x, int64_t k) { return x >= 0 ? x / k : -((-x + k - 1) / k); }
@@ -270,10 +285,7 @@ TEST_P(PrimitiveValues, EveryLevelFollowsTheSlotArithmetic) {
   for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = w % 5 == 0 ? w % 3 : static_cast<int32_t>(random() % 257);
   static constexpr int kOpacities[] = {0, 1, 2, 64, 127, 128, 129, 200, 255, 256};
   for (int level = 1; level <= 3; ++level) {
-    // The engine's routines (AVX2 loops where the processor has them), the
-    // SSE2 ones and the plain ones.
-    const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level),
-                                           &GetVectorPrimitives(level, false)};
+    const std::array<NamedTable, 4> tables = TablesOfLevel(level);
     for (size_t n = 0; n <= 72; ++n) {
       for (size_t misalign = 0; misalign < 8; ++misalign) {
         for (int o : kOpacities) {
@@ -291,12 +303,12 @@ TEST_P(PrimitiveValues, EveryLevelFollowsTheSlotArithmetic) {
           const uint8_t* src = a + (misalign * 5) % 8;
           const uint8_t* other = b + misalign;
           Model(slot, {level, expected + misalign, misalign, src, other, first, second, n});
-          for (const PixelPrimitiveTable* table : tables) {
+          for (const NamedTable& table : tables) {
             alignas(16) uint8_t got[96];
             std::memcpy(got, start, sizeof(start));
-            RunSlot(*table, slot, got + misalign, src, other, first, second, n);
+            RunSlot(*table.mTable, slot, got + misalign, src, other, first, second, n);
             ASSERT_EQ(0, std::memcmp(got, expected, sizeof(got)))
-                << "slot " << slot << (table == tables[0] ? " engine" : table == tables[1] ? " plain" : " sse2") << " level " << level << " n " << n
+                << "slot " << slot << " " << table.mName << " level " << level << " n " << n
                 << " misalignment " << misalign << " arguments " << first << ", " << second;
           }
         }
@@ -314,8 +326,7 @@ TEST(PrimitiveValues, RunsOfClearAndOpaquePixels) {
   std::mt19937 random(31);
   static constexpr int kOpacities[] = {0, 100, 128, 255, 256};
   for (int level = 1; level <= 3; ++level) {
-    const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level),
-                                           &GetVectorPrimitives(level, false)};
+    const std::array<NamedTable, 4> tables = TablesOfLevel(level);
     for (int slot : {5, 6, 22, 23, 24, 25}) {
       for (int round = 0; round < 200; ++round) {
         constexpr size_t kPixels = 60;
@@ -338,12 +349,12 @@ TEST(PrimitiveValues, RunsOfClearAndOpaquePixels) {
         int second = static_cast<int>(random() % 300);
         std::memcpy(expected, start, sizeof(start));
         Model(slot, {level, expected + misalign, misalign, src, nullptr, o, second, n});
-        for (const PixelPrimitiveTable* table : tables) {
+        for (const NamedTable& table : tables) {
           alignas(16) uint8_t got[sizeof(start)];
           std::memcpy(got, start, sizeof(start));
-          RunSlot(*table, slot, got + misalign, src, nullptr, o, second, n);
+          RunSlot(*table.mTable, slot, got + misalign, src, nullptr, o, second, n);
           ASSERT_EQ(0, std::memcmp(got, expected, sizeof(got)))
-              << "slot " << slot << (table == tables[0] ? " engine" : table == tables[1] ? " plain" : " sse2") << " level " << level << " round "
+              << "slot " << slot << " " << table.mName << " level " << level << " round "
               << round;
         }
       }
@@ -432,9 +443,8 @@ TEST(PrimitiveValues, HandWorkedValuesAtEachLevel) {
   for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = 0;
   for (const HandCase& c : HandCases()) {
     for (int level = 1; level <= 3; ++level) {
-      const PixelPrimitiveTable* tables[] = {&GetPixelPrimitives(level), &GetReferencePrimitives(level),
-                                             &GetVectorPrimitives(level, false)};
-      for (const PixelPrimitiveTable* table : tables) {
+      const std::array<NamedTable, 4> tables = TablesOfLevel(level);
+      for (const NamedTable& table : tables) {
         alignas(16) uint8_t dst[64] = {};
         alignas(16) uint8_t src[160] = {};
         alignas(16) uint8_t mask[64] = {};
@@ -450,10 +460,10 @@ TEST(PrimitiveValues, HandWorkedValuesAtEachLevel) {
           std::memcpy(src + 64, below, 8);
           n = 8;
         }
-        RunSlot(*table, c.mSlot, dst, src, mask, c.mFirst, c.mSecond, n);
+        RunSlot(*table.mTable, c.mSlot, dst, src, mask, c.mFirst, c.mSecond, n);
         const std::vector<uint8_t>& expected = level == 1 ? c.mLevel1 : c.mLevel23;
         EXPECT_EQ(std::vector<uint8_t>(dst, dst + expected.size()), expected)
-            << c.mWhat << " level " << level << (table == tables[0] ? " engine" : table == tables[1] ? " plain" : " sse2");
+            << c.mWhat << " level " << level << " " << table.mName;
       }
     }
   }
