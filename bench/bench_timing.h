@@ -46,3 +46,23 @@ void Compare(benchmark::State& state, const char* name, Engine engine, Yardstick
   }
   state.counters[name] = speedup ? yardstickSeconds / engineSeconds : engineSeconds / yardstickSeconds;
 }
+
+// Times `engine` on every iteration back to back, then `yardstick` as many
+// times in a run of its own; counters as in Compare. Work that a pool takes
+// stays in step with the pool's waking: workers that finished a job are
+// still awake for the next, as through the layers of one frame.
+template <typename Engine, typename Yardstick>
+void CompareRuns(benchmark::State& state, const char* name, Engine engine, Yardstick yardstick,
+                 bool speedup = false) {
+  double engineSeconds = 0;
+  int64_t runs = 0;
+  for (auto _ : state) {
+    double seconds = Seconds(engine);
+    engineSeconds += seconds;
+    state.SetIterationTime(seconds);
+    ++runs;
+  }
+  double yardstickSeconds = 0;
+  for (int64_t k = 0; k < runs; ++k) yardstickSeconds += Seconds(yardstick);
+  state.counters[name] = speedup ? yardstickSeconds / engineSeconds : engineSeconds / yardstickSeconds;
+}

@@ -192,8 +192,11 @@ BENCHMARK(BM_BlendVsMemcpy)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-// Arguments: workers, mode. The full frame through the pool against the same
-// blend done by the calling thread alone.
+// Arguments: workers, mode, awake. The full frame through the pool against
+// the same blend done by the calling thread alone. awake 0: the two in turn,
+// so the workers have gone to sleep before each blend and are woken by it;
+// awake 1: the pool's blends back to back, as a frame's layers follow one
+// another, and the calling thread's in a run of their own.
 void BM_WorkersVsOne(benchmark::State& state) {
   SetUpTables();
   PoolScope pool(static_cast<int>(state.range(0)));
@@ -201,24 +204,28 @@ void BM_WorkersVsOne(benchmark::State& state) {
   LayerRecord* src = &Source(Content::kRandom).mRecord;
   LayerRecord* dst = &Destination().mRecord;
   int entry = mode * 2 + 1;
-  CompareFrame(
-      state, "speedup", [&] { BlendFrame(dst, src, mode, 256, true); },
-      [&] {
-        for (int y = 0; y < kFrameHeight; ++y) {
-          size_t offset = static_cast<size_t>(y) * kFrameWidth * 4;
-          g_BlendKernels.mAlpha[entry](dst->mPixels + offset, src->mPixels + offset, 256, kFrameWidth * 4);
-        }
-      },
-      true);
+  auto engine = [&] { BlendFrame(dst, src, mode, 256, true); };
+  auto yardstick = [&] {
+    for (int y = 0; y < kFrameHeight; ++y) {
+      size_t offset = static_cast<size_t>(y) * kFrameWidth * 4;
+      g_BlendKernels.mAlpha[entry](dst->mPixels + offset, src->mPixels + offset, 256, kFrameWidth * 4);
+    }
+  };
+  if (state.range(2) != 0) {
+    CompareRuns(state, "speedup", engine, yardstick, true);
+    state.SetLabel(LevelLabel());
+  } else {
+    CompareFrame(state, "speedup", engine, yardstick, true);
+  }
 }
-BENCHMARK(BM_WorkersVsOne)
-    ->Args({2, BLEND_NORMAL})
-    ->Args({4, BLEND_NORMAL})
-    ->Args({4, BLEND_OVERLAY})
-    ->Args({4, BLEND_SOFT_LIGHT})
-    ->ArgNames({"workers", "mode"})
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+void WorkerArguments(benchmark::internal::Benchmark* bench) {
+  for (int awake : {0, 1}) {
+    bench->Args({2, BLEND_NORMAL, awake});
+    for (int mode : {BLEND_NORMAL, BLEND_OVERLAY, BLEND_SOFT_LIGHT}) bench->Args({4, mode, awake});
+  }
+  bench->ArgNames({"workers", "mode", "awake"});
+}
+BENCHMARK(BM_WorkersVsOne)->Apply(WorkerArguments)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // A 64x64 blit through a pool of four against the same blit on the poster.
 void BM_SmallBlitThroughPool(benchmark::State& state) {

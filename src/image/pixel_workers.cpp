@@ -38,9 +38,16 @@ class HandOffSignal {
   }
   void Wait() {
     if (Spin()) return;
+    mSleeping.store(true, std::memory_order_relaxed);
     while (!TryTake()) mSignalled.wait(0, std::memory_order_acquire);
+    mSleeping.store(false, std::memory_order_relaxed);
   }
+  // The waiter has stopped spinning and sleeps (or is about to): a Set
+  // must wake it. A hint only; the hand-off does not depend on it.
+  bool Sleeping() const { return mSleeping.load(std::memory_order_relaxed); }
   void Clear() { mSignalled.store(0, std::memory_order_relaxed); }
+  // Takes back a Set that no Wait has taken yet; true when it did.
+  bool Withdraw() { return TryTake(); }
 
  private:
   static constexpr std::chrono::microseconds kSpinTime{100};
@@ -71,6 +78,7 @@ class HandOffSignal {
 #endif
   }
   std::atomic<uint32_t> mSignalled{0};
+  std::atomic<bool> mSleeping{false};
 };
 
 // The start and done signals of a worker are cleared at every start of the
@@ -168,6 +176,13 @@ void RunBandChunks(const WorkerJob& job, int band) {
     int64_t first = chunks.mFirstRow + c * kBandChunkRows;
     RunBlendRows(job, first, std::min(chunks.mEndRow, first + kBandChunkRows));
   }
+}
+
+bool AnyWorkerSleeping(int count) {
+  for (int i = 0; i < count; ++i) {
+    if (g_Workers[i].mStart.Sleeping()) return true;
+  }
+  return false;
 }
 
 void RunBlendRowsJob(const WorkerJob& job, int worker) {
@@ -444,15 +459,12 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
     job.mMaskPixels = masked && mask != nullptr ? mask->mPixels : nullptr;
   };
   int count = g_StartedWorkers;
-  if (count == 0 || rows * width < kPoolJobMinPixels || (count > 1 && rows == 1)) {
-    // Waking a worker costs more than a small blend: the poster runs it.
-    WorkerJob job;
-    fill(job, 0, rows);
-    RunWorkerJob(&job, -1);
-    return;
-  }
+  int64_t pixels = rows * width;
+  bool onPoster = count == 0 || pixels < kPoolJobMinPixels || (count > 1 && rows == 1) ||
+                  (pixels < kSleepingPoolJobMinPixels && AnyWorkerSleeping(count));
   // Every block and band is written before the first worker starts: a
-  // worker may take chunks of any band.
+  // worker may take chunks of any band. The blocks hold the bands also when
+  // the poster runs the blend alone.
   for (int i = 0; i < count; ++i) {
     int64_t first = rows * i / count;
     int64_t end = rows * (i + 1) / count;
@@ -463,6 +475,17 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
     chunks.mChunks = (end - first + kBandChunkRows - 1) / kBandChunkRows;
     chunks.mNext.store(0, std::memory_order_relaxed);
   }
+  if (onPoster) {
+    // Waking a worker costs more than a small blend: the poster runs it.
+    WorkerJob job;
+    fill(job, 0, rows);
+    RunWorkerJob(&job, -1);
+    for (int i = 0; i < count; ++i) {
+      g_WorkerJobs[i].mStatus = 0;
+      g_WorkerJobs[i].mRan = true;
+    }
+    return;
+  }
   g_SharedBands = count;
   for (int i = 0; i < count; ++i) PostWorkerJob(i);
   // While the workers wake, the poster takes unclaimed chunks too, from the
@@ -470,6 +493,17 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
   WorkerJob poster;
   fill(poster, 0, rows);
   for (int band = count - 1; band >= 0; --band) RunBandChunks(poster, band);
+  // Every chunk is claimed. A worker that has not woken yet would find
+  // nothing left; its job is taken back instead of waited for (waking a
+  // sleeping thread can take longer than the whole blend).
+  for (int i = 0; i < count; ++i) {
+    PixelWorker& worker = g_Workers[i];
+    if (worker.mPosted && worker.mStart.Withdraw()) {
+      worker.mPosted = false;
+      g_WorkerJobs[i].mStatus = 0;
+      g_WorkerJobs[i].mRan = true;
+    }
+  }
   WaitForWorkerJobs(count);
   g_SharedBands = 0;
 }

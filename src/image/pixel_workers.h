@@ -31,9 +31,12 @@ enum WorkerJobCode : int32_t {
 };
 
 constexpr int kMaxWorkerJobs = 64;
-// Blends of fewer pixels than this run on the posting thread: waking the
-// workers would take longer than the blend.
+// Blends of fewer pixels than this run on the posting thread: handing them
+// over would take longer than the blend. While a worker sleeps (no job came
+// for a while) the bar is higher: waking a sleeping thread takes tens of
+// microseconds, on a virtual machine hundreds.
 constexpr int64_t kPoolJobMinPixels = 16384;
+constexpr int64_t kSleepingPoolJobMinPixels = 262144;
 constexpr int kMaxPixelWorkers = 4;
 // The widest destination the smooth scale job serves (the image side limit).
 constexpr int32_t kSmoothScaleMaxWidth = 8192;
@@ -132,7 +135,13 @@ void RunWorkerJob(WorkerJob* job, int worker);
 // Blends `rows` rows of `width` pixels: source (srcX, srcY) onto destination
 // (dstX, dstY), spread over the workers in contiguous bands; on the calling
 // thread when the pool is not running or the blend is small (fewer than
-// kPoolJobMinPixels pixels, or a single row). code is one of the four blend jobs.
+// kPoolJobMinPixels pixels, fewer than kSleepingPoolJobMinPixels while a
+// worker sleeps, or a single row; the job blocks then hold the bands all the
+// same, marked run). code is one of the four blend jobs. The
+// bands are claimed in chunks of rows: each worker starts with its own band,
+// the poster takes chunks too once it has handed every job over, and a
+// worker that has not woken when every chunk is claimed has its job taken
+// back (marked run) instead of waited for.
 void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, LayerRecord* mask, int64_t srcX,
                   int64_t srcY, int64_t dstX, int64_t dstY, int32_t width, int64_t rows);
 

@@ -1,7 +1,10 @@
 #include "image/pixel_workers.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <zlib.h>
+
+#include <csignal>
 
 #include <atomic>
 #include <chrono>
@@ -423,9 +426,9 @@ namespace {
 TEST_F(PixelWorkers, LargeBlendsRunInBandsOnTheWorkers) {
   std::mt19937 random(17);
   for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = static_cast<int32_t>(random() % 257);
-  constexpr int kWidth = 190;
-  constexpr int kRows = 101;
-  static_assert(static_cast<int64_t>(kWidth) * kRows >= kPoolJobMinPixels);
+  constexpr int kWidth = 590;
+  constexpr int kRows = 451;
+  static_assert(static_cast<int64_t>(kWidth) * kRows >= kSleepingPoolJobMinPixels);
   for (int workers : {2, 3, 4}) {
     StartWith(workers);
     for (int code : {JOB_BLEND_ROWS, JOB_BLEND_ROWS_MASKED, JOB_BLEND_ROWS_ALPHA, JOB_BLEND_ROWS_MASKED_ALPHA}) {
@@ -433,11 +436,11 @@ TEST_F(PixelWorkers, LargeBlendsRunInBandsOnTheWorkers) {
       ScopedLayerRecord mask;
       ScopedLayerRecord pooled;
       ScopedLayerRecord direct;
-      FillLayer(src.get(), 200, 110, random);
-      FillLayer(mask.get(), 205, 112, random);
-      FillLayer(pooled.get(), 196, 104, random);
-      FillLayer(direct.get(), 196, 104, random);
-      std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(196, 104));
+      FillLayer(src.get(), 600, 460, random);
+      FillLayer(mask.get(), 605, 462, random);
+      FillLayer(pooled.get(), 596, 454, random);
+      FillLayer(direct.get(), 596, 454, random);
+      std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(596, 454));
       src->mBlendMode = BLEND_OVERLAY;
       src->mOpacity = 200;
       src->mRuleThreshold = 70;
@@ -446,7 +449,7 @@ TEST_F(PixelWorkers, LargeBlendsRunInBandsOnTheWorkers) {
       LayerRecord* maskRecord = masked ? mask.get() : nullptr;
       RunBlendJobs(code, pooled.get(), src.get(), maskRecord, 4, 6, 3, 2, kWidth, kRows);
       BlendDirectly(code, direct.get(), src.get(), maskRecord, 4, 6, 3, 2, kWidth, kRows);
-      ASSERT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(196, 104)))
+      ASSERT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(596, 454)))
           << workers << " workers, code " << code;
       for (int i = 0; i < workers; ++i) {
         EXPECT_EQ(g_WorkerJobs[i].mCode, code);
@@ -460,10 +463,14 @@ TEST_F(PixelWorkers, LargeBlendsRunInBandsOnTheWorkers) {
   }
 }
 
-// A small blend runs on the posting thread: the job blocks stay as they were.
-TEST_F(PixelWorkers, SmallBlendsStayOnThePoster) {
+// A small blend runs on the posting thread; the job blocks hold the bands
+// as though the workers had run them.
+TEST_F(PixelWorkers, SmallBlendsRunOnThePosterWithTheBandsRecorded) {
   StartWith(4);
-  for (int i = 0; i < 4; ++i) g_WorkerJobs[i].mCode = JOB_TEXTURE_LEVEL;
+  for (int i = 0; i < 4; ++i) {
+    g_WorkerJobs[i].mCode = JOB_TEXTURE_LEVEL;
+    g_WorkerJobs[i].mRan = false;
+  }
   std::mt19937 random(4);
   ScopedLayerRecord src;
   ScopedLayerRecord pooled;
@@ -473,10 +480,17 @@ TEST_F(PixelWorkers, SmallBlendsStayOnThePoster) {
   FillLayer(direct.get(), 64, 64, random);
   std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(64, 64));
   src->mOpacity = 256;
-  RunBlendJobs(JOB_BLEND_ROWS_ALPHA, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 64);
-  BlendDirectly(JOB_BLEND_ROWS_ALPHA, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 64);
+  RunBlendJobs(JOB_BLEND_ROWS_ALPHA, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 10);
+  BlendDirectly(JOB_BLEND_ROWS_ALPHA, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 10);
   EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(64, 64)));
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(g_WorkerJobs[i].mCode, JOB_TEXTURE_LEVEL) << i;
+  const int64_t bands[5] = {0, 2, 5, 7, 10};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(g_WorkerJobs[i].mCode, JOB_BLEND_ROWS_ALPHA) << i;
+    EXPECT_EQ(g_WorkerJobs[i].mFirstRow, bands[i]) << i;
+    EXPECT_EQ(g_WorkerJobs[i].mEndRow, bands[i + 1]) << i;
+    EXPECT_EQ(g_WorkerJobs[i].mWidth, 64) << i;
+    EXPECT_TRUE(g_WorkerJobs[i].mRan) << i;
+  }
 }
 
 // Workers woken by a large job with the quit flag set end without running it;
@@ -487,18 +501,85 @@ TEST_F(PixelWorkers, QuitFlagDuringALargeBlendLeavesNoBandUndone) {
   ScopedLayerRecord src;
   ScopedLayerRecord pooled;
   ScopedLayerRecord direct;
-  FillLayer(src.get(), 160, 120, random);
-  FillLayer(pooled.get(), 160, 120, random);
-  FillLayer(direct.get(), 160, 120, random);
-  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(160, 120));
+  FillLayer(src.get(), 520, 520, random);
+  FillLayer(pooled.get(), 520, 520, random);
+  FillLayer(direct.get(), 520, 520, random);
+  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(520, 520));
   src->mOpacity = 90;
   src->mBlendMode = BLEND_SOFT_LIGHT;
   g_QuitFlag.store(1);
   for (int round = 0; round < 2; ++round) {
-    RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 160, 120);
-    BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 160, 120);
+    RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
+    BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
   }
-  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(160, 120)));
+  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(520, 520)));
+  StopPixelWorkers();
+  EXPECT_TRUE(WorkersBecomeIdle());
+}
+
+// A worker held fast (here in a signal handler) cannot take its start
+// signal. The poster claims every chunk itself, takes that worker's job back
+// and returns without waiting for it; the bytes are those of one call per
+// row.
+std::atomic<bool> g_HoldWorker{false};
+std::atomic<bool> g_WorkerHeld{false};
+pthread_t g_FirstWorker;
+std::atomic<int> g_StartedThreads{0};
+void HoldWorker(int) {
+  g_WorkerHeld.store(true);
+  while (g_HoldWorker.load()) {
+  }
+}
+bool RecordingStarter(std::thread& thread, std::function<void()> routine) {
+  thread = std::thread(std::move(routine));
+  if (g_StartedThreads.fetch_add(1) == 0) g_FirstWorker = thread.native_handle();
+  return true;
+}
+
+TEST_F(PixelWorkers, AWorkerThatDoesNotWakeIsNotWaitedFor) {
+#if defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "ThreadSanitizer defers the signal that holds the worker";
+#endif
+  struct sigaction hold = {};
+  struct sigaction previous = {};
+  hold.sa_handler = HoldWorker;
+  sigemptyset(&hold.sa_mask);
+  ASSERT_EQ(sigaction(SIGUSR2, &hold, &previous), 0);
+  g_StartedThreads = 0;
+  SetWorkerThreadStarter(RecordingStarter);
+  StartWith(2);
+  g_HoldWorker = true;
+  g_WorkerHeld = false;
+  ASSERT_EQ(pthread_kill(g_FirstWorker, SIGUSR2), 0);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!g_WorkerHeld.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  ASSERT_TRUE(g_WorkerHeld.load());
+
+  std::mt19937 random(31);
+  ScopedLayerRecord src;
+  ScopedLayerRecord pooled;
+  ScopedLayerRecord direct;
+  FillLayer(src.get(), 520, 520, random);
+  FillLayer(pooled.get(), 520, 520, random);
+  FillLayer(direct.get(), 520, 520, random);
+  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(520, 520));
+  src->mOpacity = 256;
+  src->mBlendMode = BLEND_SCREEN;
+  std::atomic<bool> finished{false};
+  std::thread poster([&] {
+    RunBlendJobs(JOB_BLEND_ROWS_ALPHA, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
+    finished.store(true);
+  });
+  deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!finished.load() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  bool returnedWhileHeld = finished.load();
+  g_HoldWorker = false;
+  poster.join();
+  sigaction(SIGUSR2, &previous, nullptr);
+  EXPECT_TRUE(returnedWhileHeld);
+  BlendDirectly(JOB_BLEND_ROWS_ALPHA, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
+  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(520, 520)));
+  EXPECT_TRUE(g_WorkerJobs[0].mRan);
   StopPixelWorkers();
   EXPECT_TRUE(WorkersBecomeIdle());
 }
