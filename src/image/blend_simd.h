@@ -1,11 +1,14 @@
 #pragma once
 // The vectorised blend kernels (and the helpers of the alpha row loops in
-// pixel_rows_simd.h), written once over a vector type V of V::kBytes bytes (16 on SSE2, 32 on
-// AVX2). V supplies the operations below on unsigned bytes and 16-bit words;
-// wider vectors work lane by lane (128 bits) exactly as the 16-byte form, so
-// every width gives the same bytes. Included only by the files that
+// pixel_rows_simd.h), written once over a vector type V of V::kBytes bytes
+// (16 on SSE2, 32 on AVX2, 64 on AVX-512). V supplies the operations below
+// on unsigned bytes and 16-bit words; wider vectors work lane by lane (128
+// bits) exactly as the 16-byte form, so every width gives the same bytes. Included only by the files that
 // instantiate it (one per instruction set, each compiled for its set);
 // everything here has internal linkage.
+//
+// The helpers are always inlined: a helper left out of line passes its
+// vectors through memory on every step.
 //
 // Every mode is computed in closed form, with the same floors as its table:
 // floor(x/255) = (x * 0x8081) >> 23 for 16-bit x, and the modes that divide
