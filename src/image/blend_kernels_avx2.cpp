@@ -41,21 +41,11 @@ bool InstallWideBlendKernels(BlendKernelTable* table) {
 }
 
 size_t WideAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end) {
-  if (level == 1) {
-    return withOpacity ? simd::AlphaBlocks<Avx2Ops, 1, true>(dst, src, o, i, end)
-                       : simd::AlphaBlocks<Avx2Ops, 1, false>(dst, src, o, i, end);
-  }
-  return withOpacity ? simd::AlphaBlocks<Avx2Ops, 2, true>(dst, src, o, i, end)
-                     : simd::AlphaBlocks<Avx2Ops, 2, false>(dst, src, o, i, end);
+  return simd::AlphaBlocksOfLevel<Avx2Ops>(level, withOpacity, dst, src, o, i, end);
 }
 
 size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t n) {
-  if (level == 1) {
-    return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 1, true>(dst, src, o, i, n)
-                       : simd::AddAlphaBlocks<Avx2Ops, 1, false>(dst, src, o, i, n);
-  }
-  return withOpacity ? simd::AddAlphaBlocks<Avx2Ops, 2, true>(dst, src, o, i, n)
-                     : simd::AddAlphaBlocks<Avx2Ops, 2, false>(dst, src, o, i, n);
+  return simd::AddAlphaBlocksOfLevel<Avx2Ops>(level, withOpacity, dst, src, o, i, n);
 }
 
 #if defined(__clang__)

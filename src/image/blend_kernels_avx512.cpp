@@ -51,22 +51,11 @@ bool InstallWidestBlendKernels(BlendKernelTable* table) {
 }
 
 size_t WidestAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end) {
-  if (level == 1) {
-    return withOpacity ? simd::AlphaBlocks<Avx512Ops, 1, true>(dst, src, o, i, end)
-                       : simd::AlphaBlocks<Avx512Ops, 1, false>(dst, src, o, i, end);
-  }
-  return withOpacity ? simd::AlphaBlocks<Avx512Ops, 2, true>(dst, src, o, i, end)
-                     : simd::AlphaBlocks<Avx512Ops, 2, false>(dst, src, o, i, end);
+  return simd::AlphaBlocksOfLevel<Avx512Ops>(level, withOpacity, dst, src, o, i, end);
 }
 
-size_t WidestAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i,
-                            size_t n) {
-  if (level == 1) {
-    return withOpacity ? simd::AddAlphaBlocks<Avx512Ops, 1, true>(dst, src, o, i, n)
-                       : simd::AddAlphaBlocks<Avx512Ops, 1, false>(dst, src, o, i, n);
-  }
-  return withOpacity ? simd::AddAlphaBlocks<Avx512Ops, 2, true>(dst, src, o, i, n)
-                     : simd::AddAlphaBlocks<Avx512Ops, 2, false>(dst, src, o, i, n);
+size_t WidestAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t n) {
+  return simd::AddAlphaBlocksOfLevel<Avx512Ops>(level, withOpacity, dst, src, o, i, n);
 }
 
 #if defined(__clang__)

@@ -111,5 +111,24 @@ size_t AddAlphaBlocks(uint8_t* dst, const uint8_t* src, int o, size_t i, size_t 
   return i;
 }
 
+// The two loops chosen by level (1, or 2 and 3 alike) and opacity, as the
+// files of each instruction set hand them out.
+template <class V>
+size_t AlphaBlocksOfLevel(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i,
+                          size_t end) {
+  if (level == 1) {
+    return withOpacity ? AlphaBlocks<V, 1, true>(dst, src, o, i, end) : AlphaBlocks<V, 1, false>(dst, src, o, i, end);
+  }
+  return withOpacity ? AlphaBlocks<V, 2, true>(dst, src, o, i, end) : AlphaBlocks<V, 2, false>(dst, src, o, i, end);
+}
+template <class V>
+size_t AddAlphaBlocksOfLevel(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i,
+                             size_t n) {
+  if (level == 1) {
+    return withOpacity ? AddAlphaBlocks<V, 1, true>(dst, src, o, i, n) : AddAlphaBlocks<V, 1, false>(dst, src, o, i, n);
+  }
+  return withOpacity ? AddAlphaBlocks<V, 2, true>(dst, src, o, i, n) : AddAlphaBlocks<V, 2, false>(dst, src, o, i, n);
+}
+
 }  // namespace simd
 }  // namespace

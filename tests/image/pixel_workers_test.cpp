@@ -86,6 +86,28 @@ void BlendDirectly(int code, LayerRecord* dst, LayerRecord* src, LayerRecord* ma
   }
 }
 
+// A random source and two equal random destinations of one size: one for
+// the pool, one for BlendDirectly.
+struct BlendTargets {
+  BlendTargets(int sourceWidth, int sourceHeight, int width, int height, std::mt19937& random)
+      : mWidth(width), mHeight(height) {
+    FillLayer(mSource.get(), sourceWidth, sourceHeight, random);
+    FillLayer(mPooled.get(), width, height, random);
+    FillLayer(mDirect.get(), width, height, random);
+    if (mPooled->mPixels != nullptr && mDirect->mPixels != nullptr) {
+      std::memcpy(mDirect->mPixels, mPooled->mPixels, PixelBlockBytes(width, height));
+    }
+  }
+  bool Same() {
+    return std::memcmp(mPooled->mPixels, mDirect->mPixels, PixelBlockBytes(mWidth, mHeight)) == 0;
+  }
+  ScopedLayerRecord mSource;
+  ScopedLayerRecord mPooled;
+  ScopedLayerRecord mDirect;
+  int mWidth;
+  int mHeight;
+};
+
 TEST_F(PixelWorkers, PoolBlendIsByteIdenticalToOneCallBlend) {
   std::mt19937 random(5);
   for (int w = 0; w < 256; ++w) g_RuleWeightTable[w] = static_cast<int32_t>(random() % 257);
@@ -120,28 +142,33 @@ TEST_F(PixelWorkers, PoolBlendIsByteIdenticalToOneCallBlend) {
   }
 }
 
-TEST_F(PixelWorkers, QuitFlagEndsEveryWorkerAndLaterJobsStillRun) {
-  StartWith(3);
-  EXPECT_TRUE(WorkersBecomeIdle());
-  std::mt19937 random(9);
-  ScopedLayerRecord src;
-  ScopedLayerRecord pooled;
-  ScopedLayerRecord direct;
-  FillLayer(src.get(), 8, 8, random);
-  FillLayer(pooled.get(), 8, 8, random);
-  FillLayer(direct.get(), 8, 8, random);
-  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(8, 8));
-  src->mOpacity = 100;
-  // The workers end on the quit flag when the first job wakes them; the
-  // jobs they leave undone run on the posting thread.
-  g_QuitFlag.store(1);
-  RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
-  RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
-  BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
-  BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 8, 8);
-  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(8, 8)));
-  StopPixelWorkers();
-  EXPECT_EQ(GetPixelWorkerCount(), 0);
+// Workers woken by a large job with the quit flag set end without running
+// it; the poster runs their bands, and later jobs run there too.
+TEST_F(PixelWorkers, QuitFlagEndsEveryWorkerAndLeavesNoBandUndone) {
+  struct Case {
+    int mWorkers;
+    uint8_t mMode;
+    int16_t mOpacity;
+  };
+  for (const Case& c : {Case{3, BLEND_NORMAL, 100}, Case{4, BLEND_SOFT_LIGHT, 90}}) {
+    StartWith(c.mWorkers);
+    EXPECT_TRUE(WorkersBecomeIdle());
+    std::mt19937 random(9 + c.mWorkers);
+    BlendTargets targets(520, 520, 520, 520, random);
+    LayerRecord* src = targets.mSource.get();
+    src->mBlendMode = c.mMode;
+    src->mOpacity = c.mOpacity;
+    g_QuitFlag.store(1);
+    for (int round = 0; round < 2; ++round) {
+      RunBlendJobs(JOB_BLEND_ROWS, targets.mPooled.get(), src, nullptr, 0, 0, 0, 0, 520, 520);
+      BlendDirectly(JOB_BLEND_ROWS, targets.mDirect.get(), src, nullptr, 0, 0, 0, 0, 520, 520);
+    }
+    EXPECT_TRUE(targets.Same()) << c.mWorkers << " workers";
+    StopPixelWorkers();
+    EXPECT_EQ(GetPixelWorkerCount(), 0);
+    EXPECT_TRUE(WorkersBecomeIdle());
+    g_QuitFlag.store(0);
+  }
 }
 
 TEST_F(PixelWorkers, StopWakesAndJoinsWorkersThatNeverHadAJob) {
@@ -472,17 +499,11 @@ TEST_F(PixelWorkers, SmallBlendsRunOnThePosterWithTheBandsRecorded) {
     g_WorkerJobs[i].mRan = false;
   }
   std::mt19937 random(4);
-  ScopedLayerRecord src;
-  ScopedLayerRecord pooled;
-  ScopedLayerRecord direct;
-  FillLayer(src.get(), 64, 64, random);
-  FillLayer(pooled.get(), 64, 64, random);
-  FillLayer(direct.get(), 64, 64, random);
-  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(64, 64));
-  src->mOpacity = 256;
-  RunBlendJobs(JOB_BLEND_ROWS_ALPHA, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 10);
-  BlendDirectly(JOB_BLEND_ROWS_ALPHA, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 64, 10);
-  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(64, 64)));
+  BlendTargets targets(64, 64, 64, 64, random);
+  targets.mSource->mOpacity = 256;
+  RunBlendJobs(JOB_BLEND_ROWS_ALPHA, targets.mPooled.get(), targets.mSource.get(), nullptr, 0, 0, 0, 0, 64, 10);
+  BlendDirectly(JOB_BLEND_ROWS_ALPHA, targets.mDirect.get(), targets.mSource.get(), nullptr, 0, 0, 0, 0, 64, 10);
+  EXPECT_TRUE(targets.Same());
   const int64_t bands[5] = {0, 2, 5, 7, 10};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(g_WorkerJobs[i].mCode, JOB_BLEND_ROWS_ALPHA) << i;
@@ -491,30 +512,6 @@ TEST_F(PixelWorkers, SmallBlendsRunOnThePosterWithTheBandsRecorded) {
     EXPECT_EQ(g_WorkerJobs[i].mWidth, 64) << i;
     EXPECT_TRUE(g_WorkerJobs[i].mRan) << i;
   }
-}
-
-// Workers woken by a large job with the quit flag set end without running it;
-// the poster runs their bands, and later jobs run there too.
-TEST_F(PixelWorkers, QuitFlagDuringALargeBlendLeavesNoBandUndone) {
-  StartWith(4);
-  std::mt19937 random(12);
-  ScopedLayerRecord src;
-  ScopedLayerRecord pooled;
-  ScopedLayerRecord direct;
-  FillLayer(src.get(), 520, 520, random);
-  FillLayer(pooled.get(), 520, 520, random);
-  FillLayer(direct.get(), 520, 520, random);
-  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(520, 520));
-  src->mOpacity = 90;
-  src->mBlendMode = BLEND_SOFT_LIGHT;
-  g_QuitFlag.store(1);
-  for (int round = 0; round < 2; ++round) {
-    RunBlendJobs(JOB_BLEND_ROWS, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
-    BlendDirectly(JOB_BLEND_ROWS, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
-  }
-  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(520, 520)));
-  StopPixelWorkers();
-  EXPECT_TRUE(WorkersBecomeIdle());
 }
 
 // A worker held fast (here in a signal handler) cannot take its start
@@ -556,18 +553,13 @@ TEST_F(PixelWorkers, AWorkerThatDoesNotWakeIsNotWaitedFor) {
   ASSERT_TRUE(g_WorkerHeld.load());
 
   std::mt19937 random(31);
-  ScopedLayerRecord src;
-  ScopedLayerRecord pooled;
-  ScopedLayerRecord direct;
-  FillLayer(src.get(), 520, 520, random);
-  FillLayer(pooled.get(), 520, 520, random);
-  FillLayer(direct.get(), 520, 520, random);
-  std::memcpy(direct->mPixels, pooled->mPixels, PixelBlockBytes(520, 520));
+  BlendTargets targets(520, 520, 520, 520, random);
+  LayerRecord* src = targets.mSource.get();
   src->mOpacity = 256;
   src->mBlendMode = BLEND_SCREEN;
   std::atomic<bool> finished{false};
   std::thread poster([&] {
-    RunBlendJobs(JOB_BLEND_ROWS_ALPHA, pooled.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
+    RunBlendJobs(JOB_BLEND_ROWS_ALPHA, targets.mPooled.get(), src, nullptr, 0, 0, 0, 0, 520, 520);
     finished.store(true);
   });
   deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
@@ -577,8 +569,8 @@ TEST_F(PixelWorkers, AWorkerThatDoesNotWakeIsNotWaitedFor) {
   poster.join();
   sigaction(SIGUSR2, &previous, nullptr);
   EXPECT_TRUE(returnedWhileHeld);
-  BlendDirectly(JOB_BLEND_ROWS_ALPHA, direct.get(), src.get(), nullptr, 0, 0, 0, 0, 520, 520);
-  EXPECT_EQ(0, std::memcmp(pooled->mPixels, direct->mPixels, PixelBlockBytes(520, 520)));
+  BlendDirectly(JOB_BLEND_ROWS_ALPHA, targets.mDirect.get(), src, nullptr, 0, 0, 0, 0, 520, 520);
+  EXPECT_TRUE(targets.Same());
   EXPECT_TRUE(g_WorkerJobs[0].mRan);
   StopPixelWorkers();
   EXPECT_TRUE(WorkersBecomeIdle());
