@@ -42,11 +42,18 @@ template <class V>
 // A per-pixel 32-bit value (below 65536) in all four word lanes of its pixel:
 // the first two pixels of each 128-bit lane and the last two, matching the
 // word halves Lo8 and Hi8.
+constexpr uint8_t kFirstPixelWords[16] = {0, 1, 0, 1, 0, 1, 0, 1, 4, 5, 4, 5, 4, 5, 4, 5};
+constexpr uint8_t kLastPixelWords[16] = {8, 9, 8, 9, 8, 9, 8, 9, 12, 13, 12, 13, 12, 13, 12, 13};
 template <class V>
 [[gnu::always_inline]] inline void PixelWords(Vec<V> perPixel, Vec<V>* first, Vec<V>* last) {
-  Vec<V> both = V::Or(perPixel, V::template Slli32<16>(perPixel));
-  *first = V::Lo32(both, both);
-  *last = V::Hi32(both, both);
+  if constexpr (V::kHasShuffle) {
+    *first = V::Shuffle8(perPixel, V::Table16(kFirstPixelWords));
+    *last = V::Shuffle8(perPixel, V::Table16(kLastPixelWords));
+  } else {
+    Vec<V> both = V::Or(perPixel, V::template Slli32<16>(perPixel));
+    *first = V::Lo32(both, both);
+    *last = V::Hi32(both, both);
+  }
 }
 // The byte-shuffle indices that spread the alpha bytes of the first two and
 // the last two pixels of a 128-bit lane over their words (0x80 gives zero).
@@ -164,7 +171,7 @@ constexpr SoftLightByteTables kSoftLightBytes;
 template <class V>
 [[gnu::always_inline]] inline void SoftLightShuffled(Vec<V> d, Vec<V>* k0, Vec<V>* k1, Vec<V>* small0, Vec<V>* small1) {
   Vec<V> nibble = V::Set8(15);
-  Vec<V> y = V::Xor(d, V::Set8(-1));
+  Vec<V> y = V::Not(d);
   Vec<V> high = V::And(V::template Srli16<4>(y), nibble);
   Vec<V> base = V::Shuffle8(V::Table16(kIsqrtOfNibble), high);
   Vec<V> atOrBelow = V::Cmpeq8(V::Subs8u(y, V::Shuffle8(V::Table16(kIsqrtStep), high)), V::Zero());
@@ -324,7 +331,7 @@ template <class V, int M>
   } else {
     static_assert(M == BLEND_LINEAR_BURN);
     // d + s - 255 = d - (255 - s), floored at 0.
-    return V::Subs8u(d, V::Xor(s, V::Set8(-1)));
+    return V::Subs8u(d, V::Not(s));
   }
 }
 
@@ -439,10 +446,21 @@ void Opacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
   if (i < n) g_PlainBlendKernels.mPlain[M * 2](dst + i, src + i, o, n - i);
 }
 
+// The weights of the alpha kernels in the word lanes of each pixel: the
+// source alpha + 1, with the opacity (words of o) times o / 256. Worked out
+// once per pixel in its dword (the product stays below 65536, so the word
+// multiply gives it whole) and then spread over the pixel's words.
 template <class V, bool kOpacity>
-[[gnu::always_inline]] inline Vec<V> AlphaWeight(Vec<V> alpha, Vec<V> opacity) {
-  Vec<V> w = V::Add16(alpha, V::Set16(1));
-  return kOpacity ? V::template Srli16<8>(V::Mullo16(w, opacity)) : w;
+[[gnu::always_inline]] inline void AlphaWeights(Vec<V> s, Vec<V> opacity, Vec<V>* first, Vec<V>* last) {
+  if constexpr (!kOpacity && V::kHasShuffle) {
+    AlphaWords<V>(s, first, last);
+    *first = V::Add16(*first, V::Set16(1));
+    *last = V::Add16(*last, V::Set16(1));
+  } else {
+    Vec<V> w = V::Add32(V::template Srli32<24>(s), V::Set32(1));
+    if constexpr (kOpacity) w = V::template Srli32<8>(V::Mullo16(w, opacity));
+    PixelWords<V>(w, first, last);
+  }
 }
 
 // 3 and 4: colour bytes move by the source alpha + 1 (times o / 256); the
@@ -460,12 +478,10 @@ void Alpha(uint8_t* dst, const uint8_t* src, int o, size_t n) {
       Vec<V> t0;
       Vec<V> t1;
       ModeHalves<V, M>(s, d, &t0, &t1);
-      Vec<V> a0;
-      Vec<V> a1;
-      AlphaWords<V>(s, &a0, &a1);
-      V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t0, t1, AlphaWeight<V, kOpacity>(a0, opacity),
-                                                   AlphaWeight<V, kOpacity>(a1, opacity)),
-                                     d));
+      Vec<V> w0;
+      Vec<V> w1;
+      AlphaWeights<V, kOpacity>(s, opacity, &w0, &w1);
+      V::Store(dst + i, KeepAlpha<V>(WeighBytes<V>(d, t0, t1, w0, w1), d));
     }
   }
   if (i < n) g_PlainBlendKernels.mAlpha[M * 2 + (kOpacity ? 0 : 1)](dst + i, src + i, o, n - i);
@@ -532,7 +548,7 @@ template <class V>
   Vec<V> rise = V::Mulhi16u(up, wide);
   // The fall rounds away from zero: the floor of a negative product.
   Vec<V> exact = V::Cmpeq16(V::Mullo16(down, wide), V::Zero());
-  Vec<V> fall = V::Sub16(V::Mulhi16u(down, wide), V::Xor(exact, V::Set16(-1)));
+  Vec<V> fall = V::Sub16(V::Mulhi16u(down, wide), V::Not(exact));
   return Select<V>(full, t, V::Sub16(V::Add16(d, rise), fall));
 }
 

@@ -33,10 +33,11 @@ template <class V, int L, bool kOpacity>
 [[gnu::always_inline]] inline Vec<V> AlphaBlock(Vec<V> d, Vec<V> s, Vec<V> opacity) {
   Vec<V> a0;
   Vec<V> a1;
-  AlphaWords<V>(s, &a0, &a1);
   if (kOpacity) {
-    a0 = V::template Srli16<8>(V::Mullo16(a0, opacity));
-    a1 = V::template Srli16<8>(V::Mullo16(a1, opacity));
+    // Once per pixel in its dword, then spread over the pixel's words.
+    PixelWords<V>(V::template Srli32<8>(V::Mullo16(V::template Srli32<24>(s), opacity)), &a0, &a1);
+  } else {
+    AlphaWords<V>(s, &a0, &a1);
   }
   return V::PackUs16(AlphaBlockWords<V, L>(d, s, a0, false), AlphaBlockWords<V, L>(d, s, a1, true));
 }

@@ -31,6 +31,7 @@ struct Avx2Ops {
   // yes where the mask bytes are all ones, no where they are zero.
   static T Blend(T mask, T yes, T no) { return _mm256_blendv_epi8(no, yes, mask); }
   static T Xor(T a, T b) { return _mm256_xor_si256(a, b); }
+  static T Not(T a) { return _mm256_xor_si256(a, _mm256_set1_epi32(-1)); }
   static T Add8(T a, T b) { return _mm256_add_epi8(a, b); }
   static T Sub8(T a, T b) { return _mm256_sub_epi8(a, b); }
   static T Adds8u(T a, T b) { return _mm256_adds_epu8(a, b); }

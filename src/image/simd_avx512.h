@@ -32,6 +32,10 @@ struct Avx512Ops {
   // yes where the mask bits are ones, no where they are zero.
   static T Blend(T mask, T yes, T no) { return _mm512_ternarylogic_epi32(mask, yes, no, kSelect); }
   static T Xor(T a, T b) { return _mm512_xor_si512(a, b); }
+  // Every bit flipped. Spelled as a ternary logic on a alone: the exclusive
+  // or with all ones becomes a ternary logic whose result register is also
+  // an input, which ties each loop step to the register's last value.
+  static T Not(T a) { return _mm512_ternarylogic_epi32(a, a, a, 0x55); }
   static T Add8(T a, T b) { return _mm512_add_epi8(a, b); }
   static T Sub8(T a, T b) { return _mm512_sub_epi8(a, b); }
   static T Adds8u(T a, T b) { return _mm512_adds_epu8(a, b); }

@@ -30,6 +30,7 @@ struct Sse2Ops {
   // yes where the mask bytes are all ones, no where they are zero.
   static T Blend(T mask, T yes, T no) { return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no)); }
   static T Xor(T a, T b) { return _mm_xor_si128(a, b); }
+  static T Not(T a) { return _mm_xor_si128(a, _mm_set1_epi32(-1)); }
   static T Add8(T a, T b) { return _mm_add_epi8(a, b); }
   static T Sub8(T a, T b) { return _mm_sub_epi8(a, b); }
   static T Adds8u(T a, T b) { return _mm_adds_epu8(a, b); }
