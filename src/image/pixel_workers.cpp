@@ -459,8 +459,14 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
     job.mMaskPixels = masked && mask != nullptr ? mask->mPixels : nullptr;
   };
   int count = g_StartedWorkers;
+  if (count == 0) {
+    WorkerJob job;
+    fill(job, 0, rows);
+    RunBlendRows(job, 0, rows);
+    return;
+  }
   int64_t pixels = rows * width;
-  bool onPoster = count == 0 || pixels < kPoolJobMinPixels || (count > 1 && rows == 1) ||
+  bool onPoster = pixels < kPoolJobMinPixels || (count > 1 && rows == 1) ||
                   (pixels < kSleepingPoolJobMinPixels && AnyWorkerSleeping(count));
   // Every block and band is written before the first worker starts: a
   // worker may take chunks of any band. The blocks hold the bands also when
@@ -475,11 +481,11 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
     chunks.mChunks = (end - first + kBandChunkRows - 1) / kBandChunkRows;
     chunks.mNext.store(0, std::memory_order_relaxed);
   }
+  // Block 0 describes the whole blit but for its rows.
+  const WorkerJob& blit = g_WorkerJobs[0];
   if (onPoster) {
     // Waking a worker costs more than a small blend: the poster runs it.
-    WorkerJob job;
-    fill(job, 0, rows);
-    RunWorkerJob(&job, -1);
+    RunBlendRows(blit, 0, rows);
     for (int i = 0; i < count; ++i) {
       g_WorkerJobs[i].mStatus = 0;
       g_WorkerJobs[i].mRan = true;
@@ -490,9 +496,7 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
   for (int i = 0; i < count; ++i) PostWorkerJob(i);
   // While the workers wake, the poster takes unclaimed chunks too, from the
   // last band backwards; the workers begin with their own.
-  WorkerJob poster;
-  fill(poster, 0, rows);
-  for (int band = count - 1; band >= 0; --band) RunBandChunks(poster, band);
+  for (int band = count - 1; band >= 0; --band) RunBandChunks(blit, band);
   // Every chunk is claimed. A worker that has not woken yet would find
   // nothing left; its job is taken back instead of waited for (waking a
   // sleeping thread can take longer than the whole blend).
