@@ -14,10 +14,6 @@ uint8_t g_RedrawOption = 1;
 
 namespace {
 
-LayerRecord* RecordOf(const ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
-}
-
 // Positions come from scripts: sums saturate instead of wrapping.
 int64_t AddSaturated(int64_t a, int64_t b) {
   int64_t sum = 0;
@@ -49,7 +45,7 @@ bool HasRuleMaskClosed(const LayerRecord* record) {
 void ResetGroupRects(ObjectTreeNode* first) {
   for (ObjectTreeNode* node = first; node != nullptr; node = node->mNextSibling) {
     if (node->mIsGroup == 0) continue;
-    if (LayerRecord* record = RecordOf(node)) ResetRecordDirtyState(record);
+    if (LayerRecord* record = LayerRecordOf(node)) ResetRecordDirtyState(record);
     ResetGroupRects(node->mFirstChild);
   }
 }
@@ -57,7 +53,7 @@ void ResetGroupRects(ObjectTreeNode* first) {
 }  // namespace
 
 int UnionDirtyRect(ObjectTreeNode* node, int64_t rect[4]) {
-  LayerRecord* record = RecordOf(node);
+  LayerRecord* record = LayerRecordOf(node);
   if (record == nullptr) return -1;
   int64_t width = record->mWidth;
   int64_t height = record->mHeight;
@@ -99,7 +95,7 @@ void InvalidatePlace(ObjectTreeNode* node, LayerRecord* record) {
     // Clipped away: no further ancestor takes it.
     if (UnionDirtyRect(current->mParent, rect) != 0) break;
     current = current->mParent;
-    currentRecord = RecordOf(current);
+    currentRecord = LayerRecordOf(current);
   }
 }
 
@@ -115,7 +111,7 @@ void InvalidateOtherPlaces(ObjectTreeNode* first, const ObjectTreeNode* except, 
 }  // namespace
 
 int InvalidateLayerToRoot(ObjectTreeNode* node) {
-  LayerRecord* record = RecordOf(node);
+  LayerRecord* record = LayerRecordOf(node);
   if (record == nullptr) return -1;
   InvalidatePlace(node, record);
   if (record->mRefCount > 1 && g_LayerRoot != nullptr) InvalidateOtherPlaces(g_LayerRoot->mFirstChild, node, record);
@@ -129,7 +125,7 @@ void InvalidateGroupMembers(ObjectTreeNode* group) {
       InvalidateGroupMembers(child);
       continue;
     }
-    LayerRecord* record = RecordOf(child);
+    LayerRecord* record = LayerRecordOf(child);
     if (record == nullptr || record->mVisible == 0 || record->mOpacity == 0 || HasRuleMaskClosed(record) ||
         record->mGpuState != 0) {
       continue;
@@ -141,7 +137,7 @@ void InvalidateGroupMembers(ObjectTreeNode* group) {
 }
 
 int InvalidateGroupToRoot(ObjectTreeNode* group) {
-  LayerRecord* record = RecordOf(group);
+  LayerRecord* record = LayerRecordOf(group);
   if (record == nullptr) return -1;
   if (g_RedrawOption != 0) InvalidateGroupMembers(group);
   int64_t rect[4];
@@ -149,10 +145,10 @@ int InvalidateGroupToRoot(ObjectTreeNode* group) {
   ObjectTreeNode* current = group;
   // The first pass unions the group's rectangle into the group itself.
   while (UnionDirtyRect(current, rect) == 0) {
-    LayerRecord* currentRecord = RecordOf(current);
+    LayerRecord* currentRecord = LayerRecordOf(current);
     Translate(rect, currentRecord->mX, currentRecord->mY);
     ObjectTreeNode* parent = current->mParent;
-    if (parent == nullptr || parent == g_LayerRoot || RecordOf(parent) == nullptr) break;
+    if (parent == nullptr || parent == g_LayerRoot || LayerRecordOf(parent) == nullptr) break;
     current = parent;
   }
   return 0;
@@ -173,7 +169,7 @@ ObjectTreeNode* GetFirstLayerChild() { return g_LayerRoot != nullptr ? g_LayerRo
 
 void CommitLayerState(ObjectTreeNode* node) {
   for (; node != nullptr; node = node->mNextSibling) {
-    if (LayerRecord* record = RecordOf(node)) {
+    if (LayerRecord* record = LayerRecordOf(node)) {
       bool changed = false;
       if (record->mPendingVisibleSet != 0) {
         record->mPendingVisibleSet = 0;

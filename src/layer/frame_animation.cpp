@@ -159,7 +159,7 @@ void UnscrambleFrameAnimation(FrameAnimation* animation) {
 }
 
 int LoadFrameAnimation(ObjectTreeNode* layer, const char* name) {
-  auto* record = layer != nullptr ? static_cast<LayerRecord*>(layer->mPayload) : nullptr;
+  auto* record = LayerRecordOf(layer);
   ResourceLocation location;
   if (LoadResourceWhole(&location, name) != 0) {
     ReportErrorAtScriptFmt(kMsgCannotReadFile, name);
@@ -192,7 +192,7 @@ int LoadFrameAnimation(ObjectTreeNode* layer, const char* name) {
 }
 
 void ShowAnimationFrame(ObjectTreeNode* layer, int64_t frame) {
-  auto* record = layer != nullptr ? static_cast<LayerRecord*>(layer->mPayload) : nullptr;
+  auto* record = LayerRecordOf(layer);
   if (record == nullptr || record->mFrameAnimation == nullptr || record->mFrameAnimation->mFileImage == nullptr) {
     return;
   }

@@ -39,8 +39,6 @@ ObjectTreeNode* FindAnimationLayer(int command, int* stop) {
   return node;
 }
 
-LayerRecord* RecordOf(ObjectTreeNode* node) { return static_cast<LayerRecord*>(node->mPayload); }
-
 }  // namespace
 
 int32_t CmdFrameAnimation() {
@@ -66,7 +64,7 @@ int32_t CmdFrameAnimationRelease() {
   int stop = 0;
   ObjectTreeNode* layer = FindAnimationLayer(kFrameAnimationReleaseSlot, &stop);
   if (layer == nullptr) return stop;
-  ReleaseFrameAnimation(RecordOf(layer));
+  ReleaseFrameAnimation(LayerRecordOf(layer));
   return 0;
 }
 
@@ -77,7 +75,7 @@ int32_t CmdFrameAnimationQuery() {
   if (layer == nullptr) return stop;
   int out = ArgSlot(2);
   if (out == 0) return 0;
-  const LayerRecord* record = RecordOf(layer);
+  const LayerRecord* record = LayerRecordOf(layer);
   const FrameAnimation* animation = record != nullptr ? record->mFrameAnimation : nullptr;
   // The first present of ids 3 (frame count) and 4, 5, 6 (header values).
   int chosen = 0;

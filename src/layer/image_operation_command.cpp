@@ -108,7 +108,7 @@ ObjectTreeNode* FindOrCreateTarget(int textId) {
     if (CreateLayerRecord(node) != 0) return nullptr;
     // A fresh record has a size but no pixels, and the routines that write
     // into a destination read its block: give it its one pixel, transparent.
-    auto* record = static_cast<LayerRecord*>(node->mPayload);
+    auto* record = LayerRecordOf(node);
     uint8_t* block = AllocPixelBuffer(nullptr, record->mWidth, record->mHeight, nullptr);
     if (block == nullptr) return nullptr;
     SetPixelBuffer(record, block, record->mWidth, record->mHeight);
@@ -120,7 +120,7 @@ ObjectTreeNode* FindOrCreateTarget(int textId) {
 
 // The group as one picture: its whole canvas composed again.
 void RecomposeGroup(ObjectTreeNode* group) {
-  auto* record = static_cast<LayerRecord*>(group->mPayload);
+  auto* record = LayerRecordOf(group);
   record->mDirty = 1;
   record->mDirtyWhole = 1;
   record->mDirtyValid = 1;
@@ -265,7 +265,7 @@ int32_t Effect(const Operation& op, const EffectEntry& entry) {
   if (entry.mFillType != 0 || entry.mId == 61) {
     if (ArgInt(entry.mId) >= 2) {
       ObjectTreeNode* target = op.mTargets[0] != nullptr ? op.mTargets[0] : op.mSource;
-      static_cast<LayerRecord*>(target->mPayload)->mHasAlpha = 1;
+      LayerRecordOf(target)->mHasAlpha = 1;
     }
   }
   const int64_t* r = op.mRegion.mPixels;

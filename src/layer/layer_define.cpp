@@ -79,7 +79,7 @@ bool SideAccepted(int id) {
 int CopyMaskAlpha(LayerRecord* record) {
   ObjectTreeNode* maskNode = FindLayerByText(ArgText(48));
   if (maskNode == nullptr) return 0;
-  auto* mask = static_cast<LayerRecord*>(maskNode->mPayload);
+  auto* mask = LayerRecordOf(maskNode);
   if (mask->mWidth != record->mWidth || mask->mHeight != record->mHeight) {
     ShowMessageBox("", "レイヤ画像とマスクレイヤ画像のサイズが異なります。");
     g_QuitFlag.store(1);
@@ -264,7 +264,7 @@ ObjectTreeNode* CreateMissingNode(const char* path, bool group, int64_t creation
   ObjectTreeNode* node = CreateTreeNode(g_LayerRoot, path, creationKey, 0);
   if (node == nullptr) return nullptr;
   LayerRecord* record = image ? GetLayerRecord(node)
-                              : AttachLayerRecord(node, static_cast<LayerRecord*>(source->mPayload));
+                              : AttachLayerRecord(node, LayerRecordOf(source));
   if (record == nullptr) {
     ReleaseLayerNode(node);
     return nullptr;
@@ -307,7 +307,7 @@ int32_t CmdLayerDefine() {
     if (node == nullptr) return result;
     createdGroup = group;
   }
-  auto* record = static_cast<LayerRecord*>(node->mPayload);
+  auto* record = LayerRecordOf(node);
 
   if (HasArg(46)) {
     if (group) {

@@ -134,7 +134,7 @@ int32_t CmdLayerQuery() {
   if (outSlot == 0) return 0;
   auto n = static_cast<uint32_t>(g_ArgVarId[outSlot]);
   int64_t e = g_ArgVarElement[outSlot];
-  auto* record = node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+  auto* record = LayerRecordOf(node);
   if (record == nullptr) {
     WriteEmptyElement(n, e);
     return 0;

@@ -86,7 +86,7 @@ int SwapLayers(ObjectTreeNode* a, ObjectTreeNode* b, int mode) {
     SwapNodeOrderKeys(a, b);
   }
   SwapNames(a, b);
-  SwapAttributes(static_cast<LayerRecord*>(a->mPayload), static_cast<LayerRecord*>(b->mPayload), mode);
+  SwapAttributes(LayerRecordOf(a), LayerRecordOf(b), mode);
   // The places the images take now may differ from the ones they left.
   Invalidate(a);
   Invalidate(b);

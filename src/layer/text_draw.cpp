@@ -63,7 +63,7 @@ struct BlitSetup {
 // The common start of both blitters: false when nothing is to be drawn.
 bool StartBlit(int32_t colour, int32_t secondColour, int32_t gradient, int32_t direction, int32_t width,
                int32_t height, int64_t x, int64_t y, ObjectTreeNode* node, BlitSetup* setup) {
-  auto* record = node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+  auto* record = LayerRecordOf(node);
   if (record == nullptr) return false;
   record->mHasAlpha = 1;
   const GlyphSlot& slot = CurrentGlyphSlot();

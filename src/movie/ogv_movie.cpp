@@ -172,7 +172,7 @@ void ShowOgvFrame(ObjectTreeNode* node) {
   if (g_TheoraApi == nullptr || movie.mVideo == nullptr) return;
   if (g_TheoraApi->m_decodeframe(movie.mVideo, static_cast<int32_t>(movie.mFrame)) != 1) return;
   if (node == nullptr) return;
-  auto* record = static_cast<LayerRecord*>(node->mPayload);
+  auto* record = LayerRecordOf(node);
   if (record == nullptr || record->mPixels == nullptr || movie.mFrameBuffer == nullptr) return;
   // The picture goes into the layer with the layer's own pitch, clipped to
   // the smaller of the two sizes.

@@ -80,7 +80,7 @@ int SaveLayerImage(std::string file, ImageFormat format) {
   char normalized[kObjectPathBytes];
   if (NormalizeObjectPath(normalized, path.c_str(), g_LayerPathBase, 0) < 0) return -1;
   ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, normalized, kPathLeaf);
-  auto* record = node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+  auto* record = LayerRecordOf(node);
   if (record == nullptr) {
     ReportErrorAtScriptFmt(kMsgShareSourceMissing, CommandName(kFileUtilitySlot), normalized);
     return -1;

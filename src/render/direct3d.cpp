@@ -314,12 +314,12 @@ int ResetDirect3DDevice() {
 
 int ForEachGroupTexture(ObjectTreeNode* group, int action) {
   if (group == nullptr) return 0;
-  auto* groupRecord = static_cast<LayerRecord*>(group->mPayload);
+  auto* groupRecord = LayerRecordOf(group);
   if (groupRecord == nullptr || groupRecord->mPixels == nullptr) return 0;
   int result = 0;
   for (ObjectTreeNode* child = group->mFirstChild; child != nullptr; child = child->mNextSibling) {
     if (child->mIsGroup != 0 && ForEachGroupTexture(child, action) != 0) result = -1;
-    auto* record = static_cast<LayerRecord*>(child->mPayload);
+    auto* record = LayerRecordOf(child);
     if (record == nullptr || record->mGpuState == 0) continue;
     if (record->mPixels == nullptr) break;
     if (action == 1) {

@@ -113,7 +113,7 @@ void ReleaseObjectTrees() {
   // their count and lets windows forget the groups they show.
   if (g_LayerRoot != nullptr) {
     ReleaseDescendants(g_LayerRoot, ReleaseLayerNode);
-    FreeLayerRecord(static_cast<LayerRecord*>(g_LayerRoot->mPayload));
+    FreeLayerRecord(LayerRecordOf(g_LayerRoot));
     FreeTreeNode(g_LayerRoot);
   }
   // The task root's payload is a plain zeroed block.

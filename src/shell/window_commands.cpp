@@ -34,7 +34,7 @@ constexpr int32_t kDefaultSubWindowSide = 128;
 int32_t ClampInt32(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX)); }
 
 void MakeWhollyDirty(ObjectTreeNode* group) {
-  auto* record = group != nullptr ? static_cast<LayerRecord*>(group->mPayload) : nullptr;
+  auto* record = LayerRecordOf(group);
   if (record == nullptr) return;
   record->mDirty = 1;
   record->mDirtyValid = 1;
@@ -52,7 +52,7 @@ LayerRecord* LayerAt(int id, ObjectTreeNode** node, bool* refused) {
   *refused = NormalizeObjectPath(path, ArgText(id), g_LayerPathBase, 0) < 0;
   if (*refused) return nullptr;
   *node = FindObjectByPath(g_LayerRoot, path, kPathLeaf);
-  auto* record = *node != nullptr ? static_cast<LayerRecord*>((*node)->mPayload) : nullptr;
+  auto* record = LayerRecordOf(*node);
   if (record == nullptr) ReportErrorAtScriptFmt(kMsgShareSourceMissing, CommandName(kWindowControlSlot), path);
   return record;
 }
@@ -67,10 +67,10 @@ int ShowLayerSet(WindowObject* object) {
   char path[kObjectPathBytes];
   if (NormalizeObjectPath(path, ArgText(21), g_LayerPathBase, 0) < 0) return -1;
   if (object->mShownLayerSet != nullptr) {
-    if (auto* previous = static_cast<LayerRecord*>(object->mShownLayerSet->mPayload)) previous->mDisplayRoot = 0;
+    if (auto* previous = LayerRecordOf(object->mShownLayerSet)) previous->mDisplayRoot = 0;
   }
   ObjectTreeNode* group = FindObjectByPath(g_LayerRoot, path, kPathGroup);
-  auto* record = group != nullptr ? static_cast<LayerRecord*>(group->mPayload) : nullptr;
+  auto* record = LayerRecordOf(group);
   if (record == nullptr) {
     ReportErrorAtScriptFmt(kMsgShareSourceMissing, CommandName(kWindowControlSlot), path);
     return -1;

@@ -276,7 +276,7 @@ int AllocWindowCanvas(int index, int32_t width, int32_t height) {
 
 void RepaintWindowObject(WindowObject* object) {
   if (object == nullptr || object->mShownLayerSet == nullptr || object->mCanvas == nullptr) return;
-  auto* root = static_cast<LayerRecord*>(object->mShownLayerSet->mPayload);
+  auto* root = LayerRecordOf(object->mShownLayerSet);
   if (root == nullptr) return;
   root->mChangedRect[0] = 0;
   root->mChangedRect[1] = 0;
