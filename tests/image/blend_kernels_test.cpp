@@ -70,6 +70,15 @@ int ExpectedModeValue(int mode, int s, int d) {
 
 // The opaque kernel of group 0 on every (s, d) pair: the table value, or the
 // forwarded primitive's own formula for multiply and screen.
+// The processor runs the vector kernels of this width (16, 32 or 64 bytes;
+// 0 the widest it has).
+bool BuildsVectorWidth(int width) {
+  if (g_CpuFeatures[kCpuSse2] == 0) return false;
+  if (width == 64) return HaveWidestVectors();
+  if (width == 32) return HaveWideVectors();
+  return true;
+}
+
 TEST_F(BlendKernels, EveryModeOpaqueTableAgainstTheFormula) {
   std::vector<uint8_t> src(65536);
   std::vector<uint8_t> dst(65536);
@@ -82,13 +91,23 @@ TEST_F(BlendKernels, EveryModeOpaqueTableAgainstTheFormula) {
         dst[s * 256 + d] = static_cast<uint8_t>(d);
       }
     }
-    g_BlendKernels.mPlain[mode * 2 + 1](dst.data(), src.data(), 256, dst.size());
-    for (int s = 0; s < 256; ++s) {
-      for (int d = 0; d < 256; ++d) {
-        int expected = ExpectedModeValue(mode, s, d);
-        if (mode == BLEND_MULTIPLY) expected = (d * (s + 1)) >> 8;
-        if (mode == BLEND_SCREEN) expected = d + s - ((d * (s + 1)) >> 8);
-        ASSERT_EQ(dst[s * 256 + d], expected) << s << " " << d;
+    // The engine's kernels and those of every vector width the processor
+    // has (0: the engine's own table).
+    for (int width : {0, 16, 32, 64}) {
+      BlendKernelTable table = g_BlendKernels;
+      if (width != 0 && !BuildsVectorWidth(width)) continue;
+      if (width != 0) BuildBlendKernelTable(&table, width);
+      for (int s = 0; s < 256; ++s) {
+        for (int d = 0; d < 256; ++d) dst[s * 256 + d] = static_cast<uint8_t>(d);
+      }
+      table.mPlain[mode * 2 + 1](dst.data(), src.data(), 256, dst.size());
+      for (int s = 0; s < 256; ++s) {
+        for (int d = 0; d < 256; ++d) {
+          int expected = ExpectedModeValue(mode, s, d);
+          if (mode == BLEND_MULTIPLY) expected = (d * (s + 1)) >> 8;
+          if (mode == BLEND_SCREEN) expected = d + s - ((d * (s + 1)) >> 8);
+          ASSERT_EQ(dst[s * 256 + d], expected) << "width " << width << ": " << s << " " << d;
+        }
       }
     }
   }
@@ -240,8 +259,7 @@ TEST_P(VectorKernels, GiveThePlainKernelsBytes) {
   int width = GetParam();
   BlendKernelTable table = g_BlendKernels;
   if (width != 0) BuildBlendKernelTable(&table, width);
-  bool haveWidth = width == 64 ? HaveWidestVectors() : width != 32 || HaveWideVectors();
-  if (g_CpuFeatures[kCpuSse2] != 0 && haveWidth) {
+  if (BuildsVectorWidth(width)) {
     // The vector forms are in place, so the comparison below is not of a
     // kernel with itself.
     EXPECT_NE(table.mAlpha[BLEND_OVERLAY * 2 + 1], g_PlainBlendKernels.mAlpha[BLEND_OVERLAY * 2 + 1]);
