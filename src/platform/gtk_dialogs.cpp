@@ -5,6 +5,7 @@
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
+#include "platform/gtk_lock.h"
 #include "platform/sjis_chars.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
@@ -153,6 +154,7 @@ int RunChooser(const TextDialogRequest& request, std::string* result) {
 }  // namespace
 
 int RunGtkTextDialog(PlatformWindow* owner, const TextDialogRequest& request, std::string* result) {
+  std::lock_guard<std::recursive_mutex> gtk(GtkLock());
   if (!StartGtk()) return kDialogFailed;
   switch (request.mKind) {
     case TextDialogKind::kInput: return RunInput(owner, request, result);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/folders.h"
+#include "platform/gtk_lock.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
 
@@ -207,6 +208,7 @@ std::string WriteIconFile(const uint8_t* pixels) {
 }
 
 bool ShowIndicator(const TrayIconRequest& request) {
+  std::lock_guard<std::recursive_mutex> gtk(GtkLock());
   if (!LoadIndicator()) return false;
   Indicator& in = g_indicator;
   in.mWindow = request.mWindow;
@@ -241,6 +243,7 @@ bool ShowIndicator(const TrayIconRequest& request) {
 }
 
 void RemoveIndicator() {
+  std::lock_guard<std::recursive_mutex> gtk(GtkLock());
   Indicator& in = g_indicator;
   if (!in.mReady || in.mItem == nullptr) return;
   // Status: passive (hidden); the item itself stays for the next show.
@@ -270,6 +273,8 @@ void RemovePlatformTrayIcon() {
 
 void PumpPlatformTray() {
   if (!g_indicator.mReady) return;
+  std::unique_lock<std::recursive_mutex> gtk(GtkLock(), std::try_to_lock);
+  if (!gtk.owns_lock()) return;
   while (g_main_context_iteration(nullptr, FALSE) != FALSE) {
   }
 }
