@@ -23,6 +23,10 @@ struct TheoraVideo {
   std::vector<std::vector<uint8_t>> mPackets;
   std::vector<uint8_t> mKeyFrame;
   int32_t mDecodedFrame = -1;  // the frame the decoder holds; -1 none
+  // The frame whose picture the rows hold, as written by the last call; -1
+  // none. A repeated call for it writes nothing (the frame step asks for
+  // the same frame on every display frame of a 30-a-second movie).
+  int32_t mWrittenFrame = -1;
 };
 
 struct TheoraAudio {
@@ -140,6 +144,7 @@ void FreeDecoder(TheoraVideo* video) {
   if (video->mDecoder != nullptr) th_decode_free(video->mDecoder);
   video->mDecoder = nullptr;
   video->mDecodedFrame = -1;
+  video->mWrittenFrame = -1;
 }
 
 bool FeedPacket(TheoraVideo* video, int32_t frame) {
@@ -177,7 +182,9 @@ void VideoFree(TheoraVideo* video) {
 }
 
 void VideoSetReverse(TheoraVideo* video, int32_t reverse) {
-  if (video != nullptr) video->mReverse = reverse != 0;
+  if (video == nullptr || video->mReverse == (reverse != 0)) return;
+  video->mReverse = reverse != 0;
+  video->mWrittenFrame = -1;
 }
 
 int32_t VideoLoad(TheoraVideo* video, const uint8_t* data, TheoraReadCallback read, TheoraSizeCallback size,
@@ -244,6 +251,7 @@ int32_t VideoTotalFrames(TheoraVideo* video) {
 
 int32_t VideoDecodeFrame(TheoraVideo* video, int32_t frame) {
   if (video == nullptr || !video->mLoaded || frame < 0 || frame >= VideoTotalFrames(video)) return 0;
+  if (frame == video->mWrittenFrame && frame == video->mDecodedFrame) return 1;
   if (frame != video->mDecodedFrame) {
     // Decoding starts at the last key frame at or before the frame, unless
     // the decoder already stands between that key frame and the frame.
@@ -266,8 +274,10 @@ int32_t VideoDecodeFrame(TheoraVideo* video, int32_t frame) {
     }
   }
   th_ycbcr_buffer planes;
+  video->mWrittenFrame = -1;
   if (th_decode_ycbcr_out(video->mDecoder, planes) != 0) return 0;
   WritePicture(video, planes);
+  video->mWrittenFrame = frame;
   return 1;
 }
 

@@ -30,7 +30,9 @@ struct TheoraLibApi {
   int32_t (*m_load)(TheoraVideo* video, const uint8_t* data, TheoraReadCallback read, TheoraSizeCallback size,
                     void* any, TheoraRowCallback row, TheoraFrameSizeCallback frameSize, int32_t mode);
   int32_t (*m_totalframe)(TheoraVideo* video);
-  // 1 when the picture of that frame was written through the row callback.
+  // 1 when the picture of that frame was written through the row callback;
+  // when the last call wrote that same frame (in the same row order) the
+  // rows already hold it and nothing is written again.
   int32_t (*m_decodeframe)(TheoraVideo* video, int32_t frame);
   TheoraAudio* (*w_create)();
   void (*w_free)(TheoraAudio* audio);

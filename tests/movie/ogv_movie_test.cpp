@@ -39,7 +39,7 @@ GameFile LayerPicture(const std::string& name, int width, int height) {
 
 LayerRecord* MovieLayer() {
   ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, "W0/mv", kPathLeaf);
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+  return LayerRecordOf(node);
 }
 
 uint32_t Pixel(const LayerRecord* record, int x, int y) {
@@ -149,6 +149,55 @@ TEST(OgvMovieTest, FramesMayGoBackAndForthAcrossKeyFrames) {
     ASSERT_EQ(g_OgvMovie.mFrame, frame) << ms;
     EXPECT_LE(WorstFrameError(spec, static_cast<int>(frame), MovieLayer()), 2) << ms;
   }
+}
+
+// The decoder writes a frame's picture once: asking again for the frame the
+// rows already hold writes nothing, while another frame or the other row
+// order writes it anew.
+std::vector<uint8_t> g_DecoderMovie;
+std::vector<uint8_t> g_DecoderRows;
+int g_DecoderRowWrites = 0;
+uint32_t DecoderRead(const uint8_t*, uint8_t* destination, uint32_t offset, uint32_t count) {
+  if (offset >= g_DecoderMovie.size()) return 0;
+  uint32_t n = std::min<uint32_t>(count, static_cast<uint32_t>(g_DecoderMovie.size() - offset));
+  std::memcpy(destination, g_DecoderMovie.data() + offset, n);
+  return n;
+}
+uint32_t DecoderSize() { return static_cast<uint32_t>(g_DecoderMovie.size()); }
+uint8_t* DecoderRow(void*, int32_t row) {
+  ++g_DecoderRowWrites;
+  return g_DecoderRows.data() + static_cast<size_t>(row) * 24 * 4;
+}
+void DecoderFrameSize(void*, int32_t, int32_t) {}
+
+TEST(OgvMovieTest, TheDecoderWritesARepeatedFrameOnce) {
+  TheoraMovieSpec spec = TenColours();
+  g_DecoderMovie = MakeTheoraMovie(spec);
+  g_DecoderRows.assign(static_cast<size_t>(24) * 12 * 4, 0);
+  const TheoraLibApi* api = LoadTheoraLibrary();
+  ASSERT_NE(api, nullptr);
+  TheoraVideo* video = api->m_create();
+  api->m_setvrevers(video, 1);
+  ASSERT_EQ(api->m_load(video, g_DecoderMovie.data(), DecoderRead, DecoderSize, nullptr, DecoderRow,
+                        DecoderFrameSize, 0),
+            0);
+  struct Step {
+    int32_t mFrame;
+    int32_t mReverse;
+    int mRowsWritten;
+  };
+  const Step steps[] = {{3, 1, 12}, {3, 1, 0}, {3, 1, 0}, {4, 1, 12}, {3, 1, 12}, {3, 0, 12}, {3, 0, 0}};
+  for (const Step& step : steps) {
+    api->m_setvrevers(video, step.mReverse);
+    g_DecoderRowWrites = 0;
+    EXPECT_EQ(api->m_decodeframe(video, step.mFrame), 1) << step.mFrame;
+    EXPECT_EQ(g_DecoderRowWrites, step.mRowsWritten) << "frame " << step.mFrame << " reverse " << step.mReverse;
+    uint32_t pixel = 0;
+    std::memcpy(&pixel, g_DecoderRows.data() + (5 * 24 + 7) * 4, 4);
+    EXPECT_LE(ColourDistance(pixel, 0xFF000000u | TheoraSpecPixel(spec, step.mFrame, 7, 5)), 2) << step.mFrame;
+  }
+  api->m_free(video);
+  UnloadTheoraLibrary();
 }
 
 TEST(OgvMovieTest, AfterTheLastFrameTheMovieEndsAndTheLayerKeepsIt) {
