@@ -113,6 +113,21 @@ void VecCrossFadeRow(uint8_t* dst, const uint8_t* a, const uint8_t* b, int w, si
   for (size_t i = end; i < n; ++i) dst[i] = LerpSingle(a[i], b[i], w);
 }
 
+// The 64- and 32-byte loops of the normal and add alpha rows, as far as
+// kWidth allows, from byte i; where they stopped.
+template <int kWidth>
+size_t WideAlphaLoops(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t end) {
+  if (kWidth >= 64) i = WidestAlphaBlocks(level, withOpacity, dst, src, o, i, end);
+  if (kWidth >= 32) i = WideAlphaBlocks(level, withOpacity, dst, src, o, i, end);
+  return i;
+}
+template <int kWidth>
+size_t WideAddAlphaLoops(int level, bool withOpacity, uint8_t* dst, const uint8_t* src, int o, size_t i, size_t n) {
+  if (kWidth >= 64) i = WidestAddAlphaBlocks(level, withOpacity, dst, src, o, i, n);
+  if (kWidth >= 32) i = WideAddAlphaBlocks(level, withOpacity, dst, src, o, i, n);
+  return i;
+}
+
 // Slots 5 and 6: the block loops of blend_simd.h (64 and 32 bytes a step up
 // to kWidth, then 16), an 8-byte block, and the single pixels.
 template <int L, int kWidth>
@@ -122,8 +137,7 @@ void VecBlendRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
     for (; n - i >= 4 && !Aligned8(dst + i); i += 4) LerpPixelColour(dst + i, src + i, src[i + 3] + 1);
   }
   size_t end = i + ((n - i) & ~size_t{7});
-  if (kWidth >= 64) i = WidestAlphaBlocks(L, false, dst, src, 0, i, end);
-  if (kWidth >= 32) i = WideAlphaBlocks(L, false, dst, src, 0, i, end);
+  i = WideAlphaLoops<kWidth>(L, false, dst, src, 0, i, end);
   i = simd::AlphaBlocks<Sse2Ops, L, false>(dst, src, 0, i, end);
   __m128i none = _mm_setzero_si128();
   i = ForBlocks(dst, src, i, end,
@@ -140,8 +154,7 @@ void VecBlendRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) 
     }
   }
   size_t end = i + ((n - i) & ~size_t{7});
-  if (kWidth >= 64) i = WidestAlphaBlocks(L, true, dst, src, o, i, end);
-  if (kWidth >= 32) i = WideAlphaBlocks(L, true, dst, src, o, i, end);
+  i = WideAlphaLoops<kWidth>(L, true, dst, src, o, i, end);
   i = simd::AlphaBlocks<Sse2Ops, L, true>(dst, src, o, i, end);
   __m128i opacity = Words(o);
   i = ForBlocks(dst, src, i, end,
@@ -229,8 +242,7 @@ inline __m128i AddAlpha16(__m128i d, __m128i s, __m128i opacity) {
 template <int L, int kWidth>
 void VecAddRowAlpha(uint8_t* dst, const uint8_t* src, size_t n) {
   size_t i = 0;
-  if (kWidth >= 64) i = WidestAddAlphaBlocks(L, false, dst, src, 0, i, n);
-  if (kWidth >= 32) i = WideAddAlphaBlocks(L, false, dst, src, 0, i, n);
+  i = WideAddAlphaLoops<kWidth>(L, false, dst, src, 0, i, n);
   __m128i none = _mm_setzero_si128();
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, false>(Load(dst + i), Load(src + i), none));
   for (; n - i >= 4; i += 4) {
@@ -247,10 +259,7 @@ void VecAddRowAlphaOpacity(uint8_t* dst, const uint8_t* src, int o, size_t n) {
     return;
   }
   size_t i = 0;
-  if (o >= 0 && o < 256) {
-    if (kWidth >= 64) i = WidestAddAlphaBlocks(L, true, dst, src, o, i, n);
-    if (kWidth >= 32) i = WideAddAlphaBlocks(L, true, dst, src, o, i, n);
-  }
+  if (o >= 0 && o < 256) i = WideAddAlphaLoops<kWidth>(L, true, dst, src, o, i, n);
   __m128i opacity = Words(o);
   for (; n - i >= 16; i += 16) Store(dst + i, AddAlpha16<L, true>(Load(dst + i), Load(src + i), opacity));
   for (; n - i >= 4; i += 4) {

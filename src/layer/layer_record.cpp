@@ -36,11 +36,7 @@ int CreateLayerRecord(ObjectTreeNode* node) {
 
 LayerRecord* GetLayerRecord(ObjectTreeNode* node) {
   if (node == nullptr || CreateLayerRecord(node) != 0) return nullptr;
-  return static_cast<LayerRecord*>(node->mPayload);
-}
-
-LayerRecord* LayerRecordOf(const ObjectTreeNode* node) {
-  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+  return LayerRecordOf(node);
 }
 
 int ShareLayerRecord(ObjectTreeNode* node, LayerRecord* record) {
@@ -84,7 +80,7 @@ void FreeLayerRecord(LayerRecord* record) {
 
 void ReleaseLayerNode(ObjectTreeNode* node) {
   if (node == nullptr) return;
-  auto* record = static_cast<LayerRecord*>(node->mPayload);
+  auto* record = LayerRecordOf(node);
   if (record != nullptr) record->mDisplayRoot = 0;
   // Every window that shows the node lets go of it, also one that was given
   // the node without the record being marked (window 0's "W0").

@@ -10,10 +10,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/object_tree.h"
+
 struct GifFrame;
 struct FrameAnimation;
 struct GpuTexture;
-struct ObjectTreeNode;
 
 // Frames a GIF load may keep on one record.
 constexpr int kGifFrameTableSize = 8192;
@@ -106,7 +107,10 @@ int CreateLayerRecord(ObjectTreeNode* node);
 // null node or a failure. A payload the node had is not looked at.
 LayerRecord* GetLayerRecord(ObjectTreeNode* node);
 // The record a layer node carries; null for a null node or one without.
-LayerRecord* LayerRecordOf(const ObjectTreeNode* node);
+// Inline: the composition asks it of every layer of every frame.
+inline LayerRecord* LayerRecordOf(const ObjectTreeNode* node) {
+  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+}
 // Makes the record the node's payload too and counts the reference; nothing
 // when either is missing. Returns 0.
 int ShareLayerRecord(ObjectTreeNode* node, LayerRecord* record);

@@ -49,6 +49,10 @@ struct GpuDevice {
   GLuint mVertexBuffer = 0;
   GLuint mVertexShader = 0;
   GLuint mFixedProgram = 0;
+  // Where the fixed-function program's per-draw uniforms live, looked up
+  // once when it is linked: the stage arrays and the texture factor.
+  GLint mStageUniforms[7] = {-1, -1, -1, -1, -1, -1, -1};
+  GLint mFactorUniform = -1;
   GLuint mSamplers[kGpuStages] = {0, 0, 0};
   GpuTexture* mBackBuffer = nullptr;
   GpuTexture* mTarget = nullptr;

@@ -103,13 +103,27 @@ GLuint CompileShader(const GlFunctions& gl, GLenum kind, const char* source, std
   gl.DeleteShader(shader);
   return 0;
 }
+
+// The stage arrays of the fixed-function program, in the order of
+// GpuDevice::mStageUniforms.
+constexpr const char* kStageUniformNames[7] = {"uHasTexture", "uColorOp",   "uColorArg1", "uColorArg2",
+                                               "uAlphaOp",    "uAlphaArg1", "uAlphaArg2"};
+constexpr const char* kSamplerNames[kGpuStages] = {"uTexture0", "uTexture1", "uTexture2"};
 }  // namespace
 
 bool BuildGpuPrograms(GpuDevice* device, std::string* log) {
-  device->mVertexShader = CompileShader(device->gl, GL_VERTEX_SHADER, kVertexShader, log);
+  const GlFunctions& gl = device->gl;
+  device->mVertexShader = CompileShader(gl, GL_VERTEX_SHADER, kVertexShader, log);
   if (device->mVertexShader == 0) return false;
-  device->mFixedProgram = LinkGpuProgram(device, kFixedFragmentShader, log);
-  return device->mFixedProgram != 0;
+  GLuint program = LinkGpuProgram(device, kFixedFragmentShader, log);
+  device->mFixedProgram = program;
+  if (program == 0) return false;
+  for (int k = 0; k < 7; ++k) device->mStageUniforms[k] = gl.GetUniformLocation(program, kStageUniformNames[k]);
+  device->mFactorUniform = gl.GetUniformLocation(program, "uFactor");
+  // Stage i always samples texture unit i.
+  gl.UseProgram(program);
+  for (int i = 0; i < kGpuStages; ++i) gl.Uniform1i(gl.GetUniformLocation(program, kSamplerNames[i]), i);
+  return true;
 }
 
 GLuint LinkGpuProgram(GpuDevice* device, const char* fragmentSource, std::string* log) {
@@ -132,36 +146,24 @@ GLuint LinkGpuProgram(GpuDevice* device, const char* fragmentSource, std::string
 
 void SetGpuStageUniforms(GpuDevice* device) {
   const GlFunctions& gl = device->gl;
-  GLuint program = device->mFixedProgram;
-  GLint hasTexture[kGpuStages], colorOp[kGpuStages], colorArg1[kGpuStages], colorArg2[kGpuStages];
-  GLint alphaOp[kGpuStages], alphaArg1[kGpuStages], alphaArg2[kGpuStages];
+  GLint values[7][kGpuStages];
   for (int i = 0; i < kGpuStages; ++i) {
     const GpuStage& stage = device->mStages[i];
-    hasTexture[i] = device->mTextures[i] != nullptr ? 1 : 0;
-    colorOp[i] = static_cast<GLint>(stage.colorOp);
-    colorArg1[i] = static_cast<GLint>(stage.colorArg1);
-    colorArg2[i] = static_cast<GLint>(stage.colorArg2);
-    alphaOp[i] = static_cast<GLint>(stage.alphaOp);
-    alphaArg1[i] = static_cast<GLint>(stage.alphaArg1);
-    alphaArg2[i] = static_cast<GLint>(stage.alphaArg2);
+    values[0][i] = device->mTextures[i] != nullptr ? 1 : 0;
+    values[1][i] = static_cast<GLint>(stage.colorOp);
+    values[2][i] = static_cast<GLint>(stage.colorArg1);
+    values[3][i] = static_cast<GLint>(stage.colorArg2);
+    values[4][i] = static_cast<GLint>(stage.alphaOp);
+    values[5][i] = static_cast<GLint>(stage.alphaArg1);
+    values[6][i] = static_cast<GLint>(stage.alphaArg2);
   }
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uHasTexture"), kGpuStages, hasTexture);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uColorOp"), kGpuStages, colorOp);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uColorArg1"), kGpuStages, colorArg1);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uColorArg2"), kGpuStages, colorArg2);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uAlphaOp"), kGpuStages, alphaOp);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uAlphaArg1"), kGpuStages, alphaArg1);
-  gl.Uniform1iv(gl.GetUniformLocation(program, "uAlphaArg2"), kGpuStages, alphaArg2);
+  for (int k = 0; k < 7; ++k) gl.Uniform1iv(device->mStageUniforms[k], kGpuStages, values[k]);
   float factor[4];
   GpuColourOf(device->mTextureFactor, factor);
-  gl.Uniform4f(gl.GetUniformLocation(program, "uFactor"), factor[0], factor[1], factor[2], factor[3]);
-  const char* samplerNames[kGpuStages] = {"uTexture0", "uTexture1", "uTexture2"};
+  gl.Uniform4f(device->mFactorUniform, factor[0], factor[1], factor[2], factor[3]);
   for (int i = 0; i < kGpuStages; ++i) {
-    gl.Uniform1i(gl.GetUniformLocation(program, samplerNames[i]), i);
     gl.ActiveTexture(GL_TEXTURE0 + i);
     gl.BindTexture(GL_TEXTURE_2D, device->mTextures[i] != nullptr ? device->mTextures[i]->mName : 0);
     gl.BindSampler(i, device->mSamplers[i]);
   }
 }
-
-

@@ -4,7 +4,6 @@
 
 #include "core/debug_log.h"
 #include "core/process_state.h"
-#include "core/stand_in.h"
 #include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "support/dialog_recorder.h"
@@ -72,26 +71,6 @@ TEST_F(DebugLogTest, AFormatFromAScriptCannotReadMissingArguments) {
 TEST_F(DebugLogTest, AFileThatCannotBeOpenedIsSkipped) {
   std::snprintf(g_ExeFolder, sizeof g_ExeFolder, "%s/missing/", game.Path().c_str());
   EXPECT_EQ(WriteDebugLog("debuglog.txt", false, kDebugLogBudget, "lost"), 0);
-}
-
-}  // namespace
-
-namespace {
-
-void RoutineNotBuiltYet() { STAND_IN(); }
-
-int CountOccurrences(const std::string& text, const std::string& part) {
-  int count = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
-TEST_F(DebugLogTest, AStandInWritesOneLineTheFirstTimeItRuns) {
-  // A stand-in of this test's own, which nothing else reaches.
-  RoutineNotBuiltYet();
-  RoutineNotBuiltYet();
-  std::string log = game.ReadFile("debuglog.txt");
-  EXPECT_EQ(CountOccurrences(log, "stand-in: RoutineNotBuiltYet\n"), 1) << log;
 }
 
 TEST_F(DebugLogTest, NothingIsWrittenWithoutAGameFolder) {
