@@ -185,12 +185,43 @@ bool AnyWorkerSleeping(int count) {
   return false;
 }
 
+// Called once every chunk or part of a shared run is claimed: a worker that
+// has not woken yet would find nothing left, so its job is taken back
+// instead of waited for (waking a sleeping thread can take longer than the
+// whole run).
+void TakeBackUnstartedJobs(int count) {
+  for (int i = 0; i < count; ++i) {
+    PixelWorker& worker = g_Workers[i];
+    if (worker.mPosted && worker.mStart.Withdraw()) {
+      worker.mPosted = false;
+      g_WorkerJobs[i].mStatus = 0;
+      g_WorkerJobs[i].mRan = true;
+    }
+  }
+}
+
 void RunBlendRowsJob(const WorkerJob& job, int worker) {
   if (g_SharedBands == 0 || worker < 0 || worker >= g_SharedBands) {
     RunBlendRows(job, job.mFirstRow, job.mEndRow);
     return;
   }
   for (int k = 0; k < g_SharedBands; ++k) RunBandChunks(job, (worker + k) % g_SharedBands);
+}
+
+// The shared count of a parts run. Written by the poster only while no
+// worker runs a parts job.
+struct PartRun {
+  int64_t mParts = 0;
+  std::atomic<int64_t> mNext{0};
+};
+PartRun g_PartRun;
+
+void RunPartsJob(const WorkerJob& job, int slot) {
+  if (job.mPartRoutine == nullptr) return;
+  for (int64_t part = g_PartRun.mNext.fetch_add(1, std::memory_order_relaxed); part < g_PartRun.mParts;
+       part = g_PartRun.mNext.fetch_add(1, std::memory_order_relaxed)) {
+    job.mPartRoutine(job.mPartContext, part, slot);
+  }
 }
 
 // One bilinear sub-sample: per byte, the top and bottom pairs weighted by
@@ -359,6 +390,10 @@ void RunWorkerJob(WorkerJob* job, int worker) {
     case JOB_QCG_WEBP:
       if (worker == 0 || worker == 1) job->mStatus = RunQcgHalf(*job, worker);
       break;
+    case JOB_PARTS:
+      // A block run by hand outside a parts run has nothing to claim.
+      if (worker >= 0 && worker < kMaxPixelWorkers) RunPartsJob(*job, worker);
+      break;
     default:
       // 29 and 42 and any other code complete without work.
       break;
@@ -497,19 +532,38 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
   // While the workers wake, the poster takes unclaimed chunks too, from the
   // last band backwards; the workers begin with their own.
   for (int band = count - 1; band >= 0; --band) RunBandChunks(blit, band);
-  // Every chunk is claimed. A worker that has not woken yet would find
-  // nothing left; its job is taken back instead of waited for (waking a
-  // sleeping thread can take longer than the whole blend).
-  for (int i = 0; i < count; ++i) {
-    PixelWorker& worker = g_Workers[i];
-    if (worker.mPosted && worker.mStart.Withdraw()) {
-      worker.mPosted = false;
-      g_WorkerJobs[i].mStatus = 0;
-      g_WorkerJobs[i].mRan = true;
-    }
-  }
+  TakeBackUnstartedJobs(count);
   WaitForWorkerJobs(count);
   g_SharedBands = 0;
+}
+
+// Claimed as the chunks of a blend are: every worker and the poster take
+// parts until none is left.
+void RunWorkerParts(int64_t parts, WorkerPartRoutine routine, void* context) {
+  if (parts <= 0 || routine == nullptr) return;
+  int count = std::min(g_StartedWorkers, static_cast<int>(std::min<int64_t>(parts, kMaxPixelWorkers)));
+  if (count == 0 || parts == 1) {
+    for (int64_t part = 0; part < parts; ++part) routine(context, part, kMaxPixelWorkers);
+    return;
+  }
+  g_PartRun.mParts = parts;
+  g_PartRun.mNext.store(0, std::memory_order_relaxed);
+  for (int i = 0; i < count; ++i) {
+    WorkerJob& job = g_WorkerJobs[i];
+    job.mCode = JOB_PARTS;
+    job.mPartRoutine = routine;
+    job.mPartContext = context;
+    job.mStatus = 0;
+    PostWorkerJob(i);
+  }
+  WorkerJob poster;
+  poster.mCode = JOB_PARTS;
+  poster.mPartRoutine = routine;
+  poster.mPartContext = context;
+  RunPartsJob(poster, kMaxPixelWorkers);
+  TakeBackUnstartedJobs(count);
+  WaitForWorkerJobs(count);
+  g_PartRun.mParts = 0;
 }
 
 int RunQcgJobs(int32_t code, uint8_t* pixels, size_t pixelBytes, const uint8_t* file, size_t fileBytes,

@@ -28,6 +28,9 @@ enum WorkerJobCode : int32_t {
   JOB_QCG_ZLIB = 1001,
   JOB_QCG_SNP = 1002,
   JOB_QCG_WEBP = 1003,
+  // Numbered parts of one piece of work (an effect's row bands, a save's
+  // records), claimed one at a time by every worker and the poster.
+  JOB_PARTS = 3000,
 };
 
 constexpr int kMaxWorkerJobs = 64;
@@ -102,6 +105,11 @@ struct WorkerJob {
   const uint8_t* mFile = nullptr;
   size_t mFileBytes = 0;
 
+  // Parts job (3000): the routine and its context; the parts themselves are
+  // claimed from a count shared by every block of the run.
+  void (*mPartRoutine)(void* context, int64_t part, int slot) = nullptr;
+  void* mPartContext = nullptr;
+
   // Results: 0 done; non-zero when the routine failed (a damaged qcg half,
   // a smooth scale wider than an image may be). mRan is false when the worker ended on the
   // quit flag without running the job.
@@ -152,6 +160,20 @@ void RunBlendJobs(int32_t code, LayerRecord* destination, LayerRecord* source, L
 int RunQcgJobs(int32_t code, uint8_t* pixels, size_t pixelBytes, const uint8_t* file, size_t fileBytes,
                size_t outBytes1, size_t storedBytes1, size_t outBytes2, size_t storedBytes2, int32_t width,
                int32_t height);
+
+// A routine of a parts run: does part `part` of the work in `context`.
+// `slot` (0..kPartSlots-1) names the thread running it for the run's
+// duration, for scratch memory of its own: worker i is slot i, the poster
+// slot kMaxPixelWorkers. A routine writes only what its part owns, so the
+// result does not depend on which thread ran which part.
+using WorkerPartRoutine = void (*)(void* context, int64_t part, int slot);
+constexpr int kPartSlots = kMaxPixelWorkers + 1;
+// Runs parts 0..parts-1 of `routine` over the workers and the calling
+// thread, each part exactly once, and returns when all are done. Parts are
+// claimed in order as threads come free, so uneven parts even out. With no
+// pool running, or a single part, everything runs here (slot
+// kMaxPixelWorkers). Not re-entrant: a routine must not start a run.
+void RunWorkerParts(int64_t parts, WorkerPartRoutine routine, void* context);
 
 // Tests replace the thread start to see a pool that the system refuses in
 // part; nullptr restores the platform's start.

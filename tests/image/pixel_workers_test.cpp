@@ -576,4 +576,56 @@ TEST_F(PixelWorkers, AWorkerThatDoesNotWakeIsNotWaitedFor) {
   EXPECT_TRUE(WorkersBecomeIdle());
 }
 
+// A parts run does every part exactly once whatever the pool's size, each
+// on a thread whose slot is its own for the run, and uses the workers when
+// they run (the parts here wait for one another so that no thread can take
+// them all before the others wake).
+TEST_F(PixelWorkers, PartsRunEveryPartOnceOnTheWorkersAndThePoster) {
+  struct Run {
+    std::atomic<int> mDone[64];
+    std::atomic<int> mSlotUsers[kPartSlots];
+    std::atomic<int> mSlotsSeen{0};
+    std::atomic<bool> mSlotShared{false};
+    std::atomic<int> mStarted{0};
+    int mWaitFor = 1;
+  };
+  auto routine = [](void* context, int64_t part, int slot) {
+    Run& run = *static_cast<Run*>(context);
+    ASSERT_GE(slot, 0);
+    ASSERT_LT(slot, kPartSlots);
+    if (run.mSlotUsers[slot].fetch_add(1) != 0) run.mSlotShared.store(true);
+    run.mSlotsSeen.fetch_or(1 << slot);
+    // The first parts wait (briefly) until as many threads as the pool has
+    // are inside one, so the run shows that it really is shared.
+    if (run.mStarted.fetch_add(1) < run.mWaitFor) {
+      auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+      while (run.mStarted.load() < run.mWaitFor && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+      }
+    }
+    run.mDone[part].fetch_add(1);
+    run.mSlotUsers[slot].fetch_sub(1);
+  };
+  for (int workers : {0, 1, 2, 4}) {
+    SCOPED_TRACE(workers);
+    if (workers > 0) StartWith(workers);
+    Run run;
+    for (auto& done : run.mDone) done.store(0);
+    for (auto& users : run.mSlotUsers) users.store(0);
+    run.mWaitFor = workers == 0 ? 1 : workers;
+    RunWorkerParts(64, routine, &run);
+    for (int part = 0; part < 64; ++part) EXPECT_EQ(run.mDone[part].load(), 1) << part;
+    EXPECT_FALSE(run.mSlotShared.load());
+    int seen = run.mSlotsSeen.load();
+    if (workers == 0) {
+      EXPECT_EQ(seen, 1 << kMaxPixelWorkers);
+    } else {
+      EXPECT_EQ(seen & ~((1 << kPartSlots) - 1), 0);
+      EXPECT_GE(__builtin_popcount(seen), workers) << "the parts stayed on fewer threads than the pool has";
+    }
+    StopPixelWorkers();
+    EXPECT_TRUE(WorkersBecomeIdle());
+  }
+}
+
 }  // namespace
