@@ -475,14 +475,20 @@ int32_t CmdWait() {
   ExecutionContext* context = g_CurrentContext;
   int frameSlot = ArgSlot(0);
   int msSlot = ArgSlot(1);
-  // A count of 0 or less is no wait.
-  auto frames = frameSlot != 0 ? static_cast<int32_t>(static_cast<uint32_t>(g_ArgInt[frameSlot])) : 0;
-  if (frames > 0) {
-    context->mWaitFrames = frames;
+  int64_t frames = frameSlot != 0 ? g_ArgInt[frameSlot] : 0;
+  int64_t ms = msSlot != 0 ? g_ArgInt[msSlot] : 0;
+  // Any non-zero count gives up the turn, even one whose low word is 0.
+  if (frames != 0) {
+    // The frame count keeps its low word; one that reads negative there
+    // would count down for 2^32 visits, so it waits none and the task
+    // resumes on its next visit.
+    auto low = static_cast<int32_t>(static_cast<uint32_t>(frames));
+    context->mWaitFrames = low > 0 ? low : 0;
     return -1;
   }
-  auto ms = msSlot != 0 ? static_cast<int32_t>(static_cast<uint32_t>(g_ArgInt[msSlot])) : 0;
-  if (ms > 0) {
+  if (ms != 0) {
+    // -1 makes the end a tick in the past: the wrap-aware check clears it on
+    // the next visit.
     uint32_t until = GetTimeMs() + static_cast<uint32_t>(ms);
     context->mWaitUntil = until != 0 ? until : 1;
     return -1;

@@ -90,8 +90,7 @@ TEST_F(TasksTest, HigherOrderKeysRunFirst) {
 TEST_F(TasksTest, FrameWaitsCountVisits) {
   Load(
       [](ScriptAssembler& code) {
-        code.Op("wait", {{"frames", Num(-5)}});  // no wait
-        code.Op("wait", {{"frames", Num(0)}, {"ms", Num(0)}});  // no wait either
+        code.Op("wait", {{"frames", Num(0)}, {"ms", Num(0)}});  // no wait
         Increment(code, kRunInt);
         code.Op("wait", {{"frames", Num(3)}});
         Increment(code, kRunInt);
@@ -106,6 +105,47 @@ TEST_F(TasksTest, FrameWaitsCountVisits) {
     EXPECT_EQ(IntVar(kRunInt), value);
   }
   EXPECT_EQ(g_QuitFlag.load(), 0);
+}
+
+// Whether a wait gives up the turn: the counter is 1 after the first frame
+// when it does, 2 when the task ran on; either way the task has run past the
+// wait by the next frame.
+TEST(TaskWaitTest, EveryNonZeroWaitEndsTheTurnWithoutStalling) {
+  const int64_t kLowWordZero = int64_t{1} << 32;
+  struct WaitCase {
+    const char* mName;
+    std::vector<Arg> mArgs;
+    int64_t mAfterFirstFrame;
+  };
+  const WaitCase cases[] = {
+      {"nothing to wait for", {{"frames", Num(0)}, {"ms", Num(0)}}, 2},
+      {"ms -1", {{"ms", Num(-1)}}, 1},
+      {"ms with a zero low word", {{"ms", Num(kLowWordZero)}}, 1},
+      {"frames with a zero low word", {{"frames", Num(kLowWordZero)}}, 1},
+      {"negative frames", {{"frames", Num(-5)}}, 1},
+      {"frames negative in the low word", {{"frames", Num(0x80000000LL)}}, 1},
+      {"negative frames before a long time wait", {{"frames", Num(-1)}, {"ms", Num(100000)}}, 1},
+  };
+  for (const WaitCase& entry : cases) {
+    SCOPED_TRACE(entry.mName);
+    FakeClock clock(0x1000);
+    ScriptRunner game;
+    ScriptAssembler code = game.Script(0);
+    code.Label("SYSTEM_START");
+    Increment(code, kRunInt);
+    code.Op("wait", entry.mArgs);
+    Increment(code, kRunInt);
+    code.Op("wait", {{"frames", Num(100)}});
+    code.Op("end");
+    game.Add(code);
+    ASSERT_TRUE(game.Load());
+    game.Frame();
+    EXPECT_EQ(IntVar(kRunInt), entry.mAfterFirstFrame);
+    game.Frame();
+    EXPECT_EQ(IntVar(kRunInt), 2);
+    EXPECT_EQ(ContextOf("SYSTEM")->mWaitUntil, 0u);
+    EXPECT_EQ(g_LastErrorText, "");
+  }
 }
 
 TEST_F(TasksTest, TimeWaitsUseTheClockAcrossItsWrap) {
