@@ -14,7 +14,9 @@
 
 namespace {
 
-constexpr size_t kBmpHeaderBytes = 54;
+constexpr size_t kFileHeaderBytes = 14;
+constexpr size_t kInfoHeaderBytes = 40;
+constexpr size_t kBmpHeaderBytes = kFileHeaderBytes + kInfoHeaderBytes;
 
 int Fail(ResourceLocation* location, MessageId id, const char* fileName, bool atScript = true) {
   if (atScript) {
@@ -58,15 +60,19 @@ int DecodeBmpImage(ResourceLocation* location, LayerRecord* record, const char* 
   if (height == 0) return Fail(location, kMsgImageTooLarge, fileName);
   if ((bits == 4 || bits == 8) && compression != 0) return Fail(location, kMsgBmpCompressed, fileName, false);
 
-  // The palette (always at offset 54) and the stored rows must lie inside the file.
+  // The palette follows the information header, whose size the file gives
+  // (the longer V4 and V5 headers carry colour-space fields first); a stored
+  // size below the 40 bytes that every field above needs is taken as 40.
+  // The palette and the stored rows must lie inside the file.
   uint32_t palette[256];
   size_t paletteSize = bits <= 8 ? (size_t{1} << bits) : 0;
   size_t paletteRead = 0;
   if (bits == 1 || bits == 4 || bits == 8) {
+    size_t paletteOffset = kFileHeaderBytes + std::max<size_t>(LoadLe32(data + 14), kInfoHeaderBytes);
     paletteRead = coloursUsed == 0 ? paletteSize : std::min<size_t>(coloursUsed, paletteSize);
-    if (paletteRead * 4 > size - kBmpHeaderBytes) return Fail(location, kMsgBmpDamaged, fileName);
+    if (paletteOffset > size || paletteRead * 4 > size - paletteOffset) return Fail(location, kMsgBmpDamaged, fileName);
     for (size_t i = 0; i < 256; ++i) palette[i] = 0xFF000000u;
-    for (size_t i = 0; i < paletteRead; ++i) palette[i] |= LoadLe32(data + kBmpHeaderBytes + i * 4);
+    for (size_t i = 0; i < paletteRead; ++i) palette[i] |= LoadLe32(data + paletteOffset + i * 4);
   }
   size_t rowBytes = StoredRowBytes(bits, static_cast<size_t>(width));
   if (rowBytes != 0 && (pixelOffset > size || rowBytes * static_cast<size_t>(height) > size - pixelOffset)) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 
@@ -50,6 +51,39 @@ TEST(BmpDecoder, PaletteDepthsAtOddWidths) {
     for (int y = 0; y < c.mHeight; ++y) {
       for (int x = 0; x < c.mWidth; ++x) {
         ASSERT_EQ(record.Pixel(x, y), ExpectedPaletteColour(bmp, bmp.mIndices[y * c.mWidth + x])) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(reports.LastReport(), "");
+}
+
+// The palette sits after the information header, however long the header
+// is; a header size below 40 (never written by a proper tool, read so far as
+// 40) keeps the palette at byte 54.
+TEST(BmpDecoder, PaletteFollowsTheInformationHeader) {
+  ImageReportRecorder reports;
+  std::mt19937 random(5);
+  struct Case {
+    const char* mName;
+    uint32_t mHeaderSize;
+    int mBits;
+    bool mZeroSizeField;  // the header written, its size field then zeroed
+  };
+  const Case cases[] = {
+      {"V5, 8 bits", 124, 8, false}, {"V5, 4 bits", 124, 4, false}, {"V4, 8 bits", 108, 8, false},
+      {"V4, 1 bit", 108, 1, false},  {"40, 8 bits", 40, 8, false},   {"size field 0", 40, 8, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mName);
+    BmpFixture bmp = PaletteBmp(c.mBits, 5, 3, 0, random);
+    bmp.mHeaderSize = c.mHeaderSize;
+    std::vector<uint8_t> file = WriteBmp(bmp);
+    if (c.mZeroSizeField) std::fill(file.begin() + 14, file.begin() + 18, uint8_t{0});
+    ScopedLayerRecord record;
+    ASSERT_EQ(DecodeBytesAs(record.get(), FILE_TYPE_BMP, file), 0);
+    for (int y = 0; y < 3; ++y) {
+      for (int x = 0; x < 5; ++x) {
+        ASSERT_EQ(record.Pixel(x, y), ExpectedPaletteColour(bmp, bmp.mIndices[y * 5 + x])) << x << "," << y;
       }
     }
   }
@@ -129,6 +163,8 @@ TEST(BmpDecoder, DamagedAndRefusedFiles) {
       {"pixel offset past the end", patched(10, {0xFF, 0xFF, 0, 0}), kMsgBmpDamaged},
       {"rows past the end", withSize(valid.size() - 1), kMsgBmpDamaged},
       {"palette past the end", patched(46, {0, 1, 0, 0}), kMsgBmpDamaged},
+      {"header size past the end", patched(14, {0xF0, 0xFF, 0xFF, 0xFF}), kMsgBmpDamaged},
+      {"palette past the end after a long header", patched(14, {124, 0, 0, 0}), kMsgBmpDamaged},
       {"huge colour count", patched(46, {0xFF, 0xFF, 0xFF, 0xFF}), {}},
       {"width 8193", patched(18, {0x01, 0x20, 0, 0}), kMsgImageTooLarge},
       {"width 0", patched(18, {0, 0, 0, 0}), kMsgImageTooLarge},

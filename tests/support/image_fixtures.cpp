@@ -40,14 +40,16 @@ std::vector<uint8_t> WriteBmp(const BmpFixture& bmp) {
     case 32: stride = width * 4; break;
     default: stride = (width * 2 + 3) & ~size_t{3}; break;
   }
-  uint32_t offset = bmp.mPixelOffset != 0 ? bmp.mPixelOffset : static_cast<uint32_t>(54 + bmp.mPalette.size() * 4);
+  uint32_t paletteOffset = 14 + bmp.mHeaderSize;
+  uint32_t offset =
+      bmp.mPixelOffset != 0 ? bmp.mPixelOffset : static_cast<uint32_t>(paletteOffset + bmp.mPalette.size() * 4);
   std::vector<uint8_t> out;
   out.push_back('B');
   out.push_back('M');
   Put32(out, static_cast<uint32_t>(offset + stride * rows));
   Put32(out, 0);
   Put32(out, offset);
-  Put32(out, 40);
+  Put32(out, bmp.mHeaderSize);
   Put32(out, static_cast<uint32_t>(bmp.mWidth));
   Put32(out, static_cast<uint32_t>(bmp.mHeight));
   Put16(out, 1);
@@ -58,6 +60,20 @@ std::vector<uint8_t> WriteBmp(const BmpFixture& bmp) {
   Put32(out, 2835);
   Put32(out, bmp.mColoursUsed);
   Put32(out, 0);
+  if (bmp.mHeaderSize >= 108) {
+    // Red, green, blue and alpha masks, then the colour space "sRGB" whose
+    // end points and gamma are not used.
+    for (uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) Put32(out, mask);
+    Put32(out, 0x73524742u);
+    out.resize(out.size() + 48, 0);
+  }
+  if (bmp.mHeaderSize >= 124) {
+    Put32(out, 4);  // rendering intent: pictures
+    Put32(out, 0);  // no profile
+    Put32(out, 0);
+    Put32(out, 0);
+  }
+  out.resize(paletteOffset, 0);
   for (uint32_t entry : bmp.mPalette) Put32(out, entry);
   out.resize(offset, 0);
   for (int32_t j = 0; j < rows; ++j) {

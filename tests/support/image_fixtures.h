@@ -11,7 +11,10 @@ struct BmpFixture {
   int mBits = 24;
   uint32_t mCompression = 0;
   uint32_t mColoursUsed = 0;        // the stored field
-  std::vector<uint32_t> mPalette;   // words written at offset 54
+  // Information header size: 40, or 108 (V4) and 124 (V5) with the sRGB
+  // colour-space fields after the first 40 bytes.
+  uint32_t mHeaderSize = 40;
+  std::vector<uint32_t> mPalette;   // words written right after the header
   std::vector<uint8_t> mIndices;    // 1, 4, 8 bits: top-down, width*height
   std::vector<uint32_t> mPixels;    // 24, 32 bits: top-down 0xAARRGGBB
   uint32_t mPixelOffset = 0;        // 0: right after the palette
