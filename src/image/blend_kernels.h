@@ -69,6 +69,7 @@ extern BlendLookupTables g_BlendLookupTables;
 
 void InitProductTables();
 // Fills the kernel tables and builds the lookup tables. Needs the product
-// tables and the processor features (InitPixelPrimitives); the kernels that
-// forward to the row primitives read the primitive table when they run.
+// tables; which vector kernels the processor runs is asked of it directly, so
+// the processor features need not be detected first. The kernels that forward
+// to the row primitives read the primitive table when they run.
 void InitBlendKernels();

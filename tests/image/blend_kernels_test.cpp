@@ -113,6 +113,33 @@ TEST_F(BlendKernels, EveryModeOpaqueTableAgainstTheFormula) {
   }
 }
 
+// Building the tables before the processor features are detected (all
+// feature bytes 0, as in a new process) still installs the vector kernels the
+// processor runs.
+TEST_F(BlendKernels, BuildingBeforeFeatureDetectionInstallsTheVectorKernels) {
+  uint8_t detected[kCpuFeatureCount];
+  std::memcpy(detected, g_CpuFeatures, sizeof detected);
+  std::memset(g_CpuFeatures, 0, sizeof g_CpuFeatures);
+  InitBlendKernels();
+  BlendKernelTable built = g_BlendKernels;
+  std::memcpy(g_CpuFeatures, detected, sizeof detected);
+  BlendKernelTable reference;
+  BuildBlendKernelTable(&reference, 0);
+  int vectorEntries = 0;
+  for (int entry = 0; entry < kBlendKernelEntries; ++entry) {
+    SCOPED_TRACE(entry);
+    EXPECT_EQ(built.mPlain[entry], reference.mPlain[entry]);
+    EXPECT_EQ(built.mAlpha[entry], reference.mAlpha[entry]);
+    EXPECT_EQ(built.mMasked[entry], reference.mMasked[entry]);
+    EXPECT_EQ(built.mMaskedAlpha[entry], reference.mMaskedAlpha[entry]);
+    if (built.mPlain[entry] != g_PlainBlendKernels.mPlain[entry]) ++vectorEntries;
+  }
+  if (BuildsVectorWidth(16)) {
+    EXPECT_GT(vectorEntries, 0);
+  }
+  InitBlendKernels();
+}
+
 TEST_F(BlendKernels, DocumentedModeValues) {
   struct Case {
     int mMode, mS, mD, mExpected;
