@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/debug_log.h"
 #include "core/errors.h"
 #include "core/message_ids.h"
 #include "core/object_tree.h"
@@ -17,7 +18,9 @@ const TheoraLibApi* g_TheoraApi = nullptr;
 
 namespace {
 
-const char kAllocatingBox[] = "メモリ確保します. OGV_SX = %d, OGV_SY = %d";
+// The frame buffer's size is a developer's detail: it goes to the debug log,
+// not into a box the player has to dismiss before every movie.
+const char kAllocatingNotice[] = "メモリ確保します. OGV_SX = %d, OGV_SY = %d";
 const char kAllocationFailedBox[] = "メモリ確保失敗. OGV_SX = %d, OGV_SY = %d";
 const char kLibraryMissingBox[] = "DLLの読み込みに失敗しました。";
 
@@ -72,7 +75,7 @@ void UnloadTheoraLib() {
 
 int ResizeOgvFrameBuffer(int32_t width, int32_t height) {
   OgvMovieState& movie = g_OgvMovie;
-  ShowMessageBox("", kAllocatingBox, width, height);
+  WriteDebugLog("debuglog.txt", true, kDebugLogBudget, kAllocatingNotice, width, height);
   // The size comes from the movie: a side of 0 or beyond the image limit is
   // refused, and the sizes are computed in 64 bits. Nothing changes until
   // the new block is there.
