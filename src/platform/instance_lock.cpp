@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "platform/folders.h"
 
@@ -53,6 +55,16 @@ InstanceLockResult CreateInstanceLock(std::string_view name, InstanceLock* lock)
   }
   lock->mFile = file;
   return InstanceLockResult::Created;
+}
+
+InstanceLockResult WaitForInstanceLock(std::string_view name, InstanceLock* lock, uint32_t timeoutMs) {
+  constexpr auto kRetryPeriod = std::chrono::milliseconds(5);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    InstanceLockResult result = CreateInstanceLock(name, lock);
+    if (result != InstanceLockResult::AlreadyHeld || std::chrono::steady_clock::now() >= deadline) return result;
+    std::this_thread::sleep_for(kRetryPeriod);
+  }
 }
 
 void ReleaseInstanceLock(InstanceLock* lock) {

@@ -1,6 +1,7 @@
 #pragma once
 // Named locks that tell a second copy of the program from the first, and the
 // request by which a second copy brings the first one's window to the front.
+#include <cstdint>
 #include <string_view>
 
 enum class InstanceLockResult { Created, AlreadyHeld, Failed };
@@ -12,6 +13,9 @@ struct InstanceLock {
 // Takes the lock of a name (any bytes). The lock lasts until it is released
 // or the process ends.
 InstanceLockResult CreateInstanceLock(std::string_view name, InstanceLock* lock);
+// The same, but while another process holds the lock it waits for it, up to
+// timeoutMs; AlreadyHeld when the time ran out first.
+InstanceLockResult WaitForInstanceLock(std::string_view name, InstanceLock* lock, uint32_t timeoutMs);
 void ReleaseInstanceLock(InstanceLock* lock);
 bool IsInstanceLockHeld(const InstanceLock& lock);
 

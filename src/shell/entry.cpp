@@ -45,6 +45,11 @@ constexpr uint32_t kThreadEndTimeoutMs = 5000;
 // After the display is lost the end must not wait long: a thread that needs
 // the frame lock the interrupted call holds would never end.
 constexpr uint32_t kLostDisplayWaitMs = 400;
+// Start-ups of every game take turns under this lock; it is held only from
+// the process entry until the per-program lock is taken, so a launch waits
+// this long at most before it goes on without it.
+constexpr const char* kStartupLockName = "orvane1";
+constexpr uint32_t kStartupLockWaitMs = 5000;
 
 // Never destroyed: a process that ends through exit() while the thread runs
 // (a library may call it) must not destroy a running thread object.
@@ -262,9 +267,26 @@ std::vector<std::string> BuildRelaunchArguments() { return {GetProgramPath(), g_
 
 void LaunchProcess(const std::vector<std::string>& arguments) { StartDetachedProcess(arguments, g_GameFolderNative); }
 
-int WinMain(int argc, char** argv) {
-  SetFlushToZero();
-  if (CreateInstanceLock("orvane1", &g_InstanceMutexes[0]) != InstanceLockResult::Created) return 0;
+namespace {
+
+void TakeStartupLock() {
+  // A launch never ends because another start-up is under way: it waits for
+  // its turn, and the per-program and per-folder locks then decide whether
+  // this copy runs. One that waited in vain, or cannot make the lock, goes
+  // on without it.
+  switch (WaitForInstanceLock(kStartupLockName, &g_InstanceMutexes[0], kStartupLockWaitMs)) {
+    case InstanceLockResult::Created: break;
+    case InstanceLockResult::AlreadyHeld:
+      std::fputs("orvane: another start-up kept the start-up lock; going on without it\n", stderr);
+      break;
+    case InstanceLockResult::Failed:
+      std::fputs("orvane: the start-up lock cannot be made; going on without it\n", stderr);
+      break;
+  }
+}
+
+int RunProgram(int argc, char** argv) {
+  TakeStartupLock();
 
   std::string programFileName;
   ChooseGameFolder(argc, argv, &programFileName);
@@ -298,4 +320,11 @@ int WinMain(int argc, char** argv) {
   ReleaseInstanceMutexes();
   if (g_RelaunchOnExit.load() != 0) LaunchProcess(BuildRelaunchArguments());
   return exitCode;
+}
+
+}  // namespace
+
+int WinMain(int argc, char** argv) {
+  SetFlushToZero();
+  return RunProgram(argc, argv);
 }

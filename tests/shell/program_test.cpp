@@ -124,6 +124,23 @@ bool WaitForGameWindow(const BackgroundProgram& program) {
   return false;
 }
 
+// A launch that finds another start-up holding the start-up lock waits for
+// it and then runs; it does not end in silence.
+TEST_F(ProgramTest, ALaunchWaitsForAnotherStartUpInsteadOfEnding) {
+  InstanceLock startup;
+  ASSERT_EQ(CreateInstanceLock("orvane1", &startup), InstanceLockResult::Created);
+  BackgroundProgram launch = StartProgram({ORVANE_BINARY_PATH, game.Path()}, Environment());
+  usleep(400000);
+  bool waited = IsProgramRunning(launch);
+  ReleaseInstanceLock(&startup);
+  ProgramResult result = FinishProgram(&launch, 30000);
+  EXPECT_TRUE(waited) << "the launch ended while the start-up lock was held\n" << result.mOutput;
+  EXPECT_FALSE(result.mTimedOut);
+  EXPECT_EQ(result.mExitCode, 0);
+  // This folder holds no game: a launch that ran shows the notice.
+  EXPECT_NE(result.mOutput.find("License Information"), std::string::npos) << result.mOutput;
+}
+
 struct DisplayLossCase {
   const char* mName;
   uint32_t mThreadedStep;  // the game's threaded-stepping switch
