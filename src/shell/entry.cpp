@@ -24,6 +24,7 @@
 #include "platform/game_files.h"
 #include "platform/messages.h"
 #include "platform/process.h"
+#include "platform/termination_signals.h"
 #include "platform/threads.h"
 #include "platform/window.h"
 #include "render/direct3d.h"
@@ -169,6 +170,8 @@ int RunMessageLoop() {
   g_ExitCode = 0;
   DrainMessages();
   while (g_Running.load() != 0) {
+    // A hang-up, Ctrl+C or SIGTERM closes the game as a close request does.
+    if (TakeTerminationRequest() && !g_CloseRequested.load()) RequestClose();
     if (g_QuitFlag.load() != 0) {
       // Whatever set the flag, the window closes: nothing else would end the
       // loop once frames stop.
@@ -326,5 +329,8 @@ int RunProgram(int argc, char** argv) {
 
 int WinMain(int argc, char** argv) {
   SetFlushToZero();
-  return RunProgram(argc, argv);
+  WatchTerminationSignals();
+  int exitCode = RunProgram(argc, argv);
+  StopWatchingTerminationSignals();
+  return exitCode;
 }

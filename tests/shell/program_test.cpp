@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "core/process_state.h"
@@ -139,6 +140,22 @@ TEST_F(ProgramTest, ALaunchWaitsForAnotherStartUpInsteadOfEnding) {
   EXPECT_EQ(result.mExitCode, 0);
   // This folder holds no game: a launch that ran shows the notice.
   EXPECT_NE(result.mOutput.find("License Information"), std::string::npos) << result.mOutput;
+}
+
+// Each termination signal closes the game in order, with the status of a
+// normal end (a hang-up used to kill it outright).
+TEST_F(ProgramTest, EveryTerminationSignalEndsTheGameInOrder) {
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(MakeFixtureGame())));
+  ComputeLockNames();
+  for (int signal : {SIGHUP, SIGINT, SIGTERM}) {
+    SCOPED_TRACE(strsignal(signal));
+    BackgroundProgram program = StartProgram({ORVANE_BINARY_PATH, game.Path()}, Environment());
+    ASSERT_TRUE(WaitForGameWindow(program)) << FinishProgram(&program, 1000).mOutput;
+    kill(program.mPid, signal);
+    ProgramResult ended = FinishProgram(&program, 30000);
+    EXPECT_FALSE(ended.mTimedOut);
+    EXPECT_EQ(ended.mExitCode, 0) << ended.mOutput;
+  }
 }
 
 struct DisplayLossCase {
