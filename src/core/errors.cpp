@@ -1,5 +1,6 @@
 #include "core/errors.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <vector>
 
@@ -87,8 +88,16 @@ std::string EscapePercent(std::string_view text) {
   return out;
 }
 
-void ApplyFatal(int fatal) {
-  if (fatal != 0) g_QuitFlag.store(1);
+// Set by the first fatal report of a run; read for the exit status.
+std::atomic<bool> g_fatalReportMade{false};
+
+void ApplyFatal(MessageId id) {
+  if (id.mFatal == 0) return;
+  g_QuitFlag.store(1);
+  // The open-source notice ends the run through the fatal path, but it is the
+  // information the program gives ("/info", or a folder with no game to run),
+  // not a failure.
+  if (id.mNumber != kMsgOpenSourceNotice.mNumber) g_fatalReportMade.store(true);
 }
 
 void OpenScriptInEditor() {
@@ -131,7 +140,7 @@ std::string BuildErrorText(MessageId id) {
   g_ErrorScriptName.clear();
   g_ErrorLine = 1;
   std::string text = GetMessageText(id);
-  ApplyFatal(id.mFatal);
+  ApplyFatal(id);
   return text;
 }
 
@@ -230,7 +239,10 @@ std::vector<std::string> BuildEditorCommand(std::string_view editor, const std::
   return command;
 }
 
+bool FatalReportMade() { return g_fatalReportMade.load(); }
+
 void ResetErrorReporting() {
+  g_fatalReportMade.store(false);
   g_ErrorScriptName.clear();
   g_ErrorLine = 1;
   g_ErrorDialogShown = false;

@@ -94,5 +94,9 @@ extern bool (*g_ScriptLocationSource)(std::string* scriptName, int* line);
 extern bool (*g_EditorButtonAllowed)();
 extern void (*g_BeforeErrorDialog)();
 
+// True once a fatal report was made in this run (the open-source notice
+// aside): the program then ends with a failure status.
+bool FatalReportMade();
+
 // Back to the state at process start (tests run the engine more than once).
 void ResetErrorReporting();

@@ -51,6 +51,8 @@ constexpr uint32_t kLostDisplayWaitMs = 400;
 // this long at most before it goes on without it.
 constexpr const char* kStartupLockName = "orvane1";
 constexpr uint32_t kStartupLockWaitMs = 5000;
+// The exit status of a run that ended on a fatal report (0 is a normal end).
+constexpr int kFatalReportExitStatus = 1;
 
 // Never destroyed: a process that ends through exit() while the thread runs
 // (a library may call it) must not destroy a running thread object.
@@ -109,7 +111,7 @@ void EndAfterDisplayLoss() {
   std::fflush(nullptr);
   // No destructors: the interrupted call and a thread left waiting still use
   // what they would destroy.
-  std::_Exit(0);
+  std::_Exit(FatalReportMade() ? kFatalReportExitStatus : 0);
 }
 
 void SetFlushToZero() {
@@ -332,5 +334,7 @@ int WinMain(int argc, char** argv) {
   WatchTerminationSignals();
   int exitCode = RunProgram(argc, argv);
   StopWatchingTerminationSignals();
+  // A launcher must be able to tell a run that failed from one that ended.
+  if (exitCode == 0 && FatalReportMade()) exitCode = kFatalReportExitStatus;
   return exitCode;
 }

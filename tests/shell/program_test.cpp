@@ -13,9 +13,12 @@
 #include "platform/text_codec.h"
 #include "shell/engine_reset.h"
 #include "shell/entry.h"
+#include "support/command_table.h"
 #include "support/fixture_game.h"
 #include "support/run_program.h"
+#include "support/script_assembler.h"
 #include "support/script_data_builder.h"
+#include "support/script_test_env.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -155,6 +158,34 @@ TEST_F(ProgramTest, EveryTerminationSignalEndsTheGameInOrder) {
     ProgramResult ended = FinishProgram(&program, 30000);
     EXPECT_FALSE(ended.mTimedOut);
     EXPECT_EQ(ended.mExitCode, 0) << ended.mOutput;
+  }
+}
+
+// A run that ends on a fatal report tells its launcher so; a run that ends
+// as the script asks ends with 0.
+TEST_F(ProgramTest, AFatalReportEndsWithAFailureStatus) {
+  struct Case {
+    const char* mName;
+    bool mFatal;
+    int mExitCode;
+  };
+  const Case cases[] = {{"end command", false, 0}, {"missing label", true, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mName);
+    ScriptData data;
+    data.mMessages = TaggedMessages(FixtureMessageIds());
+    data.mCommands = StandardCommandTable();
+    ScriptAssembler main(StandardCommandTable(), 0);
+    main.Label("SYSTEM_START");
+    main.Op("wait", {{"frames", Num(2)}});
+    if (c.mFatal) main.Call(Str("no_such_label"));
+    main.Op("end");
+    AddScript(data, main, "main.txt");
+    ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(data)));
+    ProgramResult result = Run({game.Path()});
+    EXPECT_FALSE(result.mTimedOut);
+    EXPECT_EQ(result.mExitCode, c.mExitCode) << result.mOutput;
+    EXPECT_EQ(result.mOutput.find("E108180") != std::string::npos, c.mFatal) << result.mOutput;
   }
 }
 
