@@ -18,6 +18,8 @@ PACKAGES=(
   libgtk-3-dev
   libgl-dev libegl-dev libgl1-mesa-dri libegl-mesa0
   xvfb xauth
+  # For the tests only: sound files written by a program other than ours.
+  sox
 )
 for group in "$@"; do
   case "$group" in

@@ -12,8 +12,24 @@ enum class AudioOutputMode : uint8_t {
 
 void SetAudioOutputMode(AudioOutputMode mode);
 AudioOutputMode GetAudioOutputMode();
+// Why the device did not open, from what SDL and the audio layer under it
+// reported.
+enum class AudioOpenFailure : uint8_t {
+  None,
+  Busy,               // another program holds the device
+  NoDevice,           // no driver, or no device to play on
+  OutOfMemory,
+  InvalidParameters,  // the device refused the format or another parameter
+  Other,
+};
+
 // Opens the device and starts pulling the mix; false when there is none.
 bool OpenAudioOutput();
+// The failure of the last open that returned false, and the text SDL gave.
+AudioOpenFailure LastAudioOpenFailure();
+const char* LastAudioOpenError();
+// The kind of failure an error text of SDL or of the audio layer names.
+AudioOpenFailure ClassifyAudioError(const char* text);
 // Stops pulling and closes the device; nothing when it is not open.
 void CloseAudioOutput();
 bool IsAudioOutputOpen();

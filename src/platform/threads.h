@@ -47,3 +47,14 @@ class AutoResetEvent {
 // Starts a thread; returns false (and leaves `thread` empty) when the system
 // refuses one.
 bool StartThread(std::thread& thread, std::function<void()> routine);
+
+// Names the calling thread as system tools show it (15 bytes are kept).
+void NameCurrentThread(const char* name);
+// Puts the calling thread below normal priority: Linux gives every thread a
+// nice value of its own, and this one's is raised by kBelowNormalNiceSteps
+// (to 19 at most). False, with the thread unchanged, when the system refuses.
+bool LowerCurrentThreadPriority();
+// Completely fair scheduling shares the processor by weight, so one step
+// (a fifth less) would hardly change anything; five steps give a normal
+// thread about three times the share of this one when both want to run.
+constexpr int kBelowNormalNiceSteps = 5;

@@ -1,10 +1,12 @@
 #include "sound/sound_thread.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
 
+#include "core/debug_log.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
 #include "core/window_table.h"
@@ -79,6 +81,15 @@ void AutoPause() {
 }
 
 void SoundThreadMain() {
+  NameCurrentThread("orvane-sound");
+  // Below normal, so that it never competes with the frame step: a refill
+  // is due only every half second, and the buffer covers long stalls. It is
+  // not pinned to a processor: a pin would keep it waiting on a busy one,
+  // where a preference would not. At normal priority it plays just the same.
+  if (!LowerCurrentThreadPriority()) {
+    int error = errno;
+    WriteDebugLog("debuglog.txt", false, 1, "sound: the sound thread keeps normal priority (errno %d)", error);
+  }
   {
     std::lock_guard<std::recursive_mutex> guard(g_GlobalLock);
     g_SoundThreadState.store(0);

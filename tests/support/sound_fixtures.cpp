@@ -172,14 +172,15 @@ std::vector<int16_t> DecodeVorbis(const std::vector<uint8_t>& image) {
   return out;
 }
 
-std::vector<uint8_t> MakeSndfileWav(const std::vector<int16_t>& samples, uint16_t channels, uint32_t rate, int subformat) {
+std::vector<uint8_t> MakeSndfileWav(const std::vector<int16_t>& samples, uint16_t channels, uint32_t rate, int subformat,
+                                    int container) {
   char path[] = "/tmp/orvane_sound_XXXXXX";
   int descriptor = mkstemp(path);
   EXPECT_GE(descriptor, 0);
   SF_INFO info{};
   info.channels = channels;
   info.samplerate = static_cast<int>(rate);
-  info.format = SF_FORMAT_WAV | subformat;
+  info.format = (container != 0 ? container : SF_FORMAT_WAV) | subformat;
   SNDFILE* file = sf_open_fd(descriptor, SFM_WRITE, &info, 1);
   EXPECT_NE(file, nullptr);
   sf_writef_short(file, samples.data(), static_cast<sf_count_t>(samples.size() / channels));

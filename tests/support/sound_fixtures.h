@@ -21,8 +21,10 @@ std::vector<int16_t> SineTone(uint16_t channels, uint32_t rate, uint32_t frames,
 std::vector<uint8_t> EncodeVorbis(const std::vector<int16_t>& samples, uint16_t channels, uint32_t rate, int serial = 1);
 // Every sample vorbisfile decodes from an image, interleaved.
 std::vector<int16_t> DecodeVorbis(const std::vector<uint8_t>& image);
-// A WAV image written by libsndfile in the given subformat (SF_FORMAT_*).
-std::vector<uint8_t> MakeSndfileWav(const std::vector<int16_t>& samples, uint16_t channels, uint32_t rate, int subformat);
+// A WAV image written by libsndfile in the given subformat (SF_FORMAT_*), in
+// the plain container or, with SF_FORMAT_WAVEX, the extensible one.
+std::vector<uint8_t> MakeSndfileWav(const std::vector<int16_t>& samples, uint16_t channels, uint32_t rate, int subformat,
+                                    int container = 0);
 // What libsndfile decodes from a WAV image, as 16-bit samples.
 std::vector<int16_t> DecodeSndfile(const std::vector<uint8_t>& image);
 
