@@ -282,6 +282,15 @@ bool GetX11Window(PlatformWindow* window, ::Display** display, ::Window* x11) {
   return true;
 }
 
+// Waits until the server has carried out what the window's X11 connection
+// sent: a change has landed when the call returns, rather than at some
+// later event pump (other clients, a window manager, see it from then on).
+void SyncX11Requests(PlatformWindow* window) {
+  ::Display* display = nullptr;
+  ::Window x11 = 0;
+  if (GetX11Window(window, &display, &x11)) XSync(display, False);
+}
+
 }  // namespace
 
 bool RestackPlatformWindow(PlatformWindow* window, PlatformStackPlace place, PlatformWindow* sibling) {
@@ -309,7 +318,7 @@ bool RestackPlatformWindow(PlatformWindow* window, PlatformStackPlace place, Pla
       break;
     }
   }
-  XFlush(display);
+  XSync(display, False);
   return true;
 }
 
@@ -317,11 +326,14 @@ bool FlashPlatformWindow(PlatformWindow* window, uint32_t durationMs) {
   if (window == nullptr) return false;
   if (durationMs == 0) {
     window->mFlashing = false;
-    return SDL_FlashWindow(window->mSdl, SDL_FLASH_CANCEL) == 0;
+    bool stopped = SDL_FlashWindow(window->mSdl, SDL_FLASH_CANCEL) == 0;
+    SyncX11Requests(window);
+    return stopped;
   }
-  // SDL keeps asking until the window gets the focus; the end of the time
-  // asked for is ours to keep.
+  // SDL keeps asking until the window gets the focus (a focused window is
+  // not flashed); the end of the time asked for is ours to keep.
   if (SDL_FlashWindow(window->mSdl, SDL_FLASH_UNTIL_FOCUSED) != 0) return false;
+  SyncX11Requests(window);
   window->mFlashing = true;
   window->mFlashEnd = SDL_GetTicks64() + durationMs;
   return true;
@@ -335,6 +347,7 @@ void EndExpiredWindowFlashes() {
     if (now < window->mFlashEnd) continue;
     window->mFlashing = false;
     SDL_FlashWindow(window->mSdl, SDL_FLASH_CANCEL);
+    SyncX11Requests(window);
   }
 }
 
@@ -388,6 +401,7 @@ bool SetPlatformWindowShape(PlatformWindow* window, const PlatformRect* rects, i
   if (!BindShapeExtension(&combineRectangles, &combineMask)) return false;
   if (count == 0) {
     combineMask(display, x11, kShapeBounding, 0, 0, 0, kShapeSet);
+    XSync(display, False);
     return true;
   }
   std::vector<XRectangleShape> shapes(static_cast<size_t>(count));
@@ -398,6 +412,7 @@ bool SetPlatformWindowShape(PlatformWindow* window, const PlatformRect* rects, i
                                           static_cast<unsigned short>(std::max(0, rect.mBottom - rect.mTop))};
   }
   combineRectangles(display, x11, kShapeBounding, 0, 0, shapes.data(), count, kShapeSet, kShapeUnsorted);
+  XSync(display, False);
   return true;
 }
 
