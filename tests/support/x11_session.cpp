@@ -201,6 +201,11 @@ uint64_t X11Session::CreatePlainWindow(int width, int height) {
   return window;
 }
 
+void X11Session::DestroyPlainWindow(uint64_t window) {
+  XDestroyWindow(Connection(mConnection), window);
+  XSync(Connection(mConnection), False);
+}
+
 std::vector<uint32_t> X11Session::ReadPixels(uint64_t window, int width, int height) {
   std::vector<uint32_t> pixels;
   XImage* image = XGetImage(Connection(mConnection), window, 0, 0, static_cast<unsigned>(width),

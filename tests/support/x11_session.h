@@ -62,6 +62,7 @@ class X11Session {
   std::vector<RootRequest> TakeRootRequests();
   // A plain window of the test's own, mapped, as another program would make.
   uint64_t CreatePlainWindow(int width, int height);
+  void DestroyPlainWindow(uint64_t window);
   // The window's pixels as 0xRRGGBB.
   std::vector<uint32_t> ReadPixels(uint64_t window, int width, int height);
 
