@@ -540,8 +540,8 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       g_LastKeyDown = static_cast<uint32_t>(wParam);
       break;
     case kMsgSysKeyDown:
-      // F10 and Alt open the menu bar (above); Alt+F4 arrives as the close
-      // command.
+      // F10 and Alt open the menu bar and Alt+Space the window menu (the
+      // menu presenter, above); Alt+F4 arrives as the close command.
       break;
     case kMsgMouseMove:
       g_MouseMoved = 0x80;

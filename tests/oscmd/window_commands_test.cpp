@@ -321,12 +321,7 @@ TEST_F(X11WindowCommandTest, FlashAsksForAttentionForCountTimesTimeoutThenStops)
   uint64_t window = XWindow(0);
   EXPECT_TRUE(x11.IsUrgent(window));
   // The message pump ends the request once its time is over.
-  uint64_t ended = 0;
-  while (ended == 0 && SDL_GetTicks64() - start < 5000) {
-    PeekWindowMessage();
-    if (!x11.IsUrgent(window)) ended = SDL_GetTicks64();
-    SDL_Delay(10);
-  }
+  uint64_t ended = x11.PumpUntilNotUrgent(window, 5000);
   ASSERT_NE(ended, 0u) << "still asking for attention";
   EXPECT_GE(ended - start, 400u);
 }
@@ -370,11 +365,8 @@ TEST_F(X11WindowCommandTest, ShapeCutsTheMainWindowToTheLayersNonBlackPixels) {
   });
   ASSERT_NE(main, nullptr);
   game.Frame();
-  char path[kObjectPathBytes];
-  ASSERT_GE(NormalizeObjectPath(path, "shape.1", g_LayerPathBase, 0), 0);
-  ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, path, kPathLeaf);
-  ASSERT_NE(node, nullptr);
-  auto* layer = static_cast<LayerRecord*>(node->mPayload);
+  LayerRecord* layer = FindScriptLayer("shape.1");
+  ASSERT_NE(layer, nullptr);
   ASSERT_NE(layer->mPixels, nullptr);
   // Opaque black at the first two pixels of the top row; grey (of any
   // alpha) elsewhere.

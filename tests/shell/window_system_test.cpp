@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "core/object_path.h"
-#include "core/object_tree.h"
 #include "core/window_table.h"
 #include "layer/layer_record.h"
 #include "platform/messages.h"
@@ -93,12 +91,7 @@ TEST_F(X11WindowTest, WithoutATimeoutOneFlashTakesTheCursorBlinkRate) {
   uint64_t start = SDL_GetTicks64();
   ASSERT_EQ(FlashGameWindow(main->mWindow, 0, 1), 0);
   EXPECT_TRUE(x11.IsUrgent(window));
-  uint64_t ended = 0;
-  while (ended == 0 && SDL_GetTicks64() - start < 5000) {
-    PeekWindowMessage();
-    if (!x11.IsUrgent(window)) ended = SDL_GetTicks64();
-    SDL_Delay(10);
-  }
+  uint64_t ended = x11.PumpUntilNotUrgent(window, 5000);
   ASSERT_NE(ended, 0u) << "still asking for attention";
   EXPECT_GE(ended - start, kCursorBlinkMs);
 
@@ -136,11 +129,8 @@ TEST_F(X11WindowTest, TheMouseCommandMakesACursorFromALayerAndMovesThePointer) {
   uint64_t window = X11Session::XWindowOf(main->mWindow);
   game.Frame();
 
-  char path[kObjectPathBytes];
-  ASSERT_GE(NormalizeObjectPath(path, "cursor.1", g_LayerPathBase, 0), 0);
-  ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, path, kPathLeaf);
-  ASSERT_NE(node, nullptr);
-  auto* layer = static_cast<LayerRecord*>(node->mPayload);
+  LayerRecord* layer = FindScriptLayer("cursor.1");
+  ASSERT_NE(layer, nullptr);
   ASSERT_NE(layer->mPixels, nullptr);
   // Opaque red, with one opaque blue pixel at the top-left and one
   // transparent pixel at the bottom-right.

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 
+#include "platform/messages.h"
 #include "platform/window.h"
 #include "shell/engine_reset.h"
 
@@ -110,6 +111,16 @@ bool X11Session::IsUrgent(uint64_t window) {
   bool urgent = (hints->flags & XUrgencyHint) != 0;
   XFree(hints);
   return urgent;
+}
+
+uint64_t X11Session::PumpUntilNotUrgent(uint64_t window, uint32_t timeoutMs) {
+  uint64_t end = SDL_GetTicks64() + timeoutMs;
+  while (SDL_GetTicks64() < end) {
+    PeekWindowMessage();
+    if (!IsUrgent(window)) return SDL_GetTicks64();
+    SDL_Delay(10);
+  }
+  return 0;
 }
 
 bool X11Session::IsMapped(uint64_t window) {

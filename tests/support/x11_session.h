@@ -35,6 +35,10 @@ class X11Session {
   std::vector<std::string> AtomList(uint64_t window, const char* property);
   // The urgency hint of WM_HINTS (what a request for attention sets).
   bool IsUrgent(uint64_t window);
+  // Pumps the engine's messages until the window no longer asks for
+  // attention: the tick (SDL_GetTicks64) it stopped at, 0 when it still asks
+  // after timeoutMs.
+  uint64_t PumpUntilNotUrgent(uint64_t window, uint32_t timeoutMs);
   bool IsMapped(uint64_t window);
   // The bounding shape as (x, y, width, height) rectangles.
   std::vector<std::vector<int>> ShapeRectangles(uint64_t window);
