@@ -83,7 +83,9 @@ bool EditKey(PlatformEditField* field, SDL_Keycode key) {
 }
 
 void UpdateTextInput() {
-  bool any = std::any_of(g_fields.begin(), g_fields.end(), [](const PlatformEditField* f) { return f->mFocused; });
+  bool any = std::any_of(g_fields.begin(), g_fields.end(), [](const PlatformEditField* f) {
+    return f->mFocused && !IsPlatformWindowTextInputDetached(f->mParent);
+  });
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   if (any) {
     SDL_StartTextInput();
@@ -198,6 +200,8 @@ bool DeliverEditFieldEvent(const SDL_Event& event) {
   if (event.type == SDL_TEXTINPUT) {
     PlatformEditField* field = FocusedFieldOf(event.text.windowID);
     if (field == nullptr) return false;
+    // Text typed before the window was detached is dropped as well.
+    if (IsPlatformWindowTextInputDetached(field->mParent)) return true;
     InsertText(field, ConvertUtf8ToCp932(event.text.text));
     if (PlatformWindow* window = field->mParent) InvalidatePlatformWindow(window);
     return true;

@@ -36,6 +36,7 @@ void TranslateEvent(const SDL_Event& event) {
 void GatherEvents() {
   if (SDL_WasInit(SDL_INIT_VIDEO) == 0) return;
   ServeActivationRequests();
+  EndExpiredWindowFlashes();
   SDL_Event event;
   while (SDL_PollEvent(&event) != 0) TranslateEvent(event);
   PumpPlatformTray();

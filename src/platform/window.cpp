@@ -25,6 +25,10 @@ struct PlatformWindow {
   // Rows at the top of the window kept for the menu bar: the client area
   // the engine sees starts below them.
   int mTopInset = 0;
+  // A request for attention runs until this tick (SDL_GetTicks64).
+  bool mFlashing = false;
+  uint64_t mFlashEnd = 0;
+  bool mTextInputDetached = false;
 };
 
 namespace {
@@ -100,6 +104,10 @@ PlatformWindow* CreatePlatformWindow(const PlatformWindowDesc& desc) {
   uint32_t flags = SDL_WINDOW_HIDDEN;
   if (desc.mResizable) flags |= SDL_WINDOW_RESIZABLE;
   if (desc.mPopupMenu) flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_BORDERLESS | SDL_WINDOW_SKIP_TASKBAR;
+  // On X11: the utility window type and the skip-taskbar state.
+  if (desc.mToolWindow) flags |= SDL_WINDOW_UTILITY | SDL_WINDOW_SKIP_TASKBAR;
+  // On X11: the "above" state.
+  if (desc.mTopmost) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
   int x = desc.mX == INT_MIN ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : desc.mX;
   int y = desc.mY == INT_MIN ? static_cast<int>(SDL_WINDOWPOS_CENTERED) : desc.mY;
   SDL_Window* sdl = SDL_CreateWindow(title.c_str(), x, y, std::max(1, desc.mWidth), std::max(1, desc.mHeight), flags);
@@ -261,11 +269,98 @@ void SetPlatformWindowTopmost(PlatformWindow* window, bool topmost) {
   if (window != nullptr) SDL_SetWindowAlwaysOnTop(window->mSdl, topmost ? SDL_TRUE : SDL_FALSE);
 }
 
-bool FlashPlatformWindow(PlatformWindow* window, unsigned count) {
+namespace {
+
+// The X11 connection and window behind a window; false on another system.
+bool GetX11Window(PlatformWindow* window, ::Display** display, ::Window* x11) {
   if (window == nullptr) return false;
-  // The system decides how long the entry blinks: a count asks until the
-  // window is brought forward, none a single short blink.
-  return SDL_FlashWindow(window->mSdl, count != 0 ? SDL_FLASH_UNTIL_FOCUSED : SDL_FLASH_BRIEFLY) == 0;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window->mSdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return false;
+  *display = info.info.x11.display;
+  *x11 = info.info.x11.window;
+  return true;
+}
+
+// Waits until the server has carried out what the window's X11 connection
+// sent: a change has landed when the call returns, rather than at some
+// later event pump (other clients, a window manager, see it from then on).
+void SyncX11Requests(PlatformWindow* window) {
+  ::Display* display = nullptr;
+  ::Window x11 = 0;
+  if (GetX11Window(window, &display, &x11)) XSync(display, False);
+}
+
+}  // namespace
+
+bool RestackPlatformWindow(PlatformWindow* window, PlatformStackPlace place, PlatformWindow* sibling) {
+  ::Display* display = nullptr;
+  ::Window x11 = 0;
+  if (!GetX11Window(window, &display, &x11)) return false;
+  switch (place) {
+    case PlatformStackPlace::kTop:
+      // Unlike SDL_RaiseWindow, this does not ask for the input focus.
+      XRaiseWindow(display, x11);
+      break;
+    case PlatformStackPlace::kBottom:
+      XLowerWindow(display, x11);
+      break;
+    case PlatformStackPlace::kBelow: {
+      ::Display* siblingDisplay = nullptr;
+      XWindowChanges changes{};
+      if (sibling == window || !GetX11Window(sibling, &siblingDisplay, &changes.sibling)) return false;
+      changes.stack_mode = Below;
+      // A window manager that reparented the windows gets the request as a
+      // synthetic configure request; without one the server restacks.
+      if (XReconfigureWMWindow(display, x11, XDefaultScreen(display), CWSibling | CWStackMode, &changes) == 0) {
+        return false;
+      }
+      break;
+    }
+  }
+  XSync(display, False);
+  return true;
+}
+
+bool FlashPlatformWindow(PlatformWindow* window, uint32_t durationMs) {
+  if (window == nullptr) return false;
+  if (durationMs == 0) {
+    window->mFlashing = false;
+    bool stopped = SDL_FlashWindow(window->mSdl, SDL_FLASH_CANCEL) == 0;
+    SyncX11Requests(window);
+    return stopped;
+  }
+  // SDL keeps asking until the window gets the focus (a focused window is
+  // not flashed); the end of the time asked for is ours to keep.
+  if (SDL_FlashWindow(window->mSdl, SDL_FLASH_UNTIL_FOCUSED) != 0) return false;
+  SyncX11Requests(window);
+  window->mFlashing = true;
+  window->mFlashEnd = SDL_GetTicks64() + durationMs;
+  return true;
+}
+
+void EndExpiredWindowFlashes() {
+  uint64_t now = 0;
+  for (PlatformWindow* window : g_windows) {
+    if (!window->mFlashing) continue;
+    if (now == 0) now = SDL_GetTicks64();
+    if (now < window->mFlashEnd) continue;
+    window->mFlashing = false;
+    SDL_FlashWindow(window->mSdl, SDL_FLASH_CANCEL);
+    SyncX11Requests(window);
+  }
+}
+
+void DetachPlatformWindowTextInput(PlatformWindow* window) {
+  if (window == nullptr) return;
+  window->mTextInputDetached = true;
+  // The engine starts text input only for a focused edit field of a window
+  // that still takes text; SDL starts it with the video system.
+  if (SDL_WasInit(SDL_INIT_VIDEO) != 0) SDL_StopTextInput();
+}
+
+bool IsPlatformWindowTextInputDetached(PlatformWindow* window) {
+  return window != nullptr && window->mTextInputDetached;
 }
 
 void SetGlobalCursorPosition(int x, int y) {
@@ -298,15 +393,15 @@ bool BindShapeExtension(ShapeRectanglesRoutine* rectangles, ShapeMaskRoutine* ma
 }  // namespace
 
 bool SetPlatformWindowShape(PlatformWindow* window, const PlatformRect* rects, int count) {
-  if (window == nullptr || count < 0) return false;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window->mSdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return false;
+  ::Display* display = nullptr;
+  ::Window x11 = 0;
+  if (count < 0 || !GetX11Window(window, &display, &x11)) return false;
   ShapeRectanglesRoutine combineRectangles = nullptr;
   ShapeMaskRoutine combineMask = nullptr;
   if (!BindShapeExtension(&combineRectangles, &combineMask)) return false;
   if (count == 0) {
-    combineMask(info.info.x11.display, info.info.x11.window, kShapeBounding, 0, 0, 0, kShapeSet);
+    combineMask(display, x11, kShapeBounding, 0, 0, 0, kShapeSet);
+    XSync(display, False);
     return true;
   }
   std::vector<XRectangleShape> shapes(static_cast<size_t>(count));
@@ -316,8 +411,8 @@ bool SetPlatformWindowShape(PlatformWindow* window, const PlatformRect* rects, i
                                           static_cast<unsigned short>(std::max(0, rect.mRight - rect.mLeft)),
                                           static_cast<unsigned short>(std::max(0, rect.mBottom - rect.mTop))};
   }
-  combineRectangles(info.info.x11.display, info.info.x11.window, kShapeBounding, 0, 0, shapes.data(), count, kShapeSet,
-                    kShapeUnsorted);
+  combineRectangles(display, x11, kShapeBounding, 0, 0, shapes.data(), count, kShapeSet, kShapeUnsorted);
+  XSync(display, False);
   return true;
 }
 

@@ -22,6 +22,10 @@ struct PlatformWindowDesc {
   bool mVisible = false;
   // A borderless menu window above the others, without a task-bar entry.
   bool mPopupMenu = false;
+  // A utility window that stays off the task bar.
+  bool mToolWindow = false;
+  // Kept above every other window.
+  bool mTopmost = false;
 };
 
 // Starts the video system on the calling (main) thread; false when there is
@@ -102,9 +106,21 @@ void MinimizePlatformWindow(PlatformWindow* window);
 bool SetPlatformWindowOpacity(PlatformWindow* window, uint8_t alpha);
 // Keeps the window above every other window (or no longer).
 void SetPlatformWindowTopmost(PlatformWindow* window, bool topmost);
-// Draws attention to the window (the task bar entry); false when the system
-// cannot.
-bool FlashPlatformWindow(PlatformWindow* window, unsigned count);
+// Places the window in the stacking order of the desktop without activating
+// it: at the top, at the bottom, or directly below `sibling`. False when the
+// window system cannot restack windows.
+enum class PlatformStackPlace { kTop, kBottom, kBelow };
+bool RestackPlatformWindow(PlatformWindow* window, PlatformStackPlace place, PlatformWindow* sibling = nullptr);
+// Asks for the user's attention (the task bar entry) for `durationMs`
+// milliseconds, then stops asking; 0 stops at once. False when the window
+// system has no way to ask.
+bool FlashPlatformWindow(PlatformWindow* window, uint32_t durationMs);
+// Stops the requests for attention whose time is over; the message pump
+// calls it.
+void EndExpiredWindowFlashes();
+// No typed text (and so no input method) reaches the window any more.
+void DetachPlatformWindowTextInput(PlatformWindow* window);
+bool IsPlatformWindowTextInputDetached(PlatformWindow* window);
 // Moves the cursor to a point of the desktop.
 void SetGlobalCursorPosition(int x, int y);
 

@@ -15,13 +15,14 @@
 #include "platform/window.h"
 #include "shell/display.h"
 #include "shell/menus.h"
+#include "shell/window_objects.h"
 
 namespace {
 
 // Virtual-key codes the menus answer to.
 enum : uint64_t {
   kKeyReturn = 0x0D, kKeyEscape = 0x1B, kKeyLeft = 0x25, kKeyUp = 0x26, kKeyRight = 0x27, kKeyDown = 0x28,
-  kKeyAlt = 0x12, kKeyF10 = 0x79,
+  kKeyAlt = 0x12, kKeyF10 = 0x79, kKeySpace = 0x20,
 };
 constexpr int kCellHeight = 14;
 constexpr int kTitlePadding = 8;
@@ -190,6 +191,8 @@ struct Panel {
 struct Session {
   bool mOpen = false;
   bool mFromBar = false;
+  // The window menu: its choice is a system command of the main window.
+  bool mWindowMenu = false;
   int mTitle = -1;
   std::vector<Panel> mPanels;
   uint32_t mChoice = 0;
@@ -208,6 +211,49 @@ struct BandPicture {
 BandPicture g_Band;
 
 PlatformWindow* MainWindow() { return GetMainPlatformWindow(); }
+
+// The main window's menu of system commands, built when it opens.
+MenuHandle g_WindowMenu;
+
+void BuildWindowMenu() {
+  uint32_t style = GetPlatformWindowStyle(MainWindow());
+  g_WindowMenu.mItems.clear();
+  MenuItem item;
+  item.mId = static_cast<uint32_t>(kSizeResetCommand);
+  item.mText = "ウィンドウサイズ初期化";
+  g_WindowMenu.mItems.push_back(item);
+  MenuItem separator;
+  separator.mSeparator = true;
+  separator.mEnabled = false;
+  g_WindowMenu.mItems.push_back(separator);
+  item.mId = kSysCommandMinimize;
+  item.mText = "最小化(&N)";
+  item.mEnabled = (style & kWindowStyleMinimizeBox) != 0;
+  g_WindowMenu.mItems.push_back(item);
+  item.mId = kSysCommandClose;
+  item.mText = "閉じる(&C)";
+  item.mEnabled = true;
+  g_WindowMenu.mItems.push_back(item);
+}
+
+// A choice of the window menu goes the way the system's own window menu
+// sends it: as a system command of the main window.
+void CarryOutWindowMenuCommand(uint32_t command) {
+  PlatformWindow* main = MainWindow();
+  if (main == nullptr) return;
+  if (command == kSysCommandMinimize) {
+    // The window system minimises; its event comes back as the command.
+    MinimizePlatformWindow(main);
+    return;
+  }
+  PostWindowMessage(main, kMsgSysCommand, command, 0);
+}
+
+// Only a window with a system menu (a caption's menu) has a window menu.
+bool HasWindowMenu() {
+  PlatformWindow* main = MainWindow();
+  return main != nullptr && (GetPlatformWindowStyle(main) & kWindowStyleSysMenu) != 0;
+}
 
 int BandWidth() {
   int width = 0;
@@ -277,10 +323,13 @@ void ClosePanelsFrom(size_t level) {
 
 void EndSession(uint32_t choice) {
   bool fromBar = g_Session.mFromBar;
+  bool windowMenu = g_Session.mWindowMenu;
   ClosePanelsFrom(0);
   g_Session.mOpen = false;
+  g_Session.mWindowMenu = false;
   g_Session.mTitle = -1;
   g_Session.mChoice = choice;
+  if (windowMenu && choice != 0) CarryOutWindowMenuCommand(choice);
   if (fromBar) {
     DrawBand();
     if (choice != 0) PostWindowMessage(MainWindow(), kMsgCommand, choice, 0);
@@ -419,11 +468,30 @@ bool OnBand(PlatformWindow* window, int y) {
 }
 int BandX(int64_t lParam) { return PointX(lParam); }
 
+// Alt+Space: the window menu at the main window's top-left corner, the
+// first item selected.
+bool OpenWindowMenuAtCorner() {
+  PlatformWindow* main = MainWindow();
+  int x = 0;
+  int y = 0;
+  if (main == nullptr || !GetClientOrigin(main, &x, &y)) return false;
+  return OpenWindowMenu(x, y - GetPlatformWindowTopInset(main), true);
+}
+
 bool TakeSessionMessage(PlatformWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
   int level = LevelOf(window);
   switch (message) {
-    case kMsgKeyDown:
     case kMsgSysKeyDown:
+      // Alt alone opened the menu bar; Space with it still asks for the
+      // window menu.
+      if (wParam == kKeySpace && !g_Session.mWindowMenu && HasWindowMenu()) {
+        EndSession(0);
+        OpenWindowMenuAtCorner();
+        return true;
+      }
+      HandleKey(wParam);
+      return true;
+    case kMsgKeyDown:
       HandleKey(wParam);
       return true;
     case kMsgMouseMove:
@@ -603,7 +671,19 @@ void ShowMenuStripBand(bool shown) {
 
 bool MenuPresenterTakesMessage(PlatformWindow* window, uint32_t message, uint64_t wParam, int64_t lParam) {
   if (g_Session.mOpen) return TakeSessionMessage(window, message, wParam, lParam);
-  if (window != MainWindow() || g_AttachedMenuBar == nullptr) return false;
+  if (window != MainWindow()) return false;
+  if (message == kMsgSysKeyDown && wParam == kKeySpace && HasWindowMenu()) return OpenWindowMenuAtCorner();
+  if (g_AttachedMenuBar == nullptr) return false;
+  if (message == kMsgRightButtonDown && OnBand(window, PointY(lParam)) &&
+      MenuBandTitleAt(g_AttachedMenuBar, BandX(lParam)) < 0) {
+    // A right click on the band beside the titles: the window menu at the
+    // cursor.
+    int x = 0;
+    int y = 0;
+    if (!HasWindowMenu() || !GetClientOrigin(window, &x, &y)) return true;
+    OpenWindowMenu(x + PointX(lParam), y + PointY(lParam), false);
+    return true;
+  }
   if (message == kMsgLeftButtonDown && OnBand(window, PointY(lParam))) {
     int title = MenuBandTitleAt(g_AttachedMenuBar, BandX(lParam));
     if (title >= 0) OpenMenuBarTitle(title);
@@ -629,6 +709,15 @@ bool OpenMenuPopup(MenuHandle* menu, int desktopX, int desktopY) {
     g_Session.mOpen = false;
     return false;
   }
+  return true;
+}
+
+bool OpenWindowMenu(int desktopX, int desktopY, bool selectFirst) {
+  if (!HasWindowMenu()) return false;
+  BuildWindowMenu();
+  if (!OpenMenuPopup(&g_WindowMenu, desktopX, desktopY)) return false;
+  g_Session.mWindowMenu = true;
+  if (selectFirst) Select(g_Session.mPanels.back(), FirstSelectable(&g_WindowMenu, 0, 1));
   return true;
 }
 
@@ -671,6 +760,10 @@ int CountMenuPanels() { return static_cast<int>(g_Session.mPanels.size()); }
 
 PlatformWindow* GetMenuPanelWindow(int level) {
   return level >= 0 && level < CountMenuPanels() ? g_Session.mPanels[static_cast<size_t>(level)].mWindow : nullptr;
+}
+
+const MenuHandle* GetMenuPanelMenu(int level) {
+  return level >= 0 && level < CountMenuPanels() ? g_Session.mPanels[static_cast<size_t>(level)].mMenu : nullptr;
 }
 
 int GetMenuPanelSelection(int level) {

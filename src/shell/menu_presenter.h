@@ -4,7 +4,8 @@
 // the top of the picture, and drop-downs and popups as menu windows of their
 // own. Mouse and keyboard work as users know them: a click on a title or
 // Alt/F10 opens a drop-down; arrows move, Enter chooses, Escape closes,
-// letters choose by mnemonic ("&" in the text).
+// letters choose by mnemonic ("&" in the text). Alt+Space opens the window
+// menu.
 #include <cstdint>
 #include <vector>
 
@@ -62,12 +63,19 @@ bool MenuPresenterTakesMessage(PlatformWindow* window, uint32_t message, uint64_
 bool OpenMenuPopup(MenuHandle* menu, int desktopX, int desktopY);
 // Opens the drop-down of a title of the menu bar.
 bool OpenMenuBarTitle(int index);
+// Opens the main window's window menu (the size reset, minimise and close)
+// at a desktop position; its choice reaches the window procedure as a system
+// command. False when the main window has no system menu (a pop-up style
+// window) or the menu cannot be shown. Alt+Space and a right click on the
+// band beside the titles open it.
+bool OpenWindowMenu(int desktopX, int desktopY, bool selectFirst);
 bool IsMenuSessionOpen();
 // The id chosen when the last session ended, 0 when it was cancelled.
 uint32_t TakeMenuChoice();
 // The open panels, the outermost first: its menu window and selected item.
 int CountMenuPanels();
 PlatformWindow* GetMenuPanelWindow(int level);
+const MenuHandle* GetMenuPanelMenu(int level);
 int GetMenuPanelSelection(int level);
 // Shows a popup and waits for the user, passing other messages on to the
 // window procedure; the chosen id, 0 when cancelled.

@@ -26,6 +26,7 @@
 #include "platform/clock.h"
 #include "platform/game_files.h"
 #include "platform/process.h"
+#include "platform/window.h"
 #include "render/direct3d.h"
 #include "savedata/save_slots.h"
 #include "script/engine_config.h"
@@ -236,6 +237,8 @@ int StartEngine(int argc, char** argv) {
     ShowMessageBox("エラー", "ウィンドウが生成できませんでした。");
     return -1;
   }
+  // A screen saver takes no typed text: no input method serves its window.
+  if (g_ScreenSaverMode != 0) DetachPlatformWindowTextInput(main->mWindow);
   BeginTimerPeriod();
   g_FullscreenBits = static_cast<uint8_t>(g_DesktopBits);
   Step("menu strip");

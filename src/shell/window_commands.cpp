@@ -165,10 +165,11 @@ int ApplyZOrder(int n, WindowObject* object) {
   if (window == nullptr) return 0;
   if (value != 1) SetPlatformWindowTopmost(window, false);
   switch (value) {
-    case 0: SetWindowZOrder(window, nullptr); break;
+    case 0: SetWindowZOrder(window, ZOrderPlace::kTop); break;
     case 1: SetPlatformWindowTopmost(window, true); break;
-    case 3: SetWindowZOrder(window, GetMainPlatformWindow()); break;
-    default: break;  // the bottom of the stack is not known here
+    case 2: SetWindowZOrder(window, ZOrderPlace::kBottom); break;
+    case 3: SetWindowZOrder(window, ZOrderPlace::kBehind, GetMainPlatformWindow()); break;
+    default: break;
   }
   return 0;
 }

@@ -215,6 +215,13 @@ int CreateGameWindow(WindowObject* object, int, const char* className, const cha
   desc.mTitle = title != nullptr ? title : "";
   desc.mWidth = object->mWidth;
   desc.mHeight = object->mHeight;
+  // The extended styles: a screen saver stays above the other windows; with
+  // any other switch value the main window is a tool window.
+  if (g_WindowStyleSwitch == 1) {
+    desc.mTopmost = g_ScreenSaverMode != 0;
+  } else {
+    desc.mToolWindow = main;
+  }
   desc.mX = 0;
   desc.mY = 0;
   int area[4] = {};
@@ -229,6 +236,11 @@ int CreateGameWindow(WindowObject* object, int, const char* className, const cha
   object->mWindow = window;
   SetPlatformWindowStyle(window, style);
   SetPlatformWindowUserData(window, object);
+  if (main && g_WindowStyleSwitch == 0) {
+    SetPlatformWindowTopmost(window, false);
+  } else {
+    SetWindowZOrder(window, ZOrderPlace::kTop);
+  }
   if (AllocWindowCanvas(object->mIndex, object->mWidth, object->mHeight) != 0) return 0;
   if (main && (style & kWindowStyleThickFrame) != 0) SendWindowMessage(window, kMsgGetMinMaxInfo, 0, 0);
   return 1;
@@ -297,12 +309,17 @@ void SetWindowStyle(PlatformWindow* window, uint32_t style) {
   NotifyWindowPosChanged(window);
 }
 
-void SetWindowZOrder(PlatformWindow* window, PlatformWindow* insertAfter) {
-  if (insertAfter == nullptr) RaisePlatformWindow(window);
+void SetWindowZOrder(PlatformWindow* window, ZOrderPlace place, PlatformWindow* insertAfter) {
+  switch (place) {
+    case ZOrderPlace::kTop: RestackPlatformWindow(window, PlatformStackPlace::kTop); break;
+    case ZOrderPlace::kBottom: RestackPlatformWindow(window, PlatformStackPlace::kBottom); break;
+    case ZOrderPlace::kBehind: RestackPlatformWindow(window, PlatformStackPlace::kBelow, insertAfter); break;
+  }
 }
 
-int FlashGameWindow(PlatformWindow* window, uint32_t, uint32_t count) {
-  return FlashPlatformWindow(window, count) ? 0 : -1;
+int FlashGameWindow(PlatformWindow* window, uint32_t timeout, uint32_t count) {
+  uint64_t duration = static_cast<uint64_t>(count) * (timeout != 0 ? timeout : kCursorBlinkMs);
+  return FlashPlatformWindow(window, static_cast<uint32_t>(std::min<uint64_t>(duration, UINT32_MAX))) ? 0 : -1;
 }
 
 bool BuildRegionFromBitmap(const uint8_t* pixels, int32_t width, int32_t height, std::vector<PlatformRect>* rects) {
@@ -523,8 +540,8 @@ int64_t MainWndProc(PlatformWindow* window, uint32_t message, uint64_t wParam, i
       g_LastKeyDown = static_cast<uint32_t>(wParam);
       break;
     case kMsgSysKeyDown:
-      // F10 and Alt open the menu bar (above); Alt+F4 arrives as the close
-      // command.
+      // F10 and Alt open the menu bar and Alt+Space the window menu (the
+      // menu presenter, above); Alt+F4 arrives as the close command.
       break;
     case kMsgMouseMove:
       g_MouseMoved = 0x80;

@@ -48,9 +48,16 @@ bool IsUnscaledWindowMode(const WindowObject* object);
 void MoveWindowTo(PlatformWindow* window, int x, int y);
 uint32_t GetWindowStyle(PlatformWindow* window);
 void SetWindowStyle(PlatformWindow* window, uint32_t style);
-// Only the top of the stack is known here: any other place leaves it.
-void SetWindowZOrder(PlatformWindow* window, PlatformWindow* insertAfter);
-// 0, or -1 when the system cannot flash windows.
+// Where SetWindowZOrder puts a window: the top or the bottom of the stack,
+// or directly behind another window.
+enum class ZOrderPlace { kTop, kBottom, kBehind };
+// Restacks without moving, sizing or activating the window.
+void SetWindowZOrder(PlatformWindow* window, ZOrderPlace place, PlatformWindow* insertAfter = nullptr);
+// The time one flash takes when no timeout is given: the cursor blink rate.
+constexpr uint32_t kCursorBlinkMs = 530;
+// Asks for attention for count x timeout milliseconds (timeout 0: the cursor
+// blink rate), then stops; count 0 stops at once. 0, or -1 when the window
+// system has no way to ask for attention.
 int FlashGameWindow(PlatformWindow* window, uint32_t timeout, uint32_t count);
 // 0, or -1 when the layer gives no shape.
 int SetWindowRegionFromLayer(PlatformWindow* window, const LayerRecord* record);

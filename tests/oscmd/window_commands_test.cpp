@@ -19,8 +19,10 @@
 #include "platform/window.h"
 #include "platform/messages.h"
 #include "script/engine_config.h"
+#include "shell/display.h"
 #include "shell/engine_reset.h"
 #include "shell/window_objects.h"
+#include "support/x11_session.h"
 
 namespace {
 
@@ -238,12 +240,147 @@ TEST_F(WindowCommandTest, HideLeavesTheVisibleFieldAndNeedsAWindowNumber) {
   EXPECT_EQ(g_WindowTable[1]->mDisplayState, 1);
 }
 
-TEST_F(WindowCommandTest, ZOrderTopmostAndBack) {
+// The window commands on a real X server: what they change is read back
+// from the server.
+class X11WindowCommandTest : public WindowCommandTest {
+ protected:
+  void SetUp() override {
+    std::string why;
+    if (!x11.Start(&why)) GTEST_SKIP() << why;
+  }
+  void TearDown() override {
+    WindowCommandTest::TearDown();
+    x11.Stop();
+  }
+  uint64_t XWindow(int n) { return X11Session::XWindowOf(g_WindowTable[n]->mWindow); }
+  // The stacking order of the given windows, from the bottom up.
+  std::vector<int> Stacking(const std::vector<int>& windows) {
+    std::vector<int> order;
+    for (uint64_t x : x11.StackingOrder()) {
+      for (int n : windows) {
+        if (XWindow(n) == x) order.push_back(n);
+      }
+    }
+    return order;
+  }
+  X11Session x11;
+};
+
+TEST_F(X11WindowCommandTest, ZOrderRestacksTheWindowsOnTheServer) {
+  x11.WatchRootRequests();
   Run([](ScriptAssembler& code) {
-    code.Op("window", {{"window", Num(1)}, {"title", Str("s")}, {"zorder", Num(1)}});
-    code.Op("window", {{"window", Num(1)}, {"zorder", Num(3)}});
+    code.Op("window", {{"window", Num(1)}, {"title", Str("one")}});
+    code.Op("window", {{"window", Num(2)}, {"title", Str("two")}});
+    code.Op("window", {{"window", Num(3)}, {"title", Str("three")}});
+    // Bottom; just behind the main window; topmost.
+    code.Op("window", {{"window", Num(1)}, {"zorder", Num(2)}});
+    code.Op("window", {{"window", Num(2)}, {"zorder", Num(3)}});
+    code.Op("window", {{"window", Num(3)}, {"zorder", Num(1)}});
   });
   EXPECT_EQ(LastReportTag(), "");
+  EXPECT_EQ(Stacking({0, 1, 2, 3}), (std::vector<int>{1, 2, 0, 3}));
+  // Topmost is a state the window manager keeps: the shown window asks for
+  // it (_NET_WM_STATE, 1 = add).
+  bool above = false;
+  for (const X11Session::RootRequest& request : x11.TakeRootRequests()) {
+    if (request.mType == "_NET_WM_STATE" && request.mWindow == XWindow(3) && request.mData[0] == 1 &&
+        x11.AtomName(request.mData[1]) == "_NET_WM_STATE_ABOVE") {
+      above = true;
+    }
+  }
+  EXPECT_TRUE(above);
+}
+
+TEST_F(X11WindowCommandTest, ZOrderTopRaisesAWindowFromTheBottom) {
+  Run([](ScriptAssembler& code) {
+    code.Op("window", {{"window", Num(1)}, {"title", Str("one")}});
+    code.Op("window", {{"window", Num(2)}, {"title", Str("two")}});
+    code.Op("window", {{"window", Num(1)}, {"zorder", Num(2)}});
+    code.Op("window", {{"window", Num(2)}, {"zorder", Num(2)}});
+    code.Op("window", {{"window", Num(1)}, {"zorder", Num(0)}});
+  });
+  EXPECT_EQ(Stacking({0, 1, 2}), (std::vector<int>{2, 0, 1}));
+}
+
+TEST_F(X11WindowCommandTest, BringToFrontRaisesAWindowFromTheBottom) {
+  Run([](ScriptAssembler& code) {
+    code.Op("window", {{"window", Num(1)}, {"title", Str("one")}, {"zorder", Num(2)}});
+    code.Op("window", {{"window", Num(2)}, {"title", Str("two")}});
+    code.Op("window", {{"window", Num(1)}, {"front", Num(1)}});
+  });
+  EXPECT_EQ(Stacking({0, 1, 2}), (std::vector<int>{0, 2, 1}));
+}
+
+TEST_F(X11WindowCommandTest, FlashAsksForAttentionForCountTimesTimeoutThenStops) {
+  uint64_t start = SDL_GetTicks64();
+  // The main window: it is not shown yet, so it does not have the focus (a
+  // focused window is not flashed).
+  Run([](ScriptAssembler& code) {
+    code.Op("window", {{"window", Num(0)}, {"flash", Num(4)}, {"flash_timeout", Num(100)}});
+  });
+  uint64_t window = XWindow(0);
+  EXPECT_TRUE(x11.IsUrgent(window));
+  // The message pump ends the request once its time is over.
+  uint64_t ended = x11.PumpUntilNotUrgent(window, 5000);
+  ASSERT_NE(ended, 0u) << "still asking for attention";
+  EXPECT_GE(ended - start, 400u);
+}
+
+TEST_F(X11WindowCommandTest, MinimisingAsksTheWindowManagerAndHidingUnmaps) {
+  x11.WatchRootRequests();
+  Run([](ScriptAssembler& code) {
+    code.Op("window", {{"window", Num(1)}, {"title", Str("one")}});
+    code.Op("window", {{"window", Num(2)}, {"title", Str("two")}});
+    code.Op("window", {{"window", Num(1)}, {"minimised", Num(1)}});
+    code.Op("window", {{"window", Num(2)}, {"minimised", Num(2)}});
+  });
+  // Iconifying is a request to the window manager (WM_CHANGE_STATE with
+  // IconicState, 3); hiding unmaps the window.
+  bool iconify = false;
+  for (const X11Session::RootRequest& request : x11.TakeRootRequests()) {
+    if (request.mType == "WM_CHANGE_STATE" && request.mWindow == XWindow(1) && request.mData[0] == 3) iconify = true;
+  }
+  EXPECT_TRUE(iconify);
+  EXPECT_TRUE(x11.IsMapped(XWindow(1)));
+  EXPECT_FALSE(x11.IsMapped(XWindow(2)));
+}
+
+TEST_F(X11WindowCommandTest, RestoringFromMinimisedClearsTheMaximisedStateAndResetsTheDevice) {
+  g_Maximized = 1;
+  g_RestorePending = 1;
+  g_DeviceResetPending = 0;
+  Run([](ScriptAssembler& code) {
+    code.Op("window", {{"window", Num(1)}, {"title", Str("one")}, {"minimised", Num(0)}});
+  });
+  EXPECT_EQ(g_Maximized, 0);
+  EXPECT_EQ(g_RestorePending, 0);
+  EXPECT_EQ(g_DeviceResetPending, 1);
+}
+
+TEST_F(X11WindowCommandTest, ShapeCutsTheMainWindowToTheLayersNonBlackPixels) {
+  main = LoadWithWindow(game, [](ScriptAssembler& code) {
+    code.Op("layer", {{"path", Str("shape")}, {"num", Num(1)}, {"file", Str("")}, {"width", Num(4)}, {"height", Num(2)}});
+    code.Op("wait", {{"frames", Num(1)}});
+    code.Op("window", {{"window", Num(1)}, {"title", Str("one")}, {"shape", Str("shape.1")}});
+  });
+  ASSERT_NE(main, nullptr);
+  game.Frame();
+  LayerRecord* layer = FindScriptLayer("shape.1");
+  ASSERT_NE(layer, nullptr);
+  ASSERT_NE(layer->mPixels, nullptr);
+  // Opaque black at the first two pixels of the top row; grey (of any
+  // alpha) elsewhere.
+  for (int i = 0; i < 8; ++i) {
+    uint8_t* pixel = layer->mPixels + i * 4;
+    bool black = i < 2;
+    pixel[0] = pixel[1] = pixel[2] = black ? 0 : 0x40;
+    pixel[3] = black ? 0xFF : 0x10;
+  }
+  game.RunUntilQuit();
+  EXPECT_EQ(LastReportTag(), "");
+  // The main window is shaped, whichever window the command names.
+  EXPECT_EQ(x11.ShapeRectangles(XWindow(0)), (std::vector<std::vector<int>>{{2, 0, 2, 1}, {0, 1, 4, 1}}));
+  EXPECT_EQ(x11.ShapeRectangles(XWindow(1)), (std::vector<std::vector<int>>{{0, 0, 128, 128}}));
 }
 
 // The script edit control: typed text arrives through the system's text

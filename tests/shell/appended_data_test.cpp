@@ -19,6 +19,7 @@
 #include "support/script_assembler.h"
 #include "support/script_runner.h"
 #include "support/temp_folder.h"
+#include "support/x11_session.h"
 
 namespace {
 
@@ -314,6 +315,42 @@ TEST_F(SingleFileGameTest, AScreenSaverShowsItsVersionWithoutArgumentsAndRunsWit
   ProgramResult saver = Run(program, {"/s"});
   EXPECT_FALSE(saver.mTimedOut);
   EXPECT_NE(saver.mOutput.find("E100260"), std::string::npos) << saver.mOutput;
+}
+
+// The control panel's little window is another program's: the preview is
+// drawn inside it, read back from the X server, and ends when it goes.
+TEST_F(SingleFileGameTest, ThePreviewIsDrawnInsideTheWindowItIsGiven) {
+  X11Session x11;
+  std::string why;
+  if (!x11.Start(&why)) GTEST_SKIP() << why;
+  std::string program = Make(WritePack(), Bitmap(8, 6));
+  constexpr int kHostWidth = 40;
+  constexpr int kHostHeight = 30;
+  uint64_t host = x11.CreatePlainWindow(kHostWidth, kHostHeight);
+  // The picture at the top-left corner, black around it.
+  std::vector<uint32_t> expected;
+  for (int y = 0; y < kHostHeight; ++y) {
+    for (int x = 0; x < kHostWidth; ++x) {
+      expected.push_back(x < 8 && y < 6 ? 0x070000u | static_cast<uint32_t>(y << 8) | static_cast<uint32_t>(x) : 0u);
+    }
+  }
+  BackgroundProgram preview =
+      StartProgram({program, "/p", std::to_string(host)},
+                   {"ORVANE_UNATTENDED=1", "SDL_VIDEODRIVER=x11", "DISPLAY=" + x11.DisplayName(),
+                    "SDL_AUDIODRIVER=dummy", "XDG_RUNTIME_DIR=" + mRuntime.Path()});
+  std::vector<uint32_t> shown;
+  for (int tries = 0; tries < 200 && shown != expected; ++tries) {
+    usleep(50000);
+    shown = x11.ReadPixels(host, kHostWidth, kHostHeight);
+  }
+  EXPECT_EQ(shown, expected);
+  EXPECT_TRUE(IsProgramRunning(preview)) << "the preview stays until its window goes";
+  x11.DestroyPlainWindow(host);
+  ProgramResult ended = FinishProgram(&preview, 10000);
+  EXPECT_FALSE(ended.mTimedOut) << ended.mOutput;
+  EXPECT_EQ(ended.mExitCode, 0) << ended.mOutput;
+  // Only the preview ran: the game's script never started.
+  EXPECT_EQ(ended.mOutput.find("E100260"), std::string::npos) << ended.mOutput;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "core/display_state.h"
 #include "core/input_state.h"
 #include "core/object_tree.h"
+#include "core/settings.h"
 #include "core/window_table.h"
 #include "oscmd/menu_record.h"
 #include "oscmd/menu_sets.h"
@@ -18,7 +19,9 @@
 #include "platform/window.h"
 #include "shell/engine_reset.h"
 #include "shell/frame.h"
+#include "shell/display.h"
 #include "shell/menus.h"
+#include "shell/window_objects.h"
 #include "support/test_window.h"
 
 namespace {
@@ -288,3 +291,103 @@ TEST_F(MenuPresenterTest, InFullScreenTheStripShowsOnlyWhileTheCursorIsInTheTopB
 }
 
 }  // namespace
+
+// The window menu: the size reset above a separator, then minimise and close.
+class WindowMenuTest : public MenuPresenterTest {
+ protected:
+  void SetUp() override {
+    MenuPresenterTest::SetUp();
+    // A framed main window has a system menu; the pop-up style has none.
+    SetWindowStyle(mMain->mWindow, kWindowStyleCaption | kWindowStyleSysMenu | kWindowStyleMinimizeBox);
+  }
+  void SysKey(uint64_t key) {
+    PostWindowMessage(mMain->mWindow, kMsgSysKeyDown, key, 0);
+    PumpMessages();
+  }
+  // The items of the open window menu: id, or 0 for a separator.
+  std::vector<uint32_t> OpenItems() {
+    std::vector<uint32_t> ids;
+    const MenuHandle* menu = GetMenuPanelMenu(0);
+    if (menu == nullptr) return ids;
+    for (const MenuItem& item : menu->mItems) ids.push_back(item.mSeparator ? 0 : item.mId);
+    return ids;
+  }
+  const std::vector<uint32_t> kWindowMenuIds{30001, 0, kSysCommandMinimize, kSysCommandClose};
+};
+
+TEST_F(WindowMenuTest, AltSpaceOpensItAndTheSizeResetTakesTheSystemCommandsPath) {
+  g_GpuDrawing = 1;
+  g_DeviceResetPending = 0;
+  g_LastMenuCommand = 0;
+  SysKey(0x20);
+  ASSERT_TRUE(IsMenuSessionOpen());
+  EXPECT_EQ(OpenItems(), kWindowMenuIds);
+  EXPECT_EQ(GetMenuPanelMenu(0)->mItems[0].mText, "ウィンドウサイズ初期化");
+  EXPECT_EQ(GetMenuPanelSelection(0), 0);
+  PostWindowMessage(mMain->mWindow, kMsgKeyDown, kEnter, 0);
+  PumpMessages();
+  EXPECT_FALSE(IsMenuSessionOpen());
+  EXPECT_EQ(g_LastMenuCommand, 30001);
+  EXPECT_EQ(g_DeviceResetPending, 1) << "GPU drawing resets its device";
+  g_GpuDrawing = 0;
+}
+
+TEST_F(WindowMenuTest, CloseGoesThroughTheCloseStates) {
+  mMain->mCloseState = 0;
+  g_CloseRequest = 0;
+  SysKey(0x20);
+  PostWindowMessage(mMain->mWindow, kMsgKeyDown, 'C', 0);
+  PumpMessages();
+  EXPECT_FALSE(IsMenuSessionOpen());
+  EXPECT_EQ(g_CloseRequest, 1) << "close state 0 tells the script";
+  EXPECT_NE(GetMainPlatformWindow(), nullptr);
+}
+
+TEST_F(WindowMenuTest, AltAndF10AloneNeverOpenIt) {
+  for (uint64_t key : {uint64_t{0x12}, uint64_t{0x79}}) {
+    SysKey(key);
+    EXPECT_FALSE(IsMenuSessionOpen()) << key;
+  }
+  // With a menu bar they open the bar's first drop-down, not the window menu.
+  AttachBar();
+  SysKey(0x12);
+  ASSERT_TRUE(IsMenuSessionOpen());
+  EXPECT_EQ(GetMenuPanelMenu(0), FileMenu());
+  // Space with Alt still held asks for the window menu.
+  SysKey(0x20);
+  ASSERT_TRUE(IsMenuSessionOpen());
+  EXPECT_EQ(OpenItems(), kWindowMenuIds);
+  PostWindowMessage(mMain->mWindow, kMsgKeyDown, kEscape, 0);
+  PumpMessages();
+  EXPECT_FALSE(IsMenuSessionOpen());
+}
+
+TEST_F(WindowMenuTest, ARightClickBesideTheTitlesOpensItAndOnATitleDoesNot) {
+  AttachBar();
+  int left = 0;
+  int right = 0;
+  ASSERT_TRUE(MenuBandTitleSpan(g_AttachedMenuBar, 0, &left, &right));
+  PostWindowMessage(mMain->mWindow, kMsgRightButtonDown, 0, MakePointParam(left + 2, -5));
+  PumpMessages();
+  EXPECT_FALSE(IsMenuSessionOpen());
+  PostWindowMessage(mMain->mWindow, kMsgRightButtonDown, 0, MakePointParam(300, -5));
+  PumpMessages();
+  ASSERT_TRUE(IsMenuSessionOpen());
+  EXPECT_EQ(OpenItems(), kWindowMenuIds);
+  EXPECT_EQ(GetMenuPanelSelection(0), -1) << "opened by the mouse, nothing is selected";
+  // A right click in the picture is the script's.
+  PostWindowMessage(mMain->mWindow, kMsgKeyDown, kEscape, 0);
+  PostWindowMessage(mMain->mWindow, kMsgRightButtonDown, 0, MakePointParam(300, 50));
+  PumpMessages();
+  EXPECT_FALSE(IsMenuSessionOpen());
+  EXPECT_EQ(g_LastMouseButton, 2u);
+}
+
+TEST_F(MenuPresenterTest, APopUpStyleMainWindowHasNoWindowMenu) {
+  SetWindowStyle(mMain->mWindow, kWindowStylePopup | kWindowStyleClipChildren);
+  AttachBar();
+  PostWindowMessage(mMain->mWindow, kMsgSysKeyDown, 0x20, 0);
+  PostWindowMessage(mMain->mWindow, kMsgRightButtonDown, 0, MakePointParam(300, -5));
+  PumpMessages();
+  EXPECT_FALSE(IsMenuSessionOpen());
+}

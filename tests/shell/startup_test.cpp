@@ -1,3 +1,4 @@
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -15,10 +16,12 @@
 #include "datasrc/pack_index.h"
 #include "platform/game_files.h"
 #include "platform/instance_lock.h"
+#include "platform/edit_field.h"
 #include "platform/process.h"
 #include "platform/shared_memory.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
+#include "shell/appended_data.h"
 #include "shell/engine_reset.h"
 #include "shell/entry.h"
 #include "shell/startup.h"
@@ -154,6 +157,35 @@ TEST_F(StartupTest, ASecondCopyOnTheSameFolderEndsAndCallsTheFirstForward) {
   CloseActivationListener(listener);
   ReleaseInstanceLock(&first);
 }
+
+// The screen saver's window takes no typed text: no input method serves it.
+class ScreenSaverTextTest : public StartupTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(ScreenSaverTextTest, TypedTextReachesAFocusedFieldOnlyOutsideScreenSaverMode) {
+  bool saver = GetParam();
+  ASSERT_TRUE(WriteGamePack(game.Path() + "/data.qpf", BuildScriptDataFiles(MakeFixtureGame())));
+  EnterGame({});
+  g_ScreenSaverMode = saver ? 1 : 0;
+  ASSERT_EQ(Start(), 0);
+  PlatformWindow* main = GetMainPlatformWindow();
+  ASSERT_NE(main, nullptr);
+  PlatformEditField* field = CreatePlatformEditField(main, 0, 0, 100, 20, "", 64);
+  FocusPlatformEditField(field, true);
+  EXPECT_EQ(SDL_IsTextInputActive() == SDL_TRUE, !saver);
+  SDL_Event typed{};
+  typed.type = SDL_TEXTINPUT;
+  typed.text.windowID = SDL_GetWindowID(GetSdlWindow(main));
+  SDL_strlcpy(typed.text.text, "a", sizeof typed.text.text);
+  TranslatePlatformWindowEvent(typed);
+  EXPECT_EQ(GetPlatformEditFieldText(field), saver ? "" : "a");
+  DestroyPlatformEditField(field);
+  ShutdownEngine();
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ScreenSaverTextTest, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                           return std::string(info.param ? "ScreenSaver" : "Game");
+                         });
 
 TEST_F(StartupTest, AFolderThatRefusesFilesIsMarkedReadOnly) {
   EnterGame({});

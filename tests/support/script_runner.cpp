@@ -3,8 +3,10 @@
 #include <iterator>
 
 #include "core/errors.h"
+#include "core/object_path.h"
 #include "core/object_tree.h"
 #include "core/process_state.h"
+#include "layer/layer_record.h"
 #include "script/eval.h"
 #include "script/runtime_tables.h"
 #include "script/script_data.h"
@@ -12,6 +14,13 @@
 #include "script/task_step.h"
 #include "script/variables.h"
 #include "support/command_table.h"
+
+LayerRecord* FindScriptLayer(const char* path) {
+  char normalised[kObjectPathBytes];
+  if (NormalizeObjectPath(normalised, path, g_LayerPathBase, 0) < 0) return nullptr;
+  ObjectTreeNode* node = FindObjectByPath(g_LayerRoot, normalised, kPathLeaf);
+  return node != nullptr ? static_cast<LayerRecord*>(node->mPayload) : nullptr;
+}
 
 const std::vector<MessageId>& RunnerMessageIds() {
   // Every named id: whatever script execution reports shows as its tag.

@@ -49,6 +49,11 @@ class ScriptRunner {
   ScriptData mData;
 };
 
+struct LayerRecord;
+// The layer (a leaf of the layer tree) at a path as scripts write it; null
+// when there is none.
+LayerRecord* FindScriptLayer(const char* path);
+
 // The message ids the runner's message file tags.
 const std::vector<MessageId>& RunnerMessageIds();
 // True when the last report was message id.

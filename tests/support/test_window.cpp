@@ -7,6 +7,10 @@
 
 WindowObject* CreateTestMainWindow(const char* className) {
   ResetEngineState();
+  return AddTestMainWindow(className);
+}
+
+WindowObject* AddTestMainWindow(const char* className) {
   SetWindowProcedure(MainWndProc);
   if (CreateWindowObjects() != 0) return nullptr;
   WindowObject* main = g_WindowTable[0];

@@ -6,3 +6,6 @@ struct WindowObject;
 
 // Window 0, or nullptr when it could not be made.
 WindowObject* CreateTestMainWindow(const char* className);
+// The same on the engine as it stands (a loaded game, switches set), without
+// the clean start.
+WindowObject* AddTestMainWindow(const char* className);
