@@ -2,6 +2,7 @@
 // a save file or a memory slot, and reading one record back into a
 // variable, the variables of a group or a layer.
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -218,7 +219,7 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
       } else {
         AppendBytes(*image, old.data() + record.mOffset, record.mLength);
       }
-      if (image->size() > UINT32_MAX) {
+      if (image->size() > kMaxSaveImageBytes) {
         ShowMessageBox("", "メモリ不足です.");
         return false;
       }
@@ -226,7 +227,7 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
     for (uint32_t dno = 1; dno <= kMaxSaveDno; ++dno) {
       const std::vector<uint8_t>& pending = g_PendingSaveRecords[dno - 1];
       if (pending.empty() || used[dno - 1]) continue;
-      if (image->size() + 4 + pending.size() > UINT32_MAX) {
+      if (image->size() + 4 + pending.size() > kMaxSaveImageBytes) {
         ShowMessageBox("", "メモリ不足です.");
         return false;
       }
@@ -241,33 +242,37 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
   return true;
 }
 
+int ReportSaveFileFailure(const std::string& name, int error) {
+  ReportErrorAtScriptFmt(kMsgSaveFileWriteFailed, CommandName(kSaveSlot), name, static_cast<int64_t>(error),
+                         ErrnoText(error));
+  return -1;
+}
+
 // Writes every pending record into the save file of that name. 0 or -1; the
-// pending records stay when it fails.
+// pending records and the old file stay when it fails.
 int WritePendingToFile(const std::string& name) {
   std::string path = NativeSavePath(name);
   std::vector<uint8_t> old;
   std::vector<uint8_t> image;
   int error = 0;
-  int read = ReadSaveFile(path, &old, &error);
-  if (read < 0) {
-    ReportErrorAtScriptFmt(kMsgSaveFileWriteFailed, CommandName(kSaveSlot), name, static_cast<int64_t>(error),
-                           ErrnoText(error));
-    return -1;
-  }
-  if (read == 1) {
-    CreateSaveFolder();
-    if (!BuildSaveImage(kMaxSaveDno, &image)) {
-      ShowMessageBox("", "メモリ不足です.");
+  // The old file and the new image are both held whole: a machine without
+  // the memory for them fails this save, not the program.
+  try {
+    int read = ReadSaveFile(path, &old, &error);
+    if (read < 0) return ReportSaveFileFailure(name, error);
+    if (read == 1) {
+      CreateSaveFolder();
+      if (!BuildSaveImage(kMaxSaveDno, &image)) {
+        ShowMessageBox("", "メモリ不足です.");
+        return -1;
+      }
+    } else if (!UpdateSaveImage(old, name, &image)) {
       return -1;
     }
-  } else if (!UpdateSaveImage(old, name, &image)) {
-    return -1;
+  } catch (const std::bad_alloc&) {
+    return ReportSaveFileFailure(name, ENOMEM);
   }
-  if (WriteSaveFileAtomically(path, image, &error) != 0) {
-    ReportErrorAtScriptFmt(kMsgSaveFileWriteFailed, CommandName(kSaveSlot), name, static_cast<int64_t>(error),
-                           ErrnoText(error));
-    return -1;
-  }
+  if (WriteSaveFileAtomically(path, image, &error) != 0) return ReportSaveFileFailure(name, error);
   return 0;
 }
 

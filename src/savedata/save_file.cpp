@@ -1,9 +1,12 @@
 #include "savedata/save_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <new>
 
 #include "core/byte_order.h"
 #include "platform/file_replace.h"
@@ -53,12 +56,33 @@ int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* erro
     *error = errno;
     return errno == ENOENT ? 1 : -1;
   }
+  // A folder opens for reading too, but holds no bytes to read.
+  struct stat facts = {};
+  if (::fstat(::fileno(file.get()), &facts) != 0) {
+    *error = errno;
+    return -1;
+  }
+  if (!S_ISREG(facts.st_mode)) {
+    *error = S_ISDIR(facts.st_mode) ? EISDIR : EINVAL;
+    return -1;
+  }
   int64_t size = SizeOf(file.get());
   if (size < 0) {
     *error = errno != 0 ? errno : EIO;
     return -1;
   }
-  bytes->resize(static_cast<size_t>(size));
+  // Offsets are 32 bits wide: a larger file is no save file, and is not
+  // read into memory to find that out.
+  if (static_cast<uint64_t>(size) > kMaxSaveImageBytes) {
+    *error = EFBIG;
+    return -1;
+  }
+  try {
+    bytes->resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    *error = ENOMEM;
+    return -1;
+  }
   if (size > 0 && std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
     *error = EIO;
     return -1;

@@ -19,8 +19,10 @@ extern int g_SaveWriteSteps;
 // the failing call's errno; the old file is then untouched.
 int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error);
 
-// Reads a whole file. 0; 1 when it does not exist; -1 when it cannot be read
-// (*error holds errno).
+// Reads a whole save file. 0; 1 when it does not exist; -1 when it cannot
+// be read (*error holds errno: EISDIR for a folder, EINVAL for any other
+// place that is not a regular file, EFBIG for a file larger than a save
+// image can be, ENOMEM when its bytes do not fit in memory).
 int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* error);
 
 // Reads a save file's header and table, then the record that the table names

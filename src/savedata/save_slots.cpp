@@ -107,7 +107,7 @@ bool AppendPendingRecords(std::vector<uint8_t>& image, uint32_t lastDno, uint32_
   for (uint32_t dno = 1; dno <= lastDno; ++dno) {
     const std::vector<uint8_t>& record = g_PendingSaveRecords[dno - 1];
     if (record.empty()) continue;
-    if (image.size() + 4 + record.size() > UINT32_MAX) return false;
+    if (image.size() + 4 + record.size() > kMaxSaveImageBytes) return false;
     PatchU32(image, SaveTableEntryAt(dno), static_cast<uint32_t>(image.size()));
     AppendU32(image, dno);
     AppendBytes(image, record.data(), record.size());

@@ -1,0 +1,126 @@
+// Saving and loading where the save file's place holds something odd: a
+// folder, a file too large to read, a FIFO. Each is reported with its reason;
+// nothing hangs, nothing ends the program, and the place and the prepared
+// records stay as they were.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/errors.h"
+#include "core/process_state.h"
+#include "savedata/save_slots.h"
+#include "savedata/save_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+SaveOp Save(std::vector<Arg> args) { return {"save", std::move(args)}; }
+
+// The names in the save folder.
+std::set<std::string> SaveFolderNames() {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator("save")) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// True when the last report was a failed save of name with that errno.
+bool ReportedSaveFailure(const std::string& name, int error) {
+  return LastReportIs(kMsgSaveFileWriteFailed) &&
+         LastReportTag().find("[" + name + "][" + std::to_string(error) + "]") != std::string::npos;
+}
+
+void MakeSparseFile(const std::string& path, uint64_t size) {
+  std::ofstream(path, std::ios::binary).put('Q');
+  fs::resize_file(path, size);
+}
+
+TEST(SavePlaceTest, AnOddThingWhereTheSaveFileGoesIsReportedWithItsReasonAndKept) {
+  struct PlaceCase {
+    const char* mWhat;
+    std::function<void()> mMake;  // puts it at save/odd.sd
+    int mError;
+  };
+  const PlaceCase cases[] = {
+      {"a folder", [] { fs::create_directories("save/odd.sd/inside"); }, EISDIR},
+      // Sparse: it takes no room on the disk, but reading it would take 5 GiB.
+      {"a file larger than a save file can be", [] { MakeSparseFile("save/odd.sd", uint64_t{5} << 30); }, EFBIG},
+  };
+  for (const PlaceCase& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    ScriptRunner game;
+    ASSERT_TRUE(LoadSavePhases(game, {{Save({{"dno", Num(1)}, {"var", Var(kRunInt)}})},
+                                      {Save({{"file", Str("odd")}})},
+                                      {Save({{"file", Str("fine")}})}}));
+    fs::create_directories("save");
+    c.mMake();
+    FillSaveVariables(1);
+    ASSERT_TRUE(game.Frame());
+    std::vector<uint8_t> pending = g_PendingSaveRecords[0];
+    std::set<std::string> names = SaveFolderNames();
+    bool folder = fs::is_directory("save/odd.sd");
+    uintmax_t size = folder ? 0 : fs::file_size("save/odd.sd");
+
+    game.Frame();
+    EXPECT_TRUE(ReportedSaveFailure("odd.sd", c.mError)) << LastReportTag();
+    EXPECT_EQ(g_PendingSaveRecords[0], pending);
+    EXPECT_EQ(SaveFolderNames(), names) << "no temporary file is left behind";
+    EXPECT_EQ(fs::is_directory("save/odd.sd"), folder);
+    if (!folder) {
+      EXPECT_EQ(fs::file_size("save/odd.sd"), size);
+    }
+
+    // The records kept are still good for a save elsewhere.
+    g_QuitFlag.store(0);
+    game.Frame();  // the phase's wait
+    g_LastErrorText.clear();
+    game.Frame();
+    EXPECT_EQ(g_LastErrorText, "");
+    EXPECT_FALSE(ReadSaveBytes("fine.sd").empty());
+  }
+}
+
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+// Current address space in bytes.
+uint64_t AddressSpaceInUse() {
+  unsigned long long pages = 0;
+  FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr) return 0;
+  if (std::fscanf(statm, "%llu", &pages) != 1) pages = 0;
+  std::fclose(statm);
+  return pages * static_cast<uint64_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Runs the save in a child whose address space leaves 128 MiB free: the old
+// file's 512 MiB cannot be held. Exits 0 when it was reported and nothing
+// was lost.
+[[noreturn]] void SaveWithLittleMemory(ScriptRunner& game, uint64_t oldSize) {
+  uint64_t limit = AddressSpaceInUse() + (uint64_t{128} << 20);
+  struct rlimit space = {limit, limit};
+  if (setrlimit(RLIMIT_AS, &space) != 0) _exit(2);
+  game.Frame();
+  bool reported = ReportedSaveFailure("big.sd", ENOMEM);
+  bool kept = PendingSaveLength(1) > 0 && fs::file_size("save/big.sd") == oldSize;
+  _exit(reported && kept ? 0 : 1);
+}
+
+TEST(SavePlaceTest, AnOldFileTooLargeForTheMemoryLeftIsReportedNotFatal) {
+  ScriptRunner game;
+  ASSERT_TRUE(LoadSavePhases(game, {{Save({{"file", Str("big")}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}}));
+  fs::create_directories("save");
+  const uint64_t size = uint64_t{512} << 20;
+  MakeSparseFile("save/big.sd", size);
+  EXPECT_EXIT(SaveWithLittleMemory(game, size), testing::ExitedWithCode(0), "");
+}
+#endif
+
+}  // namespace
