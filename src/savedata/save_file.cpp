@@ -1,6 +1,8 @@
 #include "savedata/save_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -29,9 +31,47 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
-FileHandle OpenForReading(const std::string& path) {
-  FileHandle file(std::fopen(path.c_str(), "rb"));
-  if (file != nullptr) std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferBytes);
+// The errno that stands for a place that is not a regular file.
+int NotRegularFileError(mode_t mode) { return S_ISDIR(mode) ? EISDIR : EINVAL; }
+
+// Opens a regular file for reading. The place is looked at before the open
+// (opening a FIFO would wait for a writer for good), the open itself does
+// not block, and the open file is looked at again (the place may have
+// changed in between). Null with *error set: the failing call's errno,
+// EISDIR for a folder, EINVAL for anything else that is not a regular file.
+FileHandle OpenRegularFile(const std::string& path, int* error) {
+  struct stat facts = {};
+  if (::stat(path.c_str(), &facts) != 0) {
+    *error = errno;
+    return nullptr;
+  }
+  if (!S_ISREG(facts.st_mode)) {
+    *error = NotRegularFileError(facts.st_mode);
+    return nullptr;
+  }
+  int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    *error = errno;
+    return nullptr;
+  }
+  int failure = 0;
+  if (::fstat(descriptor, &facts) != 0) {
+    failure = errno;
+  } else if (!S_ISREG(facts.st_mode)) {
+    failure = NotRegularFileError(facts.st_mode);
+  }
+  if (failure != 0) {
+    *error = failure;
+    ::close(descriptor);
+    return nullptr;
+  }
+  FileHandle file(::fdopen(descriptor, "rb"));
+  if (file == nullptr) {
+    *error = errno;
+    ::close(descriptor);
+    return nullptr;
+  }
+  std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferBytes);
   return file;
 }
 
@@ -51,21 +91,8 @@ int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>&
 
 int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* error) {
   *error = 0;
-  FileHandle file = OpenForReading(path);
-  if (file == nullptr) {
-    *error = errno;
-    return errno == ENOENT ? 1 : -1;
-  }
-  // A folder opens for reading too, but holds no bytes to read.
-  struct stat facts = {};
-  if (::fstat(::fileno(file.get()), &facts) != 0) {
-    *error = errno;
-    return -1;
-  }
-  if (!S_ISREG(facts.st_mode)) {
-    *error = S_ISDIR(facts.st_mode) ? EISDIR : EINVAL;
-    return -1;
-  }
+  FileHandle file = OpenRegularFile(path, error);
+  if (file == nullptr) return *error == ENOENT ? 1 : -1;
   int64_t size = SizeOf(file.get());
   if (size < 0) {
     *error = errno != 0 ? errno : EIO;
@@ -94,7 +121,8 @@ int ReadSaveFileRecord(const std::string& path, uint32_t dno, std::vector<uint8_
                        std::vector<uint8_t>* record) {
   header->clear();
   record->clear();
-  FileHandle file = OpenForReading(path);
+  int error = 0;
+  FileHandle file = OpenRegularFile(path, &error);
   if (file == nullptr) return 1;
   int64_t size = SizeOf(file.get());
   if (size < 0) return -1;

@@ -28,7 +28,8 @@ int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* erro
 // Reads a save file's header and table, then the record that the table names
 // for dno: the 4112 header bytes into *header and the record's DNO word with
 // its record proper (as far as the file holds it, at most what its header
-// says) into *record. 0; 1 when the file cannot be opened; -1 on a read
+// says) into *record. 0; 1 when the file cannot be opened or is no regular
+// file (a FIFO there is not waited on); -1 on a read
 // error. Checking is left to the caller.
 int ReadSaveFileRecord(const std::string& path, uint32_t dno, std::vector<uint8_t>* header,
                        std::vector<uint8_t>* record);

@@ -2,9 +2,16 @@
 // folder, a file too large to read, a FIFO. Each is reported with its reason;
 // nothing hangs, nothing ends the program, and the place and the prepared
 // records stay as they were.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include <cerrno>
 #include <cstdio>
@@ -25,6 +32,7 @@ namespace {
 namespace fs = std::filesystem;
 
 SaveOp Save(std::vector<Arg> args) { return {"save", std::move(args)}; }
+SaveOp Load(std::vector<Arg> args) { return {"load", std::move(args)}; }
 
 // The names in the save folder.
 std::set<std::string> SaveFolderNames() {
@@ -86,6 +94,66 @@ TEST(SavePlaceTest, AnOddThingWhereTheSaveFileGoesIsReportedWithItsReasonAndKept
     game.Frame();
     EXPECT_EQ(g_LastErrorText, "");
     EXPECT_FALSE(ReadSaveBytes("fine.sd").empty());
+  }
+}
+
+// Frees a reader stuck in opening a FIFO: unless finished within two
+// seconds, it opens the FIFO's writing end (which lets the open return) and
+// notes that it had to.
+class FifoWatchdog {
+ public:
+  explicit FifoWatchdog(const std::string& path)
+      : mThread([this, path] {
+          std::unique_lock<std::mutex> lock(mMutex);
+          if (mWake.wait_for(lock, std::chrono::seconds(2), [this] { return mFinished; })) return;
+          mFired = true;
+          int descriptor = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+          if (descriptor >= 0) ::close(descriptor);
+        }) {}
+  ~FifoWatchdog() { Finish(); }
+  // Stops the watch; true when it had to free a reader.
+  bool Finish() {
+    {
+      std::lock_guard<std::mutex> guard(mMutex);
+      mFinished = true;
+    }
+    mWake.notify_all();
+    if (mThread.joinable()) mThread.join();
+    return mFired;
+  }
+
+ private:
+  std::mutex mMutex;
+  std::condition_variable mWake;
+  bool mFinished = false;
+  bool mFired = false;
+  std::thread mThread;
+};
+
+TEST(SavePlaceTest, AFifoWhereTheSaveFileGoesIsReportedWithoutWaitingForAWriter) {
+  struct FifoCase {
+    const char* mWhat;
+    SaveOp mOp;
+    std::function<bool()> mReported;
+  };
+  const FifoCase cases[] = {
+      {"a save", Save({{"file", Str("pipe")}, {"dno", Num(1)}, {"var", Var(kRunInt)}}),
+       [] { return ReportedSaveFailure("pipe.sd", EINVAL); }},
+      {"a load", Load({{"file", Str("pipe")}, {"dno", Num(1)}, {"var", Var(kRunInt)}}),
+       [] { return LastReportIs(kMsgSaveFileOpenFailed); }},
+  };
+  for (const FifoCase& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    ScriptRunner game;
+    ASSERT_TRUE(LoadSavePhases(game, {{c.mOp}}));
+    fs::create_directories("save");
+    ASSERT_EQ(::mkfifo("save/pipe.sd", 0644), 0);
+    FifoWatchdog watchdog("save/pipe.sd");
+    game.Frame();
+    EXPECT_FALSE(watchdog.Finish()) << "the command waited in the FIFO's open";
+    EXPECT_TRUE(c.mReported()) << LastReportTag();
+    EXPECT_TRUE(fs::is_fifo("save/pipe.sd"));
+    EXPECT_EQ(SaveFolderNames(), std::set<std::string>{"pipe.sd"});
   }
 }
 
