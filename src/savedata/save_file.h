@@ -16,8 +16,15 @@ extern int g_SaveWriteFaultStep;
 extern int g_SaveWriteSteps;
 
 // Writes image as the file at path (native). 0, or -1 with *error set to
-// the failing call's errno; the old file is then untouched.
+// the failing call's errno; the old file is then untouched. Stale temporary
+// files of the same path are removed first.
 int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error);
+
+// Removes the temporary files of path (its name, ".tmp" and a process id,
+// as the replace writes them) that saves cut off by a hard kill left
+// behind: those whose process no longer exists. A temporary of a running
+// process, such as another copy of the game saving the same file, stays.
+void RemoveStaleSaveTemporaries(const std::string& path);
 
 // Reads a whole save file. 0; 1 when it does not exist; -1 when it cannot
 // be read (*error holds errno: EISDIR for a folder, EINVAL for any other

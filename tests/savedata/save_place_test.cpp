@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -155,6 +157,60 @@ TEST(SavePlaceTest, AFifoWhereTheSaveFileGoesIsReportedWithoutWaitingForAWriter)
     EXPECT_TRUE(fs::is_fifo("save/pipe.sd"));
     EXPECT_EQ(SaveFolderNames(), std::set<std::string>{"pipe.sd"});
   }
+}
+
+// A child process that lives until the object ends.
+class LiveProcess {
+ public:
+  LiveProcess() : mPid(::fork()) {
+    if (mPid == 0) {
+      for (;;) ::pause();
+    }
+  }
+  ~LiveProcess() {
+    if (mPid <= 0) return;
+    ::kill(mPid, SIGKILL);
+    ::waitpid(mPid, nullptr, 0);
+  }
+  pid_t mPid;
+};
+
+// The id of a process that has ended (and been reaped).
+pid_t EndedProcess() {
+  pid_t pid = ::fork();
+  if (pid == 0) _exit(0);
+  ::waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+TEST(SavePlaceTest, ASaveRemovesItsFilesTemporariesLeftByEndedProcessesOnly) {
+  LiveProcess live;
+  ASSERT_GT(live.mPid, 0);
+  const std::string ended = std::to_string(EndedProcess());
+  const std::string running = std::to_string(live.mPid);
+  struct TemporaryCase {
+    std::string mName;
+    bool mStays;
+  };
+  const TemporaryCase cases[] = {
+      {"keep.sd.tmp" + ended, false},   // a save of this file cut off by a kill
+      {"keep.sd.tmp" + running, true},  // another copy of the game saving it now
+      {"other.sd.tmp" + ended, true},   // another save file's: its own save removes it
+      {"keep.sd.tmp" + ended + "x", true},
+      {"keep.sd.tmpx" + ended, true},
+      {"keep.sd.tmp", true},
+  };
+  ScriptRunner game;
+  ASSERT_TRUE(LoadSavePhases(game, {{Save({{"file", Str("keep")}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}}));
+  fs::create_directories("save");
+  std::set<std::string> expected = {"keep.sd"};
+  for (const TemporaryCase& c : cases) {
+    std::ofstream("save/" + c.mName) << "partial";
+    if (c.mStays) expected.insert(c.mName);
+  }
+  game.Frame();
+  EXPECT_EQ(g_LastErrorText, "");
+  EXPECT_EQ(SaveFolderNames(), expected);
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
