@@ -99,7 +99,11 @@ const char* ErrnoText(int error) {
 }
 
 // Creates the whole save folder, also the per-user ones several levels deep.
-void CreateSaveFolder() { CreateNativeFolders(ResolveGamePath(g_SaveFolder)); }
+// 0, or the errno of the creation that failed.
+int CreateSaveFolder() {
+  int error = 0;
+  return CreateNativeFolders(ResolveGamePath(g_SaveFolder), &error) ? 0 : error;
+}
 
 // Prepares the record of dno from ids 3-17. 0 or -1.
 int PrepareRecord(uint32_t dno, ObjectTreeNode* layer) {
@@ -261,7 +265,10 @@ int WritePendingToFile(const std::string& name) {
     int read = ReadSaveFile(path, &old, &error);
     if (read < 0) return ReportSaveFileFailure(name, error);
     if (read == 1) {
-      CreateSaveFolder();
+      // Without its folder the file cannot be made: the folder's own
+      // failure is the reason, not the missing folder that follows from it.
+      int folderError = CreateSaveFolder();
+      if (folderError != 0) return ReportSaveFileFailure(name, folderError);
       if (!BuildSaveImage(kMaxSaveDno, &image)) {
         ShowMessageBox("", "メモリ不足です.");
         return -1;

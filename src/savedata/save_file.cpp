@@ -127,7 +127,9 @@ int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>&
 int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* error) {
   *error = 0;
   FileHandle file = OpenRegularFile(path, error);
-  if (file == nullptr) return *error == ENOENT ? 1 : -1;
+  // ENOTDIR: a file stands where a folder of the path should be, so there
+  // is no save file either (making the folder then tells why).
+  if (file == nullptr) return *error == ENOENT || *error == ENOTDIR ? 1 : -1;
   int64_t size = SizeOf(file.get());
   if (size < 0) {
     *error = errno != 0 ? errno : EIO;

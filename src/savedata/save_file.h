@@ -26,10 +26,11 @@ int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>&
 // process, such as another copy of the game saving the same file, stays.
 void RemoveStaleSaveTemporaries(const std::string& path);
 
-// Reads a whole save file. 0; 1 when it does not exist; -1 when it cannot
-// be read (*error holds errno: EISDIR for a folder, EINVAL for any other
-// place that is not a regular file, EFBIG for a file larger than a save
-// image can be, ENOMEM when its bytes do not fit in memory).
+// Reads a whole save file. 0; 1 when it does not exist (also when a part of
+// its folder is no folder); -1 when it cannot be read (*error holds errno:
+// EISDIR for a folder, EINVAL for any other place that is not a regular
+// file, EFBIG for a file larger than a save image can be, ENOMEM when its
+// bytes do not fit in memory).
 int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* error);
 
 // Reads a save file's header and table, then the record that the table names

@@ -4,6 +4,8 @@
 // records stay as they were.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -211,6 +213,53 @@ TEST(SavePlaceTest, ASaveRemovesItsFilesTemporariesLeftByEndedProcessesOnly) {
   game.Frame();
   EXPECT_EQ(g_LastErrorText, "");
   EXPECT_EQ(SaveFolderNames(), expected);
+}
+
+// While it lives, this thread obeys file permissions even as root (which
+// would otherwise write into a read-only folder all the same).
+class FilePermissionsObeyed {
+ public:
+  FilePermissionsObeyed() {
+    mHeld = ::syscall(SYS_capget, &mHeader, mSaved) == 0;
+    if (!mHeld) return;
+    __user_cap_data_struct reduced[2] = {mSaved[0], mSaved[1]};
+    reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER));
+    mHeld = ::syscall(SYS_capset, &mHeader, reduced) == 0;
+  }
+  ~FilePermissionsObeyed() {
+    if (mHeld) ::syscall(SYS_capset, &mHeader, mSaved);
+  }
+
+ private:
+  __user_cap_header_struct mHeader = {_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct mSaved[2] = {};
+  bool mHeld = false;
+};
+
+TEST(SavePlaceTest, ASaveFolderThatCannotBeMadeReportsWhyNotTheMissingFolder) {
+  struct FolderCase {
+    const char* mWhat;
+    std::function<void(const std::string& gameFolder)> mMake;
+    int mError;
+  };
+  const FolderCase cases[] = {
+      {"a read-only game folder", [](const std::string& game) { fs::permissions(game, fs::perms(0555)); }, EACCES},
+      {"a file where the save folder goes", [](const std::string&) { std::ofstream("save") << "x"; }, EEXIST},
+  };
+  for (const FolderCase& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    ScriptRunner game;
+    ASSERT_TRUE(LoadSavePhases(game, {{Save({{"file", Str("new")}, {"dno", Num(1)}, {"var", Var(kRunInt)}})}}));
+    fs::remove_all("save");
+    {
+      FilePermissionsObeyed obeyed;
+      c.mMake(game.mEnv.Folder());
+      game.Frame();
+      fs::permissions(game.mEnv.Folder(), fs::perms(0755));
+    }
+    EXPECT_TRUE(ReportedSaveFailure("new.sd", c.mError)) << LastReportTag();
+    EXPECT_GT(PendingSaveLength(1), 0u);
+  }
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
