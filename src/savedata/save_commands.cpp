@@ -127,14 +127,14 @@ int PrepareRecord(uint32_t dno, ObjectTreeNode* layer) {
     }
     return 0;
   }
-  g_PendingSaveRecords[dno - 1].clear();
   if (layer != nullptr) {
-    if (WriteSaveRecord(dno, static_cast<const LayerRecord*>(layer->mPayload), 0, 0, true) == 0) {
+    if (!PrepareImageRecord(dno, static_cast<const LayerRecord*>(layer->mPayload))) {
       ShowMessageBox("", "メモリ不足です.");
       return -1;
     }
     return 0;
   }
+  g_PendingSaveRecords[dno - 1].clear();
   int slot = ArgSlot(3);
   auto n = slot != 0 ? static_cast<uint32_t>(g_ArgVarId[slot]) : 0;
   const VariableRecord* variable = slot != 0 ? FindVariableRecord(n) : nullptr;
@@ -148,7 +148,7 @@ int PrepareRecord(uint32_t dno, ObjectTreeNode* layer) {
     ReportErrorAtScript(kMsgSubscriptOutOfRange);
     return -1;
   }
-  if (WriteSaveRecord(dno, nullptr, n, element, whole) == 0) {
+  if (WriteSaveRecord(dno, n, element, whole) == 0) {
     ShowMessageBox("", "メモリ不足です.");
     return -1;
   }
@@ -364,6 +364,11 @@ int32_t CmdSaveData() {
     if (HasArg(2) && PrepareRecord(static_cast<uint32_t>(ArgInt(2)), layer) != 0) return -1;
   } catch (const std::bad_alloc&) {
     FreePendingSaveRecords(static_cast<int>(ArgInt(2)) - 1);
+    ShowMessageBox("", "メモリ不足です.");
+    return -1;
+  }
+  // The images prepared for this save are compressed together here.
+  if ((HasArg(0) || HasArg(1)) && !CompressPendingImages()) {
     ShowMessageBox("", "メモリ不足です.");
     return -1;
   }
