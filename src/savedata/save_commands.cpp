@@ -246,6 +246,7 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
   return true;
 }
 
+// Reports a save file that could not be written, with the reason. -1.
 int ReportSaveFileFailure(const std::string& name, int error) {
   ReportErrorAtScriptFmt(kMsgSaveFileWriteFailed, CommandName(kSaveSlot), name, static_cast<int64_t>(error),
                          ErrnoText(error));
@@ -373,7 +374,13 @@ int32_t CmdSaveData() {
     return -1;
   }
   if (HasArg(1)) {
-    if (!WriteMemorySlot(static_cast<uint32_t>(ArgInt(1)))) {
+    bool written = false;
+    try {
+      written = WriteMemorySlot(static_cast<uint32_t>(ArgInt(1)));
+    } catch (const std::bad_alloc&) {
+      written = false;
+    }
+    if (!written) {
       ShowMessageBox("", "メモリ不足です.");
       return -1;
     }

@@ -276,20 +276,25 @@ int PackMemorySlots() {
     run.mInputs.push_back({source.mBuffer.data(), length});
   }
   run.mCompress = CompressSlotImage;
-  bool packed = CompressPieces(run);
+  bool packed = false;
   uint64_t unpacked = 0;
-  if (packed) {
-    AppendRecordHeader(pending, kSaveKindVariable, 0);
-    for (uint32_t slot = 0; slot < kMemorySlotCount; ++slot) {
-      int64_t piece = pieceOfSlot[slot];
-      size_t length = piece < 0 ? 0 : run.mInputs[static_cast<size_t>(piece)].mSize;
-      const std::vector<uint8_t>* stored = piece < 0 ? nullptr : &run.mOutputs[static_cast<size_t>(piece)];
-      AppendU32(pending, static_cast<uint32_t>(length));
-      AppendU32(pending, stored != nullptr ? static_cast<uint32_t>(stored->size()) : 0);
-      if (stored != nullptr) AppendBytes(pending, stored->data(), stored->size());
-      unpacked += length + 8;
+  try {
+    packed = CompressPieces(run);
+    if (packed) {
+      AppendRecordHeader(pending, kSaveKindVariable, 0);
+      for (uint32_t slot = 0; slot < kMemorySlotCount; ++slot) {
+        int64_t piece = pieceOfSlot[slot];
+        size_t length = piece < 0 ? 0 : run.mInputs[static_cast<size_t>(piece)].mSize;
+        const std::vector<uint8_t>* stored = piece < 0 ? nullptr : &run.mOutputs[static_cast<size_t>(piece)];
+        AppendU32(pending, static_cast<uint32_t>(length));
+        AppendU32(pending, stored != nullptr ? static_cast<uint32_t>(stored->size()) : 0);
+        if (stored != nullptr) AppendBytes(pending, stored->data(), stored->size());
+        unpacked += length + 8;
+      }
+      packed = pending.size() - kRecordHeaderBytes <= UINT32_MAX && unpacked <= UINT32_MAX;
     }
-    packed = pending.size() - kRecordHeaderBytes <= UINT32_MAX && unpacked <= UINT32_MAX;
+  } catch (const std::bad_alloc&) {
+    packed = false;
   }
   if (!packed) {
     // An incomplete package must never reach a file or a slot.
