@@ -1,7 +1,8 @@
-// Saving and loading where the save file's place holds something odd: a
-// folder, a file too large to read, a FIFO. Each is reported with its reason;
-// nothing hangs, nothing ends the program, and the place and the prepared
-// records stay as they were.
+// Saving and loading in a hostile save folder: the save file's place holds
+// a folder, a file too large to read or a FIFO; a save folder that cannot
+// be made; temporaries left by saves that a hard kill cut off. Each failure
+// is reported with its own reason; nothing hangs, nothing ends the program,
+// and the place and the prepared records stay as they were.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/capability.h>
