@@ -10,8 +10,12 @@
 //   MB_per_s   megabytes of the file per second
 //   vs_write   the time against a plain write of the same bytes to a file
 //              (open, write, sync, close) in the same run
+//   cores      processor time of every thread over the time taken: how many
+//              cores the work kept busy (on a shared machine the workers
+//              get no more than the others leave)
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -164,6 +168,14 @@ void LoadAll(const std::string& path) {
   }
 }
 
+// Processor seconds of every thread of the process so far.
+double ProcessCpuSeconds() {
+  struct rusage usage = {};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 double PlainWrite(const std::string& path, const std::vector<uint8_t>& bytes) {
   return Seconds([&] {
     int descriptor = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -182,8 +194,10 @@ std::vector<uint8_t> FileBytes(const std::string& path) {
   return bytes;
 }
 
-void Report(benchmark::State& state, double engineSeconds, double plainSeconds, size_t fileBytes) {
+void Report(benchmark::State& state, double engineSeconds, double cpuSeconds, double plainSeconds,
+            size_t fileBytes) {
   double runs = static_cast<double>(state.iterations());
+  state.counters["cores"] = cpuSeconds / engineSeconds;
   state.counters["ms"] = engineSeconds / runs * 1000;
   state.counters["MB_per_s"] = static_cast<double>(fileBytes) * runs / engineSeconds / 1e6;
   state.counters["vs_write"] = engineSeconds / plainSeconds;
@@ -193,10 +207,13 @@ void BM_SaveState(benchmark::State& state) {
   SaveState& game = State();
   UseWorkers(state.range(0));
   double engineSeconds = 0;
+  double cpuSeconds = 0;
   double plainSeconds = 0;
   size_t fileBytes = 0;
   for (auto _ : state) {
+    double cpuBefore = ProcessCpuSeconds();
     double seconds = Seconds([&] { SaveAll(game.mPath); });
+    cpuSeconds += ProcessCpuSeconds() - cpuBefore;
     state.SetIterationTime(seconds);
     engineSeconds += seconds;
     std::vector<uint8_t> bytes = FileBytes(game.mPath);
@@ -204,10 +221,17 @@ void BM_SaveState(benchmark::State& state) {
     fileBytes = bytes.size();
     plainSeconds += PlainWrite(game.mPath + ".plain", bytes);
   }
-  Report(state, engineSeconds, plainSeconds, fileBytes);
+  Report(state, engineSeconds, cpuSeconds, plainSeconds, fileBytes);
   UseWorkers(0);
 }
-BENCHMARK(BM_SaveState)->Arg(0)->Arg(1)->Arg(4)->ArgName("workers")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_SaveState)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(4)
+    ->ArgName("workers")
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_LoadState(benchmark::State& state) {
   SaveState& game = State();
@@ -215,14 +239,17 @@ void BM_LoadState(benchmark::State& state) {
   SaveAll(game.mPath);
   std::vector<uint8_t> bytes = FileBytes(game.mPath);
   double engineSeconds = 0;
+  double cpuSeconds = 0;
   double plainSeconds = 0;
   for (auto _ : state) {
+    double cpuBefore = ProcessCpuSeconds();
     double seconds = Seconds([&] { LoadAll(game.mPath); });
+    cpuSeconds += ProcessCpuSeconds() - cpuBefore;
     state.SetIterationTime(seconds);
     engineSeconds += seconds;
     plainSeconds += PlainWrite(game.mPath + ".plain", bytes);
   }
-  Report(state, engineSeconds, plainSeconds, bytes.size());
+  Report(state, engineSeconds, cpuSeconds, plainSeconds, bytes.size());
   UseWorkers(0);
 }
 BENCHMARK(BM_LoadState)->Arg(1)->Arg(4)->ArgName("workers")->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
