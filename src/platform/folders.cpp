@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <fstream>
@@ -84,16 +85,24 @@ std::string GetCanonicalPath(const std::string& path) {
   return result;
 }
 
-bool CreateNativeFolders(const std::string& path) {
-  if (path.empty()) return false;
+bool CreateNativeFolders(const std::string& path, int* error) {
+  // The first level that could not be made is the cause; the levels under
+  // it then fail only for want of it.
+  int failure = 0;
   std::string partial;
   size_t index = 0;
-  while (index <= path.size()) {
+  while (!path.empty() && index <= path.size()) {
     size_t slash = path.find('/', index);
     if (slash == std::string::npos) slash = path.size();
     partial = path.substr(0, slash);
-    if (!partial.empty() && !IsNativeFolder(partial)) mkdir(partial.c_str(), 0755);
+    if (!partial.empty() && !IsNativeFolder(partial) && mkdir(partial.c_str(), 0755) != 0) {
+      int cause = errno;
+      // Made meanwhile by another process: no failure.
+      if (failure == 0 && !IsNativeFolder(partial)) failure = cause;
+    }
     index = slash + 1;
   }
-  return IsNativeFolder(path);
+  if (!path.empty() && IsNativeFolder(path)) return true;
+  if (error != nullptr) *error = failure != 0 ? failure : ENOENT;
+  return false;
 }

@@ -13,5 +13,7 @@ std::string GetRuntimeFolder();      // $XDG_RUNTIME_DIR, else a private folder 
 bool IsNativeFolder(const std::string& path);
 // The absolute, symlink-free form of an existing path; empty when it does not exist.
 std::string GetCanonicalPath(const std::string& path);
-// Creates a folder and its parents; true when it exists afterwards.
-bool CreateNativeFolders(const std::string& path);
+// Creates a folder and its parents; true when it exists afterwards. When it
+// does not, *error (if given) holds the errno of the first level that could
+// not be created (ENOENT when none was tried).
+bool CreateNativeFolders(const std::string& path, int* error = nullptr);

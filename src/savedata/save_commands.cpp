@@ -2,6 +2,7 @@
 // a save file or a memory slot, and reading one record back into a
 // variable, the variables of a group or a layer.
 #include <algorithm>
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -98,7 +99,11 @@ const char* ErrnoText(int error) {
 }
 
 // Creates the whole save folder, also the per-user ones several levels deep.
-void CreateSaveFolder() { CreateNativeFolders(ResolveGamePath(g_SaveFolder)); }
+// 0, or the errno of the creation that failed.
+int CreateSaveFolder() {
+  int error = 0;
+  return CreateNativeFolders(ResolveGamePath(g_SaveFolder), &error) ? 0 : error;
+}
 
 // Prepares the record of dno from ids 3-17. 0 or -1.
 int PrepareRecord(uint32_t dno, ObjectTreeNode* layer) {
@@ -122,14 +127,14 @@ int PrepareRecord(uint32_t dno, ObjectTreeNode* layer) {
     }
     return 0;
   }
-  g_PendingSaveRecords[dno - 1].clear();
   if (layer != nullptr) {
-    if (WriteSaveRecord(dno, static_cast<const LayerRecord*>(layer->mPayload), 0, 0, true) == 0) {
+    if (!PrepareImageRecord(dno, static_cast<const LayerRecord*>(layer->mPayload))) {
       ShowMessageBox("", "メモリ不足です.");
       return -1;
     }
     return 0;
   }
+  g_PendingSaveRecords[dno - 1].clear();
   int slot = ArgSlot(3);
   auto n = slot != 0 ? static_cast<uint32_t>(g_ArgVarId[slot]) : 0;
   const VariableRecord* variable = slot != 0 ? FindVariableRecord(n) : nullptr;
@@ -143,7 +148,7 @@ int PrepareRecord(uint32_t dno, ObjectTreeNode* layer) {
     ReportErrorAtScript(kMsgSubscriptOutOfRange);
     return -1;
   }
-  if (WriteSaveRecord(dno, nullptr, n, element, whole) == 0) {
+  if (WriteSaveRecord(dno, n, element, whole) == 0) {
     ShowMessageBox("", "メモリ不足です.");
     return -1;
   }
@@ -218,7 +223,7 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
       } else {
         AppendBytes(*image, old.data() + record.mOffset, record.mLength);
       }
-      if (image->size() > UINT32_MAX) {
+      if (image->size() > kMaxSaveImageBytes) {
         ShowMessageBox("", "メモリ不足です.");
         return false;
       }
@@ -226,7 +231,7 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
     for (uint32_t dno = 1; dno <= kMaxSaveDno; ++dno) {
       const std::vector<uint8_t>& pending = g_PendingSaveRecords[dno - 1];
       if (pending.empty() || used[dno - 1]) continue;
-      if (image->size() + 4 + pending.size() > UINT32_MAX) {
+      if (image->size() + 4 + pending.size() > kMaxSaveImageBytes) {
         ShowMessageBox("", "メモリ不足です.");
         return false;
       }
@@ -241,33 +246,41 @@ bool UpdateSaveImage(const std::vector<uint8_t>& old, const std::string& name, s
   return true;
 }
 
+// Reports a save file that could not be written, with the reason. -1.
+int ReportSaveFileFailure(const std::string& name, int error) {
+  ReportErrorAtScriptFmt(kMsgSaveFileWriteFailed, CommandName(kSaveSlot), name, static_cast<int64_t>(error),
+                         ErrnoText(error));
+  return -1;
+}
+
 // Writes every pending record into the save file of that name. 0 or -1; the
-// pending records stay when it fails.
+// pending records and the old file stay when it fails.
 int WritePendingToFile(const std::string& name) {
   std::string path = NativeSavePath(name);
   std::vector<uint8_t> old;
   std::vector<uint8_t> image;
   int error = 0;
-  int read = ReadSaveFile(path, &old, &error);
-  if (read < 0) {
-    ReportErrorAtScriptFmt(kMsgSaveFileWriteFailed, CommandName(kSaveSlot), name, static_cast<int64_t>(error),
-                           ErrnoText(error));
-    return -1;
-  }
-  if (read == 1) {
-    CreateSaveFolder();
-    if (!BuildSaveImage(kMaxSaveDno, &image)) {
-      ShowMessageBox("", "メモリ不足です.");
+  // The old file and the new image are both held whole: a machine without
+  // the memory for them fails this save, not the program.
+  try {
+    int read = ReadSaveFile(path, &old, &error);
+    if (read < 0) return ReportSaveFileFailure(name, error);
+    if (read == 1) {
+      // Without its folder the file cannot be made: the folder's own
+      // failure is the reason, not the missing folder that follows from it.
+      int folderError = CreateSaveFolder();
+      if (folderError != 0) return ReportSaveFileFailure(name, folderError);
+      if (!BuildSaveImage(kMaxSaveDno, &image)) {
+        ShowMessageBox("", "メモリ不足です.");
+        return -1;
+      }
+    } else if (!UpdateSaveImage(old, name, &image)) {
       return -1;
     }
-  } else if (!UpdateSaveImage(old, name, &image)) {
-    return -1;
+  } catch (const std::bad_alloc&) {
+    return ReportSaveFileFailure(name, ENOMEM);
   }
-  if (WriteSaveFileAtomically(path, image, &error) != 0) {
-    ReportErrorAtScriptFmt(kMsgSaveFileWriteFailed, CommandName(kSaveSlot), name, static_cast<int64_t>(error),
-                           ErrnoText(error));
-    return -1;
-  }
+  if (WriteSaveFileAtomically(path, image, &error) != 0) return ReportSaveFileFailure(name, error);
   return 0;
 }
 
@@ -355,8 +368,19 @@ int32_t CmdSaveData() {
     ShowMessageBox("", "メモリ不足です.");
     return -1;
   }
+  // The images prepared for this save are compressed together here.
+  if ((HasArg(0) || HasArg(1)) && !CompressPendingImages()) {
+    ShowMessageBox("", "メモリ不足です.");
+    return -1;
+  }
   if (HasArg(1)) {
-    if (!WriteMemorySlot(static_cast<uint32_t>(ArgInt(1)))) {
+    bool written = false;
+    try {
+      written = WriteMemorySlot(static_cast<uint32_t>(ArgInt(1)));
+    } catch (const std::bad_alloc&) {
+      written = false;
+    }
+    if (!written) {
       ShowMessageBox("", "メモリ不足です.");
       return -1;
     }

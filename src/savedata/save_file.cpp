@@ -1,9 +1,18 @@
 #include "savedata/save_file.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 
 #include "core/byte_order.h"
 #include "platform/file_replace.h"
@@ -26,9 +35,47 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<FILE, FileCloser>;
 
-FileHandle OpenForReading(const std::string& path) {
-  FileHandle file(std::fopen(path.c_str(), "rb"));
-  if (file != nullptr) std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferBytes);
+// The errno that stands for a place that is not a regular file.
+int NotRegularFileError(mode_t mode) { return S_ISDIR(mode) ? EISDIR : EINVAL; }
+
+// Opens a regular file for reading. The place is looked at before the open
+// (opening a FIFO would wait for a writer for good), the open itself does
+// not block, and the open file is looked at again (the place may have
+// changed in between). Null with *error set: the failing call's errno,
+// EISDIR for a folder, EINVAL for anything else that is not a regular file.
+FileHandle OpenRegularFile(const std::string& path, int* error) {
+  struct stat facts = {};
+  if (::stat(path.c_str(), &facts) != 0) {
+    *error = errno;
+    return nullptr;
+  }
+  if (!S_ISREG(facts.st_mode)) {
+    *error = NotRegularFileError(facts.st_mode);
+    return nullptr;
+  }
+  int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (descriptor < 0) {
+    *error = errno;
+    return nullptr;
+  }
+  int failure = 0;
+  if (::fstat(descriptor, &facts) != 0) {
+    failure = errno;
+  } else if (!S_ISREG(facts.st_mode)) {
+    failure = NotRegularFileError(facts.st_mode);
+  }
+  if (failure != 0) {
+    *error = failure;
+    ::close(descriptor);
+    return nullptr;
+  }
+  FileHandle file(::fdopen(descriptor, "rb"));
+  if (file == nullptr) {
+    *error = errno;
+    ::close(descriptor);
+    return nullptr;
+  }
+  std::setvbuf(file.get(), nullptr, _IOFBF, kReadBufferBytes);
   return file;
 }
 
@@ -39,26 +86,67 @@ int64_t SizeOf(FILE* file) {
   return size;
 }
 
+// The process id that a temporary file's name ends with (digits only), or 0.
+pid_t ProcessOfTemporary(const char* name, const std::string& prefix) {
+  if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) return 0;
+  const char* digits = name + prefix.size();
+  long long pid = 0;
+  for (const char* c = digits; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || c - digits >= 10) return 0;
+    pid = pid * 10 + (*c - '0');
+  }
+  return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
 }  // namespace
 
+void RemoveStaleSaveTemporaries(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  // The temporary file's name: the save file's, ".tmp" and the process id.
+  std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp";
+  DIR* entries = ::opendir(folder.c_str());
+  if (entries == nullptr) return;
+  while (const dirent* entry = ::readdir(entries)) {
+    pid_t pid = ProcessOfTemporary(entry->d_name, prefix);
+    if (pid == 0 || pid == ::getpid()) continue;
+    // Only a process that does not exist: one that runs (or that this user
+    // may not signal) may be writing it now.
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(::dirfd(entries), entry->d_name, 0);
+  }
+  ::closedir(entries);
+}
+
 int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error) {
+  RemoveStaleSaveTemporaries(path);
   g_SaveWriteSteps = 0;
   return ReplaceFileContents(path, image.data(), image.size(), error, StepAllowed);
 }
 
 int ReadSaveFile(const std::string& path, std::vector<uint8_t>* bytes, int* error) {
   *error = 0;
-  FileHandle file = OpenForReading(path);
-  if (file == nullptr) {
-    *error = errno;
-    return errno == ENOENT ? 1 : -1;
-  }
+  FileHandle file = OpenRegularFile(path, error);
+  // ENOTDIR: a file stands where a folder of the path should be, so there
+  // is no save file either (making the folder then tells why).
+  if (file == nullptr) return *error == ENOENT || *error == ENOTDIR ? 1 : -1;
   int64_t size = SizeOf(file.get());
   if (size < 0) {
     *error = errno != 0 ? errno : EIO;
     return -1;
   }
-  bytes->resize(static_cast<size_t>(size));
+  // Offsets are 32 bits wide: a larger file is no save file, and is not
+  // read into memory to find that out.
+  if (static_cast<uint64_t>(size) > kMaxSaveImageBytes) {
+    *error = EFBIG;
+    return -1;
+  }
+  try {
+    bytes->resize(static_cast<size_t>(size));
+  } catch (const std::bad_alloc&) {
+    *error = ENOMEM;
+    return -1;
+  }
   if (size > 0 && std::fread(bytes->data(), 1, bytes->size(), file.get()) != bytes->size()) {
     *error = EIO;
     return -1;
@@ -70,7 +158,8 @@ int ReadSaveFileRecord(const std::string& path, uint32_t dno, std::vector<uint8_
                        std::vector<uint8_t>* record) {
   header->clear();
   record->clear();
-  FileHandle file = OpenForReading(path);
+  int error = 0;
+  FileHandle file = OpenRegularFile(path, &error);
   if (file == nullptr) return 1;
   int64_t size = SizeOf(file.get());
   if (size < 0) return -1;

@@ -22,6 +22,8 @@ constexpr uint32_t kSaveTableEntries = 1024;
 // Magic, version, count, table size, then the table.
 constexpr size_t kSaveHeaderBytes = 16 + 4 * kSaveTableEntries;  // 4112
 constexpr size_t kRecordHeaderBytes = 12;
+// Offsets are u32: no save image (file or slot) is larger.
+constexpr uint64_t kMaxSaveImageBytes = UINT32_MAX;
 constexpr uint32_t kMaxSaveDno = 1024;
 // The record that carries all memory slots; scripts may not prepare it.
 constexpr uint32_t kPackageDno = 1024;

@@ -12,7 +12,8 @@
 struct LayerRecord;
 
 // Pending records by DNO - 1; each holds one record proper (12-byte header
-// and stored bytes), empty when there is none.
+// and stored bytes), empty when there is none or while an image record
+// waits for its compression (see PrepareImageRecord).
 extern std::vector<uint8_t> g_PendingSaveRecords[1024];
 
 struct MemorySlot {
@@ -22,7 +23,8 @@ struct MemorySlot {
 };
 extern MemorySlot g_MemorySlots[500];
 
-// Bytes held by the pending record of a DNO (1-1024); 0 for none.
+// Bytes held by the pending record of a DNO (1-1024), or that a waiting
+// image holds before compression (+ 12); 0 for none.
 size_t PendingSaveLength(uint32_t dno);
 // Frees one pending record (by index DNO - 1) or, for -1, all of them.
 void FreePendingSaveRecords(int index = -1);
@@ -30,10 +32,22 @@ void FreePendingSaveRecords(int index = -1);
 void ClearMemorySaveSlots();
 
 // Appends to the pending record of dno a kind-0 record of variable n (whole
-// or one element) or, with a layer, a kind-1 record of its image. Returns
-// the bytes appended (stored size + 12), or 0 when compression failed (the
-// pending record then keeps its old bytes).
-size_t WriteSaveRecord(uint32_t dno, const LayerRecord* layer, uint32_t n, int64_t element, bool whole);
+// or one element). Returns the bytes appended (stored size + 12), or 0 when
+// compression failed (the pending record then keeps its old bytes).
+size_t WriteSaveRecord(uint32_t dno, uint32_t n, int64_t element, bool whole);
+// Makes the pending record of dno a kind-1 record of the layer's image as it
+// is now. Its compression waits for CompressPendingImages, so that the
+// images of one save are compressed together, in parallel; only when the
+// waiting images grow past a budget are they compressed at once. False
+// when that compression failed (the record is then not prepared).
+bool PrepareImageRecord(uint32_t dno, const LayerRecord* layer);
+// Compresses every waiting image record, each on its own on the pixel
+// workers, into its pending record: the same bytes as one after another.
+// False when any failed (it keeps waiting); a save then fails.
+bool CompressPendingImages();
+// The threads that compressed in the last run, one bit per part slot of the
+// pixel workers (the poster's is bit kMaxPixelWorkers).
+int LastCompressionSlots();
 // Replaces the pending record of dno with a group record of every variable
 // of group and type, in ascending number. False when compression failed.
 bool WriteGroupSaveRecord(uint32_t dno, uint8_t group, uint8_t type);
@@ -53,8 +67,9 @@ bool WriteMemorySlot(uint32_t slot);
 // The valid bytes of a slot's image (bounded by its write length).
 const uint8_t* MemorySlotImage(uint32_t slot, size_t* size);
 
-// Builds the package of all 500 slots as the pending record of DNO 1024.
-// 0, or -1 after the "圧縮エラー." box (the package is then dropped).
+// Builds the package of all 500 slots as the pending record of DNO 1024,
+// the slot images compressed in parallel on the pixel workers. 0, or -1
+// after the "圧縮エラー." box (the package is then dropped).
 int PackMemorySlots();
 // The box text of a package that cannot be unpacked.
 const char* PackageLoadFailureText();

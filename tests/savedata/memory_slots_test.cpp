@@ -31,7 +31,7 @@ void FillEverySlot() {
   for (uint32_t slot = 0; slot < kMemorySlotCount; ++slot) {
     if (slot % 7 == 0) continue;
     SetNumberElement(kRunInt, 0, slot * 3 + 1);
-    ASSERT_GT(WriteSaveRecord(1, nullptr, kRunInt, 0, true), 12u);
+    ASSERT_GT(WriteSaveRecord(1, kRunInt, 0, true), 12u);
     ASSERT_TRUE(WriteMemorySlot(slot));
     FreePendingSaveRecords(-1);
   }
@@ -78,7 +78,7 @@ TEST(MemorySlotsTest, ASlotEmptiedByAPackageReadsAsEmptyThoughItKeepsItsBuffer) 
   ASSERT_TRUE(LoadSavePhases(game, {{Load({{"file", Str("empty")}, {"dno", Num(1024)}})},
                                     {Load({{"slot", Num(2)}, {"dno", Num(1)}, {"var", Var(kRunInt2)}})}}));
   SetNumberElement(kRunInt, 0, 77);
-  ASSERT_GT(WriteSaveRecord(1, nullptr, kRunInt, 0, true), 12u);
+  ASSERT_GT(WriteSaveRecord(1, kRunInt, 0, true), 12u);
   ASSERT_TRUE(WriteMemorySlot(2));
   FreePendingSaveRecords(-1);
   SaveFileSpec spec;

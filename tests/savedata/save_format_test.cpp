@@ -84,8 +84,12 @@ TEST(SaveFormatTest, ALayerImageRecordHoldsTheBlockWithItsSidesAndThePixels) {
   EXPECT_EQ(LoadLe32(payload.data() + 8 + 136), 100u);
   EXPECT_EQ(LoadLe32(payload.data() + 8 + 140), 50u);
   EXPECT_EQ(std::memcmp(payload.data() + 1688, record.mPixelAlloc, 20000), 0);
-  ASSERT_GT(WriteSaveRecord(6, &record, 0, 0, true), 12u);
+  ASSERT_TRUE(PrepareImageRecord(6, &record));
+  EXPECT_EQ(PendingSaveLength(6), 21700u) << "waiting for its compression";
+  ASSERT_TRUE(CompressPendingImages());
   const std::vector<uint8_t>& pending = g_PendingSaveRecords[5];
+  ASSERT_GE(pending.size(), 12u);
+  EXPECT_EQ(PendingSaveLength(6), pending.size());
   EXPECT_EQ(pending[0], kSaveKindImage);
   EXPECT_EQ(pending[1], 1);
   EXPECT_EQ(LoadLe32(pending.data() + 4), pending.size() - 12);
