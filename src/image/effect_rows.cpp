@@ -107,10 +107,35 @@ void PlainScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_
   }
 }
 
+void PlainSwirlRow(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right) {
+  const int32_t dv = row.mV - row.mCentreY;
+  const size_t pitch = static_cast<size_t>(row.mPitchPixels) * 4;
+  for (int32_t u = left; u < right; ++u) {
+    uint32_t turn = row.mTurns[row.mDistances[u]];
+    auto cosine = static_cast<int16_t>(turn & 0xFFFF);
+    auto sine = static_cast<int16_t>(turn >> 16);
+    int32_t du = u - row.mCentreX;
+    int32_t su = std::clamp(row.mCentreX + ((-dv * sine + du * cosine) >> 8), 0, row.mWidth - 1);
+    int32_t sv = std::clamp(((du * sine + dv * cosine) >> 8) + row.mCentreY, 0, row.mHeight - 1);
+    std::memcpy(out + static_cast<size_t>(u) * 4, row.mOrigin + static_cast<size_t>(sv) * pitch + static_cast<size_t>(su) * 4,
+                4);
+  }
+}
+
+void PlainWaveRow(uint8_t* out, const WaveRow& row, int32_t left, int32_t right) {
+  const size_t pitch = static_cast<size_t>(row.mPitchPixels) * 4;
+  for (int32_t u = left; u < right; ++u) {
+    int32_t su = u < row.mInEnd ? std::max(u + row.mShiftX, 0) : row.mRightEdge;
+    int32_t sv = std::clamp(row.mV + row.mColumnShift[u], 0, row.mHeight - 1);
+    std::memcpy(out + static_cast<size_t>(u) * 4, row.mOrigin + static_cast<size_t>(sv) * pitch + static_cast<size_t>(su) * 4,
+                4);
+  }
+}
+
 const EffectRowKernels kPlainEffectRows = {
     PlainBrightnessRow, PlainNegativeRow,   PlainSepiaRow,   PlainThresholdRow, PlainFillWordRow,
     PlainFillAlphaRow,  PlainScaleAlphaRow, PlainReverseRow, PlainAddRowBytes,  PlainColoursWithAlphaRow,
-    PlainScatterBlocks};
+    PlainScatterBlocks, PlainSwirlRow,      PlainWaveRow};
 
 namespace {
 

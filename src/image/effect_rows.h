@@ -9,6 +9,34 @@
 #include <cstddef>
 #include <cstdint>
 
+// One output row of the swirl: output pixel (u, mV) reads the source pixel
+// its distance's turn leads to (see ApplySwirlEffect).
+struct SwirlRow {
+  const uint16_t* mDistances;  // the row's distances from the centre
+  const uint32_t* mTurns;      // by distance: cos in the low 16 bits, sin in the high, both 8.8
+  const uint8_t* mOrigin;      // the region's first source pixel
+  int32_t mPitchPixels;        // of the source
+  int32_t mV;
+  int32_t mCentreX;
+  int32_t mCentreY;
+  int32_t mWidth;
+  int32_t mHeight;
+};
+
+// One output row of the wave: output pixel (u, mV) reads source column
+// max(u + mShiftX, 0) (mRightEdge from column mInEnd on) and row
+// mV + mColumnShift[u] clamped to the region.
+struct WaveRow {
+  const uint8_t* mOrigin;
+  int32_t mPitchPixels;
+  const int32_t* mColumnShift;
+  int32_t mV;
+  int32_t mShiftX;
+  int32_t mInEnd;
+  int32_t mRightEdge;
+  int32_t mHeight;
+};
+
 struct EffectRowKernels {
   // out = in with each of B, G, R plus delta (-255..255), clamped to 0..255.
   void (*mBrightness)(uint8_t* out, const uint8_t* in, size_t pixels, int delta);
@@ -35,6 +63,10 @@ struct EffectRowKernels {
   // rows `pitch` bytes further): block j's pixel k takes the colour that
   // its pixel kScatterOrders[orders[j]][k] had; alpha bytes stay.
   void (*mScatterBlocks)(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks);
+  // Output pixels [left, right) of a swirl row; out is the row's start.
+  void (*mSwirlRow)(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right);
+  // Output pixels [left, right) of a wave row; out is the row's start.
+  void (*mWaveRow)(uint8_t* out, const WaveRow& row, int32_t left, int32_t right);
 };
 
 // The 24 orders of a 2x2 block's pixels (0, 1 above; 2, 3 below).
@@ -66,6 +98,8 @@ void PlainReverseRow(uint8_t* out, const uint8_t* last, size_t pixels);
 void PlainAddRowBytes(uint16_t* sums, const uint8_t* in, size_t pixels);
 void PlainColoursWithAlphaRow(uint8_t* out, const uint32_t* colours, const uint8_t* in, size_t pixels);
 void PlainScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks);
+void PlainSwirlRow(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right);
+void PlainWaveRow(uint8_t* out, const WaveRow& row, int32_t left, int32_t right);
 
 // The vector tables of each instruction set (false where it is missing).
 bool FillSse2EffectRows(EffectRowKernels* table);

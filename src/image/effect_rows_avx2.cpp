@@ -28,6 +28,17 @@ struct Avx2EffectOps : Avx2Ops {
   static T Srai32(T a) {
     return _mm256_srai_epi32(a, N);
   }
+  static constexpr bool kHasGather = true;
+  static T Gather32(const void* base, T index) {
+    return _mm256_i32gather_epi32(static_cast<const int*>(base), index, 4);
+  }
+  static T Mullo32(T a, T b) { return _mm256_mullo_epi32(a, b); }
+  static T Max32(T a, T b) { return _mm256_max_epi32(a, b); }
+  static T Min32(T a, T b) { return _mm256_min_epi32(a, b); }
+  static T Lanes() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
+  static T WidenWords(const uint16_t* p) {
+    return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+  }
   static T Cmpgt32(T a, T b) { return _mm256_cmpgt_epi32(a, b); }
   static T Madd16(T a, T b) { return _mm256_madd_epi16(a, b); }
   static T Reverse32(T a) { return _mm256_permutevar8x32_epi32(a, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0)); }

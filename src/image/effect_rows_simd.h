@@ -211,11 +211,73 @@ void ScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blo
   }
 }
 
+// With gathers (E::kHasGather: Gather32, Mullo32, Max32, Min32, the lane
+// numbers Lanes and the words of E::kBytes / 4 distances WidenWords) a row
+// of pixels moved by per-pixel positions is one gather a vector.
+template <class E>
+[[gnu::always_inline]] inline Vec<E> ClampLanes(Vec<E> value, int32_t high) {
+  return E::Min32(E::Max32(value, E::Zero()), E::Set32(static_cast<uint32_t>(high)));
+}
+
+template <class E>
+void SwirlRowOf(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right) {
+  if constexpr (E::kHasGather) {
+    constexpr int32_t kLanes = static_cast<int32_t>(E::kBytes / 4);
+    const int32_t dv = row.mV - row.mCentreY;
+    // Words (du, -dv) and (dv, du) against (cos, sin): the two sums of
+    // products, each in a dword.
+    Vec<E> upperMinusDv = E::Set32(static_cast<uint32_t>(-dv) << 16);
+    Vec<E> lowerDv = E::Set32(static_cast<uint32_t>(dv) & 0xFFFFu);
+    Vec<E> wordMask = E::Set32(0xFFFFu);
+    Vec<E> pitch = E::Set32(static_cast<uint32_t>(row.mPitchPixels));
+    Vec<E> centreX = E::Set32(static_cast<uint32_t>(row.mCentreX));
+    Vec<E> centreY = E::Set32(static_cast<uint32_t>(row.mCentreY));
+    int32_t u = left;
+    for (; right - u >= kLanes; u += kLanes) {
+      Vec<E> turn = E::Gather32(row.mTurns, E::WidenWords(row.mDistances + u));
+      Vec<E> du = E::Add32(E::Set32(static_cast<uint32_t>(u - row.mCentreX)), E::Lanes());
+      Vec<E> across = E::Madd16(turn, E::Or(E::And(du, wordMask), upperMinusDv));
+      Vec<E> down = E::Madd16(turn, E::Or(lowerDv, E::template Slli32<16>(du)));
+      Vec<E> su = ClampLanes<E>(E::Add32(centreX, E::template Srai32<8>(across)), row.mWidth - 1);
+      Vec<E> sv = ClampLanes<E>(E::Add32(E::template Srai32<8>(down), centreY), row.mHeight - 1);
+      Vec<E> index = E::Add32(E::Mullo32(sv, pitch), su);
+      E::Store(out + static_cast<size_t>(u) * 4, E::Gather32(row.mOrigin, index));
+    }
+    PlainSwirlRow(out, row, u, right);
+  } else {
+    PlainSwirlRow(out, row, left, right);
+  }
+}
+
+template <class E>
+void WaveRowOf(uint8_t* out, const WaveRow& row, int32_t left, int32_t right) {
+  if constexpr (E::kHasGather) {
+    constexpr int32_t kLanes = static_cast<int32_t>(E::kBytes / 4);
+    Vec<E> pitch = E::Set32(static_cast<uint32_t>(row.mPitchPixels));
+    Vec<E> lastInside = E::Set32(static_cast<uint32_t>(row.mInEnd - 1));
+    Vec<E> rightEdge = E::Set32(static_cast<uint32_t>(row.mRightEdge));
+    Vec<E> v = E::Set32(static_cast<uint32_t>(row.mV));
+    int32_t u = left;
+    for (; right - u >= kLanes; u += kLanes) {
+      Vec<E> columns = E::Add32(E::Set32(static_cast<uint32_t>(u)), E::Lanes());
+      Vec<E> shifted = E::Max32(E::Add32(columns, E::Set32(static_cast<uint32_t>(row.mShiftX))), E::Zero());
+      Vec<E> su = E::Blend(E::Cmpgt32(columns, lastInside), rightEdge, shifted);
+      Vec<E> down = E::Load(reinterpret_cast<const uint8_t*>(row.mColumnShift + u));
+      Vec<E> sv = ClampLanes<E>(E::Add32(v, down), row.mHeight - 1);
+      E::Store(out + static_cast<size_t>(u) * 4, E::Gather32(row.mOrigin, E::Add32(E::Mullo32(sv, pitch), su)));
+    }
+    PlainWaveRow(out, row, u, right);
+  } else {
+    PlainWaveRow(out, row, left, right);
+  }
+}
+
 template <class E>
 void FillTable(EffectRowKernels* table) {
   *table = EffectRowKernels{BrightnessRow<E>,      NegativeRow<E>,  SepiaRow<E>,   ThresholdRow<E>,
                             FillWordRow<E>,        FillAlphaRow<E>, ScaleAlphaRow<E>, ReverseRow<E>,
-                            AddRowBytes<E>,        ColoursWithAlphaRow<E>, ScatterBlocks<E>};
+                            AddRowBytes<E>,        ColoursWithAlphaRow<E>, ScatterBlocks<E>,
+                            SwirlRowOf<E>,         WaveRowOf<E>};
 }
 
 }  // namespace fx

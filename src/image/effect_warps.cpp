@@ -35,6 +35,7 @@ struct WavePass {
   int64_t mRowAmplitude;
   int64_t mPhase;
   uint8_t* mOut;
+  const EffectRowKernels* mRows;
 };
 
 void WaveRows(const WavePass& pass, int64_t first, int64_t end) {
@@ -46,6 +47,7 @@ void WaveRows(const WavePass& pass, int64_t first, int64_t end) {
   const int32_t rightEdge = std::max(0, w - 2);
   const size_t pitch = static_cast<size_t>(region.mSourceWidth) * 4;
   const uint8_t* origin = region.At(region.mX0, region.mY0);
+  const EffectRowKernels& rows = *pass.mRows;
   for (int64_t v = first; v < end; ++v) {
     double rowAngle = static_cast<double>(region.mY0 + v) + static_cast<double>(pass.mPhase);
     int32_t dx = BoundedShift(std::trunc(static_cast<double>(pass.mRowAmplitude) * std::sin(rowAngle * kWaveRadians)), w);
@@ -61,13 +63,8 @@ void WaveRows(const WavePass& pass, int64_t first, int64_t end) {
       for (int32_t u = inEnd; u < w; ++u) std::memcpy(o + static_cast<size_t>(u) * 4, in + rightEdge * 4, 4);
       continue;
     }
-    auto row = static_cast<int32_t>(v);
-    for (int32_t u = 0; u < w; ++u) {
-      int32_t su = u < inFirst ? 0 : u < inEnd ? u + dx : rightEdge;
-      int32_t sv = std::clamp(row + columnShift[u], 0, h - 1);
-      std::memcpy(o + static_cast<size_t>(u) * 4, origin + static_cast<size_t>(sv) * pitch + static_cast<size_t>(su) * 4,
-                  4);
-    }
+    WaveRow waveRow{origin, region.mSourceWidth, columnShift, static_cast<int32_t>(v), dx, inEnd, rightEdge, h};
+    rows.mWaveRow(o, waveRow, 0, w);
   }
 }
 
@@ -88,7 +85,7 @@ void ApplyWaveEffect(uint8_t* out, const EffectRegion& region, int64_t amplitude
     columnShift[static_cast<size_t>(x - region.mX0)] = dy;
     anyColumnShift = anyColumnShift || dy != 0;
   }
-  WavePass pass{region, columnShift.data(), anyColumnShift, ah, phase, out};
+  WavePass pass{region, columnShift.data(), anyColumnShift, ah, phase, out, &ActiveEffectRows()};
   RunEffectBands(h, w, [&pass](int64_t first, int64_t end, int) { WaveRows(pass, first, end); });
 }
 
@@ -122,20 +119,15 @@ const uint16_t* SwirlDistances(int32_t w, int32_t h) {
   return g_SwirlMap.mDistances.data();
 }
 
-// The twist of one distance in 8.8 fixed point.
-struct SwirlTurn {
-  int32_t mCos;
-  int32_t mSin;
-};
-
 struct SwirlPass {
   const uint16_t* mDistances;
-  const SwirlTurn* mTurns;  // by distance
-  const uint8_t* mOrigin;   // the region's first pixel
-  size_t mPitch;            // of the source
+  const uint32_t* mTurns;  // by distance, as SwirlRow holds them
+  const uint8_t* mOrigin;  // the region's first pixel
+  int32_t mPitchPixels;    // of the source
   uint8_t* mOut;
   int32_t mWidth;
   int32_t mHeight;
+  const EffectRowKernels* mRows;
 };
 
 // Output columns a tile spans: the pixels next to each other in every
@@ -146,26 +138,19 @@ constexpr int32_t kSwirlTileColumns = 64;
 
 void SwirlRows(const SwirlPass& pass, int64_t first, int64_t end) {
   const int32_t w = pass.mWidth;
-  const int32_t h = pass.mHeight;
-  const int32_t gx = w / 2;
-  const int32_t gy = h / 2;
-  const SwirlTurn* turns = pass.mTurns;
-  const uint8_t* origin = pass.mOrigin;
-  const size_t pitch = pass.mPitch;
   for (int32_t left = 0; left < w; left += kSwirlTileColumns) {
     int32_t right = std::min(w, left + kSwirlTileColumns);
     for (auto v = static_cast<int32_t>(first); v < end; ++v) {
-      int32_t dv = v - gy;
-      const uint16_t* rowDistances = pass.mDistances + static_cast<size_t>(v) * static_cast<size_t>(w);
-      uint8_t* o = OutRow(pass.mOut, w, v);
-      for (int32_t u = left; u < right; ++u) {
-        SwirlTurn turn = turns[rowDistances[u]];
-        int32_t du = u - gx;
-        int32_t su = std::clamp(gx + ((-dv * turn.mSin + du * turn.mCos) >> 8), 0, w - 1);
-        int32_t sv = std::clamp(((du * turn.mSin + dv * turn.mCos) >> 8) + gy, 0, h - 1);
-        std::memcpy(o + static_cast<size_t>(u) * 4,
-                    origin + static_cast<size_t>(sv) * pitch + static_cast<size_t>(su) * 4, 4);
-      }
+      SwirlRow row{pass.mDistances + static_cast<size_t>(v) * static_cast<size_t>(w),
+                   pass.mTurns,
+                   pass.mOrigin,
+                   pass.mPitchPixels,
+                   v,
+                   w / 2,
+                   pass.mHeight / 2,
+                   w,
+                   pass.mHeight};
+      pass.mRows->mSwirlRow(OutRow(pass.mOut, w, v), row, left, right);
     }
   }
 }
@@ -183,18 +168,19 @@ void ApplySwirlEffect(uint8_t* out, const EffectRegion& region, int64_t tenthsOf
   // step take its twist.
   auto farthest = static_cast<int64_t>(
       std::hypot(static_cast<double>(std::max(gx, w - 1 - gx)), static_cast<double>(std::max(gy, h - 1 - gy))));
-  std::vector<SwirlTurn> turns(static_cast<size_t>(std::max(steps, farthest + 1)));
+  std::vector<uint32_t> turns(static_cast<size_t>(std::max(steps, farthest + 1)));
   double angle = static_cast<double>(tenthsOfDegree) / 10.0;
   double step = static_cast<double>(tenthsOfDegree) / (static_cast<double>(steps) * 10.0);
   for (int64_t k = 0; k < steps; ++k) {
     double radians = angle * 0.017453292519444445;
-    turns[static_cast<size_t>(k)] = SwirlTurn{static_cast<int32_t>(std::cos(radians) * 256),
-                                              static_cast<int32_t>(std::sin(radians) * 256)};
+    auto cosine = static_cast<int32_t>(std::cos(radians) * 256);
+    auto sine = static_cast<int32_t>(std::sin(radians) * 256);
+    turns[static_cast<size_t>(k)] = (static_cast<uint32_t>(cosine) & 0xFFFFu) | static_cast<uint32_t>(sine) << 16;
     angle -= step;
   }
   std::fill(turns.begin() + steps, turns.end(), turns[static_cast<size_t>(steps - 1)]);
-  SwirlPass pass{SwirlDistances(w, h), turns.data(), region.At(region.mX0, region.mY0),
-                 static_cast<size_t>(region.mSourceWidth) * 4, out, w, h};
+  SwirlPass pass{SwirlDistances(w, h), turns.data(), region.At(region.mX0, region.mY0), region.mSourceWidth, out, w, h,
+                 &ActiveEffectRows()};
   RunEffectBands(h, w, [&pass](int64_t first, int64_t end, int) { SwirlRows(pass, first, end); });
 }
 
