@@ -3,6 +3,7 @@
 // against the same effects on the calling thread alone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -99,6 +100,44 @@ std::vector<RowLoopCase> RowLoopCases() {
                      for (size_t i = 0; i < n; ++i) colours[i] = (0x9E3779B9u * static_cast<uint32_t>(i)) & 0xFFFFFFu;
                      k.mColoursWithAlpha(o, colours.data(), in, n);
                    }});
+  cases.push_back({"scatter blocks", [](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
+                     // Two rows of n / 2 pixels, blocks side by side.
+                     std::memcpy(o, in, n * 4);
+                     size_t blocks = n / 4;
+                     std::vector<uint8_t> orders(blocks);
+                     for (size_t j = 0; j < blocks; ++j) orders[j] = static_cast<uint8_t>((in[j * 4 + 1] + j) % 24);
+                     k.mScatterBlocks(o, n / 2 * 4, orders.data(), blocks);
+                   }});
+  // The swirl and wave rows read a 64 x 17 source; their rows begin at
+  // pixel 0 or 3.
+  for (int32_t left : {0, 3}) {
+    cases.push_back({"swirl row", [left](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
+                       std::vector<uint8_t> source = TestPixels(64 * 17, 17);
+                       std::vector<uint16_t> distances(n);
+                       std::vector<uint32_t> turns(40);
+                       for (size_t i = 0; i < n; ++i) distances[i] = static_cast<uint16_t>((in[i * 4] * 7 + i) % 40);
+                       for (size_t t = 0; t < turns.size(); ++t) {
+                         auto cosine = static_cast<int32_t>((t * 97) % 513) - 256;
+                         auto sine = static_cast<int32_t>((t * 61 + 5) % 513) - 256;
+                         turns[t] = (static_cast<uint32_t>(cosine) & 0xFFFFu) | static_cast<uint32_t>(sine) << 16;
+                       }
+                       auto width = static_cast<int32_t>(std::max<size_t>(n, 1));
+                       SwirlRow row{distances.data(), turns.data(), source.data(), 64, 3, width / 2, 8, width, 17};
+                       k.mSwirlRow(o, row, std::min(left, width), static_cast<int32_t>(n));
+                     }});
+    for (int32_t shiftX : {-70, -3, 0, 5, 70}) {
+      cases.push_back({"wave row", [left, shiftX](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
+                         std::vector<uint8_t> source = TestPixels(64 * 17, 19);
+                         std::vector<int32_t> columnShift(n);
+                         for (size_t i = 0; i < n; ++i) columnShift[i] = static_cast<int32_t>(in[i * 4 + 2] % 61) - 30;
+                         auto w = static_cast<int32_t>(n);
+                         int32_t inFirst = std::clamp(-shiftX, 0, w);
+                         int32_t inEnd = std::clamp(w - shiftX, inFirst, w);
+                         WaveRow row{source.data(), 64, columnShift.data(), 7, shiftX, inEnd, std::max(0, w - 2), 17};
+                         k.mWaveRow(o, row, std::min(left, w), w);
+                       }});
+    }
+  }
   return cases;
 }
 
@@ -126,6 +165,29 @@ TEST(EffectRowLoops, EveryVectorWidthGivesThePlainBytesForEveryLength) {
   }
   // Every x86-64 processor runs SSE2.
   EXPECT_GE(widthsRun, 1);
+}
+
+TEST(EffectRowLoops, SepiaOfEveryBlueAndGreenAtEveryWidthGivesThePlainBytes) {
+  // The tints turn where the luminance crosses a multiple of 1024 past
+  // their offsets; every blue and green pair meets many of those turns.
+  std::vector<uint8_t> in(65536 * 4);
+  for (int red : {0, 1, 77, 254, 255}) {
+    for (size_t i = 0; i < 65536; ++i) {
+      in[i * 4] = static_cast<uint8_t>(i & 255);
+      in[i * 4 + 1] = static_cast<uint8_t>(i >> 8);
+      in[i * 4 + 2] = static_cast<uint8_t>(red);
+      in[i * 4 + 3] = static_cast<uint8_t>(i * 13);
+    }
+    std::vector<uint8_t> expected(in.size());
+    kPlainEffectRows.mSepia(expected.data(), in.data(), 65536);
+    for (int width : kVectorWidths) {
+      const EffectRowKernels* vector = VectorEffectRows(width);
+      if (vector == nullptr) continue;
+      std::vector<uint8_t> actual(in.size());
+      vector->mSepia(actual.data(), in.data(), 65536);
+      EXPECT_EQ(expected, actual) << "red " << red << ", width " << width;
+    }
+  }
 }
 
 // A region of the test picture and the effect parameters.
