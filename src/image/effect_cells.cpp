@@ -130,29 +130,6 @@ ScatterPlan PlanScatter(int64_t w, int64_t h, int64_t passes, uint32_t state) {
   return plan;
 }
 
-// Blocks' draws four at a time from four generator copies, each stepping
-// four draws at once (the same numbers as one generator drawing in turn).
-struct DrawStride {
-  uint32_t mMultiplier = RandomStateAfter(1, 4) - RandomStateAfter(0, 4);
-  uint32_t mIncrement = RandomStateAfter(0, 4);
-};
-
-void DrawOrders(uint32_t state, int64_t count, const DrawStride& stride, uint8_t* orders) {
-  uint32_t lanes[4];
-  for (uint32_t& lane : lanes) {
-    NextRandomOf(&state);
-    lane = state;
-  }
-  int64_t k = 0;
-  for (; count - k >= 4; k += 4) {
-    for (int j = 0; j < 4; ++j) {
-      orders[k + j] = static_cast<uint8_t>(((lanes[j] >> 16) & 0x7FFF) % 24);
-      lanes[j] = lanes[j] * stride.mMultiplier + stride.mIncrement;
-    }
-  }
-  for (int j = 0; k < count; ++k, ++j) orders[k] = static_cast<uint8_t>(((lanes[j] >> 16) & 0x7FFF) % 24);
-}
-
 // Rows [mLo, mHi) of the scattered picture worked in `mWork` (row mLo
 // first), copied in from the region as the sweeps come to them.
 struct ScatterWindow {
@@ -163,7 +140,7 @@ struct ScatterWindow {
 
 // The blocks of `sweep` with top rows in [from, to) (inside the window).
 void ScatterSweepRows(const ScatterPlan& plan, const ScatterSweep& sweep, const ScatterWindow& window, int64_t from,
-                      int64_t to, const DrawStride& stride, std::vector<uint8_t>* orders) {
+                      int64_t to, std::vector<uint8_t>* orders) {
   const EffectRowKernels& rows = ActiveEffectRows();
   size_t pitch = static_cast<size_t>(plan.mWidth) * 4;
   int64_t parity = sweep.mBackward ? plan.mHeight % 2 : sweep.mPass % 2;
@@ -171,17 +148,13 @@ void ScatterSweepRows(const ScatterPlan& plan, const ScatterSweep& sweep, const 
   to = std::min(to, plan.mHeight - 1);
   for (int64_t v = from + ((from % 2) != parity ? 1 : 0); v < to; v += 2) {
     int64_t a = sweep.mBackward ? (plan.mHeight - 2 - v) / 2 : (v - sweep.mPass) / 2;
-    DrawOrders(RandomStateAfter(sweep.mState, static_cast<uint64_t>(a * sweep.mPerRow)), sweep.mPerRow, stride,
-               orders->data());
-    // The blocks in memory order: a backward row draws from the right.
-    int64_t firstColumn = sweep.mPass;
-    if (sweep.mBackward) {
-      std::reverse(orders->begin(), orders->begin() + sweep.mPerRow);
-      firstColumn = plan.mWidth - sweep.mPass - 2 * sweep.mPerRow;
-    }
+    rows.mScatterDraws(RandomStateAfter(sweep.mState, static_cast<uint64_t>(a * sweep.mPerRow)), orders->data(),
+                       static_cast<size_t>(sweep.mPerRow));
+    // A backward row draws from the right.
+    int64_t firstColumn = sweep.mBackward ? plan.mWidth - sweep.mPass - 2 * sweep.mPerRow : sweep.mPass;
     uint8_t* row = window.mWork + static_cast<size_t>(v - window.mLo) * pitch;
     rows.mScatterBlocks(row + static_cast<size_t>(firstColumn) * 4, pitch, orders->data(),
-                        static_cast<size_t>(sweep.mPerRow));
+                        static_cast<size_t>(sweep.mPerRow), sweep.mBackward);
   }
 }
 
@@ -198,7 +171,6 @@ void ScatterWindowRows(const ScatterPlan& plan, const EffectRegion& region, cons
   auto sweeps = static_cast<int64_t>(plan.mSweeps.size());
   std::vector<int64_t> done(plan.mSweeps.size(), window.mLo);
   std::vector<uint8_t> orders(static_cast<size_t>(plan.mWidth / 2 + 1));
-  DrawStride stride;
   int64_t copied = window.mLo;
   for (int64_t t = window.mLo + kScatterStripRows;; t += kScatterStripRows) {
     for (int64_t end = std::min(t + 1, window.mHi); copied < end; ++copied) {
@@ -209,7 +181,7 @@ void ScatterWindowRows(const ScatterPlan& plan, const EffectRegion& region, cons
       int64_t limit = std::min(t - 2 * s, window.mHi - 1);
       if (limit <= done[static_cast<size_t>(s)]) continue;
       ScatterSweepRows(plan, plan.mSweeps[static_cast<size_t>(s)], window, done[static_cast<size_t>(s)], limit,
-                       stride, &orders);
+                       &orders);
       done[static_cast<size_t>(s)] = limit;
     }
     if (copied >= window.mHi && t - 2 * (sweeps - 1) >= window.mHi - 1) break;

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "image/pixel_workers.h"
+#include "image/runtime_random.h"
 
 namespace {
 
@@ -87,7 +88,7 @@ void PlainColoursWithAlphaRow(uint8_t* out, const uint32_t* colours, const uint8
   }
 }
 
-void PlainScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks) {
+void PlainScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks, bool reversed) {
   constexpr uint64_t kAlphas = 0xFF000000FF000000u;
   for (size_t j = 0; j < blocks; ++j) {
     uint8_t* at = top + j * 8;
@@ -99,12 +100,16 @@ void PlainScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_
     auto colour = [upper, lower](int k) -> uint64_t {
       return ((k < 2 ? upper : lower) >> (32 * (k & 1))) & 0xFFFFFFu;
     };
-    const uint8_t* order = kScatterOrders[orders[j]];
+    const uint8_t* order = kScatterOrders[orders[reversed ? blocks - 1 - j : j]];
     upper = colour(order[0]) | colour(order[1]) << 32 | (upper & kAlphas);
     lower = colour(order[2]) | colour(order[3]) << 32 | (lower & kAlphas);
     std::memcpy(at, &upper, 8);
     std::memcpy(at + pitch, &lower, 8);
   }
+}
+
+void PlainScatterDraws(uint32_t state, uint8_t* orders, size_t count) {
+  for (size_t k = 0; k < count; ++k) orders[k] = static_cast<uint8_t>(NextRandomOf(&state) % 24);
 }
 
 void PlainSwirlRow(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right) {
@@ -135,7 +140,7 @@ void PlainWaveRow(uint8_t* out, const WaveRow& row, int32_t left, int32_t right)
 const EffectRowKernels kPlainEffectRows = {
     PlainBrightnessRow, PlainNegativeRow,   PlainSepiaRow,   PlainThresholdRow, PlainFillWordRow,
     PlainFillAlphaRow,  PlainScaleAlphaRow, PlainReverseRow, PlainAddRowBytes,  PlainColoursWithAlphaRow,
-    PlainScatterBlocks, PlainSwirlRow,      PlainWaveRow};
+    PlainScatterBlocks, PlainScatterDraws,  PlainSwirlRow,   PlainWaveRow};
 
 namespace {
 

@@ -61,8 +61,11 @@ struct EffectRowKernels {
   void (*mColoursWithAlpha)(uint8_t* out, const uint32_t* colours, const uint8_t* in, size_t pixels);
   // The scatter of `blocks` 2x2 blocks side by side from `top` (their lower
   // rows `pitch` bytes further): block j's pixel k takes the colour that
-  // its pixel kScatterOrders[orders[j]][k] had; alpha bytes stay.
-  void (*mScatterBlocks)(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks);
+  // its pixel kScatterOrders[n][k] had, n = orders[j] (orders[blocks-1-j]
+  // when `reversed`); alpha bytes stay.
+  void (*mScatterBlocks)(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks, bool reversed);
+  // orders[k] = the runtime generator's draw k+1 after `state`, mod 24.
+  void (*mScatterDraws)(uint32_t state, uint8_t* orders, size_t count);
   // Output pixels [left, right) of a swirl row; out is the row's start.
   void (*mSwirlRow)(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right);
   // Output pixels [left, right) of a wave row; out is the row's start.
@@ -97,7 +100,8 @@ void PlainScaleAlphaRow(uint8_t* row, const uint32_t* factors, size_t pixels);
 void PlainReverseRow(uint8_t* out, const uint8_t* last, size_t pixels);
 void PlainAddRowBytes(uint16_t* sums, const uint8_t* in, size_t pixels);
 void PlainColoursWithAlphaRow(uint8_t* out, const uint32_t* colours, const uint8_t* in, size_t pixels);
-void PlainScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks);
+void PlainScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks, bool reversed);
+void PlainScatterDraws(uint32_t state, uint8_t* orders, size_t count);
 void PlainSwirlRow(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right);
 void PlainWaveRow(uint8_t* out, const WaveRow& row, int32_t left, int32_t right);
 

@@ -28,7 +28,7 @@ struct Avx2EffectOps : Avx2Ops {
   static T Srai32(T a) {
     return _mm256_srai_epi32(a, N);
   }
-  static constexpr bool kHasGather = true;
+  static constexpr bool kHasDwordOps = true;
   static T Gather32(const void* base, T index) {
     return _mm256_i32gather_epi32(static_cast<const int*>(base), index, 4);
   }
@@ -36,6 +36,13 @@ struct Avx2EffectOps : Avx2Ops {
   static T Max32(T a, T b) { return _mm256_max_epi32(a, b); }
   static T Min32(T a, T b) { return _mm256_min_epi32(a, b); }
   static T Lanes() { return _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7); }
+  // The low byte of each dword (each below 256), in order, to 8 bytes at p.
+  static void StoreLowBytes(uint8_t* p, T a) {
+    const T bytes = _mm256_setr_epi8(0, 4, 8, 12, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0, 4, 8, 12, -1, -1,
+                                     -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+    T packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(a, bytes), _mm256_setr_epi32(0, 4, 0, 0, 0, 0, 0, 0));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm256_castsi256_si128(packed));
+  }
   static T WidenWords(const uint16_t* p) {
     return _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
   }

@@ -36,12 +36,16 @@ struct Avx512EffectOps : Avx512Ops {
   static T Srai32(T a) {
     return _mm512_srai_epi32(a, N);
   }
-  static constexpr bool kHasGather = true;
+  static constexpr bool kHasDwordOps = true;
   static T Gather32(const void* base, T index) { return _mm512_i32gather_epi32(index, base, 4); }
   static T Mullo32(T a, T b) { return _mm512_mullo_epi32(a, b); }
   static T Max32(T a, T b) { return _mm512_max_epi32(a, b); }
   static T Min32(T a, T b) { return _mm512_min_epi32(a, b); }
   static T Lanes() { return _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15); }
+  // The low byte of each dword (each below 256), in order, to 16 bytes at p.
+  static void StoreLowBytes(uint8_t* p, T a) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm512_cvtepi32_epi8(a));
+  }
   static T WidenWords(const uint16_t* p) {
     return _mm512_cvtepu16_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)));
   }

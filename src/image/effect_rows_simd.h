@@ -18,6 +18,7 @@
 #include <cstdint>
 
 #include "image/effect_rows.h"
+#include "image/runtime_random.h"
 
 namespace {
 namespace fx {
@@ -203,17 +204,53 @@ template <class E>
 
 // With a byte shuffle a block is one shuffle.
 template <class E>
-void ScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks) {
+void ScatterBlocks(uint8_t* top, size_t pitch, const uint8_t* orders, size_t blocks, bool reversed) {
   if constexpr (E::kHasShuffle) {
-    for (size_t j = 0; j < blocks; ++j) ShuffleBlock<E>(top + j * 8, pitch, kScatterShuffles.mBytes[orders[j]]);
+    if (reversed) {
+      for (size_t j = 0; j < blocks; ++j) {
+        ShuffleBlock<E>(top + j * 8, pitch, kScatterShuffles.mBytes[orders[blocks - 1 - j]]);
+      }
+    } else {
+      for (size_t j = 0; j < blocks; ++j) ShuffleBlock<E>(top + j * 8, pitch, kScatterShuffles.mBytes[orders[j]]);
+    }
   } else {
-    PlainScatterBlocks(top, pitch, orders, blocks);
+    PlainScatterBlocks(top, pitch, orders, blocks, reversed);
   }
 }
 
-// With gathers (E::kHasGather: Gather32, Mullo32, Max32, Min32, the lane
-// numbers Lanes and the words of E::kBytes / 4 distances WidenWords) a row
-// of pixels moved by per-pixel positions is one gather a vector.
+// The draws in E::kBytes / 4 generator copies, each stepping as many draws
+// at once; x % 24 for x below 2^15 as x - 24 * ((x * 43691) >> 20).
+template <class E>
+void ScatterDraws(uint32_t state, uint8_t* orders, size_t count) {
+  constexpr size_t kLanes = E::kBytes / 4;
+  if constexpr (E::kHasDwordOps) {
+    if (count >= kLanes) {
+      alignas(64) uint32_t first[kLanes];
+      for (uint32_t& lane : first) {
+        NextRandomOf(&state);
+        lane = state;
+      }
+      Vec<E> states = E::Load(reinterpret_cast<const uint8_t*>(first));
+      Vec<E> multiplier = E::Set32(RandomStateAfter(1, kLanes) - RandomStateAfter(0, kLanes));
+      Vec<E> increment = E::Set32(RandomStateAfter(0, kLanes));
+      size_t k = 0;
+      for (; count - k >= kLanes; k += kLanes) {
+        Vec<E> drawn = E::And(E::template Srli32<16>(states), E::Set32(0x7FFFu));
+        Vec<E> quotient = E::template Srli32<20>(E::Mullo32(drawn, E::Set32(43691u)));
+        E::StoreLowBytes(orders + k, E::Sub32(drawn, E::Mullo32(quotient, E::Set32(24u))));
+        states = E::Add32(E::Mullo32(states, multiplier), increment);
+      }
+      // The state before the draw k + 1.
+      PlainScatterDraws(RandomStateAfter(first[0], k - 1), orders + k, count - k);
+      return;
+    }
+  }
+  PlainScatterDraws(state, orders, count);
+}
+
+// With dword operations (E::kHasDwordOps: Gather32, Mullo32, Max32, Min32,
+// the lane numbers Lanes, the words of E::kBytes / 4 distances WidenWords)
+// a row of pixels moved by per-pixel positions is one gather a vector.
 template <class E>
 [[gnu::always_inline]] inline Vec<E> ClampLanes(Vec<E> value, int32_t high) {
   return E::Min32(E::Max32(value, E::Zero()), E::Set32(static_cast<uint32_t>(high)));
@@ -221,7 +258,7 @@ template <class E>
 
 template <class E>
 void SwirlRowOf(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right) {
-  if constexpr (E::kHasGather) {
+  if constexpr (E::kHasDwordOps) {
     constexpr int32_t kLanes = static_cast<int32_t>(E::kBytes / 4);
     const int32_t dv = row.mV - row.mCentreY;
     // Words (du, -dv) and (dv, du) against (cos, sin): the two sums of
@@ -251,7 +288,7 @@ void SwirlRowOf(uint8_t* out, const SwirlRow& row, int32_t left, int32_t right) 
 
 template <class E>
 void WaveRowOf(uint8_t* out, const WaveRow& row, int32_t left, int32_t right) {
-  if constexpr (E::kHasGather) {
+  if constexpr (E::kHasDwordOps) {
     constexpr int32_t kLanes = static_cast<int32_t>(E::kBytes / 4);
     Vec<E> pitch = E::Set32(static_cast<uint32_t>(row.mPitchPixels));
     Vec<E> lastInside = E::Set32(static_cast<uint32_t>(row.mInEnd - 1));
@@ -276,7 +313,7 @@ template <class E>
 void FillTable(EffectRowKernels* table) {
   *table = EffectRowKernels{BrightnessRow<E>,      NegativeRow<E>,  SepiaRow<E>,   ThresholdRow<E>,
                             FillWordRow<E>,        FillAlphaRow<E>, ScaleAlphaRow<E>, ReverseRow<E>,
-                            AddRowBytes<E>,        ColoursWithAlphaRow<E>, ScatterBlocks<E>,
+                            AddRowBytes<E>,        ColoursWithAlphaRow<E>, ScatterBlocks<E>,  ScatterDraws<E>,
                             SwirlRowOf<E>,         WaveRowOf<E>};
 }
 

@@ -16,7 +16,7 @@ struct Sse2EffectOps : Sse2Ops {
   static T Srai32(T a) {
     return _mm_srai_epi32(a, N);
   }
-  static constexpr bool kHasGather = false;
+  static constexpr bool kHasDwordOps = false;
   static T Cmpgt32(T a, T b) { return _mm_cmpgt_epi32(a, b); }
   static T Madd16(T a, T b) { return _mm_madd_epi16(a, b); }
   static T Reverse32(T a) { return _mm_shuffle_epi32(a, 0x1B); }

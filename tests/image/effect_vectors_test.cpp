@@ -100,13 +100,20 @@ std::vector<RowLoopCase> RowLoopCases() {
                      for (size_t i = 0; i < n; ++i) colours[i] = (0x9E3779B9u * static_cast<uint32_t>(i)) & 0xFFFFFFu;
                      k.mColoursWithAlpha(o, colours.data(), in, n);
                    }});
-  cases.push_back({"scatter blocks", [](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
-                     // Two rows of n / 2 pixels, blocks side by side.
-                     std::memcpy(o, in, n * 4);
-                     size_t blocks = n / 4;
-                     std::vector<uint8_t> orders(blocks);
-                     for (size_t j = 0; j < blocks; ++j) orders[j] = static_cast<uint8_t>((in[j * 4 + 1] + j) % 24);
-                     k.mScatterBlocks(o, n / 2 * 4, orders.data(), blocks);
+  for (bool reversed : {false, true}) {
+    cases.push_back({"scatter blocks", [reversed](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
+                       // Two rows of n / 2 pixels, blocks side by side.
+                       std::memcpy(o, in, n * 4);
+                       size_t blocks = n / 4;
+                       std::vector<uint8_t> orders(blocks);
+                       for (size_t j = 0; j < blocks; ++j) orders[j] = static_cast<uint8_t>((in[j * 4 + 1] + j) % 24);
+                       k.mScatterBlocks(o, n / 2 * 4, orders.data(), blocks, reversed);
+                     }});
+  }
+  cases.push_back({"scatter draws", [](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
+                     uint32_t state;
+                     std::memcpy(&state, in, 4);
+                     k.mScatterDraws(state, o, n * 4);
                    }});
   // The swirl and wave rows read a 64 x 17 source; their rows begin at
   // pixel 0 or 3.
