@@ -134,7 +134,7 @@ struct SwirlPass {
 // direction read source pixels near each other, so a tile's reads stay in
 // a few rows (and memory pages) where a whole row's could cross the
 // picture from top to bottom.
-constexpr int32_t kSwirlTileColumns = 64;
+constexpr int32_t kSwirlTileColumns = 128;
 
 void SwirlRows(const SwirlPass& pass, int64_t first, int64_t end) {
   const int32_t w = pass.mWidth;
