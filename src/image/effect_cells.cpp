@@ -201,7 +201,7 @@ void ApplyScatterEffect(uint8_t* out, const EffectRegion& region, int64_t twiceP
   // threads to run them.
   auto margin = static_cast<int64_t>(plan.mSweeps.size());
   int64_t threads = GetPixelWorkerCount() + 1;
-  int64_t parts = plan.mSweeps.empty() ? 1 : std::clamp<int64_t>(h / std::max<int64_t>(4 * margin, 16), 1, threads);
+  int64_t parts = std::clamp<int64_t>(h / std::max<int64_t>(4 * margin, 16), 1, threads);
   std::vector<uint8_t> scratch[kPartSlots];
   RunEffectBandParts(h, parts, [&](int64_t first, int64_t end, int slot) {
     int64_t lo = std::max<int64_t>(0, first - margin);
