@@ -194,12 +194,12 @@ constexpr ScatterShuffles kScatterShuffles;
 // instantiated where the byte shuffle may be used.
 template <class E>
 [[gnu::always_inline]] inline void ShuffleBlock(uint8_t* p, size_t pitch, const uint8_t* index) {
-  __m128i upper = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-  __m128i block =
-      _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(upper), reinterpret_cast<const double*>(p + pitch)));
+  // The 8-byte loads and stores are the unaligned ones.
+  __m128i block = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                     _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + pitch)));
   block = _mm_shuffle_epi8(block, _mm_loadu_si128(reinterpret_cast<const __m128i*>(index)));
   _mm_storel_epi64(reinterpret_cast<__m128i*>(p), block);
-  _mm_storeh_pd(reinterpret_cast<double*>(p + pitch), _mm_castsi128_pd(block));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p + pitch), _mm_unpackhi_epi64(block, block));
 }
 
 // With a byte shuffle a block is one shuffle.
