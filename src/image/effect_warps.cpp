@@ -130,28 +130,19 @@ struct SwirlPass {
   const EffectRowKernels* mRows;
 };
 
-// Output columns a tile spans: the pixels next to each other in every
-// direction read source pixels near each other, so a tile's reads stay in
-// a few rows (and memory pages) where a whole row's could cross the
-// picture from top to bottom.
-constexpr int32_t kSwirlTileColumns = 128;
-
 void SwirlRows(const SwirlPass& pass, int64_t first, int64_t end) {
   const int32_t w = pass.mWidth;
-  for (int32_t left = 0; left < w; left += kSwirlTileColumns) {
-    int32_t right = std::min(w, left + kSwirlTileColumns);
-    for (auto v = static_cast<int32_t>(first); v < end; ++v) {
-      SwirlRow row{pass.mDistances + static_cast<size_t>(v) * static_cast<size_t>(w),
-                   pass.mTurns,
-                   pass.mOrigin,
-                   pass.mPitchPixels,
-                   v,
-                   w / 2,
-                   pass.mHeight / 2,
-                   w,
-                   pass.mHeight};
-      pass.mRows->mSwirlRow(OutRow(pass.mOut, w, v), row, left, right);
-    }
+  for (auto v = static_cast<int32_t>(first); v < end; ++v) {
+    SwirlRow row{pass.mDistances + static_cast<size_t>(v) * static_cast<size_t>(w),
+                 pass.mTurns,
+                 pass.mOrigin,
+                 pass.mPitchPixels,
+                 v,
+                 w / 2,
+                 pass.mHeight / 2,
+                 w,
+                 pass.mHeight};
+    pass.mRows->mSwirlRow(OutRow(pass.mOut, w, v), row, 0, w);
   }
 }
 
