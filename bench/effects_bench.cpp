@@ -5,9 +5,9 @@
 //   vs_pixman  the Lanczos-2 reduction to 1280x720 against pixman's
 //              separable convolution (Lanczos-2 sampling) of the same frame
 //              to the same size (below 2: within the goal).
-// The effect kernels run on the calling thread; the smooth scaler and the
-// presentation's nearest and bilinear scalers spread rows over the workers,
-// so they are timed with the pool stopped (one thread) and with four.
+// The effects other than the blurs, the smooth scaler and the presentation's
+// nearest and bilinear scalers spread rows over the workers, so they are
+// timed with the pool stopped (one thread) and with four.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -108,7 +108,6 @@ void BM_EffectVsMemcpy(benchmark::State& state) {
   Compare(state, "vs_memcpy", [&] { RunEffect(effect, p1); }, MemcpyFrame);
 }
 BENCHMARK(BM_EffectVsMemcpy)
-    ->Args({1, 200})
     ->Args({2, 4})
     ->Args({2, 32})
     ->Args({3, 8})
@@ -117,21 +116,31 @@ BENCHMARK(BM_EffectVsMemcpy)
     ->Args({5, 256})
     ->Args({6, 8})
     ->Args({7, 8})
-    ->Args({9, 0})
-    ->Args({10, 8})
-    ->Args({11, 0})
     ->Args({12, 0x4080C0})
-    ->Args({19, 128})
-    ->Args({20, 16})
-    ->Args({23, 20})
-    ->Args({24, 0x80FFFFFF})
-    ->Args({27, 0})
-    ->Args({28, 0})
     ->Args({30, 40})
-    ->Args({38, 0})
-    ->Args({39, 0})
-    ->Args({40, 900})
     ->ArgNames({"effect", "p1"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// Arguments: effect number, P1, workers (0: the pool stopped, one thread).
+void BM_EffectOnWorkersVsMemcpy(benchmark::State& state) {
+  SetUp();
+  auto effect = static_cast<int>(state.range(0));
+  int64_t p1 = state.range(1);
+  PoolScope pool(static_cast<int>(state.range(2)));
+  Compare(state, "vs_memcpy", [&] { RunEffect(effect, p1); }, MemcpyFrame);
+}
+void EffectOnWorkersArguments(benchmark::internal::Benchmark* bench) {
+  const std::pair<int, int64_t> effects[] = {{10, 8},  {20, 16}, {23, 20}, {40, 900}, {1, 200},  {39, 0},
+                                             {27, 0},  {28, 0},  {19, 128}, {24, 0x80FFFFFF}, {11, 0}, {38, 0},
+                                             {9, 0}};
+  for (auto [effect, p1] : effects) {
+    for (int workers : {0, 4}) bench->Args({effect, p1, workers});
+  }
+  bench->ArgNames({"effect", "p1", "workers"});
+}
+BENCHMARK(BM_EffectOnWorkersVsMemcpy)
+    ->Apply(EffectOnWorkersArguments)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

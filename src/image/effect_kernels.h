@@ -7,6 +7,10 @@
 // whose pixel (u, v) belongs to source pixel (x0+u, y0+v); the in-place
 // kernels change the region of the block they are given, which is W x H.
 // Sums are unsigned 32-bit and divisions truncate.
+//
+// The kernels other than the blurs spread their rows over the pixel workers
+// (when they run) in bands; the bytes do not depend on how many run. The
+// swirl's distance map is process-wide, so kernels run one at a time.
 #include <cstddef>
 #include <cstdint>
 
@@ -57,6 +61,8 @@ void BuildBlurWeights(uint32_t* table, int64_t radius);
 
 // Cells, scatter, waves and swirl (effects 10, 20, 21-23, 40).
 void ApplyMosaicEffect(uint8_t* out, const EffectRegion& region, int64_t cellSize);
+// The scatter draws from the runtime generator, block by block as its
+// sweeps run, and leaves it where that drawing does.
 void ApplyScatterEffect(uint8_t* out, const EffectRegion& region, int64_t twicePasses);
 // type 1 horizontal, 2 vertical, 3 both; any other type copies.
 void ApplyWaveEffect(uint8_t* out, const EffectRegion& region, int64_t amplitude, int64_t phase, int type);
