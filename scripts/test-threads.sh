@@ -14,5 +14,5 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DORVANE_BUILD_TESTS=ON -DORVANE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build_dir" --target orvane_tests orvane orvane_fake_compiler
 export TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp}"
-threaded='GpuDevice|PixelWorker|PreloadCache|ThreadedStepping|Shutdown|Startup|WindowClose|BlankCanvas|ImageLoad|Decoder|Sound|Demo'
+threaded='GpuDevice|PixelWorker|SaveWorkers|EffectVectors|EffectBlur|PreloadCache|ThreadedStepping|Shutdown|Startup|WindowClose|BlankCanvas|ImageLoad|Decoder|Sound|Demo'
 ctest --test-dir "$build_dir" --output-on-failure -j"$(nproc)" --timeout 300 -R "$threaded"
