@@ -121,7 +121,8 @@ TEST(DemoGameTest, ScenesRunInTurnAndTheGameEndsAfterItsIdleTime) {
   EXPECT_EQ(Layer("W0/square")->mY, -80 + 2 * kQuick.mSceneFrames) << "the last scene ran";
   EXPECT_GT(Layer("W0/band")->mOpacity, 0);
   // The green character's copy grew by a pixel a frame through the last
-  // scene, centred on its point, and faded in; its middle is the character's.
+  // scene, centred on its point, and faded in out of a blur; its middle (flat
+  // for wider than the blur) is the character's.
   const LayerRecord* zoom = Layer("W0/zoom");
   const LayerRecord* green = Layer("W0/green");
   ASSERT_NE(zoom, nullptr);

@@ -37,4 +37,8 @@ void StepDemoZoom(ScriptAssembler& code) {
                     {"x", Bin(Num(kDemoZoomCentreX), Bin(Grown(kDemoZoomBaseWidth), Num(2), '/'), '-')},
                     {"y", Bin(Num(kDemoZoomCentreY), Bin(Grown(kDemoZoomBaseHeight), Num(2), '/'), '-')},
                     {"opacity", Num(3), 1}});
+  // It comes into focus as it grows: a weighted blur whose radius falls to 0.
+  code.Op("image", {{"source", Str("zoom")},
+                    {"blur", Num(1)},
+                    {"p1", Bin(Bin(Num(kDemoZoomBaseWidth), Var(kDemoZoomVariable), '-'), Num(4), '/')}});
 }
