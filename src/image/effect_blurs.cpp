@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "image/effect_blurs_internal.h"
@@ -19,9 +20,17 @@
 
 namespace {
 
-// Rows of a horizontal part and columns of a vertical one.
+// Rows of a horizontal part. A vertical part is a strip of columns: about
+// an eighth of the width (enough parts for the workers to even out), at
+// least 64 columns, so that each step reads long runs of a row.
 constexpr int64_t kBandRows = kBlurBandRows;
-constexpr int64_t kStripColumns = 64;
+constexpr int64_t kStripParts = 8;
+constexpr int64_t kMinStripColumns = 64;
+
+int64_t StripColumns(int64_t width) {
+  int64_t columns = ((width + kStripParts - 1) / kStripParts + 3) & ~int64_t{3};
+  return std::max(kMinStripColumns, columns);
+}
 
 // Halvings of the weight 512 outwards from the band: 0 after the tenth.
 int64_t HalvingsAt(int64_t k, int64_t r, int64_t q) { return std::max<int64_t>(0, std::abs(k - r) - q); }
@@ -161,20 +170,25 @@ struct BlurPass {
   ptrdiff_t mOutPitch;
   int64_t mWidth;
   int64_t mHeight;
-  // Each thread's scratch (slot of the parts run), kept between parts.
-  std::vector<uint64_t> mScratch[kPartSlots];
+  // Each thread's scratch (slot of the parts run), kept between parts; the
+  // kernels write it before they read it.
+  std::unique_ptr<uint64_t[]> mScratch[kPartSlots];
+  size_t mScratchBytes[kPartSlots] = {};
 
   uint8_t* Scratch(int slot, size_t bytes) {
-    std::vector<uint64_t>& scratch = mScratch[slot];
-    if (scratch.size() * 8 < bytes) scratch.resize((bytes + 7) / 8);
-    return reinterpret_cast<uint8_t*>(scratch.data());
+    if (mScratchBytes[slot] < bytes) {
+      mScratch[slot].reset(new uint64_t[(bytes + 7) / 8]);
+      mScratchBytes[slot] = bytes;
+    }
+    return reinterpret_cast<uint8_t*>(mScratch[slot].get());
   }
 
   void RunRows() {
     RunWorkerParts((mHeight + kBandRows - 1) / kBandRows, &BlurPass::RowsPart, this);
   }
   void RunColumns() {
-    RunWorkerParts((mWidth + kStripColumns - 1) / kStripColumns, &BlurPass::ColumnsPart, this);
+    int64_t strip = StripColumns(mWidth);
+    RunWorkerParts((mWidth + strip - 1) / strip, &BlurPass::ColumnsPart, this);
   }
 
   static void RowsPart(void* context, int64_t part, int slot) {
@@ -192,8 +206,9 @@ struct BlurPass {
   }
   static void ColumnsPart(void* context, int64_t part, int slot) {
     auto* pass = static_cast<BlurPass*>(context);
-    int64_t first = part * kStripColumns;
-    int64_t columns = std::min(kStripColumns, pass->mWidth - first);
+    int64_t strip = StripColumns(pass->mWidth);
+    int64_t first = part * strip;
+    int64_t columns = std::min(strip, pass->mWidth - first);
     BlurColumnsJob job{pass->mPlan,
                        pass->mChannels,
                        pass->mIn + first * 4,
@@ -224,17 +239,18 @@ void RunBlur(uint8_t* out, const EffectRegion& region, int64_t radius, bool weig
   ptrdiff_t inPitch = static_cast<ptrdiff_t>(region.mSourceWidth) * 4;
   ptrdiff_t outPitch = static_cast<ptrdiff_t>(w) * 4;
   BlurLineKernels kernels = KernelsOfWidth(width);
-  std::vector<uint8_t> work;
-  if (passes.mHorizontal && passes.mVertical) work.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-  uint8_t* horizontalOut = passes.mVertical ? work.data() : out;
+  // The work block is written whole before it is read.
+  std::unique_ptr<uint8_t[]> work;
+  if (passes.mHorizontal && passes.mVertical) work.reset(new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4]);
+  uint8_t* horizontalOut = passes.mVertical ? work.get() : out;
   if (passes.mHorizontal) {
-    BlurPass pass{kernels, &rowPlan, channels, in, inPitch, horizontalOut, outPitch, w, h, {}};
+    BlurPass pass{kernels, &rowPlan, channels, in, inPitch, horizontalOut, outPitch, w, h, {}, {}};
     pass.RunRows();
     in = horizontalOut;
     inPitch = outPitch;
   }
   if (passes.mVertical) {
-    BlurPass pass{kernels, &columnPlan, channels, in, inPitch, out, outPitch, w, h, {}};
+    BlurPass pass{kernels, &columnPlan, channels, in, inPitch, out, outPitch, w, h, {}, {}};
     pass.RunColumns();
   }
 }

@@ -128,6 +128,8 @@ typename V::Bytes Finish(typename V::T mean, const uint8_t* input) {
 // last pixels of the strip go through ColumnStep. The scratch holds the
 // sums of each group, the zero row and the row pointers (n + 1, the last
 // the zero row).
+constexpr int64_t kPrefetchSteps = 4;
+
 template <class V, bool kTails, BlurChannels kChannels>
 void ColumnsOf(const BlurColumnsJob& job) {
   using T = typename V::T;
@@ -150,6 +152,13 @@ void ColumnsOf(const BlurColumnsJob& job) {
     const uint8_t* self = rows[i];
     uint8_t* out = job.mOut + i * job.mOutPitch;
     const BlurDivisor divisor = step.mDivisor;
+    // The row entering a few steps on: its pieces come from memory while
+    // this step runs (one strip's piece of a row is too short for the
+    // processor to see the stream on its own).
+    if (i + kPrefetchSteps < n) {
+      const uint8_t* ahead = rows[std::min<int64_t>(n, plan.mSteps[static_cast<size_t>(i + kPrefetchSteps)].mEnter)];
+      for (size_t offset = 0; offset < stripBytes; offset += 64) __builtin_prefetch(ahead + offset);
+    }
     switch (step.mKind) {
       case BlurStepKind::kPrefixStart:
       case BlurStepKind::kCentredStart:
