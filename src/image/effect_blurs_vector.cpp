@@ -92,28 +92,32 @@ struct Sse2Lanes : BlurBytes128<Sse2Tag> {
   struct T {
     __m128i mPart[4];
   };
+  // Written out part by part: a loop here leaves the parts in memory.
   template <typename Op>
-  static T Each(T a, Op op) {
-    for (__m128i& part : a.mPart) part = op(part);
-    return a;
+  static T Each(const T& a, Op op) {
+    return T{{op(a.mPart[0]), op(a.mPart[1]), op(a.mPart[2]), op(a.mPart[3])}};
   }
   template <typename Op>
-  static T Pair(T a, const T& b, Op op) {
-    for (int k = 0; k < 4; ++k) a.mPart[k] = op(a.mPart[k], b.mPart[k]);
-    return a;
+  static T Pair(const T& a, const T& b, Op op) {
+    return T{{op(a.mPart[0], b.mPart[0]), op(a.mPart[1], b.mPart[1]), op(a.mPart[2], b.mPart[2]),
+              op(a.mPart[3], b.mPart[3])}};
   }
   static T Zero() { return T{{_mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128(), _mm_setzero_si128()}}; }
-  static T Add(T a, const T& b) { return Pair(a, b, [](__m128i x, __m128i y) { return _mm_add_epi32(x, y); }); }
-  static T Sub(T a, const T& b) { return Pair(a, b, [](__m128i x, __m128i y) { return _mm_sub_epi32(x, y); }); }
-  static T Shl(T a, int count) {
+  static T Add(const T& a, const T& b) {
+    return Pair(a, b, [](__m128i x, __m128i y) { return _mm_add_epi32(x, y); });
+  }
+  static T Sub(const T& a, const T& b) {
+    return Pair(a, b, [](__m128i x, __m128i y) { return _mm_sub_epi32(x, y); });
+  }
+  static T Shl(const T& a, int count) {
     __m128i c = _mm_cvtsi32_si128(count);
     return Each(a, [c](__m128i x) { return _mm_sll_epi32(x, c); });
   }
-  static T Shr(T a, int count) {
+  static T Shr(const T& a, int count) {
     __m128i c = _mm_cvtsi32_si128(count);
     return Each(a, [c](__m128i x) { return _mm_srl_epi32(x, c); });
   }
-  static T Divide(T a, const BlurDivisor& divisor) {
+  static T Divide(const T& a, const BlurDivisor& divisor) {
     __m128i magic = _mm_set1_epi32(static_cast<int>(divisor.mMagic));
     __m128i shift = _mm_cvtsi32_si128(divisor.mShift);
     return Each(a, [magic, shift](__m128i x) {
@@ -132,13 +136,13 @@ struct Sse2Lanes : BlurBytes128<Sse2Tag> {
   static Bytes Narrow(const T& t) {
     return _mm_packus_epi16(_mm_packs_epi32(t.mPart[0], t.mPart[1]), _mm_packs_epi32(t.mPart[2], t.mPart[3]));
   }
-  static T LoadSums(const uint32_t* p) {
-    T t;
-    for (int k = 0; k < 4; ++k) t.mPart[k] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4 * k));
-    return t;
-  }
+  static __m128i Load4(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+  static T LoadSums(const uint32_t* p) { return T{{Load4(p), Load4(p + 4), Load4(p + 8), Load4(p + 12)}}; }
   static void StoreSums(uint32_t* p, const T& t) {
-    for (int k = 0; k < 4; ++k) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4 * k), t.mPart[k]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), t.mPart[0]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4), t.mPart[1]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 8), t.mPart[2]);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 12), t.mPart[3]);
   }
 };
 #endif
