@@ -257,6 +257,13 @@ void RunBlur(uint8_t* out, const EffectRegion& region, int64_t radius, bool weig
 
 constexpr PassPlan kBothPasses{true, true};
 
+// The reciprocal multiplies are exact for sums below 2^25: a whole weighted
+// window of radius r weighs 512 * (2 * (r / 4) + 1) + 1022, which times 255
+// stays below 2^25 up to radius 511. The command allows 256; larger radii
+// take the plain kernels. (A box window of a line of at most 8192 pixels
+// always stays below.)
+constexpr int64_t kLargestWeightedRadius = 511;
+
 }  // namespace
 
 void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius,
@@ -270,10 +277,18 @@ void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion&
               width);
       break;
     case BlurEffect::kWeighted:
+      if (hasAlpha == 1 && radius > kLargestWeightedRadius) {
+        blur_reference::ApplyWeightedBlurEffect(out, region, radius, hasAlpha);
+        break;
+      }
       // Without alpha the weighted blur is the plain mean of the colours.
       RunBlur(out, region, radius, hasAlpha == 1, kBothPasses, ChannelsOf(hasAlpha), width);
       break;
     case BlurEffect::kShadowWeighted:
+      if (radius > kLargestWeightedRadius) {
+        blur_reference::ApplyShadowWeightedBlurEffect(out, region, radius);
+        break;
+      }
       RunBlur(out, region, radius, true, kBothPasses, BlurChannels::kAlpha, width);
       break;
   }

@@ -146,8 +146,13 @@ constexpr RegionCase kRegions[] = {
 
 TEST_F(EffectBlurs, EveryRadiusOnEdgeRegionsMatchesThePlainKernels) {
   Source source(37, 23, 1);
-  // 0 counts as 1; 256 is the largest the command allows, 257 one past it.
-  for (int64_t radius = 0; radius <= 257; ++radius) {
+  // 0 counts as 1; 256 is the largest the command allows; beyond it, the
+  // largest radius whose sums the reciprocal multiplies divide exactly, and
+  // radii past that.
+  std::vector<int64_t> radii;
+  for (int64_t radius = 0; radius <= 257; ++radius) radii.push_back(radius);
+  for (int64_t radius : {511, 512, 600, 1000}) radii.push_back(radius);
+  for (int64_t radius : radii) {
     for (const RegionCase& c : kRegions) {
       SCOPED_TRACE(c.mName);
       ExpectEveryKernelMatches(source, source.Region(c.mX0, c.mY0, c.mX1, c.mY1), radius);
