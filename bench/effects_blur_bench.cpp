@@ -66,7 +66,8 @@ void BM_BlurVsMemcpy(benchmark::State& state) {
   int64_t radius = state.range(1);
   bool live = state.range(2) != 0;
   PoolScope pool(static_cast<int>(state.range(3)));
-  CompareRuns(state, "vs_memcpy", [&] { RunBlur(effect, radius, live); }, MemcpyBenchFrame);
+  CompareRuns(
+      state, "vs_memcpy", [&] { RunBlur(effect, radius, live); }, MemcpyBenchFrame);
 }
 void BlurArguments(benchmark::internal::Benchmark* bench) {
   const int64_t cases[][2] = {{2, 4}, {2, 32}, {6, 8}, {5, 8}, {5, 256}, {3, 8}, {4, 8}, {7, 8}};

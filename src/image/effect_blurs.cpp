@@ -111,7 +111,8 @@ BlurPlan MakeBlurPlan(int64_t n, int64_t r, bool weighted) {
   }
   if (r >= n) return plan;
   // From output r on the window is centred: the band and its two tails.
-  for (int64_t j = r - q; j <= std::min(n - 1, r + q); ++j) plan.mCentredTaps.push_back({static_cast<int32_t>(j), 0, 0});
+  for (int64_t j = r - q; j <= std::min(n - 1, r + q); ++j)
+    plan.mCentredTaps.push_back({static_cast<int32_t>(j), 0, 0});
   for (int64_t s = 1; s <= m; ++s) {
     auto shift = static_cast<uint8_t>(9 - s);
     plan.mCentredTaps.push_back({static_cast<int32_t>(r - q - s), shift, 1});
@@ -183,9 +184,7 @@ struct BlurPass {
     return reinterpret_cast<uint8_t*>(mScratch[slot].get());
   }
 
-  void RunRows() {
-    RunWorkerParts((mHeight + kBandRows - 1) / kBandRows, &BlurPass::RowsPart, this);
-  }
+  void RunRows() { RunWorkerParts((mHeight + kBandRows - 1) / kBandRows, &BlurPass::RowsPart, this); }
   void RunColumns() {
     int64_t strip = StripColumns(mWidth);
     RunWorkerParts((mWidth + strip - 1) / strip, &BlurPass::ColumnsPart, this);
@@ -241,7 +240,8 @@ void RunBlur(uint8_t* out, const EffectRegion& region, int64_t radius, bool weig
   BlurLineKernels kernels = KernelsOfWidth(width);
   // The work block is written whole before it is read.
   std::unique_ptr<uint8_t[]> work;
-  if (passes.mHorizontal && passes.mVertical) work.reset(new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4]);
+  if (passes.mHorizontal && passes.mVertical)
+    work.reset(new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4]);
   uint8_t* horizontalOut = passes.mVertical ? work.get() : out;
   if (passes.mHorizontal) {
     BlurPass pass{kernels, &rowPlan, channels, in, inPitch, horizontalOut, outPitch, w, h, {}, {}};
@@ -266,8 +266,8 @@ constexpr int64_t kLargestWeightedRadius = 511;
 
 }  // namespace
 
-void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius,
-                            int hasAlpha, int width) {
+void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha,
+                            int width) {
   switch (effect) {
     case BlurEffect::kBoxH: RunBlur(out, region, radius, false, {true, false}, ChannelsOf(hasAlpha), width); break;
     case BlurEffect::kBoxV: RunBlur(out, region, radius, false, {false, true}, ChannelsOf(hasAlpha), width); break;

@@ -36,8 +36,8 @@ enum class BlurEffect : uint8_t { kBoxH, kBoxV, kBox, kShadowBox, kWeighted, kSh
 // 16 SSE2, 32 AVX2, 64 AVX-512 (the caller checks that the processor has
 // it, see BlurVectorWidthRuns). The public Apply...Effect kernels run the
 // widest the processor has.
-void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius,
-                            int hasAlpha, int width);
+void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha,
+                            int width);
 // The processor and the build run the line kernels of this width.
 bool BlurVectorWidthRuns(int width);
 
@@ -82,18 +82,18 @@ struct BlurTap {
 struct BlurStep {
   BlurStepKind mKind = BlurStepKind::kCentred;
   uint8_t mEnterShift = 0;
-  int32_t mEnter = 0;      // band tap entering (prefix: the tap entering E)
-  int32_t mLeave = 0;      // band tap leaving
-  int32_t mOuterIn = 0;    // outermost right tail tap entering
-  int32_t mOuterOut = 0;   // outermost left tail tap leaving
+  int32_t mEnter = 0;     // band tap entering (prefix: the tap entering E)
+  int32_t mLeave = 0;     // band tap leaving
+  int32_t mOuterIn = 0;   // outermost right tail tap entering
+  int32_t mOuterOut = 0;  // outermost left tail tap leaving
   BlurDivisor mDivisor;
 };
 
 struct BlurPlan {
-  int64_t mCount = 0;      // n
-  bool mTails = false;     // weighted: L and R run
-  int32_t mBandShift = 0;  // 9 weighted (512), 0 box
-  int32_t mOuterShift = 0; // 9 - m
+  int64_t mCount = 0;       // n
+  bool mTails = false;      // weighted: L and R run
+  int32_t mBandShift = 0;   // 9 weighted (512), 0 box
+  int32_t mOuterShift = 0;  // 9 - m
   std::vector<BlurStep> mSteps;
   std::vector<BlurTap> mPrefixTaps;
   std::vector<BlurTap> mCentredTaps;
@@ -113,24 +113,24 @@ constexpr int64_t kBlurBandRows = 16;
 struct BlurRowsJob {
   const BlurPlan* mPlan;
   BlurChannels mChannels;
-  const uint8_t* mIn;   // first row of the band
+  const uint8_t* mIn;  // first row of the band
   ptrdiff_t mInPitch;
   uint8_t* mOut;
   ptrdiff_t mOutPitch;
-  int64_t mRows;        // at most kBlurBandRows
-  uint8_t* mScratch;    // BlurRowsScratchBytes(n), 16-byte aligned
+  int64_t mRows;      // at most kBlurBandRows
+  uint8_t* mScratch;  // BlurRowsScratchBytes(n), 16-byte aligned
 };
 size_t BlurRowsScratchBytes(int64_t n);
 
 struct BlurColumnsJob {
   const BlurPlan* mPlan;
   BlurChannels mChannels;
-  const uint8_t* mIn;   // top of the strip's first column
+  const uint8_t* mIn;  // top of the strip's first column
   ptrdiff_t mInPitch;
   uint8_t* mOut;
   ptrdiff_t mOutPitch;
-  int64_t mColumns;     // pixels across the strip
-  uint8_t* mScratch;    // BlurColumnsScratchBytes(columns, n), 16-byte aligned
+  int64_t mColumns;   // pixels across the strip
+  uint8_t* mScratch;  // BlurColumnsScratchBytes(columns, n), 16-byte aligned
 };
 size_t BlurColumnsScratchBytes(int64_t columns, int64_t n);
 

@@ -162,7 +162,8 @@ void ColumnsOf(const BlurColumnsJob& job) {
     switch (step.mKind) {
       case BlurStepKind::kPrefixStart:
       case BlurStepKind::kCentredStart:
-        for (int64_t g = 0; g < whole; ++g) ColumnStep<V, false>(job, i, rows, kept[g], static_cast<size_t>(g) * 16, 16);
+        for (int64_t g = 0; g < whole; ++g)
+          ColumnStep<V, false>(job, i, rows, kept[g], static_cast<size_t>(g) * 16, 16);
         break;
       case BlurStepKind::kPrefix: {
         const uint8_t* entering = rows[step.mEnter];
@@ -190,8 +191,9 @@ void ColumnsOf(const BlurColumnsJob& job) {
           if constexpr (kTails) {
             T r = V::Add(V::Shl(V::Sub(V::LoadSums(kept[g].mR), V::Shl(in, 8)), 1),
                          V::Shl(V::Widen(V::LoadBytes(outerIn + offset)), outerShift));
-            T l = V::Add(V::Shl(out8, 8),
-                         V::Shr(V::Sub(V::LoadSums(kept[g].mL), V::Shl(V::Widen(V::LoadBytes(outerOut + offset)), outerShift)), 1));
+            T l = V::Add(V::Shl(out8, 8), V::Shr(V::Sub(V::LoadSums(kept[g].mL),
+                                                        V::Shl(V::Widen(V::LoadBytes(outerOut + offset)), outerShift)),
+                                                 1));
             V::StoreSums(kept[g].mR, r);
             V::StoreSums(kept[g].mL, l);
             sum = V::Add(V::Add(V::Shl(b, bandShift), l), r);
@@ -225,10 +227,12 @@ void TransposePixels(const uint8_t* src, ptrdiff_t srcPitch, uint8_t* dst, ptrdi
   int64_t rows4 = rows & ~int64_t{3};
   int64_t cols4 = cols & ~int64_t{3};
   for (int64_t y = 0; y < rows4; y += 4) {
-    for (int64_t x = 0; x < cols4; x += 4) V::Transpose4x4(src + y * srcPitch + x * 4, srcPitch, dst + x * dstPitch + y * 4, dstPitch);
+    for (int64_t x = 0; x < cols4; x += 4)
+      V::Transpose4x4(src + y * srcPitch + x * 4, srcPitch, dst + x * dstPitch + y * 4, dstPitch);
   }
   for (int64_t y = 0; y < rows; ++y) {
-    for (int64_t x = y < rows4 ? cols4 : 0; x < cols; ++x) std::memcpy(dst + x * dstPitch + y * 4, src + y * srcPitch + x * 4, 4);
+    for (int64_t x = y < rows4 ? cols4 : 0; x < cols; ++x)
+      std::memcpy(dst + x * dstPitch + y * 4, src + y * srcPitch + x * 4, 4);
   }
 }
 

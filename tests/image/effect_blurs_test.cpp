@@ -120,10 +120,9 @@ class EffectBlurs : public testing::Test {
           if (!BlurVectorWidthRuns(width)) continue;
           std::vector<uint8_t> actual = Live(effect, region, radius, hasAlpha, width);
           ASSERT_EQ(expected, actual) << NameOf(effect) << " radius " << radius << " alpha flag " << hasAlpha
-                                      << " width " << width << " region (" << region.mX0 << ", " << region.mY0
-                                      << ")-(" << region.mX1 << ", " << region.mY1 << ") of " << source.mWidth
-                                      << " x " << source.mHeight << ": "
-                                      << FirstDifference(expected, actual, region.Width());
+                                      << " width " << width << " region (" << region.mX0 << ", " << region.mY0 << ")-("
+                                      << region.mX1 << ", " << region.mY1 << ") of " << source.mWidth << " x "
+                                      << source.mHeight << ": " << FirstDifference(expected, actual, region.Width());
         }
       }
     }
@@ -138,10 +137,14 @@ struct RegionCase {
 // Regions of a 37 x 23 source: lines of every length up to the source's
 // side meet every radius, with the windows cut at each edge.
 constexpr RegionCase kRegions[] = {
-    {"whole source", 0, 0, 36, 22},     {"one pixel at the top left", 0, 0, 0, 0},
-    {"one pixel inside", 17, 9, 17, 9}, {"one row along the bottom", 0, 22, 36, 22},
-    {"one column at the right", 36, 0, 36, 22}, {"touching the right and bottom", 21, 8, 36, 22},
-    {"touching the top and left", 0, 0, 13, 6},  {"two by three inside", 5, 7, 6, 9},
+    {"whole source", 0, 0, 36, 22},
+    {"one pixel at the top left", 0, 0, 0, 0},
+    {"one pixel inside", 17, 9, 17, 9},
+    {"one row along the bottom", 0, 22, 36, 22},
+    {"one column at the right", 36, 0, 36, 22},
+    {"touching the right and bottom", 21, 8, 36, 22},
+    {"touching the top and left", 0, 0, 13, 6},
+    {"two by three inside", 5, 7, 6, 9},
 };
 
 TEST_F(EffectBlurs, EveryRadiusOnEdgeRegionsMatchesThePlainKernels) {
