@@ -1,162 +1,224 @@
 // The box and weighted blurs of the numbered effects. Each pass runs along
-// lines (rows or columns) of the region; windows are cut at the region's
-// edges, never mirrored or repeated.
+// lines (rows or columns) of the region with running sums, so a pixel costs
+// the same whatever the radius; windows are cut at the region's edges, never
+// mirrored or repeated, and the divisions truncate. The rows of a horizontal
+// pass and the column strips of a vertical one are spread over the pixel
+// workers; every part writes only its own pixels, so the bytes do not depend
+// on how many workers ran.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
+#include "image/effect_blurs_internal.h"
 #include "image/effect_kernels.h"
+#include "image/pixel_primitives.h"
+#include "image/pixel_primitives_internal.h"
+#include "image/pixel_workers.h"
 
 namespace {
 
-enum class BlurChannels {
-  kAll,     // B, G, R and A averaged
-  kColour,  // B, G, R averaged; A passes through from the input pixel
-  kAlpha,   // A averaged; B = G = R = 0 (a shadow mask)
-};
+// Rows of a horizontal part. A vertical part is a strip of columns: about
+// an eighth of the width (enough parts for the workers to even out), at
+// least 64 columns, so that each step reads long runs of a row.
+constexpr int64_t kBandRows = kBlurBandRows;
+constexpr int64_t kStripParts = 8;
+constexpr int64_t kMinStripColumns = 64;
 
-// One line of n pixels: `in` and `out` step by the given byte distances.
-struct BlurLine {
-  const uint8_t* mIn;
-  ptrdiff_t mInStep;
-  uint8_t* mOut;
-  ptrdiff_t mOutStep;
-  int64_t mCount;
-};
+int64_t StripColumns(int64_t width) {
+  int64_t columns = ((width + kStripParts - 1) / kStripParts + 3) & ~int64_t{3};
+  return std::max(kMinStripColumns, columns);
+}
 
-void StoreMean(uint8_t* out, const uint8_t* in, const uint32_t sums[4], uint32_t divisor, BlurChannels channels) {
-  switch (channels) {
-    case BlurChannels::kAll:
-      for (int c = 0; c < 4; ++c) out[c] = static_cast<uint8_t>(sums[c] / divisor);
-      break;
-    case BlurChannels::kColour:
-      for (int c = 0; c < 3; ++c) out[c] = static_cast<uint8_t>(sums[c] / divisor);
-      out[3] = in[3];
-      break;
-    case BlurChannels::kAlpha:
-      out[0] = out[1] = out[2] = 0;
-      out[3] = static_cast<uint8_t>(sums[3] / divisor);
-      break;
+// Halvings of the weight 512 outwards from the band: 0 after the tenth.
+int64_t HalvingsAt(int64_t k, int64_t r, int64_t q) { return std::max<int64_t>(0, std::abs(k - r) - q); }
+
+}  // namespace
+
+void BuildBlurWeights(uint32_t* table, int64_t radius) {
+  int64_t r = BlurRadius(radius);
+  int64_t q = (2 * r) >> 3;
+  for (int64_t k = 0; k <= 2 * r; ++k) {
+    int64_t steps = HalvingsAt(k, r, q);
+    table[k] = steps >= 10 ? 0 : 512u >> steps;
   }
 }
 
-// Running sums: one add and one subtract per pixel and channel.
-void BoxLine(const BlurLine& line, int64_t r, BlurChannels channels) {
-  int64_t n = line.mCount;
-  uint32_t sums[4] = {};
-  auto add = [&](int64_t i, bool remove) {
-    const uint8_t* p = line.mIn + i * line.mInStep;
-    for (int c = 0; c < 4; ++c) sums[c] = remove ? sums[c] - p[c] : sums[c] + p[c];
-  };
-  for (int64_t i = 0; i <= std::min(n - 1, r); ++i) add(i, false);
-  for (int64_t i = 0; i < n; ++i) {
-    if (i > 0) {
-      if (i + r < n) add(i + r, false);
-      if (i - r - 1 >= 0) add(i - r - 1, true);
+BlurDivisor MakeBlurDivisor(uint32_t divisor) {
+  // With d below 2^b, k = 25 + b and M = ceil(2^k / d) (below 2^26 + 1):
+  // x * M / 2^k = x / d + x * e / (d * 2^k) with e = M * d - 2^k below d,
+  // and x * e below 2^k for every x below 2^25, so the excess never carries
+  // x / d past the next whole number and (x * M) >> k = floor(x / d).
+  int bits = 0;
+  while (bits < 32 && (uint64_t{1} << bits) <= divisor) ++bits;
+  int shift = 25 + bits;
+  uint64_t magic = ((uint64_t{1} << shift) - 1) / divisor + 1;
+  return BlurDivisor{divisor, static_cast<uint32_t>(magic), shift};
+}
+
+BlurPlan MakeBlurPlan(int64_t n, int64_t r, bool weighted) {
+  BlurPlan plan;
+  plan.mCount = n;
+  plan.mSteps.resize(static_cast<size_t>(n));
+  auto present = [n](int64_t j) { return static_cast<int32_t>(j >= 0 && j < n ? j : n); };
+  auto divisor = [](int64_t d) { return MakeBlurDivisor(static_cast<uint32_t>(d)); };
+  if (!weighted) {
+    for (int64_t j = 0; j <= std::min(n - 1, r); ++j) plan.mCentredTaps.push_back({static_cast<int32_t>(j), 0, 0});
+    for (int64_t i = 0; i < n; ++i) {
+      BlurStep& step = plan.mSteps[static_cast<size_t>(i)];
+      step.mKind = i == 0 ? BlurStepKind::kCentredStart : BlurStepKind::kCentred;
+      step.mEnter = present(i + r);
+      step.mLeave = present(i - r - 1);
+      step.mDivisor = divisor(std::min(n - 1, i + r) - std::max<int64_t>(0, i - r) + 1);
     }
-    auto count = static_cast<uint32_t>(std::min(n - 1, i + r) - std::max<int64_t>(0, i - r) + 1);
-    StoreMean(line.mOut + i * line.mOutStep, line.mIn + i * line.mInStep, sums, count, channels);
+    return plan;
   }
-}
-
-// Only table entries [first, last] are non-zero (the band and ten halvings
-// either side); the taps beyond add nothing and are skipped.
-struct WeightSpan {
-  const uint32_t* mWeights;
-  int64_t mFirst;
-  int64_t mLast;
-};
-
-void WeightedLine(const BlurLine& line, int64_t r, const WeightSpan& span, BlurChannels channels) {
-  const uint32_t* weights = span.mWeights;
-  int64_t n = line.mCount;
-  for (int64_t i = 0; i < n; ++i) {
-    int64_t lo = std::max<int64_t>(0, i - r);
+  int64_t q = (2 * r) >> 3;
+  int64_t m = std::min<int64_t>(9, r - q);
+  plan.mTails = true;
+  plan.mBandShift = 9;
+  plan.mOuterShift = static_cast<int32_t>(9 - m);
+  // cumulative[k]: the weight of a window of k + 1 taps from the table's start.
+  std::vector<uint32_t> weights(static_cast<size_t>(2 * r + 1));
+  BuildBlurWeights(weights.data(), r);
+  std::vector<uint32_t> cumulative(weights.size());
+  uint32_t total = 0;
+  for (size_t k = 0; k < weights.size(); ++k) cumulative[k] = total += weights[k];
+  auto shiftOf = [r, q](int64_t k) { return static_cast<uint8_t>(9 - HalvingsAt(k, r, q)); };
+  // The first r outputs: the window starts at the line's first element.
+  int64_t prefixEnd = std::min(n - 1, r);
+  bool plain = cumulative[static_cast<size_t>(prefixEnd)] == 0;
+  // A line too short to reach a weight above 0 (radius 13 and more) takes
+  // the plain mean instead of dividing by nothing; then n <= r, the window of
+  // every output is the whole line and prefixEnd is n - 1.
+  for (int64_t j = 0; j <= prefixEnd; ++j) {
+    if (plain) {
+      plan.mPrefixTaps.push_back({static_cast<int32_t>(j), 0, 0});
+    } else if (weights[static_cast<size_t>(j)] != 0) {
+      plan.mPrefixTaps.push_back({static_cast<int32_t>(j), shiftOf(j), 0});
+    }
+  }
+  for (int64_t i = 0; i < std::min(n, r); ++i) {
+    BlurStep& step = plan.mSteps[static_cast<size_t>(i)];
+    step.mKind = i == 0 ? BlurStepKind::kPrefixStart : BlurStepKind::kPrefix;
     int64_t hi = std::min(n - 1, i + r);
-    uint32_t sums[4] = {};
-    uint32_t total = 0;
-    // The table is indexed from the window's first pixel.
-    for (int64_t j = lo + span.mFirst; j <= std::min(hi, lo + span.mLast); ++j) {
-      const uint8_t* p = line.mIn + j * line.mInStep;
-      uint32_t weight = weights[j - lo];
-      for (int c = 0; c < 4; ++c) sums[c] += weight * p[c];
-      total += weight;
-    }
-    if (total == 0) {
-      // A window cut down to weights of 0 (radius 13 and more at an edge)
-      // takes the plain mean instead of dividing by nothing.
-      std::fill(std::begin(sums), std::end(sums), 0u);
-      for (int64_t j = lo; j <= hi; ++j) {
-        const uint8_t* p = line.mIn + j * line.mInStep;
-        for (int c = 0; c < 4; ++c) sums[c] += p[c];
-      }
-      total = static_cast<uint32_t>(hi - lo + 1);
-    }
-    StoreMean(line.mOut + i * line.mOutStep, line.mIn + i * line.mInStep, sums, total, channels);
+    bool enters = !plain && i + r < n && weights[static_cast<size_t>(i + r)] != 0;
+    step.mEnter = enters ? static_cast<int32_t>(i + r) : static_cast<int32_t>(n);
+    step.mEnterShift = enters ? shiftOf(i + r) : 0;
+    step.mDivisor = divisor(plain ? n : cumulative[static_cast<size_t>(hi)]);
+  }
+  if (r >= n) return plan;
+  // From output r on the window is centred: the band and its two tails.
+  for (int64_t j = r - q; j <= std::min(n - 1, r + q); ++j)
+    plan.mCentredTaps.push_back({static_cast<int32_t>(j), 0, 0});
+  for (int64_t s = 1; s <= m; ++s) {
+    auto shift = static_cast<uint8_t>(9 - s);
+    plan.mCentredTaps.push_back({static_cast<int32_t>(r - q - s), shift, 1});
+    if (r + q + s < n) plan.mCentredTaps.push_back({static_cast<int32_t>(r + q + s), shift, 2});
+  }
+  for (int64_t i = r; i < n; ++i) {
+    BlurStep& step = plan.mSteps[static_cast<size_t>(i)];
+    step.mKind = i == r ? BlurStepKind::kCentredStart : BlurStepKind::kCentred;
+    step.mEnter = present(i + q);
+    step.mLeave = present(i - q - 1);
+    step.mOuterIn = present(i + q + m);
+    step.mOuterOut = present(i - 1 - q - m);
+    step.mDivisor = divisor(cumulative[static_cast<size_t>(std::min(n - 1, i + r) - (i - r))]);
+  }
+  return plan;
+}
+
+bool BlurVectorWidthRuns(int width) {
+  switch (width) {
+    case 0: return true;
+    case 16: return g_CpuFeatures[kCpuSse2] != 0;
+    case 32: return g_CpuFeatures[kCpuSse2] != 0 && HaveWideVectors();
+    case 64: return g_CpuFeatures[kCpuSse2] != 0 && HaveWidestVectors();
+    default: return false;
   }
 }
 
-// A plane of w x h pixels: the region of the source, the output or a work
-// block.
-struct Plane {
+namespace {
+
+BlurLineKernels KernelsOfWidth(int width) {
+  switch (width) {
+    case 16: return Sse2BlurKernels();
+    case 32: return Avx2BlurKernels();
+    case 64: return Avx512BlurKernels();
+    default: return PlainBlurKernels();
+  }
+}
+
+// The widest kernels the processor runs, once SSE2 is allowed.
+int LiveBlurWidth() {
+  if (g_PixelLevel < 3) return 0;
+  for (int width : {64, 32, 16}) {
+    if (BlurVectorWidthRuns(width)) return width;
+  }
+  return 0;
+}
+
+// One pass over a w x h plane, in parts on the pixel workers.
+struct BlurPass {
+  BlurLineKernels mKernels;
+  const BlurPlan* mPlan;
+  BlurChannels mChannels;
   const uint8_t* mIn;
   ptrdiff_t mInPitch;
   uint8_t* mOut;
   ptrdiff_t mOutPitch;
+  int64_t mWidth;
+  int64_t mHeight;
+  // Each thread's scratch (slot of the parts run), kept between parts; the
+  // kernels write it before they read it.
+  std::unique_ptr<uint64_t[]> mScratch[kPartSlots];
+  size_t mScratchBytes[kPartSlots] = {};
+
+  uint8_t* Scratch(int slot, size_t bytes) {
+    if (mScratchBytes[slot] < bytes) {
+      mScratch[slot].reset(new uint64_t[(bytes + 7) / 8]);
+      mScratchBytes[slot] = bytes;
+    }
+    return reinterpret_cast<uint8_t*>(mScratch[slot].get());
+  }
+
+  void RunRows() { RunWorkerParts((mHeight + kBandRows - 1) / kBandRows, &BlurPass::RowsPart, this); }
+  void RunColumns() {
+    int64_t strip = StripColumns(mWidth);
+    RunWorkerParts((mWidth + strip - 1) / strip, &BlurPass::ColumnsPart, this);
+  }
+
+  static void RowsPart(void* context, int64_t part, int slot) {
+    auto* pass = static_cast<BlurPass*>(context);
+    int64_t first = part * kBandRows;
+    BlurRowsJob job{pass->mPlan,
+                    pass->mChannels,
+                    pass->mIn + first * pass->mInPitch,
+                    pass->mInPitch,
+                    pass->mOut + first * pass->mOutPitch,
+                    pass->mOutPitch,
+                    std::min(kBandRows, pass->mHeight - first),
+                    pass->Scratch(slot, BlurRowsScratchBytes(pass->mWidth))};
+    pass->mKernels.mRows(job);
+  }
+  static void ColumnsPart(void* context, int64_t part, int slot) {
+    auto* pass = static_cast<BlurPass*>(context);
+    int64_t strip = StripColumns(pass->mWidth);
+    int64_t first = part * strip;
+    int64_t columns = std::min(strip, pass->mWidth - first);
+    BlurColumnsJob job{pass->mPlan,
+                       pass->mChannels,
+                       pass->mIn + first * 4,
+                       pass->mInPitch,
+                       pass->mOut + first * 4,
+                       pass->mOutPitch,
+                       columns,
+                       pass->Scratch(slot, BlurColumnsScratchBytes(columns, pass->mHeight))};
+    pass->mKernels.mColumns(job);
+  }
 };
-
-template <typename LineFn>
-void HorizontalPass(const Plane& plane, int64_t w, int64_t h, LineFn lineFn) {
-  for (int64_t v = 0; v < h; ++v) lineFn(BlurLine{plane.mIn + v * plane.mInPitch, 4, plane.mOut + v * plane.mOutPitch, 4, w});
-}
-
-// The vertical pass walks rows, not columns: each output row sums whole
-// input rows into per-column totals, so memory is read in order. `span` is
-// null for the box blur (running sums: one row enters, one leaves) and the
-// weight table of the weighted blur otherwise.
-void VerticalPass(const Plane& plane, int64_t w, int64_t h, int64_t r, const WeightSpan* span, BlurChannels channels) {
-  std::vector<uint32_t> sums(static_cast<size_t>(w) * 4, 0);
-  auto addRow = [&](int64_t row, uint32_t weight, bool remove) {
-    const uint8_t* p = plane.mIn + row * plane.mInPitch;
-    for (size_t k = 0; k < sums.size(); ++k) sums[k] = remove ? sums[k] - p[k] : sums[k] + weight * p[k];
-  };
-  auto store = [&](int64_t v, uint32_t divisor) {
-    const uint8_t* in = plane.mIn + v * plane.mInPitch;
-    uint8_t* out = plane.mOut + v * plane.mOutPitch;
-    for (int64_t u = 0; u < w; ++u) StoreMean(out + u * 4, in + u * 4, &sums[static_cast<size_t>(u) * 4], divisor, channels);
-  };
-  if (span == nullptr) {
-    for (int64_t j = 0; j <= std::min(h - 1, r); ++j) addRow(j, 1, false);
-    for (int64_t v = 0; v < h; ++v) {
-      if (v > 0) {
-        if (v + r < h) addRow(v + r, 1, false);
-        if (v - r - 1 >= 0) addRow(v - r - 1, 0, true);
-      }
-      store(v, static_cast<uint32_t>(std::min(h - 1, v + r) - std::max<int64_t>(0, v - r) + 1));
-    }
-    return;
-  }
-  for (int64_t v = 0; v < h; ++v) {
-    int64_t lo = std::max<int64_t>(0, v - r);
-    int64_t hi = std::min(h - 1, v + r);
-    std::fill(sums.begin(), sums.end(), 0u);
-    uint32_t total = 0;
-    for (int64_t j = lo + span->mFirst; j <= std::min(hi, lo + span->mLast); ++j) {
-      uint32_t weight = span->mWeights[j - lo];
-      addRow(j, weight, false);
-      total += weight;
-    }
-    if (total == 0) {
-      // Weights of 0 only: the plain mean, as along rows.
-      std::fill(sums.begin(), sums.end(), 0u);
-      for (int64_t j = lo; j <= hi; ++j) addRow(j, 1, false);
-      total = static_cast<uint32_t>(hi - lo + 1);
-    }
-    store(v, total);
-  }
-}
 
 struct PassPlan {
   bool mHorizontal;
@@ -165,84 +227,93 @@ struct PassPlan {
 
 // Runs the passes from the region into out (w x h), through a work block
 // when both passes run.
-template <typename LineFn>
-void RunBlur(uint8_t* out, const EffectRegion& region, PassPlan plan, LineFn lineFn, int64_t r,
-             const WeightSpan* span, BlurChannels channels) {
+void RunBlur(uint8_t* out, const EffectRegion& region, int64_t radius, bool weighted, PassPlan passes,
+             BlurChannels channels, int width) {
   int64_t w = region.Width();
   int64_t h = region.Height();
+  int64_t r = BlurRadius(radius);
+  BlurPlan rowPlan = passes.mHorizontal ? MakeBlurPlan(w, r, weighted) : BlurPlan{};
+  BlurPlan columnPlan = passes.mVertical ? MakeBlurPlan(h, r, weighted) : BlurPlan{};
   const uint8_t* in = region.At(region.mX0, region.mY0);
   ptrdiff_t inPitch = static_cast<ptrdiff_t>(region.mSourceWidth) * 4;
   ptrdiff_t outPitch = static_cast<ptrdiff_t>(w) * 4;
-  if (plan.mHorizontal && plan.mVertical) {
-    std::vector<uint8_t> work(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-    HorizontalPass(Plane{in, inPitch, work.data(), outPitch}, w, h, lineFn);
-    VerticalPass(Plane{work.data(), outPitch, out, outPitch}, w, h, r, span, channels);
-  } else if (plan.mHorizontal) {
-    HorizontalPass(Plane{in, inPitch, out, outPitch}, w, h, lineFn);
-  } else {
-    VerticalPass(Plane{in, inPitch, out, outPitch}, w, h, r, span, channels);
+  BlurLineKernels kernels = KernelsOfWidth(width);
+  // The work block is written whole before it is read.
+  std::unique_ptr<uint8_t[]> work;
+  if (passes.mHorizontal && passes.mVertical)
+    work.reset(new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4]);
+  uint8_t* horizontalOut = passes.mVertical ? work.get() : out;
+  if (passes.mHorizontal) {
+    BlurPass pass{kernels, &rowPlan, channels, in, inPitch, horizontalOut, outPitch, w, h, {}, {}};
+    pass.RunRows();
+    in = horizontalOut;
+    inPitch = outPitch;
+  }
+  if (passes.mVertical) {
+    BlurPass pass{kernels, &columnPlan, channels, in, inPitch, out, outPitch, w, h, {}, {}};
+    pass.RunColumns();
   }
 }
 
-int64_t BlurRadius(int64_t radius) { return std::max<int64_t>(radius, 1); }
+constexpr PassPlan kBothPasses{true, true};
 
-void BoxBlur(uint8_t* out, const EffectRegion& region, int64_t radius, PassPlan plan, BlurChannels channels) {
-  int64_t r = BlurRadius(radius);
-  RunBlur(
-      out, region, plan, [r, channels](const BlurLine& line) { BoxLine(line, r, channels); }, r, nullptr, channels);
-}
-
-void WeightedBlur(uint8_t* out, const EffectRegion& region, int64_t radius, BlurChannels channels) {
-  int64_t r = BlurRadius(radius);
-  std::vector<uint32_t> weights(static_cast<size_t>(2 * r + 1));
-  BuildBlurWeights(weights.data(), r);
-  WeightSpan span{weights.data(), 0, 2 * r};
-  while (span.mFirst < 2 * r && weights[static_cast<size_t>(span.mFirst)] == 0) ++span.mFirst;
-  while (span.mLast > 0 && weights[static_cast<size_t>(span.mLast)] == 0) --span.mLast;
-  RunBlur(
-      out, region, PassPlan{true, true}, [r, span, channels](const BlurLine& line) { WeightedLine(line, r, span, channels); },
-      r, &span, channels);
-}
-
-BlurChannels ChannelsOf(int hasAlpha) { return hasAlpha == 1 ? BlurChannels::kAll : BlurChannels::kColour; }
+// The reciprocal multiplies are exact for sums below 2^25: a whole weighted
+// window of radius r weighs 512 * (2 * (r / 4) + 1) + 1022, which times 255
+// stays below 2^25 up to radius 511. The command allows 256; larger radii
+// take the plain kernels. (A box window of a line of at most 8192 pixels
+// always stays below.)
+constexpr int64_t kLargestWeightedRadius = 511;
 
 }  // namespace
 
-void BuildBlurWeights(uint32_t* table, int64_t radius) {
-  int64_t r = BlurRadius(radius);
-  int64_t q = (2 * r) >> 3;
-  for (int64_t k = 0; k <= 2 * r; ++k) {
-    // Halved once per step outwards from the band of 512s.
-    int64_t steps = std::max<int64_t>(0, std::abs(k - r) - q);
-    table[k] = steps >= 10 ? 0 : 512u >> steps;
+void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha,
+                            int width) {
+  switch (effect) {
+    case BlurEffect::kBoxH: RunBlur(out, region, radius, false, {true, false}, ChannelsOf(hasAlpha), width); break;
+    case BlurEffect::kBoxV: RunBlur(out, region, radius, false, {false, true}, ChannelsOf(hasAlpha), width); break;
+    case BlurEffect::kBox: RunBlur(out, region, radius, false, kBothPasses, ChannelsOf(hasAlpha), width); break;
+    case BlurEffect::kShadowBox:
+      RunBlur(out, region, radius, false, kBothPasses, hasAlpha == 1 ? BlurChannels::kAlpha : BlurChannels::kColour,
+              width);
+      break;
+    case BlurEffect::kWeighted:
+      if (hasAlpha == 1 && radius > kLargestWeightedRadius) {
+        blur_reference::ApplyWeightedBlurEffect(out, region, radius, hasAlpha);
+        break;
+      }
+      // Without alpha the weighted blur is the plain mean of the colours.
+      RunBlur(out, region, radius, hasAlpha == 1, kBothPasses, ChannelsOf(hasAlpha), width);
+      break;
+    case BlurEffect::kShadowWeighted:
+      if (radius > kLargestWeightedRadius) {
+        blur_reference::ApplyShadowWeightedBlurEffect(out, region, radius);
+        break;
+      }
+      RunBlur(out, region, radius, true, kBothPasses, BlurChannels::kAlpha, width);
+      break;
   }
 }
 
 void ApplyBoxBlurHEffect(uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha) {
-  BoxBlur(out, region, radius, PassPlan{true, false}, ChannelsOf(hasAlpha));
+  ApplyBlurEffectAtWidth(BlurEffect::kBoxH, out, region, radius, hasAlpha, LiveBlurWidth());
 }
 
 void ApplyBoxBlurVEffect(uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha) {
-  BoxBlur(out, region, radius, PassPlan{false, true}, ChannelsOf(hasAlpha));
+  ApplyBlurEffectAtWidth(BlurEffect::kBoxV, out, region, radius, hasAlpha, LiveBlurWidth());
 }
 
 void ApplyBoxBlurEffect(uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha) {
-  BoxBlur(out, region, radius, PassPlan{true, true}, ChannelsOf(hasAlpha));
+  ApplyBlurEffectAtWidth(BlurEffect::kBox, out, region, radius, hasAlpha, LiveBlurWidth());
 }
 
 void ApplyShadowBoxBlurEffect(uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha) {
-  BoxBlur(out, region, radius, PassPlan{true, true}, hasAlpha == 1 ? BlurChannels::kAlpha : BlurChannels::kColour);
+  ApplyBlurEffectAtWidth(BlurEffect::kShadowBox, out, region, radius, hasAlpha, LiveBlurWidth());
 }
 
 void ApplyWeightedBlurEffect(uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha) {
-  // Without alpha the weighted blur is the plain mean of the colours.
-  if (hasAlpha != 1) {
-    BoxBlur(out, region, radius, PassPlan{true, true}, BlurChannels::kColour);
-    return;
-  }
-  WeightedBlur(out, region, radius, BlurChannels::kAll);
+  ApplyBlurEffectAtWidth(BlurEffect::kWeighted, out, region, radius, hasAlpha, LiveBlurWidth());
 }
 
 void ApplyShadowWeightedBlurEffect(uint8_t* out, const EffectRegion& region, int64_t radius) {
-  WeightedBlur(out, region, radius, BlurChannels::kAlpha);
+  ApplyBlurEffectAtWidth(BlurEffect::kShadowWeighted, out, region, radius, 1, LiveBlurWidth());
 }
