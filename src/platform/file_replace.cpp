@@ -1,23 +1,60 @@
 #include "platform/file_replace.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
 constexpr size_t kWriteChunk = 64 * 1024;
+constexpr char kTemporaryTag[] = ".tmp";
+
+std::string TemporaryOf(const std::string& path, pid_t pid) { return path + kTemporaryTag + std::to_string(pid); }
+
+// The process id in a temporary file's name (prefix: the file's name and the
+// tag), or 0 when the name is not one.
+pid_t ProcessOfTemporary(const char* name, const std::string& prefix) {
+  if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) return 0;
+  const char* digits = name + prefix.size();
+  long long pid = 0;
+  for (const char* c = digits; *c != '\0'; ++c) {
+    if (*c < '0' || *c > '9' || c - digits >= 10) return 0;
+    pid = pid * 10 + (*c - '0');
+  }
+  return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+}
 
 }  // namespace
+
+void RemoveStaleTemporaries(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + kTemporaryTag;
+  DIR* entries = ::opendir(folder.c_str());
+  if (entries == nullptr) return;
+  while (const dirent* entry = ::readdir(entries)) {
+    pid_t pid = ProcessOfTemporary(entry->d_name, prefix);
+    if (pid == 0 || pid == ::getpid()) continue;
+    // Only a process that does not exist: one that runs (or that this user
+    // may not signal) may be writing it now.
+    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(::dirfd(entries), entry->d_name, 0);
+  }
+  ::closedir(entries);
+}
 
 int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size, int* error,
                         FileReplaceStepCheck stepCheck) {
   auto stepAllowed = [stepCheck] { return stepCheck == nullptr || stepCheck(); };
   *error = 0;
-  std::string temporary = path + ".tmp" + std::to_string(::getpid());
+  std::string temporary = TemporaryOf(path, ::getpid());
   auto fail = [&](int code) {
     *error = code != 0 ? code : EIO;
     std::remove(temporary.c_str());

@@ -19,6 +19,12 @@ using FileReplaceStepCheck = bool (*)();
 int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size, int* error,
                         FileReplaceStepCheck stepCheck = nullptr);
 
+// Removes the temporary files of path (its name, ".tmp" and a process id, as
+// the replace writes them) that replaces cut off by a hard kill left behind:
+// those whose process no longer exists. A temporary of a running process,
+// such as another copy of the game replacing the same file, stays.
+void RemoveStaleTemporaries(const std::string& path);
+
 // Flushes the entry of `path` in its folder to the disk, so a rename into
 // that folder survives a crash. Failures are ignored (a folder that cannot
 // be opened keeps whatever the system does).

@@ -1,16 +1,12 @@
 #include "savedata/save_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -86,40 +82,10 @@ int64_t SizeOf(FILE* file) {
   return size;
 }
 
-// The process id that a temporary file's name ends with (digits only), or 0.
-pid_t ProcessOfTemporary(const char* name, const std::string& prefix) {
-  if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) return 0;
-  const char* digits = name + prefix.size();
-  long long pid = 0;
-  for (const char* c = digits; *c != '\0'; ++c) {
-    if (*c < '0' || *c > '9' || c - digits >= 10) return 0;
-    pid = pid * 10 + (*c - '0');
-  }
-  return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
-}
-
 }  // namespace
 
-void RemoveStaleSaveTemporaries(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-  // The temporary file's name: the save file's, ".tmp" and the process id.
-  std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + ".tmp";
-  DIR* entries = ::opendir(folder.c_str());
-  if (entries == nullptr) return;
-  while (const dirent* entry = ::readdir(entries)) {
-    pid_t pid = ProcessOfTemporary(entry->d_name, prefix);
-    if (pid == 0 || pid == ::getpid()) continue;
-    // Only a process that does not exist: one that runs (or that this user
-    // may not signal) may be writing it now.
-    if (::kill(pid, 0) == 0 || errno != ESRCH) continue;
-    ::unlinkat(::dirfd(entries), entry->d_name, 0);
-  }
-  ::closedir(entries);
-}
-
 int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error) {
-  RemoveStaleSaveTemporaries(path);
+  RemoveStaleTemporaries(path);
   g_SaveWriteSteps = 0;
   return ReplaceFileContents(path, image.data(), image.size(), error, StepAllowed);
 }

@@ -20,12 +20,6 @@ extern int g_SaveWriteSteps;
 // files of the same path are removed first.
 int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error);
 
-// Removes the temporary files of path (its name, ".tmp" and a process id,
-// as the replace writes them) that saves cut off by a hard kill left
-// behind: those whose process no longer exists. A temporary of a running
-// process, such as another copy of the game saving the same file, stays.
-void RemoveStaleSaveTemporaries(const std::string& path);
-
 // Reads a whole save file. 0; 1 when it does not exist (also when a part of
 // its folder is no folder); -1 when it cannot be read (*error holds errno:
 // EISDIR for a folder, EINVAL for any other place that is not a regular
