@@ -22,24 +22,13 @@
 #include "shell/display.h"
 #include "shell/engine_reset.h"
 #include "shell/window_objects.h"
+#include "support/test_window.h"
 #include "support/x11_session.h"
 
 namespace {
 
-// The main window made as start-up makes it, after the script data loaded.
-WindowObject* MakeMainWindow() {
-  SetWindowProcedure(MainWndProc);
-  if (CreateWindowObjects() != 0) return nullptr;
-  WindowObject* main = g_WindowTable[0];
-  main->mWidth = 320;
-  main->mHeight = 240;
-  SetUpWindowObject(main, "main");
-  if (CreateGameWindow(main, 1, "orvane-window-command-test", "main") != 1) return nullptr;
-  g_WindowIds[0] = 1;
-  return main;
-}
-
-// Loads a game whose script runs the body once, with the main window made.
+// Loads a game whose script runs the body once, with the main window made
+// as start-up makes it after the script data loaded.
 WindowObject* LoadWithWindow(ScriptRunner& game, const std::function<void(ScriptAssembler&)>& body) {
   DeclareTestArrays(game);
   ScriptAssembler code = game.Script(0);
@@ -48,7 +37,7 @@ WindowObject* LoadWithWindow(ScriptRunner& game, const std::function<void(Script
   code.Op("end");
   game.Add(code);
   if (!game.Load()) return nullptr;
-  return MakeMainWindow();
+  return AddTestMainWindow("orvane-window-command-test");
 }
 
 class WindowCommandTest : public testing::Test {
