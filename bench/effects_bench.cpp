@@ -13,11 +13,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <random>
 #include <utility>
 #include <vector>
 
+#include "bench_frame.h"
 #include "bench_timing.h"
 #include "core/platform_facts.h"
 #include "core/settings.h"
@@ -35,45 +34,13 @@
 
 namespace {
 
-constexpr int32_t kWidth = 1920;
-constexpr int32_t kHeight = 1080;
-constexpr size_t kFrameBytes = static_cast<size_t>(kWidth) * kHeight * 4;
-
-struct Frames {
-  std::vector<uint8_t> mSource;
-  std::vector<uint8_t> mOutput;
-  std::vector<uint8_t> mCopy;
-  Frames() : mSource(PixelBlockBytes(kWidth, kHeight)), mOutput(PixelBlockBytes(kWidth, kHeight)), mCopy(kFrameBytes) {
-    std::mt19937 random(7);
-    for (size_t i = 0; i < kFrameBytes; ++i) mSource[i] = static_cast<uint8_t>(random());
-  }
-};
-
-Frames& TheFrames() {
-  static Frames frames;
-  return frames;
-}
-
-void SetUp() {
-  static bool ready = false;
-  if (ready) return;
-  ResetEngineSettings();
-  InitPixelPrimitives();
-  ready = true;
-}
-
-void MemcpyFrame() {
-  Frames& f = TheFrames();
-  std::memcpy(f.mCopy.data(), f.mSource.data(), kFrameBytes);
-}
-
 // The kernel of an effect number over the whole frame into the output.
 void RunEffect(int effect, int64_t p1) {
-  Frames& f = TheFrames();
-  EffectRegion region{f.mSource.data(), kWidth, kHeight, 0, 0, kWidth - 1, kHeight - 1};
+  BenchFrames& f = TheBenchFrames();
+  EffectRegion region{f.mSource.data(), kFrameWidth, kFrameHeight, 0, 0, kFrameWidth - 1, kFrameHeight - 1};
   uint8_t* out = f.mOutput.data();
   uint8_t flag = 1;
-  const int64_t whole[4] = {0, 0, kWidth - 1, kHeight - 1};
+  const int64_t whole[4] = {0, 0, kFrameWidth - 1, kFrameHeight - 1};
   switch (effect) {
     case 1: ApplyBrightnessEffect(out, region, p1); break;
     case 2: ApplyWeightedBlurEffect(out, region, p1, 1); break;
@@ -85,14 +52,14 @@ void RunEffect(int effect, int64_t p1) {
     case 9: CopyRectRows(out, region); break;
     case 10: ApplyScatterEffect(out, region, p1); break;
     case 11: ApplyMirrorEffect(out, region); break;
-    case 12: ApplyToneRect(out, f.mSource.data(), whole, kWidth, kHeight, static_cast<int32_t>(p1)); break;
+    case 12: ApplyToneRect(out, f.mSource.data(), whole, kFrameWidth, kFrameHeight, static_cast<int32_t>(p1)); break;
     case 19: ApplyThresholdEffect(out, region, p1); break;
     case 20: ApplyMosaicEffect(out, region, p1); break;
     case 23: ApplyWaveEffect(out, region, p1, 0, 3); break;
     case 24: ApplyFillEffect(out, region, p1, 3, &flag); break;
-    case 27: ApplyAlphaRampEffect(out, region, kWidth, 100, 1800, &flag); break;
+    case 27: ApplyAlphaRampEffect(out, region, kFrameWidth, 100, 1800, &flag); break;
     case 28: ApplyNegativeEffect(out, region); break;
-    case 30: ApplySaturationRect(out, f.mSource.data(), whole, kWidth, kHeight, static_cast<int32_t>(p1)); break;
+    case 30: ApplySaturationRect(out, f.mSource.data(), whole, kFrameWidth, kFrameHeight, static_cast<int32_t>(p1)); break;
     case 38: ApplyVerticalFlipEffect(out, region); break;
     case 39: ApplySepiaEffect(out, region); break;
     case 40: ApplySwirlEffect(out, region, p1); break;
@@ -102,10 +69,10 @@ void RunEffect(int effect, int64_t p1) {
 
 // Arguments: effect number, P1.
 void BM_EffectVsMemcpy(benchmark::State& state) {
-  SetUp();
+  SetUpPixelBench();
   auto effect = static_cast<int>(state.range(0));
   int64_t p1 = state.range(1);
-  Compare(state, "vs_memcpy", [&] { RunEffect(effect, p1); }, MemcpyFrame);
+  Compare(state, "vs_memcpy", [&] { RunEffect(effect, p1); }, MemcpyBenchFrame);
 }
 BENCHMARK(BM_EffectVsMemcpy)
     ->Args({2, 4})
@@ -124,11 +91,11 @@ BENCHMARK(BM_EffectVsMemcpy)
 
 // Arguments: effect number, P1, workers (0: the pool stopped, one thread).
 void BM_EffectOnWorkersVsMemcpy(benchmark::State& state) {
-  SetUp();
+  SetUpPixelBench();
   auto effect = static_cast<int>(state.range(0));
   int64_t p1 = state.range(1);
   PoolScope pool(static_cast<int>(state.range(2)));
-  Compare(state, "vs_memcpy", [&] { RunEffect(effect, p1); }, MemcpyFrame);
+  Compare(state, "vs_memcpy", [&] { RunEffect(effect, p1); }, MemcpyBenchFrame);
 }
 void EffectOnWorkersArguments(benchmark::internal::Benchmark* bench) {
   const std::pair<int, int64_t> effects[] = {{10, 8},  {20, 16}, {23, 20}, {40, 900}, {1, 200},  {39, 0},
@@ -146,30 +113,30 @@ BENCHMARK(BM_EffectOnWorkersVsMemcpy)
 
 // Arguments: mode, target width and height, workers (0: the pool stopped).
 void BM_ScalerVsMemcpy(benchmark::State& state) {
-  SetUp();
+  SetUpPixelBench();
   auto mode = static_cast<int>(state.range(0));
   auto w = static_cast<int32_t>(state.range(1));
   auto h = static_cast<int32_t>(state.range(2));
   PoolScope pool(static_cast<int>(state.range(3)));
-  Frames& f = TheFrames();
+  BenchFrames& f = TheBenchFrames();
   std::vector<uint8_t> out(PixelBlockBytes(w, h));
   const uint8_t* src = f.mSource.data();
   auto run = [&] {
     switch (mode) {
-      case 10: ScaleImageNearestParallel(out.data(), src, 0, 0, kWidth - 1, kHeight - 1, kWidth, kHeight, w, h); break;
+      case 10: ScaleImageNearestParallel(out.data(), src, 0, 0, kFrameWidth - 1, kFrameHeight - 1, kFrameWidth, kFrameHeight, w, h); break;
       case 21:
-        ScaleImageBilinearParallel(out.data(), src, 0, 0, (kWidth - 1) * 100, (kHeight - 1) * 100, kWidth, kHeight,
+        ScaleImageBilinearParallel(out.data(), src, 0, 0, (kFrameWidth - 1) * 100, (kFrameHeight - 1) * 100, kFrameWidth, kFrameHeight,
                                    w * 100, h * 100);
         break;
-      case 31: ResampleBicubic(out.data(), src, 0, 0, kWidth - 1, kHeight - 1, kWidth, kHeight, w, h); break;
+      case 31: ResampleBicubic(out.data(), src, 0, 0, kFrameWidth - 1, kFrameHeight - 1, kFrameWidth, kFrameHeight, w, h); break;
       case 41:
-        ScaleImageSmoothThreaded(out.data(), src, 0, 0, (kWidth - 1) * 100, (kHeight - 1) * 100, kWidth, kHeight,
+        ScaleImageSmoothThreaded(out.data(), src, 0, 0, (kFrameWidth - 1) * 100, (kFrameHeight - 1) * 100, kFrameWidth, kFrameHeight,
                                  int64_t{w} * 100, int64_t{h} * 100);
         break;
-      default: ResampleLanczos(out.data(), src, kWidth, kHeight, w, h); break;
+      default: ResampleLanczos(out.data(), src, kFrameWidth, kFrameHeight, w, h); break;
     }
   };
-  Compare(state, "vs_memcpy", run, MemcpyFrame);
+  Compare(state, "vs_memcpy", run, MemcpyBenchFrame);
 }
 void ScalerArguments(benchmark::internal::Benchmark* bench) {
   for (int mode : {10, 21, 31, 41, 51}) {
@@ -187,18 +154,18 @@ BENCHMARK(BM_ScalerVsMemcpy)->Apply(ScalerArguments)->UseManualTime()->Unit(benc
 
 #if defined(ORVANE_HAVE_PIXMAN)
 void BM_LanczosVsPixman(benchmark::State& state) {
-  SetUp();
+  SetUpPixelBench();
   constexpr int32_t kOutWidth = 1280;
   constexpr int32_t kOutHeight = 720;
-  Frames& f = TheFrames();
+  BenchFrames& f = TheBenchFrames();
   std::vector<uint8_t> out(PixelBlockBytes(kOutWidth, kOutHeight));
   std::vector<uint32_t> pixmanOut(static_cast<size_t>(kOutWidth) * kOutHeight);
-  pixman_image_t* source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kWidth, kHeight,
-                                                    reinterpret_cast<uint32_t*>(f.mSource.data()), kWidth * 4);
+  pixman_image_t* source = pixman_image_create_bits(PIXMAN_a8r8g8b8, kFrameWidth, kFrameHeight,
+                                                    reinterpret_cast<uint32_t*>(f.mSource.data()), kFrameWidth * 4);
   pixman_image_t* dest =
       pixman_image_create_bits(PIXMAN_a8r8g8b8, kOutWidth, kOutHeight, pixmanOut.data(), kOutWidth * 4);
-  pixman_fixed_t scaleX = pixman_double_to_fixed(static_cast<double>(kWidth) / kOutWidth);
-  pixman_fixed_t scaleY = pixman_double_to_fixed(static_cast<double>(kHeight) / kOutHeight);
+  pixman_fixed_t scaleX = pixman_double_to_fixed(static_cast<double>(kFrameWidth) / kOutWidth);
+  pixman_fixed_t scaleY = pixman_double_to_fixed(static_cast<double>(kFrameHeight) / kOutHeight);
   pixman_transform_t transform;
   pixman_transform_init_scale(&transform, scaleX, scaleY);
   pixman_image_set_transform(source, &transform);
@@ -208,7 +175,7 @@ void BM_LanczosVsPixman(benchmark::State& state) {
       PIXMAN_KERNEL_LANCZOS2, 4, 4);
   pixman_image_set_filter(source, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);
   Compare(
-      state, "vs_pixman", [&] { ResampleLanczos(out.data(), f.mSource.data(), kWidth, kHeight, kOutWidth, kOutHeight); },
+      state, "vs_pixman", [&] { ResampleLanczos(out.data(), f.mSource.data(), kFrameWidth, kFrameHeight, kOutWidth, kOutHeight); },
       [&] {
         pixman_image_composite32(PIXMAN_OP_SRC, source, nullptr, dest, 0, 0, 0, 0, 0, 0, kOutWidth, kOutHeight);
       });
