@@ -20,14 +20,6 @@ void StorePixel(uint8_t* p, uint32_t value) { std::memcpy(p, &value, 4); }
 
 uint8_t ClampByte(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 255)); }
 
-// The sepia tints: (Y - offset) / 2^20 with Y the luminance times 1024,
-// truncated and clamped. Y is a multiple of 1024, so that is
-// floor((L - ceil(offset / 1024)) / 1024) on the luminance L itself (the
-// quotients below 0 clamp to 0 either way).
-constexpr int kSepiaBlueOffset = 45261;   // ceil(46347025 / 1024)
-constexpr int kSepiaGreenOffset = 281;    // ceil(287585 / 1024)
-constexpr int kSepiaRedOffset = -18309;   // -18748416 / 1024, exact
-
 }  // namespace
 
 void PlainBrightnessRow(uint8_t* out, const uint8_t* in, size_t pixels, int delta) {

@@ -66,6 +66,14 @@ template <class E>
   return E::Add32(blueRed, green);
 }
 
+// The sepia tints: (Y - offset) / 2^20 with Y the luminance times 1024,
+// truncated and clamped. Y is a multiple of 1024, so that is
+// floor((L - ceil(offset / 1024)) / 1024) on the luminance L itself (the
+// quotients below 0 clamp to 0 either way).
+constexpr int kSepiaBlueOffset = 45261;   // ceil(46347025 / 1024)
+constexpr int kSepiaGreenOffset = 281;    // ceil(287585 / 1024)
+constexpr int kSepiaRedOffset = -18309;   // -18748416 / 1024, exact
+
 template <class E>
 void SepiaRow(uint8_t* out, const uint8_t* in, size_t pixels) {
   size_t bytes = pixels * kPixelBytes;
@@ -74,9 +82,9 @@ void SepiaRow(uint8_t* out, const uint8_t* in, size_t pixels) {
     Vec<E> p = E::Load(in + i);
     Vec<E> l = Luminance<E>(p);
     // Each tint floor((L - offset) / 1024); the packs clamp to 0..255.
-    Vec<E> blue = E::template Srai32<10>(E::Sub32(l, E::Set32(45261u)));
-    Vec<E> green = E::template Srai32<10>(E::Sub32(l, E::Set32(281u)));
-    Vec<E> red = E::template Srai32<10>(E::Add32(l, E::Set32(18309u)));
+    Vec<E> blue = E::template Srai32<10>(E::Sub32(l, E::Set32(static_cast<uint32_t>(kSepiaBlueOffset))));
+    Vec<E> green = E::template Srai32<10>(E::Sub32(l, E::Set32(static_cast<uint32_t>(kSepiaGreenOffset))));
+    Vec<E> red = E::template Srai32<10>(E::Sub32(l, E::Set32(static_cast<uint32_t>(kSepiaRedOffset))));
     Vec<E> alpha = E::template Srli32<24>(p);
     Vec<E> channels = E::PackUs16(E::PackS32(blue, green), E::PackS32(red, alpha));
     E::Store(out + i, E::PackBytesToPixels(channels));
