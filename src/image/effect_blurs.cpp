@@ -198,6 +198,18 @@ int64_t BandCount(int64_t h, int64_t r, int64_t asked) {
 // A band fuses the two passes when it is at least this many radii tall.
 constexpr int64_t kFusedBandRadii = 4;
 
+// Bands shorter than the window would each sum more rows to start than they
+// blur: then the workers take strips of columns (down the whole height)
+// instead, about an eighth of the width, at least 64 columns so that each
+// step reads long runs of a row.
+constexpr int64_t kStripParts = 8;
+constexpr int64_t kMinStripColumns = 64;
+
+int64_t StripColumns(int64_t width) {
+  int64_t columns = ((width + kStripParts - 1) / kStripParts + 3) & ~int64_t{3};
+  return std::max(kMinStripColumns, columns);
+}
+
 size_t Aligned(size_t bytes) { return (bytes + 63) & ~size_t{63}; }
 
 // A blur of a w x h plane in parts on the pixel workers: bands of rows for
@@ -218,6 +230,8 @@ struct BlurRun {
   int64_t mHeight;
   int64_t mBands = 1;
   int64_t mRingRows = 0;
+  int64_t mStripColumns = 0;  // the width of a part's strip (all bands: w)
+  int64_t mStrips = 1;
   // Each thread's scratch (slot of the parts run), kept between parts; the
   // kernels write it before they read it.
   std::unique_ptr<uint64_t[]> mScratch[kPartSlots];
@@ -235,7 +249,7 @@ struct BlurRun {
     if (mColumnPlan == nullptr) {
       RunWorkerParts((mHeight + kBandRows - 1) / kBandRows, &BlurRun::RowsPart, this);
     } else {
-      RunWorkerParts(mBands, &BlurRun::BandPart, this);
+      RunWorkerParts(mBands * mStrips, &BlurRun::BandPart, this);
     }
   }
 
@@ -285,15 +299,19 @@ struct BlurRun {
     const BlurPlan& plan = *run->mColumnPlan;
     int64_t w = run->mWidth;
     int64_t h = run->mHeight;
-    int64_t first = part * h / run->mBands;
+    int64_t band = part / run->mStrips;
+    int64_t firstColumn = part % run->mStrips * run->mStripColumns;
+    int64_t columns = std::min(run->mStripColumns, w - firstColumn);
+    int64_t first = band * h / run->mBands;
     std::vector<BlurTap> startTaps = BlurStartTaps(plan, first);
-    size_t columnsBytes = Aligned(BlurColumnsScratchBytes(w, h));
+    size_t columnsBytes = Aligned(BlurColumnsScratchBytes(columns, h));
     size_t ringBytes = run->mRowPlan == nullptr ? 0 : Aligned(static_cast<size_t>(run->mRingRows * w) * 4);
     size_t rowsBytes = run->mRowPlan == nullptr ? 0 : BlurRowsScratchBytes(w);
     uint8_t* scratch = run->Scratch(slot, columnsBytes + ringBytes + rowsBytes);
-    BlurColumnsJob job{&plan, run->mChannels, run->mIn, run->mInPitch, run->mOut, run->mOutPitch, w, scratch};
+    BlurColumnsJob job{&plan,           run->mChannels, run->mIn + firstColumn * 4, run->mInPitch,
+                       run->mOut + firstColumn * 4, run->mOutPitch, columns,       scratch};
     job.mFirst = first;
-    job.mLast = (part + 1) * h / run->mBands;
+    job.mLast = (band + 1) * h / run->mBands;
     job.mStartTaps = &startTaps;
     Ring ring{run, scratch + columnsBytes, scratch + columnsBytes + ringBytes, std::max<int64_t>(0, first - plan.mRadius)};
     if (run->mRowPlan != nullptr) {
@@ -332,13 +350,21 @@ void RunBlur(uint8_t* out, const EffectRegion& region, int64_t radius, bool weig
               h,
               BandCount(h, r, bands),
               std::min(h, 2 * r + kBlurBatchSteps + kBandRows),
+              w,
+              1,
               {},
               {}};
   // Bands short beside the window would each blur across many more rows
   // than their own: then the horizontal pass runs whole first, into a work
   // block (written whole before it is read), and the bands read that.
   std::unique_ptr<uint8_t[]> work;
-  if (passes.mHorizontal && passes.mVertical && run.mBands > 1 && h / run.mBands < kFusedBandRadii * r) {
+  bool shortBands = run.mBands > 1 && h / run.mBands < kFusedBandRadii * r;
+  if (shortBands && bands == 0 && h / run.mBands < 2 * r + 1) {
+    run.mStripColumns = StripColumns(w);
+    run.mStrips = (w + run.mStripColumns - 1) / run.mStripColumns;
+    run.mBands = 1;
+  }
+  if (passes.mHorizontal && passes.mVertical && shortBands) {
     work.reset(new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4]);
     run.mColumnPlan = nullptr;
     run.mOut = work.get();

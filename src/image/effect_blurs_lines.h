@@ -224,8 +224,11 @@ void ColumnsOf(const BlurColumnsJob& job) {
     if (last && partBytes != 0)
       ColumnStep<V, true>(job, i, kind, *startTaps, rows, kept[whole], static_cast<size_t>(whole) * 16, partBytes);
   };
-  for (int64_t first = job.mFirst; first < job.mLast; first += kBlurBatchSteps) {
-    int64_t end = std::min(job.mLast, first + kBlurBatchSteps);
+  // Without a ring the batch is the whole band: each piece is a strip walked
+  // from the band's top to its bottom.
+  int64_t batch = job.mRingRows > 0 ? kBlurBatchSteps : job.mLast - job.mFirst;
+  for (int64_t first = job.mFirst; first < job.mLast; first += batch) {
+    int64_t end = std::min(job.mLast, first + batch);
     if (job.mReady != nullptr) job.mReady(job.mReadyContext, std::min(n - 1, end - 1 + plan.mRadius));
     for (int64_t g0 = 0; g0 < std::max<int64_t>(whole, 1); g0 += kPieceGroups) {
       int64_t g1 = std::min(whole, g0 + kPieceGroups);
