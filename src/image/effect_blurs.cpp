@@ -1,10 +1,12 @@
 // The box and weighted blurs of the numbered effects. Each pass runs along
 // lines (rows or columns) of the region with running sums, so a pixel costs
 // the same whatever the radius; windows are cut at the region's edges, never
-// mirrored or repeated, and the divisions truncate. The rows of a horizontal
-// pass and the column strips of a vertical one are spread over the pixel
-// workers; every part writes only its own pixels, so the bytes do not depend
-// on how many workers ran.
+// mirrored or repeated, and the divisions truncate. A blur along both axes
+// walks bands of output rows, blurring each source row across just before
+// the vertical sums reach it, so the frame is read once and written once.
+// The bands (or, beside a large radius, strips of columns) are spread over
+// the pixel workers; every part writes only its own pixels and starts its
+// sums exactly, so the bytes do not depend on how many workers ran.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
