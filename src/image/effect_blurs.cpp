@@ -1,10 +1,12 @@
 // The box and weighted blurs of the numbered effects. Each pass runs along
 // lines (rows or columns) of the region with running sums, so a pixel costs
 // the same whatever the radius; windows are cut at the region's edges, never
-// mirrored or repeated, and the divisions truncate. The rows of a horizontal
-// pass and the column strips of a vertical one are spread over the pixel
-// workers; every part writes only its own pixels, so the bytes do not depend
-// on how many workers ran.
+// mirrored or repeated, and the divisions truncate. A blur along both axes
+// walks bands of output rows, blurring each source row across just before
+// the vertical sums reach it, so the frame is read once and written once.
+// The bands (or, beside a large radius, strips of columns) are spread over
+// the pixel workers; every part writes only its own pixels and starts its
+// sums exactly, so the bytes do not depend on how many workers ran.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,17 +22,8 @@
 
 namespace {
 
-// Rows of a horizontal part. A vertical part is a strip of columns: about
-// an eighth of the width (enough parts for the workers to even out), at
-// least 64 columns, so that each step reads long runs of a row.
+// Rows of a horizontal part.
 constexpr int64_t kBandRows = kBlurBandRows;
-constexpr int64_t kStripParts = 8;
-constexpr int64_t kMinStripColumns = 64;
-
-int64_t StripColumns(int64_t width) {
-  int64_t columns = ((width + kStripParts - 1) / kStripParts + 3) & ~int64_t{3};
-  return std::max(kMinStripColumns, columns);
-}
 
 // Halvings of the weight 512 outwards from the band: 0 after the tenth.
 int64_t HalvingsAt(int64_t k, int64_t r, int64_t q) { return std::max<int64_t>(0, std::abs(k - r) - q); }
@@ -61,6 +54,7 @@ BlurDivisor MakeBlurDivisor(uint32_t divisor) {
 BlurPlan MakeBlurPlan(int64_t n, int64_t r, bool weighted) {
   BlurPlan plan;
   plan.mCount = n;
+  plan.mRadius = r;
   plan.mSteps.resize(static_cast<size_t>(n));
   auto present = [n](int64_t j) { return static_cast<int32_t>(j >= 0 && j < n ? j : n); };
   auto divisor = [](int64_t d) { return MakeBlurDivisor(static_cast<uint32_t>(d)); };
@@ -130,6 +124,36 @@ BlurPlan MakeBlurPlan(int64_t n, int64_t r, bool weighted) {
   return plan;
 }
 
+std::vector<BlurTap> BlurStartTaps(const BlurPlan& plan, int64_t i) {
+  const BlurStep& step = plan.mSteps[static_cast<size_t>(i)];
+  int64_t n = plan.mCount;
+  int64_t r = plan.mRadius;
+  std::vector<BlurTap> taps;
+  if (step.mKind == BlurStepKind::kPrefixStart || step.mKind == BlurStepKind::kPrefix) {
+    // The taps of step 0 and those each later prefix step up to i adds.
+    taps = plan.mPrefixTaps;
+    for (int64_t k = 1; k <= i; ++k) {
+      const BlurStep& added = plan.mSteps[static_cast<size_t>(k)];
+      if (added.mEnter < n) taps.push_back({added.mEnter, added.mEnterShift, 0});
+    }
+    return taps;
+  }
+  if (!plan.mTails) {
+    for (int64_t j = std::max<int64_t>(0, i - r); j <= std::min(n - 1, i + r); ++j)
+      taps.push_back({static_cast<int32_t>(j), 0, 0});
+    return taps;
+  }
+  // The centred taps of step r moved on to step i: those moved past the
+  // line's end drop out, as they would have been cut at step i.
+  int64_t shift = i - r;
+  for (BlurTap tap : plan.mCentredTaps) {
+    if (tap.mIndex + shift >= n) continue;
+    tap.mIndex = static_cast<int32_t>(tap.mIndex + shift);
+    taps.push_back(tap);
+  }
+  return taps;
+}
+
 bool BlurVectorWidthRuns(int width) {
   switch (width) {
     case 0: return true;
@@ -160,10 +184,45 @@ int LiveBlurWidth() {
   return 0;
 }
 
-// One pass over a w x h plane, in parts on the pixel workers.
-struct BlurPass {
+// Bands of rows for the vertical work. Each band starts its running sums
+// afresh (and, behind a horizontal pass, first blurs the 2r rows above its
+// own across), so one thread takes a single band; with workers, one band a
+// thread, two when the bands stay tall beside the window.
+int64_t BandCount(int64_t h, int64_t r, int64_t asked) {
+  if (asked > 0) return std::min(asked, h);
+  int workers = GetPixelWorkerCount();
+  if (workers <= 0) return 1;
+  int64_t threads = workers + 1;
+  int64_t bands = h / threads >= 8 * (2 * r + 1) ? 2 * threads : threads;
+  return std::max<int64_t>(1, std::min(bands, h / 8));
+}
+
+// A band fuses the two passes when it is at least this many radii tall.
+constexpr int64_t kFusedBandRadii = 4;
+
+// Bands shorter than the window would each sum more rows to start than they
+// blur: then the workers take strips of columns (down the whole height)
+// instead, about an eighth of the width, at least 64 columns so that each
+// step reads long runs of a row.
+constexpr int64_t kStripParts = 8;
+constexpr int64_t kMinStripColumns = 64;
+
+int64_t StripColumns(int64_t width) {
+  int64_t columns = ((width + kStripParts - 1) / kStripParts + 3) & ~int64_t{3};
+  return std::max(kMinStripColumns, columns);
+}
+
+size_t Aligned(size_t bytes) { return (bytes + 63) & ~size_t{63}; }
+
+// A blur of a w x h plane in parts on the pixel workers: bands of rows for
+// a horizontal pass alone, else bands of output rows for the vertical pass,
+// which (with a horizontal pass before it) blurs each source row across into
+// a ring of rows just before the vertical sums reach it, so the frame is
+// read once and written once.
+struct BlurRun {
   BlurLineKernels mKernels;
-  const BlurPlan* mPlan;
+  const BlurPlan* mRowPlan;     // nullptr: no horizontal pass
+  const BlurPlan* mColumnPlan;  // nullptr: no vertical pass
   BlurChannels mChannels;
   const uint8_t* mIn;
   ptrdiff_t mInPitch;
@@ -171,6 +230,10 @@ struct BlurPass {
   ptrdiff_t mOutPitch;
   int64_t mWidth;
   int64_t mHeight;
+  int64_t mBands = 1;
+  int64_t mRingRows = 0;
+  int64_t mStripColumns = 0;  // the width of a part's strip (all bands: w)
+  int64_t mStrips = 1;
   // Each thread's scratch (slot of the parts run), kept between parts; the
   // kernels write it before they read it.
   std::unique_ptr<uint64_t[]> mScratch[kPartSlots];
@@ -184,39 +247,83 @@ struct BlurPass {
     return reinterpret_cast<uint8_t*>(mScratch[slot].get());
   }
 
-  void RunRows() { RunWorkerParts((mHeight + kBandRows - 1) / kBandRows, &BlurPass::RowsPart, this); }
-  void RunColumns() {
-    int64_t strip = StripColumns(mWidth);
-    RunWorkerParts((mWidth + strip - 1) / strip, &BlurPass::ColumnsPart, this);
+  void Run() {
+    if (mColumnPlan == nullptr) {
+      RunWorkerParts((mHeight + kBandRows - 1) / kBandRows, &BlurRun::RowsPart, this);
+    } else {
+      RunWorkerParts(mBands * mStrips, &BlurRun::BandPart, this);
+    }
   }
 
   static void RowsPart(void* context, int64_t part, int slot) {
-    auto* pass = static_cast<BlurPass*>(context);
+    auto* run = static_cast<BlurRun*>(context);
     int64_t first = part * kBandRows;
-    BlurRowsJob job{pass->mPlan,
-                    pass->mChannels,
-                    pass->mIn + first * pass->mInPitch,
-                    pass->mInPitch,
-                    pass->mOut + first * pass->mOutPitch,
-                    pass->mOutPitch,
-                    std::min(kBandRows, pass->mHeight - first),
-                    pass->Scratch(slot, BlurRowsScratchBytes(pass->mWidth))};
-    pass->mKernels.mRows(job);
+    BlurRowsJob job{run->mRowPlan,
+                    run->mChannels,
+                    run->mIn + first * run->mInPitch,
+                    run->mInPitch,
+                    run->mOut + first * run->mOutPitch,
+                    run->mOutPitch,
+                    std::min(kBandRows, run->mHeight - first),
+                    run->Scratch(slot, BlurRowsScratchBytes(run->mWidth))};
+    run->mKernels.mRows(job);
   }
-  static void ColumnsPart(void* context, int64_t part, int slot) {
-    auto* pass = static_cast<BlurPass*>(context);
-    int64_t strip = StripColumns(pass->mWidth);
-    int64_t first = part * strip;
-    int64_t columns = std::min(strip, pass->mWidth - first);
-    BlurColumnsJob job{pass->mPlan,
-                       pass->mChannels,
-                       pass->mIn + first * 4,
-                       pass->mInPitch,
-                       pass->mOut + first * 4,
-                       pass->mOutPitch,
-                       columns,
-                       pass->Scratch(slot, BlurColumnsScratchBytes(columns, pass->mHeight))};
-    pass->mKernels.mColumns(job);
+
+  // The ring of horizontally blurred rows of one band: row j sits at ring
+  // row j % mRingRows. A batch of steps from s reads rows s - r - 1 to
+  // s + kBlurBatchSteps - 1 + r, and the rows are blurred across kBandRows
+  // at a time, so a ring of 2r + kBlurBatchSteps + kBandRows rows never
+  // loses a row that is still to be read.
+  struct Ring {
+    const BlurRun* mRun;
+    uint8_t* mRows;
+    uint8_t* mScratch;
+    int64_t mNext;  // the first row not yet blurred across
+
+    static void Ready(void* context, int64_t last) {
+      auto* ring = static_cast<Ring*>(context);
+      const BlurRun& run = *ring->mRun;
+      ptrdiff_t pitch = static_cast<ptrdiff_t>(run.mWidth) * 4;
+      while (ring->mNext <= last) {
+        int64_t k = ring->mNext;
+        int64_t at = k % run.mRingRows;
+        int64_t count = std::min({kBandRows, run.mRingRows - at, run.mHeight - k});
+        BlurRowsJob job{run.mRowPlan,     run.mChannels, run.mIn + k * run.mInPitch, run.mInPitch,
+                        ring->mRows + at * pitch, pitch, count,     ring->mScratch};
+        run.mKernels.mRows(job);
+        ring->mNext = k + count;
+      }
+    }
+  };
+
+  static void BandPart(void* context, int64_t part, int slot) {
+    auto* run = static_cast<BlurRun*>(context);
+    const BlurPlan& plan = *run->mColumnPlan;
+    int64_t w = run->mWidth;
+    int64_t h = run->mHeight;
+    int64_t band = part / run->mStrips;
+    int64_t firstColumn = part % run->mStrips * run->mStripColumns;
+    int64_t columns = std::min(run->mStripColumns, w - firstColumn);
+    int64_t first = band * h / run->mBands;
+    std::vector<BlurTap> startTaps = BlurStartTaps(plan, first);
+    size_t columnsBytes = Aligned(BlurColumnsScratchBytes(columns, h));
+    size_t ringBytes = run->mRowPlan == nullptr ? 0 : Aligned(static_cast<size_t>(run->mRingRows * w) * 4);
+    size_t rowsBytes = run->mRowPlan == nullptr ? 0 : BlurRowsScratchBytes(w);
+    uint8_t* scratch = run->Scratch(slot, columnsBytes + ringBytes + rowsBytes);
+    BlurColumnsJob job{&plan,           run->mChannels, run->mIn + firstColumn * 4, run->mInPitch,
+                       run->mOut + firstColumn * 4, run->mOutPitch, columns,       scratch};
+    job.mFirst = first;
+    job.mLast = (band + 1) * h / run->mBands;
+    job.mStartTaps = &startTaps;
+    Ring ring{run, scratch + columnsBytes, scratch + columnsBytes + ringBytes, std::max<int64_t>(0, first - plan.mRadius)};
+    if (run->mRowPlan != nullptr) {
+      job.mIn = ring.mRows;
+      job.mInPitch = static_cast<ptrdiff_t>(w) * 4;
+      job.mRingRows = run->mRingRows;
+      job.mReady = &Ring::Ready;
+      job.mReadyContext = &ring;
+    }
+    run->mKernels.mColumns(job);
   }
 };
 
@@ -225,34 +332,52 @@ struct PassPlan {
   bool mVertical;
 };
 
-// Runs the passes from the region into out (w x h), through a work block
-// when both passes run.
+// Runs the passes from the region into out (w x h).
 void RunBlur(uint8_t* out, const EffectRegion& region, int64_t radius, bool weighted, PassPlan passes,
-             BlurChannels channels, int width) {
+             BlurChannels channels, int width, int64_t bands) {
   int64_t w = region.Width();
   int64_t h = region.Height();
   int64_t r = BlurRadius(radius);
   BlurPlan rowPlan = passes.mHorizontal ? MakeBlurPlan(w, r, weighted) : BlurPlan{};
   BlurPlan columnPlan = passes.mVertical ? MakeBlurPlan(h, r, weighted) : BlurPlan{};
-  const uint8_t* in = region.At(region.mX0, region.mY0);
-  ptrdiff_t inPitch = static_cast<ptrdiff_t>(region.mSourceWidth) * 4;
-  ptrdiff_t outPitch = static_cast<ptrdiff_t>(w) * 4;
-  BlurLineKernels kernels = KernelsOfWidth(width);
-  // The work block is written whole before it is read.
+  BlurRun run{KernelsOfWidth(width),
+              passes.mHorizontal ? &rowPlan : nullptr,
+              passes.mVertical ? &columnPlan : nullptr,
+              channels,
+              region.At(region.mX0, region.mY0),
+              static_cast<ptrdiff_t>(region.mSourceWidth) * 4,
+              out,
+              static_cast<ptrdiff_t>(w) * 4,
+              w,
+              h,
+              BandCount(h, r, bands),
+              std::min(h, 2 * r + kBlurBatchSteps + kBandRows),
+              w,
+              1,
+              {},
+              {}};
+  // Bands short beside the window would each blur across many more rows
+  // than their own: then the horizontal pass runs whole first, into a work
+  // block (written whole before it is read), and the bands read that.
   std::unique_ptr<uint8_t[]> work;
-  if (passes.mHorizontal && passes.mVertical)
+  bool shortBands = run.mBands > 1 && h / run.mBands < kFusedBandRadii * r;
+  if (shortBands && bands == 0 && h / run.mBands < 2 * r + 1) {
+    run.mStripColumns = StripColumns(w);
+    run.mStrips = (w + run.mStripColumns - 1) / run.mStripColumns;
+    run.mBands = 1;
+  }
+  if (passes.mHorizontal && passes.mVertical && shortBands) {
     work.reset(new uint8_t[static_cast<size_t>(w) * static_cast<size_t>(h) * 4]);
-  uint8_t* horizontalOut = passes.mVertical ? work.get() : out;
-  if (passes.mHorizontal) {
-    BlurPass pass{kernels, &rowPlan, channels, in, inPitch, horizontalOut, outPitch, w, h, {}, {}};
-    pass.RunRows();
-    in = horizontalOut;
-    inPitch = outPitch;
+    run.mColumnPlan = nullptr;
+    run.mOut = work.get();
+    run.Run();
+    run.mRowPlan = nullptr;
+    run.mColumnPlan = &columnPlan;
+    run.mIn = work.get();
+    run.mInPitch = static_cast<ptrdiff_t>(w) * 4;
+    run.mOut = out;
   }
-  if (passes.mVertical) {
-    BlurPass pass{kernels, &columnPlan, channels, in, inPitch, out, outPitch, w, h, {}, {}};
-    pass.RunColumns();
-  }
+  run.Run();
 }
 
 constexpr PassPlan kBothPasses{true, true};
@@ -267,14 +392,14 @@ constexpr int64_t kLargestWeightedRadius = 511;
 }  // namespace
 
 void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha,
-                            int width) {
+                            int width, int64_t bands) {
   switch (effect) {
-    case BlurEffect::kBoxH: RunBlur(out, region, radius, false, {true, false}, ChannelsOf(hasAlpha), width); break;
-    case BlurEffect::kBoxV: RunBlur(out, region, radius, false, {false, true}, ChannelsOf(hasAlpha), width); break;
-    case BlurEffect::kBox: RunBlur(out, region, radius, false, kBothPasses, ChannelsOf(hasAlpha), width); break;
+    case BlurEffect::kBoxH: RunBlur(out, region, radius, false, {true, false}, ChannelsOf(hasAlpha), width, bands); break;
+    case BlurEffect::kBoxV: RunBlur(out, region, radius, false, {false, true}, ChannelsOf(hasAlpha), width, bands); break;
+    case BlurEffect::kBox: RunBlur(out, region, radius, false, kBothPasses, ChannelsOf(hasAlpha), width, bands); break;
     case BlurEffect::kShadowBox:
       RunBlur(out, region, radius, false, kBothPasses, hasAlpha == 1 ? BlurChannels::kAlpha : BlurChannels::kColour,
-              width);
+              width, bands);
       break;
     case BlurEffect::kWeighted:
       if (hasAlpha == 1 && radius > kLargestWeightedRadius) {
@@ -282,14 +407,14 @@ void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion&
         break;
       }
       // Without alpha the weighted blur is the plain mean of the colours.
-      RunBlur(out, region, radius, hasAlpha == 1, kBothPasses, ChannelsOf(hasAlpha), width);
+      RunBlur(out, region, radius, hasAlpha == 1, kBothPasses, ChannelsOf(hasAlpha), width, bands);
       break;
     case BlurEffect::kShadowWeighted:
       if (radius > kLargestWeightedRadius) {
         blur_reference::ApplyShadowWeightedBlurEffect(out, region, radius);
         break;
       }
-      RunBlur(out, region, radius, true, kBothPasses, BlurChannels::kAlpha, width);
+      RunBlur(out, region, radius, true, kBothPasses, BlurChannels::kAlpha, width, bands);
       break;
   }
 }

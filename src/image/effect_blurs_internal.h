@@ -36,8 +36,10 @@ enum class BlurEffect : uint8_t { kBoxH, kBoxV, kBox, kShadowBox, kWeighted, kSh
 // 16 SSE2, 32 AVX2, 64 AVX-512 (the caller checks that the processor has
 // it, see BlurVectorWidthRuns). The public Apply...Effect kernels run the
 // widest the processor has.
+// `bands` splits the vertical work into that many bands of rows (0: as
+// many as suit the pixel workers running); the bytes never depend on it.
 void ApplyBlurEffectAtWidth(BlurEffect effect, uint8_t* out, const EffectRegion& region, int64_t radius, int hasAlpha,
-                            int width);
+                            int width, int64_t bands = 0);
 // The processor and the build run the line kernels of this width.
 bool BlurVectorWidthRuns(int width);
 
@@ -91,6 +93,7 @@ struct BlurStep {
 
 struct BlurPlan {
   int64_t mCount = 0;       // n
+  int64_t mRadius = 0;      // r: step i reads elements i - r - 1 to i + r
   bool mTails = false;      // weighted: L and R run
   int32_t mBandShift = 0;   // 9 weighted (512), 0 box
   int32_t mOuterShift = 0;  // 9 - m
@@ -102,6 +105,10 @@ struct BlurPlan {
 // The plan of a box (weighted false) or weighted blur of radius r >= 1 along
 // a line of n >= 1 elements.
 BlurPlan MakeBlurPlan(int64_t n, int64_t r, bool weighted);
+// The taps that start the sums at step i (a band of steps beginning there):
+// the prefix taps of E when step i is a prefix step, else the centred taps
+// of B, L and R.
+std::vector<BlurTap> BlurStartTaps(const BlurPlan& plan, int64_t i);
 
 // ---- Line kernels ----
 //
@@ -109,6 +116,9 @@ BlurPlan MakeBlurPlan(int64_t n, int64_t r, bool weighted);
 // (16 32-bit sums: 4 x B, G, R, A). The horizontal kernel turns a band of
 // at most kBlurBandRows rows on its side and runs the vertical one on it.
 constexpr int64_t kBlurBandRows = 16;
+// Steps a vertical kernel takes over one piece of its columns before the
+// next piece; it asks its ring (mReady) for the rows of a batch at once.
+constexpr int64_t kBlurBatchSteps = 16;
 
 struct BlurRowsJob {
   const BlurPlan* mPlan;
@@ -122,6 +132,9 @@ struct BlurRowsJob {
 };
 size_t BlurRowsScratchBytes(int64_t n);
 
+// Makes input rows up to `last` (inclusive) readable.
+using BlurRowsReady = void (*)(void* context, int64_t last);
+
 struct BlurColumnsJob {
   const BlurPlan* mPlan;
   BlurChannels mChannels;
@@ -131,6 +144,17 @@ struct BlurColumnsJob {
   ptrdiff_t mOutPitch;
   int64_t mColumns;   // pixels across the strip
   uint8_t* mScratch;  // BlurColumnsScratchBytes(columns, n), 16-byte aligned
+  // The steps run: [mFirst, mLast). A band that does not start at step 0
+  // starts its sums from mStartTaps (BlurStartTaps(plan, mFirst)).
+  int64_t mFirst = 0;
+  int64_t mLast = 0;
+  const std::vector<BlurTap>* mStartTaps = nullptr;
+  // With mRingRows > 0, input row j is row j % mRingRows from mIn (a ring
+  // that mReady fills before each batch of steps with the rows up to the
+  // batch's last step + r).
+  int64_t mRingRows = 0;
+  BlurRowsReady mReady = nullptr;
+  void* mReadyContext = nullptr;
 };
 size_t BlurColumnsScratchBytes(int64_t columns, int64_t n);
 

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "image/effect_blurs_internal.h"
 
@@ -25,22 +26,24 @@ struct Sums {
   typename V::T mR;
 };
 
-// One step of the plan: updates the sums and returns the means. `load(j)`
-// gives element j widened (zero for index n).
+// One step of the plan, of kind `kind` (the step's own, or a starting kind
+// where a band begins): updates the sums and returns the means. A starting
+// step sums `startTaps`. `load(j)` gives element j widened (zero for index n).
 template <class V, class Load>
-typename V::T StepMean(const BlurPlan& plan, const BlurStep& step, Sums<V>& s, const Load& load) {
+typename V::T StepMean(const BlurPlan& plan, BlurStepKind kind, const BlurStep& step,
+                       const std::vector<BlurTap>& startTaps, Sums<V>& s, const Load& load) {
   using T = typename V::T;
-  switch (step.mKind) {
+  switch (kind) {
     case BlurStepKind::kPrefixStart:
       s.mE = V::Zero();
-      for (const BlurTap& tap : plan.mPrefixTaps) s.mE = V::Add(s.mE, V::Shl(load(tap.mIndex), tap.mShift));
+      for (const BlurTap& tap : startTaps) s.mE = V::Add(s.mE, V::Shl(load(tap.mIndex), tap.mShift));
       return V::Divide(s.mE, step.mDivisor);
     case BlurStepKind::kPrefix:
       s.mE = V::Add(s.mE, V::Shl(load(step.mEnter), step.mEnterShift));
       return V::Divide(s.mE, step.mDivisor);
     case BlurStepKind::kCentredStart: {
       T sums[3] = {V::Zero(), V::Zero(), V::Zero()};
-      for (const BlurTap& tap : plan.mCentredTaps) {
+      for (const BlurTap& tap : startTaps) {
         sums[tap.mTarget] = V::Add(sums[tap.mTarget], V::Shl(load(tap.mIndex), tap.mShift));
       }
       s.mB = sums[0];
@@ -75,8 +78,8 @@ struct ColumnSums {
 // StepMean: the starting steps, and the last pixels of a strip (kPart: only
 // `bytes` of them).
 template <class V, bool kPart>
-void ColumnStep(const BlurColumnsJob& job, int64_t i, const uint8_t* const* rows, ColumnSums& kept, size_t offset,
-                size_t bytes) {
+void ColumnStep(const BlurColumnsJob& job, int64_t i, BlurStepKind kind, const std::vector<BlurTap>& startTaps,
+                const uint8_t* const* rows, ColumnSums& kept, size_t offset, size_t bytes) {
   const BlurPlan& plan = *job.mPlan;
   const BlurStep& step = plan.mSteps[static_cast<size_t>(i)];
   auto bytesAt = [&](int64_t j) {
@@ -88,15 +91,15 @@ void ColumnStep(const BlurColumnsJob& job, int64_t i, const uint8_t* const* rows
     }
   };
   auto load = [&bytesAt](int64_t j) { return V::Widen(bytesAt(j)); };
-  bool prefix = step.mKind == BlurStepKind::kPrefix || step.mKind == BlurStepKind::kPrefixStart;
+  bool prefix = kind == BlurStepKind::kPrefix || kind == BlurStepKind::kPrefixStart;
   Sums<V> sums{V::Zero(), V::Zero(), V::Zero(), V::Zero()};
-  if (step.mKind == BlurStepKind::kPrefix) sums.mE = V::LoadSums(kept.mE);
-  if (step.mKind == BlurStepKind::kCentred) {
+  if (kind == BlurStepKind::kPrefix) sums.mE = V::LoadSums(kept.mE);
+  if (kind == BlurStepKind::kCentred) {
     sums.mB = V::LoadSums(kept.mB);
     sums.mL = V::LoadSums(kept.mL);
     sums.mR = V::LoadSums(kept.mR);
   }
-  typename V::T mean = StepMean<V>(plan, step, sums, load);
+  typename V::T mean = StepMean<V>(plan, kind, step, startTaps, sums, load);
   if (prefix) {
     V::StoreSums(kept.mE, sums.mE);
   } else {
@@ -123,12 +126,15 @@ typename V::Bytes Finish(typename V::T mean, const uint8_t* input) {
 }
 
 // A strip of columns, walked row by row: every step reads whole row pieces.
-// The running steps over whole groups of four columns are written out here
-// (the step's rows looked up once for the row); the starting steps and the
-// last pixels of the strip go through ColumnStep. The scratch holds the
-// sums of each group, the zero row and the row pointers (n + 1, the last
-// the zero row).
+// The steps go in batches of kBlurBatchSteps, and each batch runs over
+// pieces of kPieceGroups groups of four columns at a time, so that the sums
+// of a piece stay close at hand for the batch. The running steps over whole
+// groups are written out here (the step's rows looked up once); the
+// starting steps and the last pixels of the strip go through ColumnStep.
+// The scratch holds the sums of each group, the zero row and the row
+// pointers (n + 1, the last the zero row).
 constexpr int64_t kPrefetchSteps = 4;
+constexpr int64_t kPieceGroups = 32;
 
 template <class V, bool kTails, BlurChannels kChannels>
 void ColumnsOf(const BlurColumnsJob& job) {
@@ -141,34 +147,46 @@ void ColumnsOf(const BlurColumnsJob& job) {
   uint8_t* zero = job.mScratch + static_cast<size_t>(groups) * sizeof(ColumnSums);
   std::memset(zero, 0, stripBytes);
   auto** rows = reinterpret_cast<const uint8_t**>(zero + stripBytes);
-  for (int64_t j = 0; j < n; ++j) rows[j] = job.mIn + j * job.mInPitch;
+  for (int64_t j = 0; j < n; ++j) rows[j] = job.mIn + (job.mRingRows > 0 ? j % job.mRingRows : j) * job.mInPitch;
   rows[n] = zero;
   int64_t whole = job.mColumns / 4;
   auto partBytes = static_cast<size_t>(job.mColumns % 4) * 4;
   const int bandShift = plan.mBandShift;
   const int outerShift = plan.mOuterShift;
-  for (int64_t i = 0; i < n; ++i) {
+  // Step i over the whole groups [g0, g1), and the last pixels when `last`.
+  auto stepPiece = [&](int64_t i, int64_t g0, int64_t g1, bool last) {
     const BlurStep& step = plan.mSteps[static_cast<size_t>(i)];
+    // The band's first step starts its sums; so do the plan's own starts.
+    BlurStepKind kind = step.mKind;
+    const std::vector<BlurTap>* startTaps =
+        kind == BlurStepKind::kPrefixStart || kind == BlurStepKind::kPrefix ? &plan.mPrefixTaps : &plan.mCentredTaps;
+    if (i == job.mFirst && job.mStartTaps != nullptr) {
+      kind = kind == BlurStepKind::kPrefix    ? BlurStepKind::kPrefixStart
+             : kind == BlurStepKind::kCentred ? BlurStepKind::kCentredStart
+                                              : kind;
+      startTaps = job.mStartTaps;
+    }
     const uint8_t* self = rows[i];
     uint8_t* out = job.mOut + i * job.mOutPitch;
     const BlurDivisor divisor = step.mDivisor;
-    // The row entering a few steps on: its pieces come from memory while
-    // this step runs (one strip's piece of a row is too short for the
-    // processor to see the stream on its own).
+    // The piece of the row entering a few steps on: it comes from memory
+    // while this step runs (a piece of a row is too short for the processor
+    // to see the stream on its own).
     if (i + kPrefetchSteps < n) {
       const uint8_t* ahead = rows[std::min<int64_t>(n, plan.mSteps[static_cast<size_t>(i + kPrefetchSteps)].mEnter)];
-      for (size_t offset = 0; offset < stripBytes; offset += 64) __builtin_prefetch(ahead + offset);
+      size_t end = last ? stripBytes : static_cast<size_t>(g1) * 16;
+      for (size_t offset = static_cast<size_t>(g0) * 16; offset < end; offset += 64) __builtin_prefetch(ahead + offset);
     }
-    switch (step.mKind) {
+    switch (kind) {
       case BlurStepKind::kPrefixStart:
       case BlurStepKind::kCentredStart:
-        for (int64_t g = 0; g < whole; ++g)
-          ColumnStep<V, false>(job, i, rows, kept[g], static_cast<size_t>(g) * 16, 16);
+        for (int64_t g = g0; g < g1; ++g)
+          ColumnStep<V, false>(job, i, kind, *startTaps, rows, kept[g], static_cast<size_t>(g) * 16, 16);
         break;
       case BlurStepKind::kPrefix: {
         const uint8_t* entering = rows[step.mEnter];
         const int shift = step.mEnterShift;
-        for (int64_t g = 0; g < whole; ++g) {
+        for (int64_t g = g0; g < g1; ++g) {
           size_t offset = static_cast<size_t>(g) * 16;
           T e = V::Add(V::LoadSums(kept[g].mE), V::Shl(V::Widen(V::LoadBytes(entering + offset)), shift));
           V::StoreSums(kept[g].mE, e);
@@ -181,7 +199,7 @@ void ColumnsOf(const BlurColumnsJob& job) {
         const uint8_t* leaving = rows[step.mLeave];
         const uint8_t* outerIn = rows[step.mOuterIn];
         const uint8_t* outerOut = rows[step.mOuterOut];
-        for (int64_t g = 0; g < whole; ++g) {
+        for (int64_t g = g0; g < g1; ++g) {
           size_t offset = static_cast<size_t>(g) * 16;
           T in = V::Widen(V::LoadBytes(entering + offset));
           T out8 = V::Widen(V::LoadBytes(leaving + offset));
@@ -203,7 +221,19 @@ void ColumnsOf(const BlurColumnsJob& job) {
         break;
       }
     }
-    if (partBytes != 0) ColumnStep<V, true>(job, i, rows, kept[whole], static_cast<size_t>(whole) * 16, partBytes);
+    if (last && partBytes != 0)
+      ColumnStep<V, true>(job, i, kind, *startTaps, rows, kept[whole], static_cast<size_t>(whole) * 16, partBytes);
+  };
+  // Without a ring the batch is the whole band: each piece is a strip walked
+  // from the band's top to its bottom.
+  int64_t batch = job.mRingRows > 0 ? kBlurBatchSteps : job.mLast - job.mFirst;
+  for (int64_t first = job.mFirst; first < job.mLast; first += batch) {
+    int64_t end = std::min(job.mLast, first + batch);
+    if (job.mReady != nullptr) job.mReady(job.mReadyContext, std::min(n - 1, end - 1 + plan.mRadius));
+    for (int64_t g0 = 0; g0 < std::max<int64_t>(whole, 1); g0 += kPieceGroups) {
+      int64_t g1 = std::min(whole, g0 + kPieceGroups);
+      for (int64_t i = first; i < end; ++i) stepPiece(i, g0, g1, g1 == whole);
+    }
   }
 }
 
@@ -248,6 +278,7 @@ void Rows(const BlurRowsJob& job) {
   uint8_t* sideOut = sideIn + sideBytes;
   TransposePixels<V>(job.mIn, job.mInPitch, sideIn, sidePitch, job.mRows, n);
   BlurColumnsJob columns{&plan, job.mChannels, sideIn, sidePitch, sideOut, sidePitch, job.mRows, sideOut + sideBytes};
+  columns.mLast = n;
   Columns<V>(columns);
   TransposePixels<V>(sideOut, sidePitch, job.mOut, job.mOutPitch, n, job.mRows);
 }

@@ -67,9 +67,10 @@ std::vector<uint8_t> Reference(BlurEffect effect, const EffectRegion& region, in
   return out;
 }
 
-std::vector<uint8_t> Live(BlurEffect effect, const EffectRegion& region, int64_t radius, int hasAlpha, int width) {
+std::vector<uint8_t> Live(BlurEffect effect, const EffectRegion& region, int64_t radius, int hasAlpha, int width,
+                          int64_t bands = 0) {
   std::vector<uint8_t> out(static_cast<size_t>(region.Width()) * region.Height() * 4);
-  ApplyBlurEffectAtWidth(effect, out.data(), region, radius, hasAlpha, width);
+  ApplyBlurEffectAtWidth(effect, out.data(), region, radius, hasAlpha, width, bands);
   return out;
 }
 
@@ -160,6 +161,34 @@ TEST_F(EffectBlurs, EveryRadiusOnEdgeRegionsMatchesThePlainKernels) {
       SCOPED_TRACE(c.mName);
       ExpectEveryKernelMatches(source, source.Region(c.mX0, c.mY0, c.mX1, c.mY1), radius);
       if (HasFatalFailure()) return;
+    }
+  }
+}
+
+// The vertical work split into bands of rows, each starting its sums part-
+// way down: bands of a few rows, bands shorter than the window, bands that
+// start inside the weighted blur's first r rows, and (for the smaller radii)
+// bands that blur their own rows across into a ring that wraps.
+TEST_F(EffectBlurs, BandsOfRowsGiveTheBytesOfOneBand) {
+  Source source(23, 160, 9);
+  EffectRegion region = source.Region(2, 3, 20, 157);
+  std::vector<int64_t> radii;
+  for (int64_t radius = 0; radius <= 80; ++radius) radii.push_back(radius);
+  for (int64_t radius : {127, 128, 154, 155, 256}) radii.push_back(radius);
+  for (int64_t radius : radii) {
+    for (BlurEffect effect : kEffects) {
+      for (int hasAlpha : {0, 1}) {
+        std::vector<uint8_t> expected = Reference(effect, region, radius, hasAlpha);
+        for (int width : kWidths) {
+          if (!BlurVectorWidthRuns(width)) continue;
+          for (int64_t bands : {1, 2, 3, 7, 31}) {
+            std::vector<uint8_t> actual = Live(effect, region, radius, hasAlpha, width, bands);
+            ASSERT_EQ(expected, actual) << NameOf(effect) << " radius " << radius << " alpha flag " << hasAlpha
+                                        << " width " << width << " bands " << bands << ": "
+                                        << FirstDifference(expected, actual, region.Width());
+          }
+        }
+      }
     }
   }
 }
