@@ -18,6 +18,12 @@ constexpr char kTemporaryTag[] = ".tmp";
 
 std::string TemporaryOf(const std::string& path, pid_t pid) { return path + kTemporaryTag + std::to_string(pid); }
 
+// The folder a path's file stands in.
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+}
+
 // The process id in a temporary file's name (prefix: the file's name and the
 // tag), or 0 when the name is not one.
 pid_t ProcessOfTemporary(const char* name, const std::string& prefix) {
@@ -31,13 +37,14 @@ pid_t ProcessOfTemporary(const char* name, const std::string& prefix) {
   return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
 }
 
-}  // namespace
-
+// Removes the temporary files of path that replaces cut off by a hard kill
+// left behind: those whose process no longer exists. A temporary of a
+// running process, such as another copy of the game replacing the same
+// file, stays.
 void RemoveStaleTemporaries(const std::string& path) {
   size_t slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
   std::string prefix = (slash == std::string::npos ? path : path.substr(slash + 1)) + kTemporaryTag;
-  DIR* entries = ::opendir(folder.c_str());
+  DIR* entries = ::opendir(FolderOf(path).c_str());
   if (entries == nullptr) return;
   while (const dirent* entry = ::readdir(entries)) {
     pid_t pid = ProcessOfTemporary(entry->d_name, prefix);
@@ -50,10 +57,13 @@ void RemoveStaleTemporaries(const std::string& path) {
   ::closedir(entries);
 }
 
+}  // namespace
+
 int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size, int* error,
                         FileReplaceStepCheck stepCheck) {
   auto stepAllowed = [stepCheck] { return stepCheck == nullptr || stepCheck(); };
   *error = 0;
+  RemoveStaleTemporaries(path);
   std::string temporary = TemporaryOf(path, ::getpid());
   auto fail = [&](int code) {
     *error = code != 0 ? code : EIO;
@@ -91,9 +101,7 @@ int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t siz
 }
 
 void SyncFolderEntry(const std::string& path) {
-  size_t slash = path.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-  int folderDescriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int folderDescriptor = ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folderDescriptor >= 0) {
     ::fsync(folderDescriptor);
     ::close(folderDescriptor);

@@ -3,7 +3,9 @@
 // new bytes go to a temporary file in the same folder, written chunk by
 // chunk, flushed to the disk and renamed over the old file, and the folder's
 // entry is flushed after the rename. Cut off at any point, the path holds
-// either the old file or the new one.
+// either the old file or the new one. Temporary files of the same path that
+// a replace cut off by a hard kill left behind (their process no longer
+// runs) are removed first.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -18,12 +20,6 @@ using FileReplaceStepCheck = bool (*)();
 // gave none); the old file is then untouched and the temporary file removed.
 int ReplaceFileContents(const std::string& path, const uint8_t* data, size_t size, int* error,
                         FileReplaceStepCheck stepCheck = nullptr);
-
-// Removes the temporary files of path (its name, ".tmp" and a process id, as
-// the replace writes them) that replaces cut off by a hard kill left behind:
-// those whose process no longer exists. A temporary of a running process,
-// such as another copy of the game replacing the same file, stays.
-void RemoveStaleTemporaries(const std::string& path);
 
 // Flushes the entry of `path` in its folder to the disk, so a rename into
 // that folder survives a crash. Failures are ignored (a folder that cannot

@@ -85,7 +85,6 @@ int64_t SizeOf(FILE* file) {
 }  // namespace
 
 int WriteSaveFileAtomically(const std::string& path, const std::vector<uint8_t>& image, int* error) {
-  RemoveStaleTemporaries(path);
   g_SaveWriteSteps = 0;
   return ReplaceFileContents(path, image.data(), image.size(), error, StepAllowed);
 }
