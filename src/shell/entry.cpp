@@ -320,7 +320,14 @@ int RunProgram(int argc, char** argv) {
   SetDisplayLostRoutine(EndAfterDisplayLoss);
   g_Running.store(1);
   int exitCode = 0;
-  if (StartEngine(g_ArgumentCount, g_ArgumentVector) == 0) exitCode = RunMessageLoop();
+  if (StartEngine(g_ArgumentCount, g_ArgumentVector) == 0) {
+    // Only the message loop acts on the request the signals leave, so they
+    // are caught while it runs; before and after it they keep what the
+    // process had (a start-up has no save under way to finish).
+    WatchTerminationSignals();
+    exitCode = RunMessageLoop();
+    StopWatchingTerminationSignals();
+  }
   ShutdownEngine();
   ReleaseInstanceMutexes();
   if (g_RelaunchOnExit.load() != 0) LaunchProcess(BuildRelaunchArguments());
@@ -331,9 +338,7 @@ int RunProgram(int argc, char** argv) {
 
 int WinMain(int argc, char** argv) {
   SetFlushToZero();
-  WatchTerminationSignals();
   int exitCode = RunProgram(argc, argv);
-  StopWatchingTerminationSignals();
   // A launcher must be able to tell a run that failed from one that ended.
   if (exitCode == 0 && FatalReportMade()) exitCode = kFatalReportExitStatus;
   return exitCode;
