@@ -337,7 +337,11 @@ void RunBlur(uint8_t* out, const EffectRegion& region, int64_t radius, bool weig
              BlurChannels channels, int width, int64_t bands) {
   int64_t w = region.Width();
   int64_t h = region.Height();
-  int64_t r = BlurRadius(radius);
+  // A box window cut at the edges covers the whole line from a radius of
+  // the line's length on, so a script's larger value blurs as that one (the
+  // ring and the bands below are sized from it); the weighted blurs come
+  // here only up to their exact bound.
+  int64_t r = weighted ? BlurRadius(radius) : std::min(BlurRadius(radius), std::max(w, h));
   BlurPlan rowPlan = passes.mHorizontal ? MakeBlurPlan(w, r, weighted) : BlurPlan{};
   BlurPlan columnPlan = passes.mVertical ? MakeBlurPlan(h, r, weighted) : BlurPlan{};
   BlurRun run{KernelsOfWidth(width),

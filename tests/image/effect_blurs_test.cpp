@@ -165,6 +165,26 @@ TEST_F(EffectBlurs, EveryRadiusOnEdgeRegionsMatchesThePlainKernels) {
   }
 }
 
+// A box window wider than the line is the whole line: a radius far past any
+// picture (up to the largest a script value can hold) blurs as one that
+// covers it, without its ring or its bands overflowing.
+TEST_F(EffectBlurs, HugeBoxRadiiBlurAsTheWholeLine) {
+  Source source(37, 23, 1);
+  EffectRegion region = source.Region(0, 0, 36, 22);
+  for (BlurEffect effect : {BlurEffect::kBoxH, BlurEffect::kBoxV, BlurEffect::kBox, BlurEffect::kShadowBox}) {
+    for (int hasAlpha : {0, 1}) {
+      std::vector<uint8_t> expected = Reference(effect, region, 1000, hasAlpha);
+      for (int64_t radius : {int64_t{1} << 40, int64_t{1} << 62, INT64_MAX}) {
+        for (int width : kWidths) {
+          if (!BlurVectorWidthRuns(width)) continue;
+          EXPECT_EQ(expected, Live(effect, region, radius, hasAlpha, width))
+              << NameOf(effect) << " radius " << radius << " alpha flag " << hasAlpha << " width " << width;
+        }
+      }
+    }
+  }
+}
+
 // The vertical work split into bands of rows, each starting its sums part-
 // way down: bands of a few rows, bands shorter than the window, bands that
 // start inside the weighted blur's first r rows, and (for the smaller radii)
