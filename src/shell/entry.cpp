@@ -320,14 +320,13 @@ int RunProgram(int argc, char** argv) {
   SetDisplayLostRoutine(EndAfterDisplayLoss);
   g_Running.store(1);
   int exitCode = 0;
-  if (StartEngine(g_ArgumentCount, g_ArgumentVector) == 0) {
-    // Only the message loop acts on the request the signals leave, so they
-    // are caught while it runs; before and after it they keep what the
-    // process had (a start-up has no save under way to finish).
-    WatchTerminationSignals();
-    exitCode = RunMessageLoop();
-    StopWatchingTerminationSignals();
-  }
+  // The message loop acts on the request the signals leave: caught from the
+  // engine's start (its window shows during it), a signal that comes before
+  // the loop runs is kept for it; the wait for the start-up lock and the end
+  // keep what the process had (no save is under way there).
+  WatchTerminationSignals();
+  if (StartEngine(g_ArgumentCount, g_ArgumentVector) == 0) exitCode = RunMessageLoop();
+  StopWatchingTerminationSignals();
   ShutdownEngine();
   ReleaseInstanceMutexes();
   if (g_RelaunchOnExit.load() != 0) LaunchProcess(BuildRelaunchArguments());
