@@ -13,6 +13,14 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 
+bool HaveSse2() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse2") != 0;
+  }();
+  return have;
+}
+
 bool HaveWideVectors() {
   static const bool have = [] {
     __builtin_cpu_init();
@@ -56,6 +64,7 @@ size_t WideAddAlphaBlocks(int level, bool withOpacity, uint8_t* dst, const uint8
 
 #else
 
+bool HaveSse2() { return false; }
 bool HaveWideVectors() { return false; }
 bool InstallWideBlendKernels(BlendKernelTable*) { return false; }
 size_t WideAlphaBlocks(int, bool, uint8_t*, const uint8_t*, int, size_t i, size_t) { return i; }

@@ -13,20 +13,6 @@
 #include "image/blend_simd.h"
 #include "image/simd_sse2.h"
 
-namespace {
-
-// Asked of the processor here, once, rather than read from the start-up's
-// feature bytes: the tables may be built before those are detected.
-bool HaveSse2() {
-  static const bool have = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse2") != 0;
-  }();
-  return have;
-}
-
-}  // namespace
-
 bool InstallVectorBlendKernels(BlendKernelTable* table, int width) {
   if (!HaveSse2()) return false;
   if (width == 64 || (width == 0 && HaveWidestVectors())) return InstallWidestBlendKernels(table);

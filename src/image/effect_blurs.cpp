@@ -157,9 +157,9 @@ std::vector<BlurTap> BlurStartTaps(const BlurPlan& plan, int64_t i) {
 bool BlurVectorWidthRuns(int width) {
   switch (width) {
     case 0: return true;
-    case 16: return g_CpuFeatures[kCpuSse2] != 0;
-    case 32: return g_CpuFeatures[kCpuSse2] != 0 && HaveWideVectors();
-    case 64: return g_CpuFeatures[kCpuSse2] != 0 && HaveWidestVectors();
+    case 16: return HaveSse2();
+    case 32: return HaveSse2() && HaveWideVectors();
+    case 64: return HaveSse2() && HaveWidestVectors();
     default: return false;
   }
 }

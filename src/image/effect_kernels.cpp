@@ -74,7 +74,7 @@ void ApplyFillEffect(uint8_t* block, const EffectRegion& region, int64_t colour,
   switch (type) {
     case 1: {
       uint32_t opaque = (word & 0xFFFFFFu) | 0xFF000000u;
-      ChangeRows(block, region, [&](uint8_t* row, size_t n) { rows.mFillWord(row, n, opaque); });
+      ChangeRows(block, region, [&](uint8_t* row, size_t n) { g_PixelPrimitives.mFillDwords(row, n * 4, opaque); });
       break;
     }
     case 2: {
@@ -84,7 +84,7 @@ void ApplyFillEffect(uint8_t* block, const EffectRegion& region, int64_t colour,
       break;
     }
     case 3:
-      ChangeRows(block, region, [&](uint8_t* row, size_t n) { rows.mFillWord(row, n, word); });
+      ChangeRows(block, region, [&](uint8_t* row, size_t n) { g_PixelPrimitives.mFillDwords(row, n * 4, word); });
       *hasAlpha = (word <= 0xFEFFFFFFu || !wholeImage) ? 1 : 0;
       break;
     default:

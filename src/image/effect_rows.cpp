@@ -54,10 +54,6 @@ void PlainThresholdRow(uint8_t* row, size_t pixels, int limit) {
   }
 }
 
-void PlainFillWordRow(uint8_t* row, size_t pixels, uint32_t word) {
-  for (size_t i = 0; i < pixels; ++i) StorePixel(row + i * 4, word);
-}
-
 void PlainFillAlphaRow(uint8_t* row, size_t pixels, uint8_t alpha) {
   for (size_t i = 0; i < pixels; ++i) row[i * 4 + 3] = alpha;
 }
@@ -130,7 +126,7 @@ void PlainWaveRow(uint8_t* out, const WaveRow& row, int32_t left, int32_t right)
 }
 
 const EffectRowKernels kPlainEffectRows = {
-    PlainBrightnessRow, PlainNegativeRow,   PlainSepiaRow,   PlainThresholdRow, PlainFillWordRow,
+    PlainBrightnessRow, PlainNegativeRow,   PlainSepiaRow,   PlainThresholdRow,
     PlainFillAlphaRow,  PlainScaleAlphaRow, PlainReverseRow, PlainAddRowBytes,  PlainColoursWithAlphaRow,
     PlainScatterBlocks, PlainScatterDraws,  PlainSwirlRow,   PlainWaveRow};
 

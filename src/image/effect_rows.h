@@ -46,8 +46,6 @@ struct EffectRowKernels {
   void (*mSepia)(uint8_t* out, const uint8_t* in, size_t pixels);
   // In place: B = G = R = 255 where B+G+R >= limit (0..766), else 0.
   void (*mThreshold)(uint8_t* row, size_t pixels, int limit);
-  // In place: every pixel becomes `word` (0xAARRGGBB).
-  void (*mFillWord)(uint8_t* row, size_t pixels, uint32_t word);
   // In place: every alpha byte becomes `alpha`.
   void (*mFillAlpha)(uint8_t* row, size_t pixels, uint8_t alpha);
   // In place: alpha = alpha * factors[x] / 255 (factors 0..255).
@@ -94,7 +92,6 @@ void PlainBrightnessRow(uint8_t* out, const uint8_t* in, size_t pixels, int delt
 void PlainNegativeRow(uint8_t* out, const uint8_t* in, size_t pixels);
 void PlainSepiaRow(uint8_t* out, const uint8_t* in, size_t pixels);
 void PlainThresholdRow(uint8_t* row, size_t pixels, int limit);
-void PlainFillWordRow(uint8_t* row, size_t pixels, uint32_t word);
 void PlainFillAlphaRow(uint8_t* row, size_t pixels, uint8_t alpha);
 void PlainScaleAlphaRow(uint8_t* row, const uint32_t* factors, size_t pixels);
 void PlainReverseRow(uint8_t* out, const uint8_t* last, size_t pixels);

@@ -110,15 +110,6 @@ void ThresholdRow(uint8_t* row, size_t pixels, int limit) {
 }
 
 template <class E>
-void FillWordRow(uint8_t* row, size_t pixels, uint32_t word) {
-  size_t bytes = pixels * kPixelBytes;
-  size_t i = 0;
-  Vec<E> value = E::Set32(word);
-  for (; bytes - i >= E::kBytes; i += E::kBytes) E::Store(row + i, value);
-  PlainFillWordRow(row + i, pixels - i / kPixelBytes, word);
-}
-
-template <class E>
 void FillAlphaRow(uint8_t* row, size_t pixels, uint8_t alpha) {
   size_t bytes = pixels * kPixelBytes;
   size_t i = 0;
@@ -320,7 +311,7 @@ void WaveRowOf(uint8_t* out, const WaveRow& row, int32_t left, int32_t right) {
 template <class E>
 void FillTable(EffectRowKernels* table) {
   *table = EffectRowKernels{BrightnessRow<E>,      NegativeRow<E>,  SepiaRow<E>,   ThresholdRow<E>,
-                            FillWordRow<E>,        FillAlphaRow<E>, ScaleAlphaRow<E>, ReverseRow<E>,
+                            FillAlphaRow<E>, ScaleAlphaRow<E>, ReverseRow<E>,
                             AddRowBytes<E>,        ColoursWithAlphaRow<E>, ScatterBlocks<E>,  ScatterDraws<E>,
                             SwirlRowOf<E>,         WaveRowOf<E>};
 }

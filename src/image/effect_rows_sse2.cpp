@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "image/effect_rows.h"
+#include "image/pixel_primitives_internal.h"
 
 #if defined(__SSE2__)
 #include "image/effect_rows_simd.h"
@@ -35,7 +36,7 @@ struct Sse2EffectOps : Sse2Ops {
 }  // namespace
 
 bool FillSse2EffectRows(EffectRowKernels* table) {
-  if (__builtin_cpu_supports("sse2") == 0) return false;
+  if (!HaveSse2()) return false;
   fx::FillTable<Sse2EffectOps>(table);
   return true;
 }

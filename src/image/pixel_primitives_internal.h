@@ -24,6 +24,9 @@ void RefRuleWeightedLevel1(uint8_t* dst, const uint8_t* src, const uint8_t* mask
 // or 64 (also AVX-512), each only where the processor has it.
 const PixelPrimitiveTable& GetVectorPrimitives(int level, int width);
 
+// The processor runs SSE2 (checked once, without waiting for the start-up's
+// feature detection).
+bool HaveSse2();
 // The processor runs AVX2 (checked once).
 bool HaveWideVectors();
 // The processor runs AVX-512 with its byte, word and dword extensions

@@ -68,10 +68,6 @@ std::vector<RowLoopCase> RowLoopCases() {
                        k.mThreshold(o, n, limit);
                      }});
   }
-  cases.push_back({"fill word", [](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
-                     std::memcpy(o, in, n * 4);
-                     k.mFillWord(o, n, 0x80FF1020u);
-                   }});
   for (uint8_t alpha : {0, 128, 255}) {
     cases.push_back({"fill alpha", [alpha](const EffectRowKernels& k, uint8_t* o, const uint8_t* in, size_t n) {
                        std::memcpy(o, in, n * 4);
