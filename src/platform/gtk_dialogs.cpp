@@ -1,7 +1,6 @@
 #include "platform/gtk_dialogs.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
@@ -9,6 +8,7 @@
 #include "platform/sjis_chars.h"
 #include "platform/text_codec.h"
 #include "platform/window.h"
+#include "platform/x11_handles.h"
 
 namespace {
 
@@ -29,13 +29,12 @@ std::string Answer(const char* utf8, size_t limit) {
 
 // Keeps the dialog above the game window when both live on one X display.
 void SetOwner(GtkWidget* dialog, PlatformWindow* owner) {
-  SDL_Window* window = owner != nullptr ? GetSdlWindow(owner) : nullptr;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (window == nullptr || SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
+  ::Display* ownerDisplay = nullptr;
+  ::Window ownerWindow = 0;
+  if (owner == nullptr || !GetX11Handles(GetSdlWindow(owner), &ownerDisplay, &ownerWindow)) return;
   GdkDisplay* display = gdk_display_get_default();
   if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) return;
-  GdkWindow* foreign = gdk_x11_window_foreign_new_for_display(display, info.info.x11.window);
+  GdkWindow* foreign = gdk_x11_window_foreign_new_for_display(display, ownerWindow);
   if (foreign == nullptr) return;
   gtk_widget_realize(dialog);
   gdk_window_set_transient_for(gtk_widget_get_window(dialog), foreign);

@@ -1,10 +1,11 @@
 #include "platform/preview_window.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 
 #include <atomic>
 #include <cstring>
+
+#include "platform/x11_handles.h"
 
 namespace {
 
@@ -19,10 +20,9 @@ int OnPreviewXError(Display*, XErrorEvent*) {
 }
 
 Display* X11DisplayOf(SDL_Window* window) {
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return nullptr;
-  return info.info.x11.display;
+  Display* display = nullptr;
+  Window x11 = 0;
+  return GetX11Handles(window, &display, &x11) ? display : nullptr;
 }
 
 }  // namespace

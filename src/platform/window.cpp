@@ -1,7 +1,6 @@
 #include "platform/window.h"
 
 #include <SDL.h>
-#include <SDL_syswm.h>
 #include <dlfcn.h>
 #include <sys/stat.h>
 
@@ -14,6 +13,7 @@
 #include "platform/instance_lock.h"
 #include "platform/messages.h"
 #include "platform/text_codec.h"
+#include "platform/x11_handles.h"
 
 struct PlatformWindow {
   SDL_Window* mSdl = nullptr;
@@ -273,13 +273,7 @@ namespace {
 
 // The X11 connection and window behind a window; false on another system.
 bool GetX11Window(PlatformWindow* window, ::Display** display, ::Window* x11) {
-  if (window == nullptr) return false;
-  SDL_SysWMinfo info;
-  SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window->mSdl, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return false;
-  *display = info.info.x11.display;
-  *x11 = info.info.x11.window;
-  return true;
+  return window != nullptr && GetX11Handles(window->mSdl, display, x11);
 }
 
 // Waits until the server has carried out what the window's X11 connection
