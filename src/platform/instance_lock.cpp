@@ -42,27 +42,39 @@ socklen_t MakeActivationAddress(std::string_view className, sockaddr_un* address
   return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
 }
 
+int OpenLockFile(std::string_view name) {
+  std::string path = GetRuntimeFolder() + "/orvane-lock-" + HashName(name);
+  return open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+}
+
+// Takes the lock of the open file without waiting; the file is the lock's
+// once taken, and stays open for another try while another holds it.
+InstanceLockResult TryLockFile(int file, InstanceLock* lock) {
+  if (flock(file, LOCK_EX | LOCK_NB) == 0) {
+    lock->mFile = file;
+    return InstanceLockResult::Created;
+  }
+  return errno == EWOULDBLOCK ? InstanceLockResult::AlreadyHeld : InstanceLockResult::Failed;
+}
+
 }  // namespace
 
 InstanceLockResult CreateInstanceLock(std::string_view name, InstanceLock* lock) {
-  std::string path = GetRuntimeFolder() + "/orvane-lock-" + HashName(name);
-  int file = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (file < 0) return InstanceLockResult::Failed;
-  if (flock(file, LOCK_EX | LOCK_NB) != 0) {
-    int error = errno;
-    close(file);
-    return error == EWOULDBLOCK ? InstanceLockResult::AlreadyHeld : InstanceLockResult::Failed;
-  }
-  lock->mFile = file;
-  return InstanceLockResult::Created;
+  return WaitForInstanceLock(name, lock, 0);
 }
 
 InstanceLockResult WaitForInstanceLock(std::string_view name, InstanceLock* lock, uint32_t timeoutMs) {
   constexpr auto kRetryPeriod = std::chrono::milliseconds(5);
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  int file = OpenLockFile(name);
+  if (file < 0) return InstanceLockResult::Failed;
   for (;;) {
-    InstanceLockResult result = CreateInstanceLock(name, lock);
-    if (result != InstanceLockResult::AlreadyHeld || std::chrono::steady_clock::now() >= deadline) return result;
+    InstanceLockResult result = TryLockFile(file, lock);
+    if (result == InstanceLockResult::Created) return result;
+    if (result == InstanceLockResult::Failed || std::chrono::steady_clock::now() >= deadline) {
+      close(file);
+      return result;
+    }
     std::this_thread::sleep_for(kRetryPeriod);
   }
 }
